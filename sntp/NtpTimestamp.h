@@ -1,0 +1,80 @@
+#pragma once
+// NTP 64-bit time stamps (32 bits of seconds since 1900-01-01 UTC, 32 bits of fraction)
+// and their conversions to the wire form, the UTC calendar and seconds.
+
+#include <array>
+#include <cstdint>
+
+// Mirrors the field order of the platform's SYSTEMTIME so the Win32 shell can copy it over.
+struct CalendarTime {
+    std::uint16_t wYear = 0;
+    std::uint16_t wMonth = 0;
+    std::uint16_t wDayOfWeek = 0;  // 0 = Sunday
+    std::uint16_t wDay = 0;
+    std::uint16_t wHour = 0;
+    std::uint16_t wMinute = 0;
+    std::uint16_t wSecond = 0;
+    std::uint16_t wMilliseconds = 0;
+
+    friend bool operator==(const CalendarTime& a, const CalendarTime& b);
+    friend bool operator!=(const CalendarTime& a, const CalendarTime& b) { return !(a == b); }
+};
+
+struct CalendarDate {
+    int year = 0;
+    int month = 0;
+    int day = 0;
+};
+
+constexpr std::int32_t kNtpEpochJulianDay = 2415021;  // 1 January 1900, a Monday
+constexpr std::uint32_t kSecondsPerDay = 86400;
+
+// Entry i is i * 2^32 / 1000 rounded to nearest: milliseconds to fraction.
+extern const std::array<std::uint32_t, 1000> kMillisecondFraction;
+
+using NtpWire = std::array<std::uint8_t, 8>;
+
+class NtpTimestamp {
+public:
+    constexpr NtpTimestamp() = default;
+    constexpr NtpTimestamp(std::uint32_t seconds, std::uint32_t fraction)
+        : m_nSeconds(seconds), m_nFraction(fraction) {}
+
+    static constexpr NtpTimestamp fromValue(std::uint64_t value) {
+        return NtpTimestamp(static_cast<std::uint32_t>(value >> 32), static_cast<std::uint32_t>(value));
+    }
+    constexpr std::uint64_t value() const { return (std::uint64_t{m_nSeconds} << 32) | m_nFraction; }
+    constexpr std::uint32_t seconds() const { return m_nSeconds; }
+    constexpr std::uint32_t fraction() const { return m_nFraction; }
+    // An all-zero time stamp means "unset" on the wire.
+    constexpr bool isZero() const { return value() == 0; }
+
+    static NtpTimestamp fromNetwork(const std::uint8_t* bytes);
+    NtpWire toNetwork() const;
+
+    static NtpTimestamp fromSystemTime(const CalendarTime& utc);
+    // Era rule of RFC 4330: seconds with the top bit clear lie in 2036-2104, set in 1968-2036.
+    // The result is always a valid calendar record (milliseconds carry into the next second).
+    CalendarTime toSystemTime() const;
+
+    // A platform clock reading at full resolution: seconds and nanoseconds since 1970-01-01 UTC.
+    static NtpTimestamp fromUnixTime(std::int64_t seconds, std::uint32_t nanoseconds);
+
+    // a - b in seconds, taken as a signed 64-bit wrap-around difference (right across eras).
+    static double secondsSince(NtpTimestamp a, NtpTimestamp b);
+    NtpTimestamp plusSeconds(double x) const;
+
+    friend constexpr bool operator==(NtpTimestamp a, NtpTimestamp b) { return a.value() == b.value(); }
+    friend constexpr bool operator!=(NtpTimestamp a, NtpTimestamp b) { return a.value() != b.value(); }
+
+private:
+    std::uint32_t m_nSeconds = 0;
+    std::uint32_t m_nFraction = 0;
+};
+static_assert(sizeof(NtpTimestamp) == 8, "an NTP time stamp is 8 bytes");
+
+double fractionToSeconds(std::uint32_t fraction);
+// Rounded half up with the 2^32 - 1 scale, so 0 to 1000.
+std::uint32_t fractionToMilliseconds(std::uint32_t fraction);
+std::int32_t julianDayFromDate(std::int32_t year, std::int32_t month, std::int32_t day);
+CalendarDate dateFromJulianDay(std::int32_t julianDay);

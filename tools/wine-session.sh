@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Test fixture: runs a command with a fresh Wine prefix, one persistent wineserver and an
+# Xvfb display of its own, and removes all three (by pid) when the command ends, however
+# it ends. Usage: wine-session.sh COMMAND [ARGS...]
+# HORALUX_WINE_DIR names the folder that receives the prefix (default: the current folder).
+set -uo pipefail
+
+root=${HORALUX_WINE_DIR:-$PWD}
+mkdir -p "$root"
+session=$(mktemp -d "$root/wine-session.XXXXXX")
+export WINEPREFIX="$session/prefix"
+export WINEDEBUG=${WINEDEBUG:--all}
+# No Mono or Gecko: their install dialogs would block a headless run.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEARCH=win64
+
+xvfb_pid=""
+server_pid=""
+
+cleanup() {
+    local rc=$?
+    trap - EXIT INT TERM
+    if [ -n "$server_pid" ]; then
+        wineserver -k >/dev/null 2>&1 || true   # ends the Wine programs of this prefix only
+        kill "$server_pid" 2>/dev/null || true
+        wait "$server_pid" 2>/dev/null || true
+    fi
+    if [ -n "$xvfb_pid" ]; then
+        kill "$xvfb_pid" 2>/dev/null || true
+        wait "$xvfb_pid" 2>/dev/null || true
+    fi
+    rm -rf "$session"
+    exit "$rc"
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+start_xvfb() {
+    local n
+    for n in $(seq 90 250); do
+        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$session/xvfb.log" 2>&1 &
+        xvfb_pid=$!
+        local i
+        for i in $(seq 1 100); do
+            if [ -e "/tmp/.X11-unix/X$n" ]; then
+                export DISPLAY=":$n"
+                return 0
+            fi
+            kill -0 "$xvfb_pid" 2>/dev/null || break
+            sleep 0.05
+        done
+        kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null; xvfb_pid=""
+    done
+    echo "wine-session: no free X display" >&2
+    return 1
+}
+
+start_xvfb || exit 1
+mkdir -p "$WINEPREFIX"
+wineserver -f -p >"$session/wineserver.log" 2>&1 &
+server_pid=$!
+if ! timeout 120 wineboot -i >"$session/wineboot.log" 2>&1; then
+    echo "wine-session: wineboot failed" >&2
+    cat "$session/wineboot.log" >&2
+    exit 1
+fi
+export HORALUX_WINE_SESSION="$session"
+"$@"
