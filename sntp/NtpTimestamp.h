@@ -52,16 +52,23 @@ public:
     static NtpTimestamp fromNetwork(const std::uint8_t* bytes);
     NtpWire toNetwork() const;
 
+    // The low 32 bits of the seconds since 1900, so a date in 2036-2104 gives its era-1 value.
+    // Day of week is ignored; milliseconds of 1000 or more carry into the seconds (1000 ms is
+    // the next second), as out-of-range hours or minutes do.
     static NtpTimestamp fromSystemTime(const CalendarTime& utc);
     // Era rule of RFC 4330: seconds with the top bit clear lie in 2036-2104, set in 1968-2036.
     // The result is always a valid calendar record (milliseconds carry into the next second).
     CalendarTime toSystemTime() const;
 
     // A platform clock reading at full resolution: seconds and nanoseconds since 1970-01-01 UTC.
+    // Nanoseconds become the fraction rounded to nearest (scale 2^32); 10^9 or more carry into
+    // the seconds; the seconds keep their low 32 bits (the era).
     static NtpTimestamp fromUnixTime(std::int64_t seconds, std::uint32_t nanoseconds);
 
     // a - b in seconds, taken as a signed 64-bit wrap-around difference (right across eras).
     static double secondsSince(NtpTimestamp a, NtpTimestamp b);
+    // Moves by x seconds modulo 2^64 (so whole seconds count modulo 2^32, one era). The
+    // fraction of x is truncated on the 2^32 - 1 scale. NaN and infinities leave it unchanged.
     NtpTimestamp plusSeconds(double x) const;
 
     friend constexpr bool operator==(NtpTimestamp a, NtpTimestamp b) { return a.value() == b.value(); }
