@@ -1,0 +1,85 @@
+#pragma once
+// The settings record and its INI file. One instance per program, constructed
+// with the defaults; all file access goes through the ProfileStore it is given, and the
+// probe text of IsWritable comes from the given local-time provider, so the class is
+// portable.
+//
+// Threads: the class takes no lock. The service reloads it on its control-window thread;
+// a run thread must work on a copy of what it needs (the fields are plain ints and
+// m_servers is a copyable value), taken under whatever lock the service holds.
+
+#include "settings/ProfileStore.h"
+#include "settings/TimeServerList.h"
+
+#include <cstddef>
+#include <functional>
+#include <string>
+
+class CSettings {
+public:
+    // Yields the current local date and time as text in the user's default locale
+    // format (the Win32 shell's LocalDateTimeText, tests a fixed text).
+    using LocalTimeTextProvider = std::function<std::string()>;
+
+    static constexpr const char* kProbeKey = "sTestStr";
+    static constexpr const char* kProbeDefault = "Undefined";
+    static constexpr std::size_t kProbeBufferSize = 256;
+
+    // Sets the names, binds m_servers to section "Servers", prefix "Servers" and the same
+    // file, and applies SetDefaults. Reads nothing. store must outlive the instance.
+    CSettings(ProfileStore& store, LocalTimeTextProvider localTimeText);
+
+    // Reads the seven "Options" keys (missing keys take their defaults; "bOnlySuccLog"
+    // keeps the value in memory), raises m_nTimeOut to 5, then LoadServers. Never writes
+    // "Options".
+    void Load();
+
+    // Writes the seven "Options" keys as "%d" values in the console's order. Returns
+    // whether every write succeeded (the product ignores it).
+    bool Save() const;
+
+    // m_nSynPeriod 0, m_nOffset 0, m_nMaxAttempts 5, m_nTimeOut 20, m_bOnlySuccLog 1,
+    // m_nLogFileLen 100; m_nStartingServ and the server list stay; writes nothing.
+    void SetDefaults();
+
+    // "Daily", "OnStart", "Hourly", "DemandOnly", or "Error" outside 0 to 3.
+    const char* GetModeName() const;
+
+    // Writes the local date-time text to "sTestStr" in "Options", reads it back (256-byte
+    // buffer, default "Undefined") and returns whether it came back unchanged.
+    bool IsWritable();
+
+    // Loads m_servers; when that fails, RestoreDefaultServers and writes the list. Then
+    // brings m_nStartingServ to 0 when it does not index the list.
+    void LoadServers();
+
+    bool SaveServers() const;
+
+    // Empties the list and appends copies of the entries of servers (the file binding of
+    // m_servers stays). Replacing the list by itself leaves it as it is.
+    void ReplaceServers(const CTimeServerList& servers);
+
+    // Drops every built-in entry (flag 0), keeping the user's in order, then appends the
+    // 18 rows of the default table. Writes nothing.
+    void RestoreDefaultServers();
+
+    // The title of the entry at m_nStartingServ, or "" when that does not index the list
+    // (never throws).
+    std::string GetStartingServerTitle() const;
+
+    int m_nSynPeriod = 0;
+    int m_nOffset = 0;
+    int m_nMaxAttempts = 5;
+    int m_nTimeOut = 20;
+    int m_bOnlySuccLog = 1;
+    int m_nLogFileLen = 100;
+    int m_nStartingServ = 0;
+    std::string m_strOptionsSection;
+    std::string m_strServersSection;
+    std::string m_strFileName;
+    CTimeServerList m_servers;
+
+private:
+    ProfileStore& m_store;
+    LocalTimeTextProvider m_localTimeText;
+};

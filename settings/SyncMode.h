@@ -1,0 +1,46 @@
+#pragma once
+// The synchronisation modes, the values of CSettings::m_nSynPeriod: the mode
+// name the service puts in its result lines and the label of the console's Options dialog.
+
+#include <array>
+
+enum SyncModeValue : int {
+    kSyncDaily = 0,
+    kSyncOnStart = 1,
+    kSyncHourly = 2,
+    kSyncDemandOnly = 3,
+};
+
+struct SyncModeRow {
+    int value;
+    const char* name;
+    const char* label;
+};
+
+inline constexpr std::array<SyncModeRow, 4> kSyncModes{{
+    {kSyncDaily, "Daily", "Daily synchronizing."},
+    {kSyncOnStart, "OnStart", "On Start Up synchronizing."},
+    {kSyncHourly, "Hourly", "Hourly synchronizing."},
+    {kSyncDemandOnly, "DemandOnly", "On demand only."},
+}};
+
+// The name of any value outside the table; such a mode never runs by itself.
+inline constexpr const char* kSyncModeErrorName = "Error";
+
+// The table row of value, or nullptr for a value outside 0 to 3.
+constexpr const SyncModeRow* FindSyncMode(int value)
+{
+    for (const SyncModeRow& row : kSyncModes)
+        if (row.value == value)
+            return &row;
+    return nullptr;
+}
+
+// The mode name of value, "Error" for a value outside 0 to 3.
+constexpr const char* SyncModeName(int value)
+{
+    for (const SyncModeRow& row : kSyncModes)
+        if (row.value == value)
+            return row.name;
+    return kSyncModeErrorName;
+}

@@ -1,0 +1,64 @@
+#pragma once
+// In-memory INI files with the semantics of the ProfileStore port, as measured on the
+// platform's profile functions (Wine 8): ordered sections and keys, names compared without
+// regard to ASCII case, a write replaces in place / appends the key at the end of its
+// section / appends the section at the end of the file / creates the file; values are
+// stored without surrounding blanks and read without surrounding quotes; integers are the
+// leading signed decimal (an empty value reads as the default; out-of-range values are
+// clamped). A file can be made read-only, so that writes fail.
+
+#include "settings/ProfileStore.h"
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+class FakeProfileStore final : public ProfileStore {
+public:
+    int readInt(const std::string& file, const std::string& section, const std::string& key,
+                int def) const override;
+    std::string readString(const std::string& file, const std::string& section,
+                           const std::string& key, const std::string& def,
+                           std::size_t capacity) const override;
+    bool writeString(const std::string& file, const std::string& section,
+                     const std::string& key, const std::string& value) override;
+
+    // Makes file hold the INI text: "[section]" lines, "key=value" lines (LF or CRLF);
+    // blank lines are dropped, other lines kept as they are.
+    void setText(const std::string& file, const std::string& text);
+
+    // The file as the platform writes it: "[section]\r\n", then "key=value\r\n" per key;
+    // "" when the file does not exist.
+    std::string text(const std::string& file) const;
+
+    bool exists(const std::string& file) const;
+    void remove(const std::string& file);
+
+    // While read-only, every write to file fails (also the one that would create it).
+    void setReadOnly(const std::string& file, bool readOnly);
+
+    // The number of successful writes so far, to all files.
+    int writeCount() const { return m_writes; }
+
+private:
+    struct Entry {
+        std::string key;
+        std::optional<std::string> value;  // none for a line without "="
+    };
+    struct Section {
+        std::string name;
+        std::vector<Entry> entries;
+    };
+    struct File {
+        std::vector<Section> sections;
+        bool readOnly = false;
+        bool exists = false;
+    };
+
+    const Entry* find(const std::string& file, const std::string& section,
+                      const std::string& key) const;
+
+    std::map<std::string, File> m_files;  // by lower-case name
+    int m_writes = 0;
+};
