@@ -253,7 +253,7 @@ TEST_P(NtpPlusSeconds, MovesByTheFixedPointAmount) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, NtpPlusSeconds,
-    testing::Values(Move{NtpTimestamp(100, 0), -0.5, NtpTimestamp(99, 2147483649u)},  // the spec's case
+    testing::Values(Move{NtpTimestamp(100, 0), -0.5, NtpTimestamp(99, 2147483649u)},  // half a second back across a whole second
                     Move{NtpTimestamp(100, 0), 0.5, NtpTimestamp(100, 2147483647u)},
                     Move{NtpTimestamp(100, 0), 0.0, NtpTimestamp(100, 0)},
                     Move{NtpTimestamp(100, 9), -0.0, NtpTimestamp(100, 9)},

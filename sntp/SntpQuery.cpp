@@ -1,0 +1,122 @@
+#include "sntp/SntpQuery.h"
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstring>
+
+#include "sntp/DatagramSocket.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+SyncOutcome failure(SyncFailure kind, int error = 0) {
+    SyncOutcome outcome;
+    outcome.failure = kind;
+    outcome.nError = error;
+    return outcome;
+}
+
+SyncOutcome networkFailure() {
+    return failure(SyncFailure::Network, socket_platform::lastError());
+}
+
+SyncOutcome badReply(ReplyCheck check, const SntpResponse& reply) {
+    SyncOutcome outcome = failure(SyncFailure::BadReply);
+    outcome.badReply = check;
+    outcome.bServerRefused = check == ReplyCheck::KissOfDeath && isRefusalKiss(reply);
+    return outcome;
+}
+
+// After the deadline: a time-out, unless something arrived that had to be discarded, which
+// says more about the server.
+SyncOutcome noUsableReply(ReplyCheck lastDiscarded) {
+    SyncOutcome outcome = failure(lastDiscarded == ReplyCheck::Passed ? SyncFailure::TimedOut : SyncFailure::BadReply,
+                                  socket_platform::kErrorTimedOut);
+    outcome.badReply = lastDiscarded;
+    return outcome;
+}
+
+// One datagram: parsed into response and checked against the request. False when the receive
+// failed (an ICMP "port unreachable" arrives this way).
+bool receiveReply(DatagramSocket& socket, NtpTimestamp sent, SntpResponse& response, ReplyCheck& check) {
+    std::array<std::uint8_t, kSntpReceiveCapacity> buffer{};  // zero-filled: a short reply reads zeros
+    const int length = socket.receive(buffer.data(), buffer.size());
+    if (length < 0) {
+        return false;
+    }
+    SntpDatagram header{};
+    std::memcpy(header.data(), buffer.data(), header.size());
+    response = parseSntpReply(header);
+    check = checkSntpReply(static_cast<std::size_t>(length), response, sent);
+    return true;
+}
+
+SyncOutcome accepted(SntpResponse& response, NtpTimestamp arrived) {
+    response.destinationTime = arrived;
+    computeDelayAndOffset(response);
+    SyncOutcome outcome;
+    outcome.bSucceeded = true;
+    outcome.roundTripDelay = response.roundTripDelay;
+    return outcome;
+}
+
+std::uint32_t remainingMs(Clock::time_point deadline) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return static_cast<std::uint32_t>(std::max<decltype(left)>(left, 0));
+}
+
+}  // namespace
+
+SntpQuery::SntpQuery(const SystemClock& clock, CQueryPacer& pacer, const std::atomic<bool>* stop,
+                     std::uint32_t timeoutMs)
+    : m_clock(clock), m_pacer(pacer), m_pStop(stop), m_nTimeoutMs(timeoutMs) {}
+
+SyncOutcome SntpQuery::exchange(const std::string& server, SntpResponse& response, int port) {
+    DatagramSocket socket;  // closed on every way out
+    if (!socket.create() || !socket.connectTo(server, port)) {
+        return networkFailure();
+    }
+    if (!m_pacer.awaitTurn(server, m_pStop)) {
+        return failure(SyncFailure::Cancelled);
+    }
+    const NtpTimestamp sent = m_clock.nowUtc();  // T1, right before the send
+    const SntpDatagram request = buildSntpRequest(sent);
+    if (!socket.sendAll(request.data(), request.size())) {
+        return networkFailure();
+    }
+    m_pacer.noteSend(server);
+    return awaitReply(socket, sent, response);
+}
+
+SyncOutcome SntpQuery::awaitReply(DatagramSocket& socket, NtpTimestamp sent, SntpResponse& response) {
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(m_nTimeoutMs);
+    ReplyCheck lastDiscarded = ReplyCheck::Passed;
+    for (;;) {
+        bool readable = false;
+        if (!socket.waitReadable(remainingMs(deadline), readable, m_pStop)) {
+            return networkFailure();
+        }
+        if (!readable) {
+            return m_pStop && m_pStop->load() ? failure(SyncFailure::Cancelled) : noUsableReply(lastDiscarded);
+        }
+        const NtpTimestamp arrived = m_clock.nowUtc();  // T4, before the receive and any parsing
+        ReplyCheck check = ReplyCheck::Passed;
+        if (!receiveReply(socket, sent, response, check)) {
+            return networkFailure();
+        }
+        switch (dispositionOf(check)) {
+        case ReplyDisposition::Accept:
+            return accepted(response, arrived);
+        case ReplyDisposition::Reject:
+            return badReply(check, response);
+        case ReplyDisposition::Discard:
+            lastDiscarded = check;
+            break;
+        }
+        if (Clock::now() >= deadline) {
+            return noUsableReply(lastDiscarded);
+        }
+    }
+}

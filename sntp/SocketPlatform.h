@@ -1,0 +1,56 @@
+#pragma once
+// The socket calls as the platform makes them: Winsock in the Windows build (SocketPlatform_win),
+// BSD sockets in the native one (SocketPlatform_posix). The rules of resolving, waiting and
+// closing live in DatagramSocket; these functions only make the calls, and every failure
+// leaves the reason in lastError().
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "common/UniqueHandle.h"
+
+namespace socket_platform {
+
+// Wide enough for a Winsock SOCKET; a BSD descriptor is stored in it too. All bits set means
+// "no socket": INVALID_SOCKET, and -1 converted.
+using NativeSocket = std::uintptr_t;
+constexpr NativeSocket kInvalidSocket = ~NativeSocket{0};
+
+// Codes the callers set themselves: WSAETIMEDOUT / ETIMEDOUT and WSAEINVAL / EINVAL.
+extern const int kErrorTimedOut;
+extern const int kErrorInvalidArgument;
+
+// The calling thread's last socket error (WSAGetLastError / errno).
+int lastError();
+void setLastError(int code);
+
+NativeSocket openUdpSocket();
+void closeSocket(NativeSocket socket);
+
+struct SocketTraits {
+    using Type = NativeSocket;
+    static Type empty() { return kInvalidSocket; }
+    static void close(Type value) { closeSocket(value); }
+};
+using UniqueSocket = UniqueHandle<SocketTraits>;
+
+// IPv4 addresses travel in network byte order.
+// inet_addr: false when the text is not a dotted address (or is 255.255.255.255, which reads
+// the same as "not an address").
+bool parseDottedAddress(const std::string& text, std::uint32_t& address);
+// The first IPv4 address of the name.
+bool lookUpHost(const std::string& name, std::uint32_t& address);
+bool connectIpv4(NativeSocket socket, std::uint32_t address, std::uint16_t port);
+bool sendDatagram(NativeSocket socket, const void* data, std::size_t length);
+// Byte count, or -1. A datagram longer than the capacity fails with a message-size error on
+// both platforms (as Winsock does) instead of arriving cut short.
+int receiveDatagram(NativeSocket socket, void* buffer, std::size_t capacity);
+
+enum class WaitResult { Failed, TimedOut, Readable };
+// One wait of at most timeoutUs. It may end early without a datagram (a signal), so callers
+// keep their own deadline. A pending error (an ICMP "port unreachable") counts as readable:
+// the receive reports it.
+WaitResult waitReadable(NativeSocket socket, std::uint64_t timeoutUs);
+
+}  // namespace socket_platform

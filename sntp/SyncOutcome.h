@@ -1,0 +1,27 @@
+#pragma once
+// How an exchange or a synchronisation attempt ended. Success is its own flag: a delay of 0 is
+// a valid measurement, not a failure.
+
+#include "sntp/SntpPacket.h"
+
+enum class SyncFailure {
+    None,
+    SocketLibrary,  // the socket library did not start, or not in version 1.1
+    Network,        // a socket call failed (nError), name resolution included
+    TimedOut,       // no usable reply in time (nError is the platform's time-out code)
+    Cancelled,      // the stop flag was set
+    BadReply,       // the reply failed a check (badReply)
+    YearOutOfRange, // the server's receive time lies outside 2004..2104
+    ClockNotSet,    // the privilege or the setting failed (nError)
+};
+
+struct SyncOutcome {
+    bool bSucceeded = false;
+    SyncFailure failure = SyncFailure::None;
+    int nError = 0;
+    ReplyCheck badReply = ReplyCheck::Passed;
+    // A "RATE", "DENY" or "RSTR" kiss: do not ask this server again in this run.
+    bool bServerRefused = false;
+    // Seconds, never negative: of the exchange whose offset was applied to the clock.
+    double roundTripDelay = 0.0;
+};

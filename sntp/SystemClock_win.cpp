@@ -1,0 +1,59 @@
+#include "sntp/Win32SystemClock.h"
+
+#include <cstdint>
+
+namespace {
+
+constexpr std::uint64_t kTicksPerSecond = 10000000;          // FILETIME counts 100 ns
+constexpr std::int64_t kSecondsFrom1601To1970 = 11644473600;
+
+PreciseTimeReader lookUpPreciseReader() {
+    const HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
+    const FARPROC proc = kernel ? ::GetProcAddress(kernel, "GetSystemTimePreciseAsFileTime") : nullptr;
+    // Through void(*)(), which converts to any function pointer without a warning.
+    return reinterpret_cast<PreciseTimeReader>(reinterpret_cast<void (*)()>(proc));
+}
+
+NtpTimestamp fromFileTime(const FILETIME& ft) {
+    const std::uint64_t ticks = (std::uint64_t{ft.dwHighDateTime} << 32) | ft.dwLowDateTime;
+    const auto seconds = static_cast<std::int64_t>(ticks / kTicksPerSecond) - kSecondsFrom1601To1970;
+    const auto nanoseconds = static_cast<std::uint32_t>(ticks % kTicksPerSecond * 100);
+    return NtpTimestamp::fromUnixTime(seconds, nanoseconds);
+}
+
+SYSTEMTIME toWin32(const CalendarTime& t) {
+    return SYSTEMTIME{t.wYear, t.wMonth, t.wDayOfWeek, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
+}
+
+CalendarTime fromWin32(const SYSTEMTIME& t) {
+    return CalendarTime{t.wYear, t.wMonth, t.wDayOfWeek, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
+}
+
+}  // namespace
+
+CWin32SystemClock::CWin32SystemClock() : m_pfnPreciseReader(lookUpPreciseReader()) {}
+
+CWin32SystemClock::CWin32SystemClock(PreciseTimeReader reader) : m_pfnPreciseReader(reader) {}
+
+NtpTimestamp CWin32SystemClock::nowUtc() const {
+    if (m_pfnPreciseReader) {
+        FILETIME ft{};
+        m_pfnPreciseReader(&ft);
+        return fromFileTime(ft);
+    }
+    SYSTEMTIME st{};
+    ::GetSystemTime(&st);
+    return NtpTimestamp::fromSystemTime(fromWin32(st));
+}
+
+ClockResult CWin32SystemClock::setUtc(const CalendarTime& utc) {
+    const SYSTEMTIME st = toWin32(utc);
+    if (::SetSystemTime(&st)) {
+        return {true, 0};
+    }
+    return {false, static_cast<int>(::GetLastError())};
+}
+
+std::unique_ptr<SystemClock> makeSystemClock() {
+    return std::make_unique<CWin32SystemClock>();
+}

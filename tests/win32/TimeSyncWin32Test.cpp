@@ -1,0 +1,58 @@
+// A synchronisation attempt with the real Win32 clock and privilege against the fake server:
+// Wine accepts a setting of under half a second and refuses a larger one with 1314.
+
+#include "sntp/TimeSync.h"
+#include "sntp/Win32SystemClock.h"
+#include "sntp/Win32TimePrivilege.h"
+#include "tests/support/FakeMonotonicClock.h"
+#include "tests/support/FakeSntpServer.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+class CSilentLog : public LogSink {
+public:
+    void write(const std::string& text, int, double) override { m_vecLines.push_back(text); }
+    std::vector<std::string> m_vecLines;
+};
+
+class Win32TimeSync : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(m_server.start("127.0.0.1", 0)) << socket_platform::lastError(); }
+
+    SyncOutcome synchronize() {
+        const SyncContext context{m_clock, m_privilege, m_log, m_pacer, nullptr, m_server.port(), 2000};
+        return synchronizeWithServer(m_server.address(), context);
+    }
+
+    CWin32SystemClock m_clock;
+    CWin32TimePrivilege m_privilege;
+    CSilentLog m_log;
+    CFakeMonotonicClock m_monotonic;
+    CQueryPacer m_pacer{m_monotonic};
+    CFakeSntpServer m_server;
+};
+
+TEST_F(Win32TimeSync, AnOffsetUnderHalfASecondIsSet) {
+    m_server.answerWith(FakeReply::offsetBy(0.2));
+    const SyncOutcome outcome = synchronize();
+    EXPECT_TRUE(outcome.bSucceeded) << static_cast<int>(outcome.failure) << " " << outcome.nError;
+    EXPECT_GE(outcome.roundTripDelay, 0.0);
+    EXPECT_EQ(m_server.requestCount(), 1u);
+    EXPECT_TRUE(m_log.m_vecLines.empty());
+}
+
+TEST_F(Win32TimeSync, TwoHoursOffTakesTheCoarseStepWhichWineRefuses) {
+    m_server.answerWith(FakeReply::offsetBy(7200.0));
+    const SyncOutcome outcome = synchronize();
+    EXPECT_FALSE(outcome.bSucceeded);
+    EXPECT_EQ(outcome.failure, SyncFailure::ClockNotSet);
+    EXPECT_EQ(outcome.nError, static_cast<int>(ERROR_PRIVILEGE_NOT_HELD));
+    EXPECT_EQ(m_server.requestCount(), 1u) << "no second query after a refused step";
+    EXPECT_TRUE(m_log.m_vecLines.empty());
+}
+
+}  // namespace
