@@ -45,6 +45,7 @@ run_tier() {
 mkdir -p build
 run_tier host
 run_tier host-asan
+run_tier host-tsan
 run_tier win64 env HORALUX_WINE_DIR="$PWD/build/win64" tools/wine-session.sh
 
 echo

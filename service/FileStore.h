@@ -1,0 +1,19 @@
+#pragma once
+// Whole-file reads and crash-safe whole-file writes for the service's small files (the log
+// and the last-synchronisation record). A write goes to "<path>.tmp" beside the target, is
+// flushed to the disk and then moved over the target in one step, so a reader or a crash
+// sees either the old file or the new one, never a cut one.
+
+#include <string>
+
+enum class FileWriteResult {
+    Written,
+    NotCreated,  // the temporary file could not be created; the target is untouched
+    Failed,      // writing, flushing or replacing failed; the target is untouched
+};
+
+// Native seam (FileStore_posix.cpp / FileStore_win.cpp).
+FileWriteResult ReplaceFileContents(const std::string& path, const std::string& bytes);
+
+// The whole file as bytes; false when it cannot be opened or read.
+bool ReadFileContents(const std::string& path, std::string& bytes);

@@ -1,0 +1,13 @@
+#pragma once
+// printf-style formatting into a std::string; the attribute lets the compiler check every
+// format string against its arguments.
+
+#include <string>
+
+#if defined(__GNUC__)
+#define HORALUX_PRINTF_FORMAT(formatIndex, firstArg) __attribute__((format(printf, formatIndex, firstArg)))
+#else
+#define HORALUX_PRINTF_FORMAT(formatIndex, firstArg)
+#endif
+
+std::string FormatText(const char* format, ...) HORALUX_PRINTF_FORMAT(1, 2);

@@ -1,0 +1,54 @@
+#pragma once
+// The synchronisation engine wired to fakes: settings in an in-memory INI with three
+// servers, a settable local clock, scripted attempts, a recording log, a connectivity probe
+// and the record file in a temporary folder.
+
+#include "service/EngineSettings.h"
+#include "service/Scheduler.h"
+#include "service/SyncController.h"
+#include "settings/Settings.h"
+#include "tests/support/FakeConnectivity.h"
+#include "tests/support/FakeLocalClock.h"
+#include "tests/support/FakeProfileStore.h"
+#include "tests/support/RecordingLogSink.h"
+#include "tests/support/ScriptedSyncAttempt.h"
+#include "tests/support/TempDir.h"
+
+#include <string>
+
+class EngineRig {
+public:
+    static constexpr const char* kThreeServers =
+        "[Servers]\nServers_Counter=3\n"
+        "Servers 0=Alpha~alpha.test~1\nServers 1=Beta~beta.test~1\nServers 2=Gamma~gamma.test~1\n";
+
+    EngineRig() { configure(""); }
+
+    // Writes "[Options]" with the given "key=value" lines and the server section, then loads
+    // them as the service does at start (settings, then the controller with a fresh start).
+    void configure(const std::string& optionLines, const std::string& servers = kThreeServers) {
+        writeSettings(optionLines, servers);
+        settings.Load();
+        controller.Reload(true);
+    }
+
+    void writeSettings(const std::string& optionLines, const std::string& servers = kThreeServers) {
+        store.setText(settings.m_strFileName, "[Options]\n" + optionLines + "\n" + servers);
+    }
+
+    // Harvests the run in progress, if any; false when it did not end within five seconds.
+    bool waitUntilIdle();
+
+    std::string recordFile() const { return dir.file("zHoraluxServ.bin"); }
+
+    FakeProfileStore store;
+    CSettings settings{store, [] { return std::string("12/8/2025 1:23:45 AM"); }};
+    CEngineSettings engineSettings{settings};
+    FakeLocalClock clock;
+    ScriptedSyncAttempt attempt;
+    RecordingLogSink log;
+    FakeConnectivity probe;
+    TempDir dir;
+    CSyncController controller{engineSettings, attempt, clock, log, recordFile()};
+    CScheduler scheduler{controller, engineSettings, clock, probe, log};
+};

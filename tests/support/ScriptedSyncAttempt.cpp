@@ -1,0 +1,116 @@
+#include "tests/support/ScriptedSyncAttempt.h"
+
+#include <algorithm>
+#include <thread>
+
+SyncOutcome ScriptedSyncAttempt::Succeeded(double roundTripDelay) {
+    SyncOutcome outcome;
+    outcome.bSucceeded = true;
+    outcome.roundTripDelay = roundTripDelay;
+    return outcome;
+}
+
+SyncOutcome ScriptedSyncAttempt::TimedOut() {
+    SyncOutcome outcome;
+    outcome.failure = SyncFailure::TimedOut;
+    return outcome;
+}
+
+SyncOutcome ScriptedSyncAttempt::Refused() {
+    SyncOutcome outcome;
+    outcome.failure = SyncFailure::BadReply;
+    outcome.bServerRefused = true;
+    return outcome;
+}
+
+void ScriptedSyncAttempt::push(const SyncOutcome& outcome) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_script.push_back(Step{outcome, Wait::None});
+}
+
+void ScriptedSyncAttempt::pushHeld(const SyncOutcome& outcome) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_script.push_back(Step{outcome, Wait::ForRelease});
+}
+
+void ScriptedSyncAttempt::release() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    ++m_nReleases;
+}
+
+void ScriptedSyncAttempt::pushWaitForStop() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    SyncOutcome cancelled;
+    cancelled.failure = SyncFailure::Cancelled;
+    m_script.push_back(Step{cancelled, Wait::ForStop});
+}
+
+ScriptedSyncAttempt::Step ScriptedSyncAttempt::nextStep(const std::string& host) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_hosts.push_back(host);
+    m_nMaxInFlight = std::max(m_nMaxInFlight, ++m_nInFlight);
+    m_changed.notify_all();
+    if (m_script.empty()) {
+        return Step{TimedOut(), Wait::None};
+    }
+    Step step = m_script.front();
+    m_script.pop_front();
+    return step;
+}
+
+void ScriptedSyncAttempt::finish() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    --m_nInFlight;
+    m_changed.notify_all();
+}
+
+SyncOutcome ScriptedSyncAttempt::attempt(const std::string& host, const std::atomic<bool>& stop) {
+    const Step step = nextStep(host);
+    waitOut(step.wait, stop);
+    finish();
+    return step.outcome;
+}
+
+void ScriptedSyncAttempt::waitOut(Wait wait, const std::atomic<bool>& stop) {
+    if (wait == Wait::None) {
+        return;
+    }
+    for (;;) {
+        if (stop.load()) {
+            return;
+        }
+        if (wait == Wait::ForRelease) {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (m_nReleases > 0) {
+                --m_nReleases;
+                return;
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+bool ScriptedSyncAttempt::waitForAttempts(int count, std::chrono::milliseconds timeout) const {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_changed.wait_for(lock, timeout, [&] { return static_cast<int>(m_hosts.size()) >= count; });
+}
+
+std::vector<std::string> ScriptedSyncAttempt::hosts() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_hosts;
+}
+
+int ScriptedSyncAttempt::attempts() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return static_cast<int>(m_hosts.size());
+}
+
+int ScriptedSyncAttempt::inFlight() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_nInFlight;
+}
+
+int ScriptedSyncAttempt::maxInFlight() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_nMaxInFlight;
+}

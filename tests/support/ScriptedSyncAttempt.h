@@ -1,0 +1,58 @@
+#pragma once
+// A synchronisation attempt for engine tests: each attempt takes the next scripted step (an
+// outcome, or a wait until the run is told to stop); once the script is used up every
+// attempt fails. It records the hosts asked and how many attempts were in flight at once,
+// and lets a test wait until a given number of attempts has begun.
+
+#include "service/SyncAttempt.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class ScriptedSyncAttempt : public SyncAttempt {
+public:
+    static SyncOutcome Succeeded(double roundTripDelay);
+    static SyncOutcome TimedOut();
+    static SyncOutcome Refused();  // a "RATE" kiss
+
+    void push(const SyncOutcome& outcome);
+    // The next attempt waits (looking every millisecond) until stop is set, then reports
+    // that it was cancelled.
+    void pushWaitForStop();
+    // The next attempt waits until release (or stop), then gives outcome.
+    void pushHeld(const SyncOutcome& outcome);
+    void release();
+
+    SyncOutcome attempt(const std::string& host, const std::atomic<bool>& stop) override;
+
+    // True once count attempts have begun, false when timeout passed first.
+    bool waitForAttempts(int count, std::chrono::milliseconds timeout) const;
+
+    std::vector<std::string> hosts() const;
+    int attempts() const;
+    int inFlight() const;
+    int maxInFlight() const;
+
+private:
+    enum class Wait { None, ForStop, ForRelease };
+    struct Step {
+        SyncOutcome outcome;
+        Wait wait = Wait::None;
+    };
+
+    Step nextStep(const std::string& host);
+    void waitOut(Wait wait, const std::atomic<bool>& stop);
+    void finish();
+
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable m_changed;
+    std::deque<Step> m_script;
+    std::vector<std::string> m_hosts;
+    int m_nReleases = 0;
+    int m_nInFlight = 0;
+    int m_nMaxInFlight = 0;
+};

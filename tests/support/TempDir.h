@@ -1,0 +1,21 @@
+#pragma once
+// A fresh folder under the system's temporary folder for one test, removed with everything
+// in it when the test ends. Works natively and under Wine.
+
+#include <filesystem>
+#include <string>
+
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    // The path of name inside the folder, as the service's file code takes it.
+    std::string file(const std::string& name) const;
+    const std::filesystem::path& path() const { return m_path; }
+
+private:
+    std::filesystem::path m_path;
+};

@@ -1,0 +1,245 @@
+// The scheduler: when each mode starts a run, the midnight guard, the connectivity test,
+// the manual chain through the server list, and the console's "now", "break" and
+// "options updated" requests.
+
+#include "common/LogResult.h"
+#include "tests/support/EngineRig.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+using ::testing::ElementsAre;
+
+namespace {
+
+class SchedulerTest : public ::testing::Test {
+protected:
+    // Records a successful synchronisation at t, as a harvest does, and lets the controller
+    // read it back.
+    void lastSyncAt(const CalendarTime& t) {
+        RecordingLogSink ignored;
+        LastSyncRecord(rig.recordFile(), ignored).store(AutomationDate::fromCalendar(t));
+        rig.controller.Reload(false);
+    }
+
+    // One tick at t; true when it started a run (which is then run to its harvest).
+    bool tickStartsRun(const CalendarTime& t) {
+        rig.clock.setNow(t);
+        const int attempts = rig.attempt.attempts();
+        const std::size_t lines = rig.log.lines().size();
+        rig.scheduler.Tick();
+        const bool started = rig.controller.IsRunning() || rig.attempt.attempts() != attempts ||
+                             rig.log.lines().size() != lines;
+        EXPECT_TRUE(rig.waitUntilIdle());
+        return started;
+    }
+
+    EngineRig rig;
+};
+
+const CalendarTime kMarch3Noon = MakeLocalTime(2005, 3, 3, 12, 0, 0);
+
+}  // namespace
+
+TEST_F(SchedulerTest, DemandOnlyAndUnknownModesNeverStartARunByThemselves) {
+    for (const char* mode : {"nSynPeriod=3", "nSynPeriod=7", "nSynPeriod=-1"}) {
+        rig.configure(mode);
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_FALSE(tickStartsRun(kMarch3Noon)) << mode;
+        }
+    }
+    EXPECT_EQ(rig.probe.m_nQuestions, 0);
+
+    rig.attempt.push(ScriptedSyncAttempt::Succeeded(0.01));
+    rig.scheduler.RequestSyncNow();
+    ASSERT_TRUE(rig.waitUntilIdle());
+    EXPECT_THAT(rig.log.texts(), ElementsAre("Manualy. Successful. Server: Alpha."));
+}
+
+TEST_F(SchedulerTest, DailyRunsWhenTheDateDiffersFromTheLastSynchronisation) {
+    rig.configure("nSynPeriod=0");
+    rig.attempt.push(ScriptedSyncAttempt::Succeeded(0.01));
+    EXPECT_TRUE(tickStartsRun(kMarch3Noon)) << "no record: long past";
+    EXPECT_THAT(rig.log.texts(), ElementsAre("Daily. Successful. Server: Alpha."));
+
+    EXPECT_FALSE(tickStartsRun(MakeLocalTime(2005, 3, 3, 23, 59, 59)));
+    EXPECT_TRUE(tickStartsRun(MakeLocalTime(2005, 3, 4, 0, 0, 1)));
+}
+
+TEST_F(SchedulerTest, OnlyWithAnOffsetDoRunsWaitUntilQuarterPastMidnight) {
+    rig.configure("nSynPeriod=0\nnOffset=10");
+    lastSyncAt(MakeLocalTime(2005, 3, 2, 12, 0, 0));
+    EXPECT_FALSE(tickStartsRun(MakeLocalTime(2005, 3, 3, 23, 50, 0)));
+    EXPECT_FALSE(tickStartsRun(MakeLocalTime(2005, 3, 3, 23, 46, 0)));
+    EXPECT_FALSE(tickStartsRun(MakeLocalTime(2005, 3, 4, 0, 14, 59)));
+    rig.attempt.push(ScriptedSyncAttempt::Succeeded(0.01));
+    EXPECT_TRUE(tickStartsRun(MakeLocalTime(2005, 3, 4, 0, 15, 0)));
+    EXPECT_FALSE(tickStartsRun(MakeLocalTime(2005, 3, 4, 0, 15, 1)));
+
+    rig.configure("nSynPeriod=0\nnOffset=10");
+    lastSyncAt(MakeLocalTime(2005, 3, 2, 12, 0, 0));
+    EXPECT_TRUE(tickStartsRun(MakeLocalTime(2005, 3, 3, 23, 45, 59)));
+    rig.configure("nSynPeriod=0");
+    lastSyncAt(MakeLocalTime(2005, 3, 2, 12, 0, 0));
+    EXPECT_TRUE(tickStartsRun(MakeLocalTime(2005, 3, 3, 23, 50, 0))) << "without an offset, any time";
+}
+
+TEST_F(SchedulerTest, HourlyCountsWholeMinutesWithTheHalfSecondRounding) {
+    rig.configure("nSynPeriod=2");
+    lastSyncAt(MakeLocalTime(2005, 3, 3, 13, 0, 0));
+    EXPECT_FALSE(tickStartsRun(MakeLocalTime(2005, 3, 3, 13, 59, 59)));
+    EXPECT_FALSE(tickStartsRun(MakeLocalTime(2005, 3, 3, 13, 59, 59, 499)));
+    EXPECT_TRUE(tickStartsRun(MakeLocalTime(2005, 3, 3, 13, 59, 59, 500)));
+    EXPECT_THAT(rig.log.texts(), ElementsAre("Failed. Server: Alpha"));
+
+    lastSyncAt(MakeLocalTime(2005, 3, 3, 15, 0, 0));
+    EXPECT_FALSE(tickStartsRun(MakeLocalTime(2005, 3, 3, 14, 0, 0))) << "a last synchronisation in the future";
+}
+
+TEST_F(SchedulerTest, AnInvalidLastSynchronisationCountsAsLongPast) {
+    rig.configure("nSynPeriod=2");
+    lastSyncAt(MakeLocalTime(2005, 3, 3, 13, 0, 0));
+    RecordingLogSink ignored;
+    LastSyncRecord(rig.recordFile(), ignored).store(AutomationDate(38414.5, 1));
+    rig.controller.Reload(false);
+    EXPECT_TRUE(tickStartsRun(MakeLocalTime(2005, 3, 3, 13, 10, 0)));
+    rig.configure("nSynPeriod=0");
+    EXPECT_TRUE(tickStartsRun(MakeLocalTime(2005, 3, 3, 13, 10, 0)));
+}
+
+TEST_F(SchedulerTest, OnStartRunsOncePerStartWhateverTheResult) {
+    rig.configure("nSynPeriod=1");
+    EXPECT_TRUE(tickStartsRun(kMarch3Noon));
+    EXPECT_THAT(rig.log.texts(), ElementsAre("Failed. Server: Alpha"));
+    EXPECT_FALSE(tickStartsRun(kMarch3Noon));
+
+    rig.scheduler.OptionsUpdated();
+    EXPECT_FALSE(tickStartsRun(kMarch3Noon)) << "a reload is not a start";
+
+    rig.controller.Reload(true);
+    EXPECT_TRUE(tickStartsRun(kMarch3Noon));
+}
+
+TEST_F(SchedulerTest, WithoutAConnectionScheduledRunsWaitSilently) {
+    rig.configure("nSynPeriod=0");
+    rig.probe.m_bConnected = false;
+    EXPECT_FALSE(tickStartsRun(kMarch3Noon));
+    EXPECT_FALSE(tickStartsRun(kMarch3Noon));
+    EXPECT_EQ(rig.probe.m_nQuestions, 2);
+    EXPECT_TRUE(rig.log.lines().empty());
+    rig.probe.m_bConnected = true;
+    EXPECT_TRUE(tickStartsRun(kMarch3Noon));
+}
+
+TEST_F(SchedulerTest, FailedScheduledRunsMoveThroughTheListOnePerTick) {
+    rig.configure("nSynPeriod=0\nnMaxAttempts=1");
+    rig.attempt.push(ScriptedSyncAttempt::TimedOut());
+    rig.attempt.push(ScriptedSyncAttempt::TimedOut());
+    rig.attempt.push(ScriptedSyncAttempt::Succeeded(0.01));
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_TRUE(tickStartsRun(kMarch3Noon));
+    }
+    EXPECT_FALSE(tickStartsRun(kMarch3Noon));
+    EXPECT_THAT(rig.attempt.hosts(), ElementsAre("alpha.test", "beta.test", "gamma.test"));
+    EXPECT_THAT(rig.log.texts(),
+                ElementsAre("Failed. Server: Alpha", "Failed. Server: Beta", "Daily. Successful. Server: Gamma."));
+}
+
+TEST_F(SchedulerTest, ANowRequestWalksTheListUntilOneSucceeds) {
+    rig.configure("nSynPeriod=3\nnMaxAttempts=1\nnStartingServ=1");
+    rig.attempt.push(ScriptedSyncAttempt::TimedOut());
+    rig.attempt.push(ScriptedSyncAttempt::TimedOut());
+    rig.attempt.push(ScriptedSyncAttempt::Succeeded(0.01));
+    rig.scheduler.RequestSyncNow();
+    EXPECT_TRUE(rig.scheduler.IsManualRequested());
+    ASSERT_TRUE(rig.waitUntilIdle());
+    for (int i = 0; i < 4; ++i) {
+        tickStartsRun(kMarch3Noon);
+    }
+    EXPECT_THAT(rig.attempt.hosts(), ElementsAre("beta.test", "gamma.test", "alpha.test"));
+    EXPECT_THAT(rig.log.texts(), ElementsAre("Failed. Server: Beta", "Failed. Server: Gamma",
+                                             "Manualy. Successful. Server: Alpha."));
+    EXPECT_TRUE(rig.scheduler.IsManualRequested()) << "success does not clear the request";
+}
+
+TEST_F(SchedulerTest, ANowRequestStopsWhenTheListIsUsedUpAndTheNextOneStartsAfresh) {
+    rig.configure("nSynPeriod=3\nnMaxAttempts=1");
+    rig.scheduler.RequestSyncNow();
+    ASSERT_TRUE(rig.waitUntilIdle());
+    for (int i = 0; i < 5; ++i) {
+        tickStartsRun(kMarch3Noon);
+    }
+    EXPECT_EQ(rig.attempt.attempts(), 3);
+    EXPECT_EQ(rig.controller.ServersTried(), 3);
+
+    rig.scheduler.RequestSyncNow();
+    ASSERT_TRUE(rig.waitUntilIdle());
+    EXPECT_EQ(rig.attempt.attempts(), 4);
+    EXPECT_EQ(rig.attempt.hosts().back(), "alpha.test");
+}
+
+TEST_F(SchedulerTest, ANowRequestAfterASuccessStartsANewRunAtOnce) {
+    rig.configure("nSynPeriod=3");
+    rig.attempt.push(ScriptedSyncAttempt::Succeeded(0.01));
+    rig.attempt.push(ScriptedSyncAttempt::Succeeded(0.01));
+    rig.scheduler.RequestSyncNow();
+    ASSERT_TRUE(rig.waitUntilIdle());
+    EXPECT_FALSE(tickStartsRun(kMarch3Noon));
+    rig.scheduler.RequestSyncNow();
+    EXPECT_TRUE(rig.controller.IsRunning() || rig.attempt.attempts() == 2);
+    ASSERT_TRUE(rig.waitUntilIdle());
+    EXPECT_EQ(rig.log.texts().size(), 2u);
+}
+
+TEST_F(SchedulerTest, ANowRequestDuringAScheduledRunWaitsForItsEnd) {
+    rig.configure("nSynPeriod=0\nnMaxAttempts=1");
+    rig.attempt.pushHeld(ScriptedSyncAttempt::TimedOut());
+    rig.clock.setNow(kMarch3Noon);
+    rig.scheduler.Tick();
+    ASSERT_TRUE(rig.attempt.waitForAttempts(1, std::chrono::seconds(5)));
+
+    rig.scheduler.RequestSyncNow();
+    rig.scheduler.Tick();
+    rig.scheduler.Tick();
+    EXPECT_EQ(rig.attempt.attempts(), 1) << "no second thread";
+    EXPECT_EQ(rig.controller.CurrentServer(), 0);
+
+    rig.attempt.push(ScriptedSyncAttempt::Succeeded(0.01));
+    rig.attempt.release();
+    ASSERT_TRUE(rig.waitUntilIdle());
+    tickStartsRun(kMarch3Noon);
+    EXPECT_EQ(rig.attempt.maxInFlight(), 1);
+    EXPECT_THAT(rig.attempt.hosts(), ElementsAre("alpha.test", "beta.test"));
+    EXPECT_THAT(rig.log.texts(), ElementsAre("Failed. Server: Alpha", "Manualy. Successful. Server: Beta."));
+}
+
+TEST_F(SchedulerTest, BreakEndsTheRunAndTheRequestAndSaysSoEvenWithoutARun) {
+    rig.configure("nSynPeriod=3");
+    rig.scheduler.BreakSync();
+    rig.attempt.pushWaitForStop();
+    rig.scheduler.RequestSyncNow();
+    ASSERT_TRUE(rig.attempt.waitForAttempts(1, std::chrono::seconds(5)));
+    rig.scheduler.BreakSync();
+    EXPECT_FALSE(rig.scheduler.IsManualRequested());
+    EXPECT_FALSE(tickStartsRun(kMarch3Noon));
+    const std::vector<LoggedLine> lines = rig.log.lines();
+    ASSERT_EQ(lines.size(), 2u);
+    for (const LoggedLine& line : lines) {
+        EXPECT_EQ(line.text, "Synchronization is broken by the user.");
+        EXPECT_EQ(line.resultCode, LOG_BROKEN);
+        EXPECT_EQ(line.roundTripSeconds, 0.0);
+    }
+}
+
+TEST_F(SchedulerTest, OptionsUpdatedReloadsAndSaysSo) {
+    rig.configure("nSynPeriod=3");
+    rig.writeSettings("nSynPeriod=3\nnStartingServ=2");
+    rig.scheduler.OptionsUpdated();
+    EXPECT_EQ(rig.controller.CurrentServerName(), "Gamma");
+    const std::vector<LoggedLine> lines = rig.log.lines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].text, "Options are updated.");
+    EXPECT_EQ(lines[0].resultCode, LOG_RELOADED);
+}

@@ -1,0 +1,243 @@
+// The synchronisation controller and its run: attempts, result lines, the offset shift,
+// server rotation, harvesting, breaking off, and the snapshot each run works on.
+
+#include "common/LogResult.h"
+#include "tests/support/CalendarTimePrinter.h"
+#include "tests/support/EngineRig.h"
+#include "tests/support/WaitUntil.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <stdexcept>
+
+using ::testing::ElementsAre;
+
+namespace {
+
+using RunKind = CSyncController::RunKind;
+
+class SyncControllerTest : public ::testing::Test {
+protected:
+    // Runs one run of kind to its harvest.
+    void runToEnd(RunKind kind) {
+        ASSERT_TRUE(rig.controller.StartRun(kind));
+        ASSERT_TRUE(rig.waitUntilIdle());
+    }
+
+    void expectOnlyLine(const std::string& text, int code, double delay = 0.0) const {
+        const std::vector<LoggedLine> lines = rig.log.lines();
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_EQ(lines[0].text, text);
+        EXPECT_EQ(lines[0].resultCode, code);
+        EXPECT_EQ(lines[0].roundTripSeconds, delay);
+    }
+
+    EngineRig rig;
+};
+
+}  // namespace
+
+TEST_F(SyncControllerTest, NoAttemptsAllowedFailsWithoutAQueryAndMovesOn) {
+    for (const char* attempts : {"nMaxAttempts=0", "nMaxAttempts=-3"}) {
+        EngineRig fresh;
+        fresh.configure(attempts);
+        ASSERT_TRUE(fresh.controller.StartRun(RunKind::Manual));
+        ASSERT_TRUE(fresh.waitUntilIdle());
+        EXPECT_EQ(fresh.attempt.attempts(), 0);
+        EXPECT_THAT(fresh.log.texts(), ElementsAre("Failed. Server: Alpha"));
+        EXPECT_EQ(fresh.controller.CurrentServer(), 1);
+        EXPECT_EQ(fresh.controller.ServersTried(), 1);
+    }
+}
+
+TEST_F(SyncControllerTest, FirstSuccessEndsTheAttemptsWithOneLineAndTheExchangesDelay) {
+    rig.attempt.push(ScriptedSyncAttempt::Succeeded(0.0483));
+    runToEnd(RunKind::Manual);
+    EXPECT_EQ(rig.attempt.attempts(), 1);
+    expectOnlyLine("Manualy. Successful. Server: Alpha.", LOG_SUCCEEDED, 0.0483);
+    EXPECT_TRUE(rig.controller.IsSynchronized());
+    EXPECT_EQ(rig.controller.CurrentServer(), 0);
+    EXPECT_EQ(rig.controller.ServersTried(), 0);
+    EXPECT_TRUE(rig.clock.settings().empty()) << "no offset: the clock is left alone";
+}
+
+TEST_F(SyncControllerTest, SuccessIsTheExchangesFlagNotAPositiveDelay) {
+    rig.attempt.push(ScriptedSyncAttempt::TimedOut());
+    rig.attempt.push(ScriptedSyncAttempt::Succeeded(0.0));
+    runToEnd(RunKind::Manual);
+    EXPECT_EQ(rig.attempt.attempts(), 2);
+    expectOnlyLine("Manualy. Successful. Server: Alpha.", LOG_SUCCEEDED, 0.0);
+    EXPECT_TRUE(rig.controller.IsSynchronized());
+}
+
+TEST_F(SyncControllerTest, AllAttemptsFailingGiveOneFailureLine) {
+    runToEnd(RunKind::Scheduled);
+    EXPECT_THAT(rig.attempt.hosts(), ElementsAre("alpha.test", "alpha.test", "alpha.test", "alpha.test", "alpha.test"));
+    expectOnlyLine("Failed. Server: Alpha", LOG_FAILED);
+    EXPECT_FALSE(rig.controller.IsSynchronized());
+    EXPECT_FALSE(std::filesystem::exists(rig.recordFile()));
+}
+
+TEST_F(SyncControllerTest, AServerThatRefusesUsIsNotAskedAgainInThatRun) {
+    rig.attempt.push(ScriptedSyncAttempt::Refused());
+    runToEnd(RunKind::Scheduled);
+    EXPECT_EQ(rig.attempt.attempts(), 1);
+    expectOnlyLine("Failed. Server: Alpha", LOG_FAILED);
+    EXPECT_EQ(rig.controller.CurrentServer(), 1);
+}
+
+TEST_F(SyncControllerTest, FailuresWalkTheListAndWrapToTheFirst) {
+    rig.configure("nMaxAttempts=1\nnStartingServ=2");
+    runToEnd(RunKind::Manual);
+    EXPECT_EQ(rig.controller.CurrentServer(), 0);
+    runToEnd(RunKind::Manual);
+    EXPECT_EQ(rig.controller.CurrentServer(), 1);
+    EXPECT_THAT(rig.attempt.hosts(), ElementsAre("gamma.test", "alpha.test"));
+    EXPECT_THAT(rig.log.texts(), ElementsAre("Failed. Server: Gamma", "Failed. Server: Alpha"));
+    EXPECT_EQ(rig.controller.ServersTried(), 2);
+}
+
+TEST_F(SyncControllerTest, AScheduledRunIsLabelledWithTheModeName) {
+    for (const auto& mode : {std::make_pair("0", "Daily"), std::make_pair("1", "OnStart"), std::make_pair("2", "Hourly"),
+                             std::make_pair("3", "DemandOnly"), std::make_pair("7", "Error")}) {
+        EngineRig fresh;
+        fresh.configure(std::string("nSynPeriod=") + mode.first);
+        fresh.attempt.push(ScriptedSyncAttempt::Succeeded(0.01));
+        ASSERT_TRUE(fresh.controller.StartRun(RunKind::Scheduled));
+        ASSERT_TRUE(fresh.waitUntilIdle());
+        EXPECT_THAT(fresh.log.texts(), ElementsAre(std::string(mode.second) + ". Successful. Server: Alpha."));
+    }
+}
+
+TEST_F(SyncControllerTest, OffsetMovesTheClockByWholeSecondsKeepingItsMilliseconds) {
+    rig.configure("nOffset=-30");
+    rig.clock.setNow(MakeLocalTime(2005, 3, 3, 0, 0, 9, 123));
+    rig.attempt.push(ScriptedSyncAttempt::Succeeded(0.02));
+    runToEnd(RunKind::Manual);
+    CalendarTime expected = MakeLocalTime(2005, 3, 2, 23, 59, 39, 123);
+    expected.wDayOfWeek = 3;
+    EXPECT_THAT(rig.clock.settings(), ElementsAre(expected));
+    EXPECT_TRUE(rig.controller.IsSynchronized());
+}
+
+TEST_F(SyncControllerTest, AnOffsetBeyondTheCalendarFailsTheRun) {
+    rig.configure("nOffset=30");
+    rig.clock.setNow(MakeLocalTime(9999, 12, 31, 23, 59, 50));
+    rig.attempt.push(ScriptedSyncAttempt::Succeeded(0.02));
+    runToEnd(RunKind::Manual);
+    expectOnlyLine("Time conversion error!", LOG_FAILED);
+    EXPECT_TRUE(rig.clock.settings().empty());
+    EXPECT_FALSE(rig.controller.IsSynchronized());
+    EXPECT_EQ(rig.controller.CurrentServer(), 1);
+}
+
+TEST_F(SyncControllerTest, SuccessIsRecordedOnlyWhenTheEndedRunIsHarvested) {
+    rig.attempt.push(ScriptedSyncAttempt::Succeeded(0.02));
+    ASSERT_TRUE(rig.controller.StartRun(RunKind::Manual));
+    ASSERT_TRUE(WaitUntil([&] { return !rig.log.lines().empty(); }));
+    ASSERT_EQ(rig.log.lines().size(), 1u);
+    EXPECT_FALSE(rig.controller.IsSynchronized());
+    EXPECT_FALSE(std::filesystem::exists(rig.recordFile()));
+
+    rig.clock.setNow(MakeLocalTime(2005, 3, 3, 15, 0, 0));
+    ASSERT_TRUE(rig.waitUntilIdle());
+    EXPECT_TRUE(rig.controller.IsSynchronized());
+    EXPECT_EQ(rig.controller.LastSync().days(), AutomationDate::fromCalendar(MakeLocalTime(2005, 3, 3, 15, 0, 0)).days());
+    EXPECT_EQ(std::filesystem::file_size(rig.recordFile()), 12u);
+}
+
+TEST_F(SyncControllerTest, ABrokenRunLeavesNoTraceAndNoSecondRunStartsBeforeIt) {
+    rig.attempt.pushWaitForStop();
+    ASSERT_TRUE(rig.controller.StartRun(RunKind::Manual));
+    ASSERT_TRUE(rig.attempt.waitForAttempts(1, std::chrono::seconds(5)));
+    EXPECT_FALSE(rig.controller.StartRun(RunKind::Scheduled));
+    rig.controller.BreakRun();
+    EXPECT_EQ(rig.attempt.inFlight(), 0);
+    EXPECT_FALSE(rig.controller.IsRunning());
+    EXPECT_EQ(rig.attempt.attempts(), 1);
+    EXPECT_TRUE(rig.log.lines().empty());
+    EXPECT_FALSE(rig.controller.IsSynchronized());
+    EXPECT_FALSE(std::filesystem::exists(rig.recordFile()));
+    EXPECT_EQ(rig.controller.CurrentServer(), 0);
+    EXPECT_EQ(rig.controller.ServersTried(), 0);
+}
+
+TEST_F(SyncControllerTest, PreparingAManualRunStartsTheListAfresh) {
+    rig.configure("nMaxAttempts=1\nnStartingServ=1");
+    rig.attempt.push(ScriptedSyncAttempt::Succeeded(0.02));
+    runToEnd(RunKind::Manual);
+    runToEnd(RunKind::Manual);
+    ASSERT_TRUE(rig.controller.IsSynchronized());
+    ASSERT_EQ(rig.controller.ServersTried(), 1);
+    ASSERT_EQ(rig.controller.CurrentServer(), 2);
+
+    rig.controller.PrepareManualRun();
+    EXPECT_FALSE(rig.controller.IsSynchronized());
+    EXPECT_EQ(rig.controller.ServersTried(), 0);
+    EXPECT_EQ(rig.controller.CurrentServer(), 1);
+    EXPECT_EQ(rig.controller.CurrentServerName(), "Beta");
+    EXPECT_EQ(rig.controller.CurrentServerHost(), "beta.test");
+}
+
+TEST_F(SyncControllerTest, ReloadReturnsToTheStartingServerAndRereadsTheRecord) {
+    rig.configure("nMaxAttempts=1");
+    runToEnd(RunKind::Scheduled);
+    rig.controller.MarkStartRunDone();
+    RecordingLogSink otherLog;
+    LastSyncRecord(rig.recordFile(), otherLog).store(AutomationDate::fromCalendar(MakeLocalTime(2005, 3, 1, 8, 0, 0)));
+
+    rig.controller.Reload(false);
+    EXPECT_EQ(rig.controller.CurrentServer(), 0);
+    EXPECT_EQ(rig.controller.LastSync().days(), AutomationDate::fromCalendar(MakeLocalTime(2005, 3, 1, 8, 0, 0)).days());
+    EXPECT_TRUE(rig.controller.IsStartRunDone());
+    rig.controller.Reload(true);
+    EXPECT_FALSE(rig.controller.IsStartRunDone());
+}
+
+TEST_F(SyncControllerTest, ARunWorksOnTheListAsItWasWhenItStarted) {
+    rig.configure("nMaxAttempts=2\nnStartingServ=2");
+    rig.attempt.pushHeld(ScriptedSyncAttempt::TimedOut());
+    ASSERT_TRUE(rig.controller.StartRun(RunKind::Manual));
+    ASSERT_TRUE(rig.attempt.waitForAttempts(1, std::chrono::seconds(5)));
+    rig.writeSettings("nMaxAttempts=1", "[Servers]\nServers_Counter=1\nServers 0=Solo~solo.test~1\n");
+    rig.engineSettings.Reload();
+    rig.attempt.release();
+    ASSERT_TRUE(rig.waitUntilIdle());
+    EXPECT_THAT(rig.attempt.hosts(), ElementsAre("gamma.test", "gamma.test"));
+    EXPECT_THAT(rig.log.texts(), ElementsAre("Failed. Server: Gamma"));
+    EXPECT_EQ(rig.controller.CurrentServer(), 0) << "the advance wraps within the shorter list";
+}
+
+TEST_F(SyncControllerTest, AnIndexTheShorterListNoLongerHoldsMeansTheFirstServer) {
+    rig.configure("nStartingServ=2");
+    rig.writeSettings("", "[Servers]\nServers_Counter=1\nServers 0=Solo~solo.test~1\n");
+    rig.engineSettings.Reload();
+    EXPECT_EQ(rig.controller.CurrentServerName(), "Solo");
+    rig.attempt.push(ScriptedSyncAttempt::Succeeded(0.02));
+    runToEnd(RunKind::Manual);
+    EXPECT_THAT(rig.attempt.hosts(), ElementsAre("solo.test"));
+    EXPECT_EQ(rig.controller.CurrentServer(), 0);
+}
+
+namespace {
+
+class ThrowingAttempt : public SyncAttempt {
+public:
+    SyncOutcome attempt(const std::string&, const std::atomic<bool>&) override {
+        throw std::runtime_error("out of the blue");
+    }
+};
+
+}  // namespace
+
+TEST_F(SyncControllerTest, SomethingThrownInARunEndsItAsFailedWithoutEscaping) {
+    ThrowingAttempt throwing;
+    CSyncController controller(rig.engineSettings, throwing, rig.clock, rig.log, rig.recordFile());
+    ASSERT_TRUE(controller.StartRun(RunKind::Manual));
+    EXPECT_TRUE(WaitUntil([&] { return !controller.IsRunning(); }));
+    EXPECT_FALSE(controller.IsSynchronized());
+    EXPECT_TRUE(rig.log.lines().empty());
+}
