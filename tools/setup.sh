@@ -7,6 +7,7 @@ packages=(
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools  # cross build, windres, windmc
     wine wine64 xvfb x11-utils imagemagick                      # running and looking at the .exe files
     chrony ntpsec-ntpdate                                       # reference NTP server and peer client
+    iproute2 util-linux                                         # a loopback-only network namespace per test session
 )
 
 missing=()

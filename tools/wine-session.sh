@@ -5,6 +5,13 @@
 # HORALUX_WINE_DIR names the folder that receives the prefix (default: the current folder).
 set -uo pipefail
 
+# Each session gets a network namespace of its own with only loopback in it: nothing a test
+# starts can reach another machine, and its servers on 127.0.0.x:123 cannot collide with
+# anybody else's (Wine binds a loopback port on every loopback address at once).
+if [ -z "${HORALUX_NETNS:-}" ] && unshare -n true 2>/dev/null; then
+    exec env HORALUX_NETNS=1 unshare -n -- bash -c 'ip link set lo up && exec "$0" "$@"' "$0" "$@"
+fi
+
 root=${HORALUX_WINE_DIR:-$PWD}
 mkdir -p "$root"
 session=$(mktemp -d "$root/wine-session.XXXXXX")
@@ -61,7 +68,9 @@ start_xvfb || exit 1
 mkdir -p "$WINEPREFIX"
 wineserver -f -p >"$session/wineserver.log" 2>&1 &
 server_pid=$!
-if ! timeout 120 wineboot -i >"$session/wineboot.log" 2>&1; then
+# -u, not -i: -i leaves a second services.exe behind, and service requests then alternate
+# between two managers that disagree about what is installed.
+if ! timeout 120 wineboot -u >"$session/wineboot.log" 2>&1; then
     echo "wine-session: wineboot failed" >&2
     cat "$session/wineboot.log" >&2
     exit 1
