@@ -1,0 +1,35 @@
+#pragma once
+// The command line of HoraluxServ: which action to take and the account the installed
+// service runs under.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+enum class HostAction {
+    None,          // no action switch: behave as without arguments
+    Dispatch,      // run as a service under the service control manager
+    RunAsProcess,  // -d: run the service's work as a process with a console control handler
+    RunFaceless,   // -f: run it as a hidden process
+    Install,       // -i
+    Remove,        // -u
+    StartRunning,  // -s
+    StopRunning,   // -e
+};
+
+struct ServiceCommand {
+    HostAction action = HostAction::None;
+    // Account and password for Install; empty means the local system account.
+    std::optional<std::string> account;
+    std::optional<std::string> password;
+};
+
+// args are the arguments after the program name. A switch is an argument beginning with
+// '-', chosen by its (case-sensitive) second character; anything else is ignored. The last
+// action switch counts; -d and -f act at once, so what follows them is not looked at. -l and
+// -p take the rest of their argument or, when that is empty, the next argument.
+ServiceCommand ParseServiceArguments(const std::vector<std::string>& args);
+
+// The action to run: without an action switch, a service on NT, a hidden process on
+// Windows 9x (which has no service control manager).
+HostAction ResolveHostAction(HostAction parsed, bool bIsNt);

@@ -1,0 +1,74 @@
+#include "service/HostMessages.h"
+
+#include "common/LogResult.h"
+
+#include <cstring>
+#include <utility>
+
+namespace {
+
+constexpr HostMessage kHostMessages[] = {
+    {HostText::InstallPathFailed, "Unable to install %s - %s\n", TextTarget::Log},
+    {HostText::ManagerFailed, "OpenSCManager failed - %s", TextTarget::Log},
+    {HostText::Installed, "%s installed.", TextTarget::Log},
+    {HostText::CreateFailed, "CreateService failed - %s", TextTarget::Log},
+    {HostText::OpenServiceFailed, "Open Service failed - %s", TextTarget::Log},
+    {HostText::RemoveStopped, "The Service is stopped.", TextTarget::Log},
+    {HostText::RemoveFailedToStop, "%s failed to stop.", TextTarget::Log},
+    {HostText::Removed, "The Service is removed.", TextTarget::Log},
+    {HostText::DeleteFailed, "Delete Service failed - %s", TextTarget::Log},
+    {HostText::StartNotRunning, "The Service failed to start.", TextTarget::Log},
+    {HostText::ManagerFailedOut, "OpenSCManager failed - %s\n", TextTarget::StandardOutput},
+    {HostText::OpenServiceFailedOut, "OpenService failed - %s\n", TextTarget::StandardOutput},
+    {HostText::StartFailedOut, "\n%s failed to start: %s\n", TextTarget::StandardOutput},
+    {HostText::Stopping, "Stopping %s.", TextTarget::StandardOutput},
+    {HostText::StoppingDot, ".", TextTarget::StandardOutput},
+    {HostText::StoppedOut, "\n%s is stopped.\n", TextTarget::StandardOutput},
+    {HostText::FailedToStopOut, "\n%s failed to stop.\n", TextTarget::StandardOutput},
+};
+
+std::string WithoutLineBreaks(const std::string& text) {
+    const std::size_t begin = text.find_first_not_of("\r\n");
+    if (begin == std::string::npos) {
+        return std::string();
+    }
+    return text.substr(begin, text.find_last_not_of("\r\n") - begin + 1);
+}
+
+}  // namespace
+
+const HostMessage& HostMessageFor(HostText id) {
+    for (const HostMessage& message : kHostMessages) {
+        if (message.id == id) {
+            return message;
+        }
+    }
+    return kHostMessages[0];
+}
+
+std::string FillPattern(const char* pattern, std::initializer_list<std::string> args) {
+    std::string text;
+    auto arg = args.begin();
+    for (const char* cursor = pattern; *cursor != '\0';) {
+        if (std::strncmp(cursor, "%s", 2) == 0 && arg != args.end()) {
+            text += *arg++;
+            cursor += 2;
+        } else {
+            text += *cursor++;
+        }
+    }
+    return text;
+}
+
+CHostReporter::CHostReporter(LogSink& log, Output output)
+    : m_log(log), m_output(std::move(output)) {}
+
+void CHostReporter::report(HostText id, std::initializer_list<std::string> args) const {
+    const HostMessage& message = HostMessageFor(id);
+    const std::string text = FillPattern(message.pattern, args);
+    if (message.target == TextTarget::Log) {
+        m_log.write(WithoutLineBreaks(text), LOG_NOTICE, 0.0);
+    } else {
+        m_output(text);
+    }
+}

@@ -1,0 +1,82 @@
+#pragma once
+// The decisions of the service framework, apart from the Win32 calls that carry them out:
+// what a status report says, which event identifier a report gets, what a control request
+// does, and which session or console events stop a service run as a process. The numbers
+// are the platform's (winsvc.h, winuser.h, wincon.h), repeated here so the core needs no
+// Windows header.
+
+#include <cstdint>
+
+namespace service_state {
+constexpr std::uint32_t kStopped = 1;
+constexpr std::uint32_t kStartPending = 2;
+constexpr std::uint32_t kStopPending = 3;
+constexpr std::uint32_t kRunning = 4;
+constexpr std::uint32_t kContinuePending = 5;
+constexpr std::uint32_t kPausePending = 6;
+}  // namespace service_state
+
+// Controls the service accepts once started: stop only.
+constexpr std::uint32_t kAcceptStop = 1;
+constexpr std::uint32_t kErrorServiceSpecificError = 1066;
+
+// Wait hints of the status reports, in milliseconds.
+constexpr std::uint32_t kDefaultWaitHint = 3000;
+constexpr std::uint32_t kStopWaitHint = 11000;
+
+// The fields of one SERVICE_STATUS report (the service type is fixed by the caller).
+struct StatusReport {
+    std::uint32_t currentState = 0;
+    std::uint32_t controlsAccepted = 0;
+    std::uint32_t win32ExitCode = 0;
+    std::uint32_t serviceSpecificExitCode = 0;
+    std::uint32_t checkPoint = 0;
+    std::uint32_t waitHint = 0;
+};
+
+// Nothing is accepted while starting; running and stopped carry checkpoint 0, every other
+// state the next value of checkpointCounter; a service-specific exit code turns the Win32
+// exit code into ERROR_SERVICE_SPECIFIC_ERROR.
+StatusReport MakeStatusReport(std::uint32_t state, std::uint32_t waitHint,
+                              std::uint32_t specificExitCode, std::uint32_t acceptedControls,
+                              std::uint32_t& checkpointCounter);
+
+// Event types of the event log.
+namespace event_type {
+constexpr std::uint16_t kError = 1;
+constexpr std::uint16_t kWarning = 2;
+constexpr std::uint16_t kInformation = 4;
+}  // namespace event_type
+
+// Asks ChooseEventId to pick the identifier from the event type.
+constexpr std::int32_t kEventIdFromType = -1;
+
+// The message table's identifiers: each shows its one insertion string unchanged.
+constexpr std::uint32_t kEventIdSuccess = 0x00000003;
+constexpr std::uint32_t kEventIdInformation = 0x40000000;
+constexpr std::uint32_t kEventIdWarning = 0x80000001;
+constexpr std::uint32_t kEventIdError = 0xC0000002;
+
+std::uint32_t ChooseEventId(std::uint16_t type, std::int32_t eventId);
+
+// What a control request from the service control manager does.
+enum class ControlOperation { None, Stop, Pause, Continue, Interrogate, Shutdown };
+
+struct ControlRule {
+    std::uint32_t control;
+    // The state written into the status record (not reported) before the operation; 0 for
+    // none.
+    std::uint32_t pendingState;
+    ControlOperation operation;
+};
+
+const ControlRule& ControlRuleFor(std::uint32_t control);
+
+// A service run as a hidden process ends with the session: a shutdown (end-session message
+// with lParam 0, or the quit message) stops it, a log-off (lParam not 0) does not.
+enum class SessionResponse { NotSessionMessage, DefaultProcessing, StopService };
+
+SessionResponse RespondToSessionMessage(std::uint32_t message, std::intptr_t lParam);
+
+// Ctrl+C and Ctrl+Break stop a service run with -d; other console events do not.
+bool ConsoleEventStopsService(std::uint32_t eventType);

@@ -1,0 +1,89 @@
+// HoraluxServ: the clock service, also run as a plain or hidden process, and the command
+// line that installs, removes, starts and stops it.
+
+#include <windows.h>
+
+#include "service/EngineSettings.h"
+#include "service/ExecWindow.h"
+#include "service/Firewall.h"
+#include "service/HostMessages.h"
+#include "service/Scheduler.h"
+#include "service/ServiceSession.h"
+#include "service/SntpSyncAttempt.h"
+#include "service/SyncController.h"
+#include "service/SyncLog.h"
+#include "service/TimeService.h"
+#include "service/Win32EnginePorts.h"
+#include "settings/LocalTimeText.h"
+#include "settings/Settings.h"
+#include "settings/Win32ProfileStore.h"
+#include "settings/WorkingDirectory.h"
+#include "sntp/SteadyClock.h"
+#include "sntp/Win32SystemClock.h"
+#include "sntp/Win32TimePrivilege.h"
+
+#include <cstdlib>
+
+namespace {
+
+constexpr const char* kVersion = "2.5";
+constexpr const char* kLogFileName = "zHoraluxServ.log";
+constexpr const char* kRecordFileName = "zHoraluxServ.bin";
+
+// The program's long-lived objects. Members are constructed in declaration order: the
+// platform adapters first, then the log, the settings, the controller and the version.
+class CServiceProgram {
+public:
+    CServiceProgram()
+        : m_log(kLogFileName, m_localClock, m_notifier, [this] { return m_engineSettings.LogLimitsNow(); }),
+          m_settings(m_profileStore, LocalDateTimeText),
+          m_engineSettings(m_settings),
+          m_attempt(m_systemClock, m_privilege, m_log, m_steadyClock),
+          m_controller(m_engineSettings, m_attempt, m_localClock, m_log, kRecordFileName),
+          m_scheduler(m_controller, m_engineSettings, m_localClock, m_probe, m_log),
+          m_session(m_engineSettings, m_log, m_controller, m_scheduler, m_strVersion),
+          m_window(m_session, m_notifier, m_log) {}
+
+    // The initialisation: the service object, the Windows directory as the current
+    // directory, then the command line, which returns when its action or the service ended.
+    int Run(int argc, char** argv) {
+        CHostReporter reporter(m_log, WriteStandardOutput);
+        CTimeService service(reporter, m_window);
+        SetWorkingDirectory();
+        service.ParseCommandLine(argc, argv);
+        return 0;
+    }
+
+private:
+    CWin32LocalClock m_localClock;
+    CWin32ResultNotifier m_notifier;
+    CWin32ConnectivityProbe m_probe;
+    Win32ProfileStore m_profileStore;
+    CWin32SystemClock m_systemClock;
+    CWin32TimePrivilege m_privilege;
+    CSteadyClock m_steadyClock;
+
+    SyncLog m_log;
+    CSettings m_settings;
+    CEngineSettings m_engineSettings;
+    CSntpSyncAttempt m_attempt;
+    CSyncController m_controller;
+    const std::string m_strVersion = kVersion;
+
+    CScheduler m_scheduler;
+    CServiceSession m_session;
+    CExecWindow m_window;
+};
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    int exitCode = EXIT_FAILURE;
+    CallGuarded(
+        [&] {
+            CServiceProgram program;
+            exitCode = program.Run(__argc, __argv);
+        },
+        [](const char* what) { ::OutputDebugStringA(what); });
+    return exitCode;
+}

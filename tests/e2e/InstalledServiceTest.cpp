@@ -1,0 +1,205 @@
+// HoraluxServ.exe as an installed service under Wine's service control manager: install,
+// start, stop and remove from its command line, with the messages where they belong; the
+// dispatcher refusing a start from a shell; the Windows 9x start entry under a Windows 98
+// version setting; and the program's resources.
+
+#include "tests/e2e/ServiceProgram.h"
+
+#include "common/Messages.h"
+#include "service/Win32Handles.h"
+#include "tests/support/WaitUntil.h"
+
+#include <gtest/gtest.h>
+
+#include <tlhelp32.h>
+
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr const char* kServiceName = "QN_HoraluxService";
+constexpr const char* kEventSourceKey = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\QN_HoraluxService";
+
+// Settings that never start a run by themselves and name only an unused loopback address.
+constexpr const char* kQuietSettings =
+    "[Options]\nnSynPeriod=3\n[Servers]\nServers_Counter=1\nServers 0=Nobody~127.0.0.254~1\n";
+
+int CountProcesses(const char* name) {
+    const UniqueKernelHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    int count = 0;
+    for (BOOL more = ::Process32First(snapshot.get(), &entry); more; more = ::Process32Next(snapshot.get(), &entry)) {
+        count += ::lstrcmpiA(entry.szExeFile, name) == 0;
+    }
+    return count;
+}
+
+DWORD ServiceState(SC_HANDLE manager) {
+    const UniqueServiceHandle service(::OpenServiceA(manager, kServiceName, SERVICE_QUERY_STATUS));
+    SERVICE_STATUS status{};
+    return service && ::QueryServiceStatus(service.get(), &status) ? status.dwCurrentState : 0;
+}
+
+bool KeyExists(HKEY root, const char* path) {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return false;
+    }
+    ::RegCloseKey(key);
+    return true;
+}
+
+class InstalledServiceTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        // Whatever happened, leave no service behind.
+        RunAction(ServiceExePath(), "-u");
+    }
+};
+
+TEST_F(InstalledServiceTest, InstallStartStopRemove) {
+    ASSERT_EQ(CountProcesses("services.exe"), 1)
+        << "this Wine session runs more than one service manager, so its answers contradict each other";
+    PrepareServiceFiles(kQuietSettings);
+    const std::string log = WindowsFile("zHoraluxServ.log");
+
+    EXPECT_EQ(RunAction(ServiceExePath(), "-i"), "");
+    EXPECT_NE(ReadWholeFile(log).find("] Horalux Clock Service installed."), std::string::npos);
+    const UniqueServiceHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    ASSERT_TRUE(manager);
+    {
+        const UniqueServiceHandle service(::OpenServiceA(manager.get(), kServiceName, SERVICE_QUERY_CONFIG));
+        ASSERT_TRUE(service);
+        DWORD needed = 0;
+        ::QueryServiceConfigA(service.get(), nullptr, 0, &needed);
+        std::vector<BYTE> buffer(needed);
+        auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer.data());
+        ASSERT_TRUE(::QueryServiceConfigA(service.get(), config, needed, &needed));
+        EXPECT_EQ(config->dwServiceType, static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS));
+        EXPECT_EQ(config->dwStartType, static_cast<DWORD>(SERVICE_AUTO_START));
+        EXPECT_EQ(config->dwErrorControl, static_cast<DWORD>(SERVICE_ERROR_NORMAL));
+        EXPECT_STREQ(config->lpBinaryPathName, ServiceExePath().c_str());
+        EXPECT_STREQ(config->lpServiceStartName, "LocalSystem");
+        EXPECT_STREQ(config->lpDisplayName, "Horalux Clock Service");
+    }
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kEventSourceKey));
+
+    const auto startBegin = std::chrono::steady_clock::now();
+    EXPECT_EQ(RunAction(ServiceExePath(), "-s"), "");
+    const double startMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - startBegin).count();
+    EXPECT_EQ(ServiceState(manager.get()), static_cast<DWORD>(SERVICE_RUNNING));
+    EXPECT_TRUE(WaitForFileText(log, "] Horalux Clock Service v. 2.5 is started.", 10s));
+    const bool bWindowSeen = WaitForExecWindow(10s) != nullptr;
+
+    const auto stopBegin = std::chrono::steady_clock::now();
+    const std::string stopped = RunAction(ServiceExePath(), "-e");
+    const double stopMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - stopBegin).count();
+    EXPECT_EQ(stopped.rfind("Stopping Horalux Clock Service.", 0), 0u) << stopped;
+    EXPECT_NE(stopped.find("\nHoralux Clock Service is stopped.\n"), std::string::npos) << stopped;
+    EXPECT_EQ(ServiceState(manager.get()), static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_NE(ReadWholeFile(log).find("] Is closed"), std::string::npos);
+
+    EXPECT_EQ(RunAction(ServiceExePath(), "-u"), "");
+    EXPECT_EQ(ServiceState(manager.get()), 0u);
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kEventSourceKey));
+    const std::string lines = ReadWholeFile(log);
+    // The log keeps every earlier line.
+    EXPECT_LT(lines.find("installed."), lines.find("is started."));
+    EXPECT_LT(lines.find("is started."), lines.find("The Service is removed."));
+    std::printf("[ measured ] -s %.0f ms, -e %.0f ms; control window of the service %s from the test\n", startMs,
+                stopMs, bWindowSeen ? "visible" : "not visible");
+}
+
+TEST_F(InstalledServiceTest, StartedFromAShellWithoutSwitchesTheProgramEnds) {
+    PrepareServiceFiles(kQuietSettings);
+    CChildProcess child;
+    ASSERT_TRUE(LaunchService(child, ""));
+    EXPECT_TRUE(child.waitForExit(60s));
+    EXPECT_EQ(::FindWindowA(kExecWindowClass, kExecWindowTitle), nullptr);
+    EXPECT_FALSE(FileExists(WindowsFile("zHoraluxServ.log")));
+}
+
+// Wine reports Windows 98 for a program named in AppDefaults with that version.
+class CWindows98Copy {
+public:
+    CWindows98Copy() {
+        char folder[MAX_PATH] = {};
+        ::GetTempPathA(MAX_PATH, folder);
+        m_strPath = std::string(folder) + kName;
+        m_bReady = ::CopyFileA(ServiceExePath().c_str(), m_strPath.c_str(), FALSE) &&
+                   ::RegSetKeyValueA(HKEY_CURRENT_USER, kAppDefaults, "Version", REG_SZ, "win98", 6) == ERROR_SUCCESS;
+    }
+    ~CWindows98Copy() {
+        ::RegDeleteKeyA(HKEY_CURRENT_USER, kAppDefaults);
+        ::DeleteFileA(m_strPath.c_str());
+    }
+    bool ready() const { return m_bReady; }
+    const std::string& path() const { return m_strPath; }
+
+private:
+    static constexpr const char* kName = "HoraluxServ9x.exe";
+    static constexpr const char* kAppDefaults = "Software\\Wine\\AppDefaults\\HoraluxServ9x.exe";
+    std::string m_strPath;
+    bool m_bReady = false;
+};
+
+std::string RunServicesValue() {
+    char value[MAX_PATH] = {};
+    DWORD size = sizeof value;
+    const LONG result = ::RegGetValueA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\RunServices",
+                                       kServiceName, RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, value, &size);
+    return result == ERROR_SUCCESS ? value : "<none>";
+}
+
+TEST_F(InstalledServiceTest, OnWindows98TheProgramStartsWithTheSystemInstead) {
+    PrepareServiceFiles(kQuietSettings);
+    const CWindows98Copy copy;
+    ASSERT_TRUE(copy.ready());
+    EXPECT_EQ(RunAction(copy.path(), "-i"), "");
+    EXPECT_EQ(RunServicesValue(), copy.path());
+    EXPECT_FALSE(FileExists(WindowsFile("zHoraluxServ.log")));  // nothing to log on 9x
+
+    // Without switches it runs as a hidden process at once.
+    {
+        CChildProcess hidden;
+        ASSERT_TRUE(hidden.start("\"" + copy.path() + "\""));
+        EXPECT_NE(WaitForExecWindow(30s), nullptr);
+        hidden.terminate();
+    }
+    WaitForNoExecWindow(10s);
+
+    EXPECT_EQ(RunAction(copy.path(), "-u"), "");
+    EXPECT_EQ(RunServicesValue(), "<none>");
+}
+
+TEST(ServiceResources, VersionAndEventMessages) {
+    const std::string exe = ServiceExePath();
+    DWORD handle = 0;
+    std::vector<char> info(::GetFileVersionInfoSizeA(exe.c_str(), &handle));
+    ASSERT_FALSE(info.empty());
+    ASSERT_TRUE(::GetFileVersionInfoA(exe.c_str(), 0, static_cast<DWORD>(info.size()), info.data()));
+    for (const char* key : {"\\StringFileInfo\\040904E4\\FileVersion", "\\StringFileInfo\\040904E4\\ProductVersion"}) {
+        char* value = nullptr;
+        UINT length = 0;
+        ASSERT_TRUE(::VerQueryValueA(info.data(), key, reinterpret_cast<void**>(&value), &length)) << key;
+        EXPECT_STREQ(value, "2.5") << key;
+    }
+
+    const HMODULE module = ::LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(module, nullptr);
+    for (DWORD id : {0x00000003u, 0x40000000u, 0x80000001u, 0xC0000002u}) {
+        char insert[] = "the reported text";
+        DWORD_PTR inserts[] = {reinterpret_cast<DWORD_PTR>(insert)};
+        char text[256] = {};
+        const DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY, module, id,
+                                              0, text, sizeof text, reinterpret_cast<va_list*>(inserts));
+        EXPECT_STREQ(text, "the reported text\r\n") << std::hex << id;
+        EXPECT_EQ(length, 19u);
+    }
+    ::FreeLibrary(module);
+}
+
+}  // namespace

@@ -1,0 +1,101 @@
+#include "tests/e2e/ServiceProgram.h"
+
+#include "common/Messages.h"
+#include "tests/support/WaitUntil.h"
+
+#include <fstream>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+std::string ServiceExePath() {
+    // The build gives a host path; Wine shows the host's root as drive Z:.
+    std::string path = HORALUX_SERV_EXE;
+    if (!path.empty() && path[0] == '/') {
+        path = "Z:" + path;
+    }
+    for (char& c : path) {
+        if (c == '/') {
+            c = '\\';
+        }
+    }
+    return path;
+}
+
+std::string WindowsFile(const char* name) {
+    char directory[MAX_PATH] = {};
+    ::GetWindowsDirectoryA(directory, MAX_PATH);
+    return std::string(directory) + "\\" + name;
+}
+
+void PrepareServiceFiles(const std::string& iniText) {
+    std::string crlf;
+    for (char c : iniText) {
+        if (c == '\n') {
+            crlf += '\r';
+        }
+        crlf += c;
+    }
+    std::ofstream(WindowsFile("zHoraluxServ.ini"), std::ios::binary) << crlf;
+    ::DeleteFileA(WindowsFile("zHoraluxServ.log").c_str());
+    ::DeleteFileA(WindowsFile("zHoraluxServ.bin").c_str());
+}
+
+std::string ReadWholeFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+bool FileExists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool LaunchService(CChildProcess& process, const std::string& arguments) {
+    return process.start("\"" + ServiceExePath() + "\" " + arguments);
+}
+
+std::string RunAction(const std::string& exe, const std::string& arguments, std::chrono::milliseconds limit) {
+    char folder[MAX_PATH] = {};
+    ::GetTempPathA(MAX_PATH, folder);
+    const std::string outputFile = std::string(folder) + "horalux-action-" + std::to_string(::GetCurrentProcessId()) + ".txt";
+    {
+        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+        const UniqueFileHandle output(::CreateFileA(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = output.get();
+        startup.hStdError = output.get();
+        std::string commandLine = "\"" + exe + "\" " + arguments;
+        PROCESS_INFORMATION info{};
+        if (!output || !::CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                         &startup, &info)) {
+            return "<not started>";
+        }
+        const UniqueKernelHandle process(info.hProcess);
+        const UniqueKernelHandle thread(info.hThread);
+        if (::WaitForSingleObject(process.get(), static_cast<DWORD>(limit.count())) != WAIT_OBJECT_0) {
+            ::TerminateProcess(process.get(), 1);
+            ::WaitForSingleObject(process.get(), 10000);
+            return "<did not end in time>";
+        }
+    }
+    std::string output = ReadWholeFile(outputFile);
+    ::DeleteFileA(outputFile.c_str());
+    return output;
+}
+
+HWND WaitForExecWindow(std::chrono::milliseconds limit) {
+    HWND window = nullptr;
+    WaitUntil([&] { return (window = ::FindWindowA(kExecWindowClass, kExecWindowTitle)) != nullptr; }, limit);
+    return window;
+}
+
+bool WaitForNoExecWindow(std::chrono::milliseconds limit) {
+    return WaitUntil([] { return ::FindWindowA(kExecWindowClass, kExecWindowTitle) == nullptr; }, limit);
+}
+
+bool WaitForFileText(const std::string& path, const std::string& text, std::chrono::milliseconds limit) {
+    return WaitUntil([&] { return ReadWholeFile(path).find(text) != std::string::npos; }, limit);
+}

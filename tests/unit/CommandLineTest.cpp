@@ -1,0 +1,78 @@
+// The command line of HoraluxServ: actions, the account and password of -l and -p, and what
+// happens without an action.
+
+#include "service/CommandLine.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+ServiceCommand Parse(std::vector<std::string> args) { return ParseServiceArguments(args); }
+
+TEST(CommandLine, EachActionSwitchChoosesItsAction) {
+    const std::pair<const char*, HostAction> cases[] = {
+        {"-d", HostAction::RunAsProcess}, {"-f", HostAction::RunFaceless},
+        {"-i", HostAction::Install},      {"-u", HostAction::Remove},
+        {"-s", HostAction::StartRunning}, {"-e", HostAction::StopRunning},
+    };
+    for (const auto& [arg, action] : cases) {
+        EXPECT_EQ(Parse({arg}).action, action) << arg;
+    }
+}
+
+TEST(CommandLine, LastActionCounts) {
+    EXPECT_EQ(Parse({"-i", "-u"}).action, HostAction::Remove);
+    EXPECT_EQ(Parse({"-u", "-s", "-e"}).action, HostAction::StopRunning);
+}
+
+TEST(CommandLine, RunSwitchesActAtOnceAndIgnoreTheRest) {
+    EXPECT_EQ(Parse({"-u", "-d"}).action, HostAction::RunAsProcess);
+    EXPECT_EQ(Parse({"-d", "-u"}).action, HostAction::RunAsProcess);
+    EXPECT_EQ(Parse({"-f", "-i", "-lsomeone"}).action, HostAction::RunFaceless);
+    EXPECT_FALSE(Parse({"-f", "-lsomeone"}).account.has_value());
+}
+
+TEST(CommandLine, UnknownSwitchesAndPlainArgumentsAreIgnored) {
+    for (const char* arg : {"-x", "-", "i", "install", "-I", "/i", ""}) {
+        const ServiceCommand command = Parse({arg});
+        EXPECT_EQ(command.action, HostAction::None) << '"' << arg << '"';
+        EXPECT_FALSE(command.account.has_value());
+    }
+    // The second character alone chooses: "-install" is -i.
+    EXPECT_EQ(Parse({"-install"}).action, HostAction::Install);
+}
+
+TEST(CommandLine, AccountAndPasswordInTheSameOrTheNextArgument) {
+    const ServiceCommand apart = Parse({"-i", "-l", ".\\clock", "-p", "secret"});
+    EXPECT_EQ(apart.action, HostAction::Install);
+    EXPECT_EQ(apart.account, ".\\clock");
+    EXPECT_EQ(apart.password, "secret");
+
+    const ServiceCommand together = Parse({"-l.\\clock", "-psecret", "-i"});
+    EXPECT_EQ(together.action, HostAction::Install);
+    EXPECT_EQ(together.account, ".\\clock");
+    EXPECT_EQ(together.password, "secret");
+}
+
+TEST(CommandLine, NextArgumentIsConsumedEvenWhenItLooksLikeASwitch) {
+    const ServiceCommand command = Parse({"-i", "-l", "-u"});
+    EXPECT_EQ(command.action, HostAction::Install);
+    EXPECT_EQ(command.account, "-u");
+}
+
+TEST(CommandLine, TrailingValueSwitchLeavesTheFieldEmpty) {
+    EXPECT_FALSE(Parse({"-i", "-l"}).account.has_value());
+    EXPECT_FALSE(Parse({"-i", "-p"}).password.has_value());
+    EXPECT_FALSE(Parse({"-lsomeone", "-l"}).account.has_value());
+    EXPECT_FALSE(Parse({"-l", ""}).account.has_value());
+}
+
+TEST(CommandLine, WithoutAnActionAServiceOnNtAHiddenProcessOn9x) {
+    EXPECT_EQ(ResolveHostAction(Parse({}).action, true), HostAction::Dispatch);
+    EXPECT_EQ(ResolveHostAction(Parse({"-x"}).action, true), HostAction::Dispatch);
+    EXPECT_EQ(ResolveHostAction(Parse({"-lsomeone"}).action, false), HostAction::RunFaceless);
+    EXPECT_EQ(ResolveHostAction(HostAction::Install, false), HostAction::Install);
+    EXPECT_EQ(ResolveHostAction(HostAction::RunAsProcess, true), HostAction::RunAsProcess);
+}
+
+}  // namespace

@@ -1,0 +1,128 @@
+// The control window in this process with the real engine and a scripted attempt: its class
+// and title, the hello and options replies, the stop that ends its loop (also one that comes
+// before the window exists), and "Is closed".
+
+#include "service/ExecWindow.h"
+
+#include "common/LogResult.h"
+#include "common/Messages.h"
+#include "service/FileStore.h"
+#include "service/Win32Handles.h"
+#include "tests/support/ConsoleStandIn.h"
+#include "tests/support/FakeProfileStore.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+class CNeverAttempt : public SyncAttempt {
+public:
+    SyncOutcome attempt(const std::string&, const std::atomic<bool>&) override {
+        SyncOutcome outcome;
+        outcome.failure = SyncFailure::TimedOut;
+        return outcome;
+    }
+};
+
+class COffline : public ConnectivityProbe {
+public:
+    bool isConnected() override { return false; }
+};
+
+class ExecWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::filesystem::create_directories(m_dir);
+        m_store.setText("zHoraluxServ.ini",
+                        "[Options]\nnSynPeriod=3\n[Servers]\nServers_Counter=1\nServers 0=Loop~127.0.0.9~1\n");
+    }
+    void TearDown() override {
+        if (m_thread.joinable()) {
+            m_window.RequestQuit();
+            m_thread.join();
+        }
+        std::filesystem::remove_all(m_dir);
+    }
+
+    HWND startWindow() {
+        m_thread = std::thread([this] { m_bCreated = m_window.RunExecWindow(); });
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (m_window.Window() == nullptr && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(5ms);
+        }
+        return m_window.Window();
+    }
+
+    std::string logText() {
+        std::string bytes;
+        ReadFileContents(m_logPath, bytes);
+        return bytes;
+    }
+
+    const std::filesystem::path m_dir = std::filesystem::temp_directory_path() /
+                                        ("horalux-exec-" + std::to_string(::GetCurrentProcessId()));
+    const std::string m_logPath = (m_dir / "zHoraluxServ.log").string();
+    FakeProfileStore m_store;
+    CSettings m_settings{m_store, [] { return std::string("now"); }};
+    CEngineSettings m_engineSettings{m_settings};
+    CWin32LocalClock m_clock;
+    CWin32ResultNotifier m_notifier;
+    COffline m_probe;
+    CNeverAttempt m_attempt;
+    SyncLog m_log{m_logPath, m_clock, m_notifier, [this] { return m_engineSettings.LogLimitsNow(); }};
+    CSyncController m_controller{m_engineSettings, m_attempt, m_clock, m_log, (m_dir / "zHoraluxServ.bin").string()};
+    CScheduler m_scheduler{m_controller, m_engineSettings, m_clock, m_probe, m_log};
+    CServiceSession m_session{m_engineSettings, m_log, m_controller, m_scheduler, "2.5"};
+    CExecWindow m_window{m_session, m_notifier, m_log};
+    std::thread m_thread;
+    bool m_bCreated = false;
+};
+
+TEST_F(ExecWindowTest, HiddenWindowWithItsClassAndTitle) {
+    const HWND window = startWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(::FindWindowA(kExecWindowClass, kExecWindowTitle), window);
+    EXPECT_FALSE(::IsWindowVisible(window));
+    EXPECT_EQ(static_cast<DWORD>(::GetWindowLongPtrA(window, GWL_STYLE)) & WS_POPUP, static_cast<DWORD>(WS_POPUP));
+    EXPECT_NE(logText().find("] Horalux Clock Service v. 2.5 is started."), std::string::npos);
+}
+
+TEST_F(ExecWindowTest, HelloIsAnsweredAndResultsGoToTheLastConsole) {
+    const HWND window = startWindow();
+    ASSERT_NE(window, nullptr);
+    CConsoleStandIn first;
+    CConsoleStandIn second;
+    WPARAM code = 99;
+    ASSERT_TRUE(::PostMessageA(window, UM_CONSOLE_HELLO, reinterpret_cast<WPARAM>(first.get()), 0));
+    ASSERT_TRUE(first.waitFor(UM_SERVICE_HELLO, code));
+    ASSERT_TRUE(::PostMessageA(window, UM_CONSOLE_HELLO, reinterpret_cast<WPARAM>(second.get()), 0));
+    ASSERT_TRUE(second.waitFor(UM_SERVICE_HELLO, code));
+    ASSERT_TRUE(::PostMessageA(window, UM_OPTIONS_UPDATED, 0, 0));
+    ASSERT_TRUE(second.waitFor(UM_SYNC_RESULT, code));
+    EXPECT_EQ(code, static_cast<WPARAM>(LOG_RELOADED));
+    EXPECT_FALSE(first.waitFor(UM_SYNC_RESULT, code, 300ms));
+}
+
+TEST_F(ExecWindowTest, StopEndsTheLoopAndSaysSo) {
+    ASSERT_NE(startWindow(), nullptr);
+    m_window.RequestQuit();
+    m_thread.join();
+    EXPECT_TRUE(m_bCreated);
+    EXPECT_EQ(m_window.Window(), nullptr);
+    EXPECT_NE(logText().find("] Is closed"), std::string::npos);
+}
+
+TEST_F(ExecWindowTest, StopBeforeTheWindowExistsStillEndsTheLoop) {
+    m_window.RequestQuit();
+    const auto before = std::chrono::steady_clock::now();
+    EXPECT_TRUE(m_window.RunExecWindow());
+    EXPECT_LT(std::chrono::steady_clock::now() - before, 5s);
+}
+
+}  // namespace
