@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "sntp/Win32TimePrivilege.h"
+
 #include "service/ConnectivityProbe.h"
 #include "service/LocalClock.h"
 #include "service/ResultNotifier.h"
@@ -14,7 +16,11 @@
 class CWin32LocalClock final : public LocalClock {
 public:
     CalendarTime nowLocal() const override;
+    // Through the system-time privilege, which NT requires for SetLocalTime as for SetSystemTime.
     bool setLocal(const CalendarTime& local) override;
+
+private:
+    CWin32TimePrivilege m_privilege;
 };
 
 // InternetGetConnectedState.

@@ -1,48 +1,24 @@
 #include "service/Win32EnginePorts.h"
 
 #include "common/Messages.h"
+#include "sntp/Win32CalendarTime.h"
 
 #include <wininet.h>
-
-namespace {
-
-SYSTEMTIME ToSystemTime(const CalendarTime& time) {
-    SYSTEMTIME out{};
-    out.wYear = time.wYear;
-    out.wMonth = time.wMonth;
-    out.wDayOfWeek = time.wDayOfWeek;
-    out.wDay = time.wDay;
-    out.wHour = time.wHour;
-    out.wMinute = time.wMinute;
-    out.wSecond = time.wSecond;
-    out.wMilliseconds = time.wMilliseconds;
-    return out;
-}
-
-CalendarTime FromSystemTime(const SYSTEMTIME& time) {
-    CalendarTime out;
-    out.wYear = time.wYear;
-    out.wMonth = time.wMonth;
-    out.wDayOfWeek = time.wDayOfWeek;
-    out.wDay = time.wDay;
-    out.wHour = time.wHour;
-    out.wMinute = time.wMinute;
-    out.wSecond = time.wSecond;
-    out.wMilliseconds = time.wMilliseconds;
-    return out;
-}
-
-}  // namespace
 
 CalendarTime CWin32LocalClock::nowLocal() const {
     SYSTEMTIME now{};
     ::GetLocalTime(&now);
-    return FromSystemTime(now);
+    return FromWin32Time(now);
 }
 
 bool CWin32LocalClock::setLocal(const CalendarTime& local) {
-    const SYSTEMTIME time = ToSystemTime(local);
-    return ::SetLocalTime(&time) != FALSE;
+    bool bSet = false;
+    if (m_privilege.enable().bSucceeded) {
+        const SYSTEMTIME time = ToWin32Time(local);
+        bSet = ::SetLocalTime(&time) != FALSE;
+    }
+    m_privilege.restore();
+    return bSet;
 }
 
 bool CWin32ConnectivityProbe::isConnected() {

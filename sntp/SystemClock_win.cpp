@@ -1,5 +1,7 @@
 #include "sntp/Win32SystemClock.h"
 
+#include "sntp/Win32CalendarTime.h"
+
 #include <cstdint>
 
 namespace {
@@ -21,14 +23,6 @@ NtpTimestamp fromFileTime(const FILETIME& ft) {
     return NtpTimestamp::fromUnixTime(seconds, nanoseconds);
 }
 
-SYSTEMTIME toWin32(const CalendarTime& t) {
-    return SYSTEMTIME{t.wYear, t.wMonth, t.wDayOfWeek, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
-}
-
-CalendarTime fromWin32(const SYSTEMTIME& t) {
-    return CalendarTime{t.wYear, t.wMonth, t.wDayOfWeek, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
-}
-
 }  // namespace
 
 CWin32SystemClock::CWin32SystemClock() : m_pfnPreciseReader(lookUpPreciseReader()) {}
@@ -43,11 +37,11 @@ NtpTimestamp CWin32SystemClock::nowUtc() const {
     }
     SYSTEMTIME st{};
     ::GetSystemTime(&st);
-    return NtpTimestamp::fromSystemTime(fromWin32(st));
+    return NtpTimestamp::fromSystemTime(FromWin32Time(st));
 }
 
 ClockResult CWin32SystemClock::setUtc(const CalendarTime& utc) {
-    const SYSTEMTIME st = toWin32(utc);
+    const SYSTEMTIME st = ToWin32Time(utc);
     if (::SetSystemTime(&st)) {
         return {true, 0};
     }

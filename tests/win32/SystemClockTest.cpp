@@ -2,6 +2,7 @@
 // enabled only for one setting, Wine's refusal of large settings, and the token paths of a
 // system without access tokens and of a failing look-up.
 
+#include "service/Win32EnginePorts.h"
 #include "sntp/Win32SystemClock.h"
 #include "sntp/Win32TimePrivilege.h"
 #include "tests/support/VirtualClock.h"
@@ -178,3 +179,16 @@ TEST_F(ScriptedToken, OtherTokenFailuresAreFailures) {
 }
 
 }  // namespace
+
+// The run's offset shift moves the local time: it needs the privilege like any other setting,
+// and gives it back afterwards.
+TEST(Win32Clock, LocalTimeIsSetThroughThePrivilege) {
+    CWin32LocalClock clock;
+    EXPECT_TRUE(clock.setLocal(clock.nowLocal()));
+    EXPECT_FALSE(systemTimePrivilegeEnabled());
+
+    CalendarTime farAhead = clock.nowLocal();
+    farAhead.wYear = static_cast<std::uint16_t>(farAhead.wYear + 1);
+    EXPECT_FALSE(clock.setLocal(farAhead));  // Wine refuses any real move
+    EXPECT_FALSE(systemTimePrivilegeEnabled());
+}
