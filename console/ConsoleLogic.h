@@ -1,0 +1,78 @@
+#pragma once
+// What the console's main window does: finding and announcing itself to the service,
+// the buttons, the progress bar, the service's notices and the log display. The Win32
+// dialog (CConsoleDlg) turns window messages into these calls and nothing more.
+//
+// The service's window found by the last search is kept once, here: the console has one
+// main window, so a process-wide copy beside it would always hold the same value.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "console/ConsoleUi.h"
+#include "settings/Settings.h"
+
+class CConsoleLogic {
+public:
+    static constexpr const char* kWindowTitle = "Horalux Clock Service Console";
+    static constexpr const char* kLogFileName = "zHoraluxServ.log";
+    static constexpr const char* kHelpFileName = "zHoraluxHelp.chm";
+    static constexpr const char* kServiceMissingText = "\nHoralux Service does not work now!";
+    static constexpr unsigned kProgressTimerId = 1;
+    static constexpr unsigned kProgressPeriodMs = 100;
+    static constexpr int kProgressMax = 100;
+
+    // Both must outlive the instance.
+    CConsoleLogic(ConsoleUi& ui, CSettings& settings);
+
+    // The main window's initialisation: search and announce, load the log, the server
+    // title, the icon and the title, show the fields.
+    void OnInit();
+
+    void OnSynchronizeNow();
+    void OnBreak();
+    void OnOptions();
+    void OnServer();
+    void OnClearLog();
+    void OpenHelp();
+
+    // Every tick of a timer on the main window, whatever its identifier.
+    void ShowProgressTick();
+    // The close command: the progress stops before the window ends.
+    void StopProgress();
+
+    // Messages from the service.
+    void OnServiceHello();
+    void OnSyncResult(std::intptr_t resultCode);
+
+    // Reads the log file into the display and shows the fields.
+    void ReloadLog();
+
+    const std::string& serverText() const { return m_strServer; }
+    const std::string& resultText() const { return m_strResult; }
+    const std::string& logText() const { return m_strLog; }
+    int progressPosition() const { return m_nProgressPos; }
+    unsigned timerId() const { return m_nTimerId; }
+    bool serviceReplied() const { return m_bServiceReplied; }
+    WindowId serviceWindow() const { return m_hServiceWnd; }
+
+private:
+    void FindServiceWindow();
+    bool CheckRights();
+    void ShowFields();
+    void ShowServiceMissing();
+    void PostToService(unsigned message);
+
+    ConsoleUi& m_ui;
+    CSettings& m_settings;
+    std::string m_strServer;
+    int m_nProgressPos = 0;
+    unsigned m_nTimerId = 0;
+    bool m_bServiceReplied = false;
+    WindowId m_hServiceWnd = 0;
+    std::string m_strResult;
+    std::string m_strLog;
+    // What each field's control shows, by ConsoleField; unknown until first read.
+    std::optional<std::string> m_shown[3];
+};

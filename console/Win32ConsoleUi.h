@@ -1,0 +1,58 @@
+#pragma once
+// Win32 adapter of the console's UI port on the main dialog window. Include only from
+// Windows-only files.
+
+#include <windows.h>
+
+#include "common/UniqueHandle.h"
+#include "console/ConsoleUi.h"
+
+// A timer set on a window, killed when its owner goes.
+struct WindowTimer {
+    HWND hWnd;
+    UINT_PTR nId;
+    bool operator==(const WindowTimer& other) const { return hWnd == other.hWnd && nId == other.nId; }
+    bool operator!=(const WindowTimer& other) const { return !(*this == other); }
+};
+
+struct WindowTimerTraits {
+    using Type = WindowTimer;
+    static Type empty() { return {nullptr, 0}; }
+    static void close(Type value) { ::KillTimer(value.hWnd, value.nId); }
+};
+
+using UniqueWindowTimer = UniqueHandle<WindowTimerTraits>;
+
+class CWin32ConsoleUi final : public ConsoleUi {
+public:
+    // The main window, once it exists.
+    void attach(HWND hWnd) { m_hWnd = hWnd; }
+
+    WindowId mainWindow() const override;
+    void forEachTopLevelWindow(
+        const std::function<bool(WindowId, const std::string&)>& visit) const override;
+    bool postMessage(WindowId target, unsigned message, std::uintptr_t wParam,
+                     std::intptr_t lParam) override;
+    unsigned startTimer(unsigned id, unsigned periodMs) override;
+    void stopTimer(unsigned id) override;
+    void showMessageBox(const std::string& text, const std::string& caption,
+                        MessageIcon icon) override;
+    std::string loadString(int id) const override;
+    std::string applicationTitle() const override;
+    void setWindowTitle(const std::string& title) override;
+    void setSmallIcon(int iconId) override;
+    void setProgressPosition(int position) override;
+    std::string fieldText(ConsoleField field) const override;
+    void setFieldText(ConsoleField field, const std::string& text) override;
+    void shellOpen(const std::string& file) override;
+    unsigned long deleteFile(const std::string& file) override;
+    std::optional<std::string> readTextFile(const std::string& file) const override;
+    // The Options and Time Servers dialogs are not built yet: both show nothing and
+    // answer "cancelled", so the console neither saves nor tells the service anything.
+    bool runOptionsDialog() override;
+    bool runServersDialog() override;
+
+private:
+    HWND m_hWnd = nullptr;
+    UniqueWindowTimer m_progressTimer;
+};

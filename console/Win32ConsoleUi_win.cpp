@@ -1,0 +1,158 @@
+#include "console/Win32ConsoleUi.h"
+
+#include <commctrl.h>
+#include <share.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <iterator>
+#include <memory>
+
+#include "console/resource.h"
+
+namespace {
+
+int FieldControl(ConsoleField field) {
+    struct Entry {
+        ConsoleField field;
+        int control;
+    };
+    static const Entry kFields[] = {
+        {ConsoleField::Server, IDC_SERVER_TITLE},
+        {ConsoleField::Result, IDC_RESULT},
+        {ConsoleField::Log, IDC_LOG},
+    };
+    for (const Entry& entry : kFields) {
+        if (entry.field == field) {
+            return entry.control;
+        }
+    }
+    return 0;
+}
+
+UINT IconFlags(MessageIcon icon) {
+    return icon == MessageIcon::Warning ? MB_ICONWARNING : MB_ICONERROR;
+}
+
+BOOL CALLBACK VisitTopLevelWindow(HWND hWnd, LPARAM lParam) {
+    try {
+        auto& visit = *reinterpret_cast<const std::function<bool(WindowId, const std::string&)>*>(lParam);
+        char title[1023] = "";
+        ::GetWindowTextA(hWnd, title, static_cast<int>(std::size(title)));
+        return visit(reinterpret_cast<WindowId>(hWnd), title) ? TRUE : FALSE;
+    } catch (...) {
+        return FALSE;  // nothing thrown may cross into the platform's enumeration
+    }
+}
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+}  // namespace
+
+WindowId CWin32ConsoleUi::mainWindow() const {
+    return reinterpret_cast<WindowId>(m_hWnd);
+}
+
+void CWin32ConsoleUi::forEachTopLevelWindow(
+    const std::function<bool(WindowId, const std::string&)>& visit) const {
+    ::EnumWindows(VisitTopLevelWindow, reinterpret_cast<LPARAM>(&visit));
+}
+
+bool CWin32ConsoleUi::postMessage(WindowId target, unsigned message, std::uintptr_t wParam,
+                                  std::intptr_t lParam) {
+    return ::PostMessageA(reinterpret_cast<HWND>(target), message, wParam, lParam) != FALSE;
+}
+
+unsigned CWin32ConsoleUi::startTimer(unsigned id, unsigned periodMs) {
+    const UINT_PTR started = ::SetTimer(m_hWnd, id, periodMs, nullptr);
+    m_progressTimer.reset(started != 0 ? WindowTimer{m_hWnd, started} : WindowTimerTraits::empty());
+    return static_cast<unsigned>(started);
+}
+
+void CWin32ConsoleUi::stopTimer(unsigned id) {
+    if (m_progressTimer.get().nId == id) {
+        m_progressTimer.reset();
+    } else {
+        ::KillTimer(m_hWnd, id);
+    }
+}
+
+void CWin32ConsoleUi::showMessageBox(const std::string& text, const std::string& caption,
+                                     MessageIcon icon) {
+    ::MessageBoxA(m_hWnd, text.c_str(), caption.c_str(), MB_OK | IconFlags(icon));
+}
+
+std::string CWin32ConsoleUi::loadString(int id) const {
+    char text[1024] = "";
+    const int length = ::LoadStringA(::GetModuleHandleA(nullptr), static_cast<UINT>(id), text,
+                                     static_cast<int>(std::size(text)));
+    return std::string(text, length > 0 ? static_cast<std::size_t>(length) : 0);
+}
+
+std::string CWin32ConsoleUi::applicationTitle() const {
+    char path[MAX_PATH] = "";
+    ::GetModuleFileNameA(nullptr, path, static_cast<DWORD>(std::size(path)));
+    const std::string file = std::string(path).substr(std::string(path).find_last_of("\\/") + 1);
+    return file.substr(0, file.rfind('.'));
+}
+
+void CWin32ConsoleUi::setWindowTitle(const std::string& title) {
+    ::SendMessageA(m_hWnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(title.c_str()));
+}
+
+void CWin32ConsoleUi::setSmallIcon(int iconId) {
+    // Shared icons belong to the system's cache; they are never destroyed by us.
+    const HANDLE icon = ::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(iconId), IMAGE_ICON,
+                                     ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON),
+                                     LR_SHARED);
+    ::SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+}
+
+void CWin32ConsoleUi::setProgressPosition(int position) {
+    ::SendDlgItemMessageA(m_hWnd, IDC_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+}
+
+std::string CWin32ConsoleUi::fieldText(ConsoleField field) const {
+    const HWND control = ::GetDlgItem(m_hWnd, FieldControl(field));
+    std::string text(static_cast<std::size_t>(::GetWindowTextLengthA(control)) + 1, '\0');
+    const int length = ::GetWindowTextA(control, text.data(), static_cast<int>(text.size()));
+    text.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
+    return text;
+}
+
+void CWin32ConsoleUi::setFieldText(ConsoleField field, const std::string& text) {
+    ::SetDlgItemTextA(m_hWnd, FieldControl(field), text.c_str());
+}
+
+void CWin32ConsoleUi::shellOpen(const std::string& file) {
+    ::ShellExecuteA(nullptr, "open", file.c_str(), nullptr, "", SW_SHOW);
+}
+
+unsigned long CWin32ConsoleUi::deleteFile(const std::string& file) {
+    return ::DeleteFileA(file.c_str()) ? 0 : ::GetLastError();
+}
+
+std::optional<std::string> CWin32ConsoleUi::readTextFile(const std::string& file) const {
+    // Text mode turns CR LF into LF; _SH_DENYNO lets the service rewrite the file meanwhile.
+    const std::unique_ptr<std::FILE, FileCloser> stream(::_fsopen(file.c_str(), "rt", _SH_DENYNO));
+    if (!stream) {
+        return std::nullopt;
+    }
+    std::string text;
+    char chunk[4096];
+    std::size_t count = 0;
+    while ((count = std::fread(chunk, 1, sizeof chunk, stream.get())) > 0) {
+        text.append(chunk, count);
+    }
+    return text;
+}
+
+bool CWin32ConsoleUi::runOptionsDialog() {
+    return false;
+}
+
+bool CWin32ConsoleUi::runServersDialog() {
+    return false;
+}

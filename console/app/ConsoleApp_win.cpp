@@ -1,0 +1,16 @@
+#include "console/app/ConsoleApp.h"
+
+#include <commctrl.h>
+
+#include "settings/WorkingDirectory.h"
+
+CConsoleApp::CConsoleApp(CSettings& settings, CConsoleDlg& mainDialog)
+    : m_settings(settings), m_mainDialog(mainDialog) {}
+
+int CConsoleApp::Run() {
+    SetWorkingDirectory();
+    m_settings.Load();
+    const INITCOMMONCONTROLSEX controls = {sizeof(INITCOMMONCONTROLSEX), ICC_PROGRESS_CLASS};
+    ::InitCommonControlsEx(&controls);
+    return m_mainDialog.DoModal(nullptr) == -1 ? 1 : 0;
+}

@@ -1,0 +1,29 @@
+#pragma once
+// Resource and control ids of HoraluxCons, kept by hand. The numbers are fixed by the
+// product (other programs and the help file refer to them); do not renumber. Plain
+// defines so that the .rc file, the Win32 shell and the portable core can share them.
+
+// Program-wide resources.
+#define IDI_HORALUX 137         // the clock icon (32x32 and 16x16)
+#define IDB_ABOUT_PICTURE 145   // the picture of the About box
+#define IDS_NO_RIGHTS 139       // "You have not rights to change options. ..."
+
+// Main window (dialog template 132).
+#define IDD_CONSOLE 132
+#define IDC_SYNCHRONIZE_NOW 1004
+#define IDC_RESULT 1006
+#define IDC_OPTIONS 1007
+#define IDC_SERVER 1008
+#define IDC_HELP_BUTTON 1009
+#define IDC_LOG 1010
+#define IDC_ABOUT 1012
+#define IDC_BREAK 1013
+#define IDC_CLEAR_LOG 1016
+#define IDC_SERVER_TITLE 1018
+#define IDC_PROGRESS 1036
+
+// About box (dialog template 151). The product fixes only IDOK here; the two statics
+// carry ids of our own so that tests can read them.
+#define IDD_ABOUT 151
+#define IDC_ABOUT_PICTURE 1100
+#define IDC_ABOUT_VERSION 1101

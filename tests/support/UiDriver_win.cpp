@@ -1,0 +1,161 @@
+#include "tests/support/UiDriver.h"
+
+#include <commctrl.h>
+
+#include <iterator>
+
+#include "tests/support/WaitUntil.h"
+
+namespace ui_driver {
+
+namespace {
+
+struct Search {
+    const std::string* title;
+    const char* className;  // nullptr: any
+    DWORD pid;
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM lParam) {
+    auto& search = *reinterpret_cast<Search*>(lParam);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    char title[1024] = "";
+    char className[256] = "";
+    ::GetWindowTextA(window, title, static_cast<int>(std::size(title)));
+    ::GetClassNameA(window, className, static_cast<int>(std::size(className)));
+    if (::IsWindowVisible(window) && *search.title == title && (search.pid == 0 || search.pid == owner) &&
+        (search.className == nullptr || lstrcmpA(search.className, className) == 0)) {
+        search.found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND find(const std::string& title, const char* className, DWORD pid) {
+    Search search{&title, className, pid, nullptr};
+    ::EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND waitFor(const std::string& title, const char* className, DWORD pid, milliseconds timeout) {
+    HWND found = nullptr;
+    WaitUntil([&] { return (found = find(title, className, pid)) != nullptr; }, timeout);
+    return found;
+}
+
+}  // namespace
+
+HWND findWindow(const std::string& title, DWORD pid) {
+    return find(title, nullptr, pid);
+}
+
+HWND waitForWindow(const std::string& title, DWORD pid, milliseconds timeout) {
+    return waitFor(title, nullptr, pid, timeout);
+}
+
+bool waitForWindowGone(HWND window, milliseconds timeout) {
+    return WaitUntil([window] { return !::IsWindow(window); }, timeout);
+}
+
+HWND control(HWND dialog, int id) {
+    return ::GetDlgItem(dialog, id);
+}
+
+std::string text(HWND window) {
+    const LRESULT length = ::SendMessageA(window, WM_GETTEXTLENGTH, 0, 0);
+    std::string value(static_cast<std::size_t>(length) + 1, '\0');
+    const LRESULT copied = ::SendMessageA(window, WM_GETTEXT, value.size(), reinterpret_cast<LPARAM>(value.data()));
+    value.resize(static_cast<std::size_t>(copied));
+    return value;
+}
+
+std::string text(HWND dialog, int id) {
+    return text(control(dialog, id));
+}
+
+bool setText(HWND window, const std::string& value) {
+    return ::SendMessageA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(value.c_str())) != FALSE;
+}
+
+bool waitForText(HWND dialog, int id, const std::string& expected, milliseconds timeout) {
+    return WaitUntil([&] { return text(dialog, id) == expected; }, timeout);
+}
+
+void click(HWND dialog, int id) {
+    DWORD_PTR ignored = 0;
+    ::SendMessageTimeoutA(control(dialog, id), BM_CLICK, 0, 0, SMTO_NORMAL,
+                          static_cast<UINT>(kWait.count()), &ignored);
+}
+
+void clickAsync(HWND dialog, int id) {
+    ::PostMessageA(control(dialog, id), BM_CLICK, 0, 0);
+}
+
+HWND waitForMessageBox(const std::string& caption, DWORD pid, milliseconds timeout) {
+    return waitFor(caption, "#32770", pid, timeout);
+}
+
+std::string messageBoxText(HWND box) {
+    return text(box, 0xFFFF);
+}
+
+bool dismiss(HWND box, milliseconds timeout) {
+    HWND ok = control(box, IDOK);
+    ::PostMessageA(ok != nullptr ? ok : control(box, IDCANCEL), BM_CLICK, 0, 0);
+    return waitForWindowGone(box, timeout);
+}
+
+void waitForPaint(HWND window) {
+    // A sent message comes back once the window's thread reads its queue again; the pause
+    // after it lets the paint that follows reach the screen. For pictures only: no test
+    // result depends on it.
+    DWORD_PTR ignored = 0;
+    ::SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, static_cast<UINT>(kWait.count()), &ignored);
+    ::Sleep(500);
+}
+
+int progressPosition(HWND dialog, int id) {
+    return static_cast<int>(::SendMessageA(control(dialog, id), PBM_GETPOS, 0, 0));
+}
+
+bool screenshot(const std::string& windowsPath) {
+    if (windowsPath.size() < 3 || (windowsPath.compare(0, 2, "Z:") != 0 && windowsPath.compare(0, 2, "z:") != 0)) {
+        return false;
+    }
+    std::string unixPath = windowsPath.substr(2);
+    for (char& c : unixPath) {
+        c = c == '\\' ? '/' : c;
+    }
+    ::DeleteFileA(windowsPath.c_str());
+    // Wine starts a Unix program given by its Windows path, but its handle does not wait
+    // for the Unix program: the picture is written under another name and renamed when
+    // complete, and the renamed file is the signal.
+    CChildProcess shell;
+    return shell.start("Z:\\bin\\sh -c \"import -window root " + unixPath + ".part.png && mv " + unixPath +
+                       ".part.png " + unixPath + "\"") &&
+           WaitUntil([&] { return ::GetFileAttributesA(windowsPath.c_str()) != INVALID_FILE_ATTRIBUTES; },
+                     std::chrono::seconds(30));
+}
+
+CTestDesktop::CTestDesktop(const std::string& name) : m_strName(name) {
+    if (!m_explorer.start("explorer.exe /desktop=" + name + ",1024x768")) {
+        return;
+    }
+    WaitUntil([this] {
+        m_hDesktop.reset(::OpenDesktopA(m_strName.c_str(), 0, FALSE, GENERIC_ALL));
+        return m_hDesktop.isValid();
+    }, kWait);
+    m_bReady = m_hDesktop && ::SetThreadDesktop(m_hDesktop.get());
+}
+
+CTestDesktop::~CTestDesktop() {
+    m_explorer.terminate();
+}
+
+bool CTestDesktop::start(CChildProcess& process, const std::string& commandLine, const std::string& folder) const {
+    return process.start(commandLine, folder, m_strName);
+}
+
+}  // namespace ui_driver
