@@ -14,7 +14,7 @@ const CConsoleDlg::CommandEntry CConsoleDlg::kCommands[] = {
     {IDC_ABOUT, [](CConsoleDlg& d) { d.ShowAbout(); }},
 };
 
-CConsoleDlg::CConsoleDlg(CSettings& settings) : CDialogBase(IDD_CONSOLE), m_logic(m_ui, settings) {}
+CConsoleDlg::CConsoleDlg(CSettings& settings) : CDialogBase(IDD_CONSOLE), m_ui(settings), m_logic(m_ui, settings) {}
 
 bool CConsoleDlg::OnInit() {
     m_ui.attach(GetHwnd());

@@ -6,6 +6,7 @@
 
 #include "common/UniqueHandle.h"
 #include "console/ConsoleUi.h"
+#include "settings/Settings.h"
 
 // A timer set on a window, killed when its owner goes.
 struct WindowTimer {
@@ -25,6 +26,9 @@ using UniqueWindowTimer = UniqueHandle<WindowTimerTraits>;
 
 class CWin32ConsoleUi final : public ConsoleUi {
 public:
+    // settings (edited by the Options and Time Servers dialogs) must outlive the instance.
+    explicit CWin32ConsoleUi(CSettings& settings) : m_settings(settings) {}
+
     // The main window, once it exists.
     void attach(HWND hWnd) { m_hWnd = hWnd; }
 
@@ -47,12 +51,11 @@ public:
     void shellOpen(const std::string& file) override;
     unsigned long deleteFile(const std::string& file) override;
     std::optional<std::string> readTextFile(const std::string& file) const override;
-    // The Options and Time Servers dialogs are not built yet: both show nothing and
-    // answer "cancelled", so the console neither saves nor tells the service anything.
     bool runOptionsDialog() override;
     bool runServersDialog() override;
 
 private:
+    CSettings& m_settings;
     HWND m_hWnd = nullptr;
     UniqueWindowTimer m_progressTimer;
 };

@@ -8,6 +8,9 @@
 #include <iterator>
 #include <memory>
 
+#include "console/OptionsDlg.h"
+#include "console/ServersDlg.h"
+#include "console/Win32DialogView.h"
 #include "console/resource.h"
 
 namespace {
@@ -28,10 +31,6 @@ int FieldControl(ConsoleField field) {
         }
     }
     return 0;
-}
-
-UINT IconFlags(MessageIcon icon) {
-    return icon == MessageIcon::Warning ? MB_ICONWARNING : MB_ICONERROR;
 }
 
 BOOL CALLBACK VisitTopLevelWindow(HWND hWnd, LPARAM lParam) {
@@ -81,7 +80,7 @@ void CWin32ConsoleUi::stopTimer(unsigned id) {
 
 void CWin32ConsoleUi::showMessageBox(const std::string& text, const std::string& caption,
                                      MessageIcon icon) {
-    ::MessageBoxA(m_hWnd, text.c_str(), caption.c_str(), MB_OK | IconFlags(icon));
+    ::MessageBoxA(m_hWnd, text.c_str(), caption.c_str(), MB_OK | MessageBoxIconFlags(icon));
 }
 
 std::string CWin32ConsoleUi::loadString(int id) const {
@@ -115,11 +114,7 @@ void CWin32ConsoleUi::setProgressPosition(int position) {
 }
 
 std::string CWin32ConsoleUi::fieldText(ConsoleField field) const {
-    const HWND control = ::GetDlgItem(m_hWnd, FieldControl(field));
-    std::string text(static_cast<std::size_t>(::GetWindowTextLengthA(control)) + 1, '\0');
-    const int length = ::GetWindowTextA(control, text.data(), static_cast<int>(text.size()));
-    text.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
-    return text;
+    return DialogItemText(m_hWnd, FieldControl(field));
 }
 
 void CWin32ConsoleUi::setFieldText(ConsoleField field, const std::string& text) {
@@ -150,9 +145,11 @@ std::optional<std::string> CWin32ConsoleUi::readTextFile(const std::string& file
 }
 
 bool CWin32ConsoleUi::runOptionsDialog() {
-    return false;
+    COptionsDlg dialog(*this, m_settings);
+    return dialog.DoModal(m_hWnd) == IDOK;
 }
 
 bool CWin32ConsoleUi::runServersDialog() {
-    return false;
+    CServersDlg dialog(*this, m_settings);
+    return dialog.DoModal(m_hWnd) == IDOK;
 }

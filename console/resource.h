@@ -27,3 +27,35 @@
 #define IDD_ABOUT 151
 #define IDC_ABOUT_PICTURE 1100
 #define IDC_ABOUT_VERSION 1101
+
+// Options dialog (template 131).
+#define IDD_OPTIONS 131
+#define IDC_RESTORE_DEFAULTS 3
+#define IDC_OPTIONS_HELP 1009
+#define IDC_MODE_DAILY 1019
+#define IDC_MODE_ON_START 1020
+#define IDC_MODE_HOURLY 1024
+#define IDC_MODE_ON_DEMAND 1025
+#define IDC_AHEAD 1037
+#define IDC_BACKWARD 1038
+#define IDC_MINUTES 1014
+#define IDC_MINUTES_SPIN 1015
+#define IDC_SECONDS 1016
+#define IDC_SECONDS_SPIN 1017
+#define IDC_ATTEMPTS 1022
+#define IDC_ATTEMPTS_SPIN 1023
+#define IDC_ONLY_SUCCESS 1012
+#define IDC_LOG_LINES 1006
+
+// Time Servers dialog (template 147).
+#define IDD_SERVERS 147
+#define IDC_RESTORE_SERVERS 4
+#define IDC_ADD_SERVER 5
+#define IDC_DELETE_SERVER 6
+#define IDC_CURRENT_SERVER 1010
+#define IDC_SERVER_LIST 1034
+
+// Add New Server dialog (template 148).
+#define IDD_ADD_SERVER 148
+#define IDC_NEW_URL 1007
+#define IDC_NEW_TITLE 1008

@@ -50,6 +50,22 @@ bool dismiss(HWND box, milliseconds timeout = kWait);
 // The position of a progress bar.
 int progressPosition(HWND dialog, int id);
 
+// Whether a check box or radio button is checked.
+bool isChecked(HWND dialog, int id);
+// The control that has the keyboard focus in the window's thread (null when none).
+HWND focusedControl(HWND window);
+// Posts a key press (down and up) to a window; it is handled once its thread reads its queue.
+void pressKey(HWND window, int virtualKey);
+
+// A list view of another process. Its texts and rectangles travel through memory
+// allocated in that process, since the platform copies no list-view structure across.
+int rowCount(HWND list);
+std::string rowText(HWND list, int row, int column);
+// The first selected row, -1 when none.
+int selectedRow(HWND list);
+// A left mouse click in the middle of a row's first column; false when the row has no place.
+bool clickRow(HWND list, int row);
+
 // Gives a freshly opened window the time to paint itself before a screenshot.
 void waitForPaint(HWND window);
 

@@ -4,6 +4,7 @@
 
 #include <iterator>
 
+#include "common/WinHandle.h"
 #include "tests/support/WaitUntil.h"
 
 namespace ui_driver {
@@ -44,6 +45,42 @@ HWND waitFor(const std::string& title, const char* className, DWORD pid, millise
     WaitUntil([&] { return (found = find(title, className, pid)) != nullptr; }, timeout);
     return found;
 }
+
+// A block of memory in the process that owns a window, released with it.
+class CRemoteMemory {
+public:
+    CRemoteMemory(HWND window, std::size_t size) : m_nSize(size) {
+        DWORD pid = 0;
+        ::GetWindowThreadProcessId(window, &pid);
+        m_hProcess.reset(::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid));
+        if (m_hProcess) {
+            m_pAddress = ::VirtualAllocEx(m_hProcess.get(), nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+        }
+    }
+    ~CRemoteMemory() {
+        if (m_pAddress != nullptr) {
+            ::VirtualFreeEx(m_hProcess.get(), m_pAddress, 0, MEM_RELEASE);
+        }
+    }
+    CRemoteMemory(const CRemoteMemory&) = delete;
+    CRemoteMemory& operator=(const CRemoteMemory&) = delete;
+
+    bool valid() const { return m_pAddress != nullptr; }
+    char* address(std::size_t offset = 0) const { return static_cast<char*>(m_pAddress) + offset; }
+    bool write(const void* data, std::size_t size, std::size_t offset = 0) const {
+        return offset + size <= m_nSize &&
+               ::WriteProcessMemory(m_hProcess.get(), address(offset), data, size, nullptr) != FALSE;
+    }
+    bool read(void* data, std::size_t size, std::size_t offset = 0) const {
+        return offset + size <= m_nSize &&
+               ::ReadProcessMemory(m_hProcess.get(), address(offset), data, size, nullptr) != FALSE;
+    }
+
+private:
+    UniqueKernelHandle m_hProcess;
+    void* m_pAddress = nullptr;
+    std::size_t m_nSize;
+};
 
 }  // namespace
 
@@ -118,6 +155,66 @@ void waitForPaint(HWND window) {
 
 int progressPosition(HWND dialog, int id) {
     return static_cast<int>(::SendMessageA(control(dialog, id), PBM_GETPOS, 0, 0));
+}
+
+bool isChecked(HWND dialog, int id) {
+    return ::SendMessageA(control(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+HWND focusedControl(HWND window) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    return ::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
+}
+
+void pressKey(HWND window, int virtualKey) {
+    const UINT scan = ::MapVirtualKeyA(static_cast<UINT>(virtualKey), MAPVK_VK_TO_VSC);
+    ::PostMessageA(window, WM_KEYDOWN, static_cast<WPARAM>(virtualKey), static_cast<LPARAM>(1 | (scan << 16)));
+    ::PostMessageA(window, WM_KEYUP, static_cast<WPARAM>(virtualKey),
+                   static_cast<LPARAM>(1 | (scan << 16) | (1u << 30) | (1u << 31)));
+}
+
+int rowCount(HWND list) {
+    return static_cast<int>(::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+}
+
+std::string rowText(HWND list, int row, int column) {
+    constexpr std::size_t kTextSize = 1024;
+    const CRemoteMemory remote(list, sizeof(LVITEMA) + kTextSize);
+    LVITEMA item{};
+    item.iSubItem = column;
+    item.pszText = remote.address(sizeof(LVITEMA));
+    item.cchTextMax = static_cast<int>(kTextSize);
+    if (!remote.valid() || !remote.write(&item, sizeof item)) {
+        return "<no remote memory>";
+    }
+    const LRESULT length = ::SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row),
+                                          reinterpret_cast<LPARAM>(remote.address()));
+    std::string text(kTextSize, '\0');
+    if (!remote.read(text.data(), kTextSize, sizeof(LVITEMA))) {
+        return "<unreadable>";
+    }
+    text.resize(static_cast<std::size_t>(length));
+    return text;
+}
+
+int selectedRow(HWND list) {
+    return static_cast<int>(::SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+bool clickRow(HWND list, int row) {
+    const CRemoteMemory remote(list, sizeof(RECT));
+    RECT rect{};
+    rect.left = LVIR_LABEL;
+    if (!remote.valid() || !remote.write(&rect, sizeof rect) ||
+        !::SendMessageA(list, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remote.address())) ||
+        !remote.read(&rect, sizeof rect)) {
+        return false;
+    }
+    const LPARAM point = MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+    ::PostMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, point);
+    ::PostMessageA(list, WM_LBUTTONUP, 0, point);
+    return true;
 }
 
 bool screenshot(const std::string& windowsPath) {

@@ -1,0 +1,210 @@
+#include "console/OptionsLogic.h"
+
+#include <algorithm>
+#include <cctype>
+#include <climits>
+#include <cstddef>
+
+#include "console/ConsoleLogic.h"
+#include "console/resource.h"
+#include "settings/SyncMode.h"
+
+namespace {
+
+constexpr std::size_t kIntegerFieldChars = 63;
+constexpr const char* kRangeText = "Please enter an integer between %1 and %2.";
+
+// A control with an integer field and its bounds.
+struct BoundedField {
+    int control;
+    int OptionsFields::*field;
+    int lower;
+    int upper;
+};
+
+// The edit fields read as integers, in the order of the data exchange; the first that
+// fails stops it.
+const BoundedField kIntegerFields[] = {
+    {IDC_MINUTES, &OptionsFields::nMinutes, -10, 10},
+    {IDC_ATTEMPTS, &OptionsFields::nAttempts, 1, 10},
+    {IDC_SECONDS, &OptionsFields::nSeconds, 0, 59},
+    {IDC_LOG_LINES, &OptionsFields::nLogLines, 10, 30000},
+};
+
+// A radio group whose field is the index of the chosen button, -1 for none.
+struct RadioGroup {
+    int OptionsFields::*field;
+    const int* buttons;
+    std::size_t count;
+};
+
+// The mode buttons in the order of the mode values (SyncMode.h).
+const int kModeButtons[] = {IDC_MODE_DAILY, IDC_MODE_ON_START, IDC_MODE_HOURLY, IDC_MODE_ON_DEMAND};
+static_assert(std::size(kModeButtons) == kSyncModes.size());
+const int kDirectionButtons[] = {IDC_AHEAD, IDC_BACKWARD};
+constexpr int kBackward = 1;
+
+const RadioGroup kRadioGroups[] = {
+    {&OptionsFields::nMode, kModeButtons, std::size(kModeButtons)},
+    {&OptionsFields::nDirection, kDirectionButtons, std::size(kDirectionButtons)},
+};
+
+// The arrows cover less than the minutes field accepts typed in: 0 to 10.
+const BoundedField kUpDowns[] = {
+    {IDC_MINUTES_SPIN, &OptionsFields::nMinutes, 0, 10},
+    {IDC_SECONDS_SPIN, &OptionsFields::nSeconds, 0, 59},
+    {IDC_ATTEMPTS_SPIN, &OptionsFields::nAttempts, 1, 10},
+};
+
+std::string RangeText(int lower, int upper) {
+    std::string text = kRangeText;
+    text.replace(text.find("%1"), 2, std::to_string(lower));
+    text.replace(text.find("%2"), 2, std::to_string(upper));
+    return text;
+}
+
+bool IsSpace(char c) {
+    return std::isspace(static_cast<unsigned char>(c)) != 0;
+}
+
+bool IsDigit(char c) {
+    return std::isdigit(static_cast<unsigned char>(c)) != 0;
+}
+
+}  // namespace
+
+std::optional<int> ReadDialogInteger(const std::string& text) {
+    const std::string head = text.substr(0, kIntegerFieldChars);
+    std::size_t i = 0;
+    while (i < head.size() && IsSpace(head[i])) {
+        ++i;
+    }
+    const bool negative = i < head.size() && head[i] == '-';
+    if (i < head.size() && (head[i] == '-' || head[i] == '+')) {
+        ++i;
+    }
+    if (i >= head.size() || !IsDigit(head[i])) {
+        return std::nullopt;
+    }
+    constexpr long long kBeyond = static_cast<long long>(INT_MAX) + 2;  // enough to clamp either way
+    long long magnitude = 0;
+    for (; i < head.size() && IsDigit(head[i]); ++i) {
+        magnitude = std::min(magnitude * 10 + (head[i] - '0'), kBeyond);
+    }
+    return static_cast<int>(std::clamp(negative ? -magnitude : magnitude, static_cast<long long>(INT_MIN),
+                                       static_cast<long long>(INT_MAX)));
+}
+
+const COptionsLogic::Command COptionsLogic::kCommands[] = {
+    {kDialogOk, &COptionsLogic::OnOk},
+    {IDC_RESTORE_DEFAULTS, &COptionsLogic::OnRestoreDefaults},
+    {IDC_OPTIONS_HELP, &COptionsLogic::OpenHelp},
+    // Of the mode buttons only these two check and redisplay the fields.
+    {IDC_MODE_DAILY, &COptionsLogic::OnStoreAndShow},
+    {IDC_MODE_HOURLY, &COptionsLogic::OnStoreAndShow},
+};
+
+COptionsLogic::COptionsLogic(DialogView& view, ConsoleUi& app, CSettings& settings)
+    : m_view(view), m_app(app), m_settings(settings) {}
+
+void COptionsLogic::OnInit() {
+    LoadFromSettings(m_settings);
+    for (const BoundedField& upDown : kUpDowns) {
+        m_view.setUpDown(upDown.control, upDown.lower, upDown.upper, m_fields.*(upDown.field));
+    }
+    // Setting a position writes the buddy's text, clamped to the arrows' range.
+    ShowFields();
+}
+
+bool COptionsLogic::OnCommand(int id) {
+    const auto command = std::find_if(std::begin(kCommands), std::end(kCommands),
+                                      [id](const Command& c) { return c.id == id; });
+    if (command == std::end(kCommands)) {
+        return false;
+    }
+    (this->*(command->handler))();
+    return true;
+}
+
+void COptionsLogic::OpenHelp() {
+    m_app.shellOpen(CConsoleLogic::kHelpFileName);
+}
+
+void COptionsLogic::LoadFromSettings(const CSettings& settings) {
+    m_fields.nLogLines = settings.m_nLogFileLen;
+    m_fields.nMode = settings.m_nSynPeriod;
+    const long long offset = settings.m_nOffset;  // wide enough to negate INT_MIN
+    m_fields.nDirection = offset < 0 ? kBackward : 0;
+    const long long shift = offset < 0 ? -offset : offset;
+    m_fields.nMinutes = static_cast<int>(shift / 60);
+    m_fields.nSeconds = static_cast<int>(shift % 60);
+    m_fields.nAttempts = settings.m_nMaxAttempts;
+    m_fields.bOnlySuccess = settings.m_bOnlySuccLog;
+    m_fields.nTimeOut = settings.m_nTimeOut;
+    ShowFields();
+}
+
+void COptionsLogic::OnRestoreDefaults() {
+    // The defaults go into the fields only: Cancel must leave the settings as they were.
+    CSettings defaults(m_settings);
+    defaults.SetDefaults();
+    LoadFromSettings(defaults);
+}
+
+void COptionsLogic::OnStoreAndShow() {
+    if (ReadFields()) {
+        ShowFields();
+    }
+}
+
+void COptionsLogic::OnOk() {
+    if (!ReadFields()) {
+        return;
+    }
+    const long long shift = static_cast<long long>(m_fields.nMinutes) * 60 + m_fields.nSeconds;
+    m_settings.m_nLogFileLen = m_fields.nLogLines;
+    m_settings.m_nSynPeriod = m_fields.nMode;
+    m_settings.m_nOffset = static_cast<int>(m_fields.nDirection == kBackward ? -shift : shift);
+    m_settings.m_nMaxAttempts = m_fields.nAttempts;
+    m_settings.m_bOnlySuccLog = m_fields.bOnlySuccess;
+    m_settings.m_nTimeOut = m_fields.nTimeOut;
+    m_settings.Save();
+    m_view.endDialog(true);
+}
+
+bool COptionsLogic::ReadFields() {
+    OptionsFields read = m_fields;
+    for (const RadioGroup& group : kRadioGroups) {
+        const int* chosen = std::find_if(group.buttons, group.buttons + group.count,
+                                         [this](int button) { return m_view.isChecked(button); });
+        read.*(group.field) = chosen == group.buttons + group.count ? -1 : static_cast<int>(chosen - group.buttons);
+    }
+    read.bOnlySuccess = m_view.isChecked(IDC_ONLY_SUCCESS) ? 1 : 0;
+    for (const BoundedField& field : kIntegerFields) {
+        const std::optional<int> value = ReadDialogInteger(m_view.itemText(field.control));
+        if (!value || *value < field.lower || *value > field.upper) {
+            Warn(value ? RangeText(field.lower, field.upper) : kNotIntegerText);
+            m_view.focusAndSelect(field.control);
+            return false;
+        }
+        read.*(field.field) = *value;
+    }
+    m_fields = read;
+    return true;
+}
+
+void COptionsLogic::ShowFields() {
+    for (const BoundedField& field : kIntegerFields) {
+        m_view.setItemText(field.control, std::to_string(m_fields.*(field.field)));
+    }
+    for (const RadioGroup& group : kRadioGroups) {
+        for (std::size_t i = 0; i < group.count; ++i) {
+            m_view.setChecked(group.buttons[i], m_fields.*(group.field) == static_cast<int>(i));
+        }
+    }
+    m_view.setChecked(IDC_ONLY_SUCCESS, m_fields.bOnlySuccess != 0);
+}
+
+void COptionsLogic::Warn(const std::string& text) {
+    m_view.showMessageBox(text, m_app.applicationTitle(), MessageIcon::Warning);
+}

@@ -1,0 +1,83 @@
+#include "console/ServersDlg.h"
+
+#include <commctrl.h>
+
+#include "console/AddServerDlg.h"
+#include "console/resource.h"
+
+CServersDlg::CServersDlg(ConsoleUi& app, CSettings& settings)
+    : CDialogBase(IDD_SERVERS), m_app(app), m_logic(m_view, *this, app, settings) {}
+
+bool CServersDlg::OnInit() {
+    m_view.attach(GetHwnd());
+    m_logic.OnInit();
+    return true;
+}
+
+bool CServersDlg::OnCommand(int id, int notifyCode) {
+    if (notifyCode == BN_CLICKED && m_logic.OnCommand(id)) {
+        return true;
+    }
+    return CDialogBase::OnCommand(id, notifyCode);  // Cancel and Escape end the dialog
+}
+
+bool CServersDlg::OnNotify(const NMHDR& header) {
+    if (header.idFrom != IDC_SERVER_LIST || header.code != LVN_ITEMCHANGED) {
+        return false;
+    }
+    // A row that has just become selected, by a click or a key; losing the selection (a
+    // click below the last row) leaves the current row as it is.
+    const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
+    if ((change.uChanged & LVIF_STATE) != 0 && (change.uNewState & LVIS_SELECTED) != 0 &&
+        (change.uOldState & LVIS_SELECTED) == 0) {
+        m_logic.OnRowHighlighted(change.iItem);
+    }
+    return true;
+}
+
+LRESULT CServersDlg::SendToList(UINT message, WPARAM wParam, LPARAM lParam) const {
+    return ::SendDlgItemMessageA(GetHwnd(), IDC_SERVER_LIST, message, wParam, lParam);
+}
+
+void CServersDlg::selectWholeRows() {
+    SendToList(LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+}
+
+void CServersDlg::addColumn(const std::string& heading, int widthPixels) {
+    LVCOLUMNA column{};
+    column.mask = LVCF_FMT | LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+    column.fmt = LVCFMT_LEFT;
+    column.cx = widthPixels;
+    column.pszText = const_cast<char*>(heading.c_str());
+    column.iSubItem = m_nColumns;
+    SendToList(LVM_INSERTCOLUMNA, static_cast<WPARAM>(m_nColumns++), reinterpret_cast<LPARAM>(&column));
+}
+
+void CServersDlg::deleteAllRows() {
+    SendToList(LVM_DELETEALLITEMS, 0, 0);
+}
+
+void CServersDlg::insertRow(int index, const std::string& name, const std::string& status) {
+    LVITEMA item{};
+    item.mask = LVIF_TEXT;
+    item.iItem = index;
+    item.pszText = const_cast<char*>(name.c_str());
+    SendToList(LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    item.iSubItem = 1;
+    item.pszText = const_cast<char*>(status.c_str());
+    SendToList(LVM_SETITEMTEXTA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+}
+
+void CServersDlg::highlightRow(int index) {
+    LVITEMA item{};
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendToList(LVM_SETITEMSTATE, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+    SendToList(LVM_ENSUREVISIBLE, static_cast<WPARAM>(index), FALSE);
+}
+
+std::optional<CTimeServer> CServersDlg::runAddServerDialog() {
+    CAddServerDlg dialog(m_app);
+    dialog.DoModal(GetHwnd());
+    return dialog.result();  // set only when "Add" accepted the entry
+}
