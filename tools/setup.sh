@@ -8,6 +8,7 @@ packages=(
     wine wine64 xvfb x11-utils imagemagick                      # running and looking at the .exe files
     chrony ntpsec-ntpdate                                       # reference NTP server and peer client
     iproute2 util-linux                                         # a loopback-only network namespace per test session
+    nsis fp-utils                                               # the installer (makensis) and the help file (chmcmd)
 )
 
 missing=()

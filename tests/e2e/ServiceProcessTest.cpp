@@ -10,48 +10,17 @@
 #include "common/Messages.h"
 #include "tests/support/ConsoleStandIn.h"
 #include "tests/support/FakeSntpServer.h"
-#include "tests/support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
-#include <wininet.h>
-
 #include <algorithm>
-#include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <vector>
 
 namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
-
-// The settings with one list entry per title, all at address.
-std::string Settings(int mode, const std::string& address, const std::vector<std::string>& titles,
-                     int maxAttempts = 1) {
-    std::string text = "[Options]\nnSynPeriod=" + std::to_string(mode) + "\nnMaxAttempts=" +
-                       std::to_string(maxAttempts) + "\nbOnlySuccLog=0\nnStartingServ=0\n[Servers]\nServers_Counter=" +
-                       std::to_string(titles.size()) + "\n";
-    for (std::size_t i = 0; i < titles.size(); ++i) {
-        text += "Servers " + std::to_string(i) + "=" + titles[i] + "~" + address + "~1\n";
-    }
-    return text;
-}
-
-constexpr int kDemandOnly = 3;
-
-// The local date-time now, as days since 30 December 1899.
-double LocalAutomationDate() {
-    SYSTEMTIME now{};
-    ::GetLocalTime(&now);
-    FILETIME file{};
-    ::SystemTimeToFileTime(&now, &file);
-    const double ticks = static_cast<double>((static_cast<ULONGLONG>(file.dwHighDateTime) << 32) | file.dwLowDateTime);
-    constexpr double kTicksPerDay = 864e9;
-    constexpr double kDaysFrom1601To1899 = 109205.0;
-    return ticks / kTicksPerDay - kDaysFrom1601To1899;
-}
 
 class ServiceProcessTest : public ::testing::Test {
 protected:
@@ -96,7 +65,7 @@ protected:
 };
 
 TEST_F(ServiceProcessTest, HelloThenAManualRunSucceedsAndIsRecorded) {
-    LaunchProcess(Settings(kDemandOnly, m_server.address(), {"Fake A"}));
+    LaunchProcess(ServiceSettings(kModeDemandOnly, m_server.address(), {"Fake A"}));
     EXPECT_TRUE(WaitForFileText(WindowsFile("zHoraluxServ.log"), "] Horalux Clock Service v. 2.5 is started.", 10s));
     CConsoleStandIn console;
 
@@ -118,16 +87,10 @@ TEST_F(ServiceProcessTest, HelloThenAManualRunSucceedsAndIsRecorded) {
 
     // The next tick harvests the run and stores the record: status 0 (valid) and the local
     // date-time as an automation date.
-    const std::string record = WindowsFile("zHoraluxServ.bin");
-    ASSERT_TRUE(WaitUntil([&] { return ReadWholeFile(record).size() == 12; }, 5s));
-    const double harvestDays = LocalAutomationDate();
-    const std::string bytes = ReadWholeFile(record);
-    std::int32_t status = -1;
-    double days = 0.0;
-    std::memcpy(&status, bytes.data(), sizeof status);
-    std::memcpy(&days, bytes.data() + sizeof status, sizeof days);
-    EXPECT_EQ(status, 0);
-    EXPECT_NEAR(days * 86400.0, harvestDays * 86400.0, 1.5);
+    SyncRecord record;
+    ASSERT_TRUE(WaitForSyncRecord(record));
+    EXPECT_EQ(record.status, 0);
+    EXPECT_NEAR(record.days * 86400.0, LocalAutomationDate() * 86400.0, 1.5);
 
     std::printf("[ measured ] start to window %.0f ms; 2000->2001 median %.2f ms (max %.2f); 2020->2021 %.0f ms\n",
                 std::chrono::duration<double, std::milli>(m_startTime).count(), helloMs[helloMs.size() / 2],
@@ -136,7 +99,7 @@ TEST_F(ServiceProcessTest, HelloThenAManualRunSucceedsAndIsRecorded) {
 
 TEST_F(ServiceProcessTest, SilentServerFailsAndTheNextIsTried) {
     m_server.queueAnswer(FakeReply::silent());
-    LaunchProcess(Settings(kDemandOnly, m_server.address(), {"Fake A", "Fake B"}));
+    LaunchProcess(ServiceSettings(kModeDemandOnly, m_server.address(), {"Fake A", "Fake B"}));
     CConsoleStandIn console;
     Hello(console);
     ASSERT_TRUE(::PostMessageA(m_hWindow, UM_SYNC_NOW, 0, 0));
@@ -150,7 +113,7 @@ TEST_F(ServiceProcessTest, SilentServerFailsAndTheNextIsTried) {
 
 TEST_F(ServiceProcessTest, BreakEndsTheRunAndNoOtherFollows) {
     m_server.answerWith(FakeReply::silent());
-    LaunchProcess(Settings(kDemandOnly, m_server.address(), {"Fake A", "Fake B"}));
+    LaunchProcess(ServiceSettings(kModeDemandOnly, m_server.address(), {"Fake A", "Fake B"}));
     CConsoleStandIn console;
     Hello(console);
     ASSERT_TRUE(::PostMessageA(m_hWindow, UM_SYNC_NOW, 0, 0));
@@ -164,10 +127,10 @@ TEST_F(ServiceProcessTest, BreakEndsTheRunAndNoOtherFollows) {
 }
 
 TEST_F(ServiceProcessTest, NewSettingsAreAnnouncedAndUsed) {
-    LaunchProcess(Settings(kDemandOnly, m_server.address(), {"Old title"}));
+    LaunchProcess(ServiceSettings(kModeDemandOnly, m_server.address(), {"Old title"}));
     CConsoleStandIn console;
     Hello(console);
-    PrepareServiceFiles(Settings(kDemandOnly, m_server.address(), {"New title"}));
+    PrepareServiceFiles(ServiceSettings(kModeDemandOnly, m_server.address(), {"New title"}));
     ASSERT_TRUE(::PostMessageA(m_hWindow, UM_OPTIONS_UPDATED, 0, 0));
     EXPECT_EQ(NextResult(console), LOG_RELOADED);
     EXPECT_NE(Log().find("Options are updated."), std::string::npos);
@@ -177,7 +140,7 @@ TEST_F(ServiceProcessTest, NewSettingsAreAnnouncedAndUsed) {
 }
 
 TEST_F(ServiceProcessTest, OnlyTheLastConsoleHearsAndNobodyBeforeAHello) {
-    LaunchProcess(Settings(kDemandOnly, m_server.address(), {"Fake A"}));
+    LaunchProcess(ServiceSettings(kModeDemandOnly, m_server.address(), {"Fake A"}));
     CConsoleStandIn first;
     CConsoleStandIn second;
     // Before any hello the request is served all the same, unannounced.
@@ -189,23 +152,6 @@ TEST_F(ServiceProcessTest, OnlyTheLastConsoleHearsAndNobodyBeforeAHello) {
     ASSERT_TRUE(::PostMessageA(m_hWindow, UM_SYNC_BREAK, 0, 0));
     EXPECT_EQ(NextResult(second), LOG_BROKEN);
     EXPECT_EQ(NextResult(first, 500ms), -100);
-}
-
-TEST_F(ServiceProcessTest, OnStartModeRunsOnceAfterTheStartWhenConnected) {
-    constexpr int kOnStart = 1;
-    // Scheduled runs wait for an internet connection; whether Wine reports one depends on
-    // the host's routes, so both outcomes are checked.
-    DWORD flags = 0;
-    const bool bConnected = ::InternetGetConnectedState(&flags, 0) != FALSE;
-    LaunchProcess(Settings(kOnStart, m_server.address(), {"Fake A"}));
-    if (!bConnected) {
-        EXPECT_FALSE(m_server.waitForRequests(1, 5s)) << "a scheduled run started without a connection";
-        return;
-    }
-    ASSERT_TRUE(m_server.waitForRequests(1, 15s));
-    ASSERT_TRUE(WaitForFileText(WindowsFile("zHoraluxServ.log"), "Successful", 10s));
-    // Several ticks, past the server's next turn: no second run.
-    EXPECT_FALSE(m_server.waitForRequests(2, 6s));
 }
 
 }  // namespace

@@ -9,7 +9,9 @@
 #include "tests/support/ChildProcess.h"
 
 #include <chrono>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 // Folder and file names of the program under test.
 std::string ServiceExePath();
@@ -19,6 +21,28 @@ std::string WindowsFile(const char* name);
 void PrepareServiceFiles(const std::string& iniText);
 std::string ReadWholeFile(const std::string& path);
 bool FileExists(const std::string& path);
+
+// Synchronisation modes of the settings file.
+constexpr int kModeDaily = 0;
+constexpr int kModeOnStart = 1;
+constexpr int kModeDemandOnly = 3;
+
+// A settings file with one list entry per title, all at address.
+std::string ServiceSettings(int mode, const std::string& address, const std::vector<std::string>& titles,
+                            int maxAttempts = 1);
+
+// The local date-time now, as days since 30 December 1899 (the record's date).
+double LocalAutomationDate();
+
+// The last-synchronisation record (zHoraluxServ.bin): status, then the date.
+struct SyncRecord {
+    std::int32_t status = -1;
+    double days = 0.0;
+};
+void WriteSyncRecord(const SyncRecord& record);
+// Waits until the record file is whole and accepted by condition (any whole one when null).
+bool WaitForSyncRecord(SyncRecord& record, bool (*condition)(const SyncRecord&) = nullptr,
+                       std::chrono::milliseconds limit = std::chrono::seconds(5));
 
 // Starts HoraluxServ.exe with the arguments.
 bool LaunchService(CChildProcess& process, const std::string& arguments);
@@ -31,6 +55,50 @@ std::string RunAction(const std::string& exe, const std::string& arguments,
 HWND WaitForExecWindow(std::chrono::milliseconds limit = std::chrono::seconds(30));
 // Waits until no control window exists.
 bool WaitForNoExecWindow(std::chrono::milliseconds limit = std::chrono::seconds(30));
+// The service replaces its log and record by moving a new file over the old one, which Wine
+// (and Windows) refuse while another program has the old one open: the line or record is then
+// lost until the next write. So a test reads such a file when it changed, judged by its size and
+// times (which opens nothing), or else only a few times a second.
+//
 // Waits until the file contains text.
 bool WaitForFileText(const std::string& path, const std::string& text,
                      std::chrono::milliseconds limit = std::chrono::seconds(30));
+// Waits until the file's contents satisfy condition; contents receives the last ones read.
+template <typename Condition>
+bool WaitForFileContents(const std::string& path, Condition condition, std::string& contents,
+                         std::chrono::milliseconds limit = std::chrono::seconds(30));
+
+// Whether a file changed since the last look, judged without opening it.
+class CFileChangeWatch {
+public:
+    explicit CFileChangeWatch(std::string path) : m_strPath(std::move(path)) {}
+    bool changed();
+
+private:
+    std::string m_strPath;
+    WIN32_FILE_ATTRIBUTE_DATA m_last{};
+    bool m_bSeen = false;
+};
+
+template <typename Condition>
+bool WaitForFileContents(const std::string& path, Condition condition, std::string& contents,
+                         std::chrono::milliseconds limit) {
+    constexpr auto kRereadAnyway = std::chrono::milliseconds(200);  // a change of equal size within
+                                                                    // the times' resolution
+    CFileChangeWatch watch(path);
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    auto lastRead = std::chrono::steady_clock::time_point{};
+    for (;;) {
+        if (watch.changed() || std::chrono::steady_clock::now() - lastRead > kRereadAnyway) {
+            lastRead = std::chrono::steady_clock::now();
+            contents = ReadWholeFile(path);
+            if (condition(contents)) {
+                return true;
+            }
+        }
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        ::Sleep(5);
+    }
+}

@@ -3,6 +3,7 @@
 #include "common/Messages.h"
 #include "tests/support/WaitUntil.h"
 
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -39,6 +40,35 @@ void PrepareServiceFiles(const std::string& iniText) {
     std::ofstream(WindowsFile("zHoraluxServ.ini"), std::ios::binary) << crlf;
     ::DeleteFileA(WindowsFile("zHoraluxServ.log").c_str());
     ::DeleteFileA(WindowsFile("zHoraluxServ.bin").c_str());
+}
+
+std::string ServiceSettings(int mode, const std::string& address, const std::vector<std::string>& titles,
+                            int maxAttempts) {
+    std::string text = "[Options]\nnSynPeriod=" + std::to_string(mode) + "\nnMaxAttempts=" +
+                       std::to_string(maxAttempts) + "\nbOnlySuccLog=0\nnStartingServ=0\n[Servers]\nServers_Counter=" +
+                       std::to_string(titles.size()) + "\n";
+    for (std::size_t i = 0; i < titles.size(); ++i) {
+        text += "Servers " + std::to_string(i) + "=" + titles[i] + "~" + address + "~1\n";
+    }
+    return text;
+}
+
+double LocalAutomationDate() {
+    SYSTEMTIME now{};
+    ::GetLocalTime(&now);
+    FILETIME file{};
+    ::SystemTimeToFileTime(&now, &file);
+    const double ticks = static_cast<double>((static_cast<ULONGLONG>(file.dwHighDateTime) << 32) | file.dwLowDateTime);
+    constexpr double kTicksPerDay = 864e9;
+    constexpr double kDaysFrom1601To1899 = 109205.0;
+    return ticks / kTicksPerDay - kDaysFrom1601To1899;
+}
+
+void WriteSyncRecord(const SyncRecord& record) {
+    char bytes[sizeof record.status + sizeof record.days];
+    std::memcpy(bytes, &record.status, sizeof record.status);
+    std::memcpy(bytes + sizeof record.status, &record.days, sizeof record.days);
+    std::ofstream(WindowsFile("zHoraluxServ.bin"), std::ios::binary).write(bytes, sizeof bytes);
 }
 
 std::string ReadWholeFile(const std::string& path) {
@@ -96,6 +126,36 @@ bool WaitForNoExecWindow(std::chrono::milliseconds limit) {
     return WaitUntil([] { return ::FindWindowA(kExecWindowClass, kExecWindowTitle) == nullptr; }, limit);
 }
 
+bool CFileChangeWatch::changed() {
+    WIN32_FILE_ATTRIBUTE_DATA now{};
+    if (!::GetFileAttributesExA(m_strPath.c_str(), GetFileExInfoStandard, &now)) {
+        now = WIN32_FILE_ATTRIBUTE_DATA{};
+    }
+    const bool bSame = m_bSeen && now.nFileSizeLow == m_last.nFileSizeLow && now.nFileSizeHigh == m_last.nFileSizeHigh &&
+                       ::CompareFileTime(&now.ftLastWriteTime, &m_last.ftLastWriteTime) == 0 &&
+                       ::CompareFileTime(&now.ftCreationTime, &m_last.ftCreationTime) == 0;
+    m_last = now;
+    m_bSeen = true;
+    return !bSame;
+}
+
+bool WaitForSyncRecord(SyncRecord& record, bool (*condition)(const SyncRecord&), std::chrono::milliseconds limit) {
+    std::string bytes;
+    return WaitForFileContents(
+        WindowsFile("zHoraluxServ.bin"),
+        [&](const std::string& contents) {
+            if (contents.size() != sizeof record.status + sizeof record.days) {
+                return false;
+            }
+            std::memcpy(&record.status, contents.data(), sizeof record.status);
+            std::memcpy(&record.days, contents.data() + sizeof record.status, sizeof record.days);
+            return condition == nullptr || condition(record);
+        },
+        bytes, limit);
+}
+
 bool WaitForFileText(const std::string& path, const std::string& text, std::chrono::milliseconds limit) {
-    return WaitUntil([&] { return ReadWholeFile(path).find(text) != std::string::npos; }, limit);
+    std::string contents;
+    return WaitForFileContents(
+        path, [&](const std::string& bytes) { return bytes.find(text) != std::string::npos; }, contents, limit);
 }

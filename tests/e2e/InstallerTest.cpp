@@ -1,0 +1,404 @@
+// The packages the build makes, used as a Windows user uses them: the installer run
+// silently registers and starts the service and installs the console, its Start-menu entry
+// and the help file; the console finds the service, synchronises against a local chrony and
+// opens the help; the silent uninstaller stops and removes the service and the programs and
+// keeps the settings; a second installation replaces a running one; the zip holds the
+// programs and the help file.
+//
+// The settings file names only 127.0.0.1 and is written before the installer starts the
+// service, so that no Horalux program ever sees the public default server list.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "common/Messages.h"
+#include "console/resource.h"
+#include "service/Win32Handles.h"
+#include "tests/e2e/HostCommand.h"
+#include "tests/e2e/LocalChrony.h"
+#include "tests/e2e/ServiceProgram.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/UiDriver.h"
+#include "tests/support/WaitUntil.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr const char* kServiceName = "QN_HoraluxService";
+constexpr const char* kConsoleTitle = "Horalux Clock Service Console";
+// The title the help project gives its viewer window.
+constexpr const char* kHelpTitle = "Horalux Clock Service Help";
+constexpr const char* kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Horalux";
+
+// Never synchronises by itself; one server, the local chrony.
+constexpr const char* kSettings =
+    "[Options]\r\nnSynPeriod=3\r\nnMaxAttempts=2\r\nbOnlySuccLog=0\r\nnStartingServ=0\r\n"
+    "[Servers]\r\nServers_Counter=1\r\nServers 0=Loopback chrony~127.0.0.1~1\r\n";
+
+// A host path of the build as Wine shows it (the host's root is drive Z:).
+std::string OnDriveZ(std::string path) {
+    for (char& c : path) {
+        if (c == '/') {
+            c = '\\';
+        }
+    }
+    return "Z:" + path;
+}
+
+std::string Expand(const char* text) {
+    char expanded[MAX_PATH] = {};
+    ::ExpandEnvironmentStringsA(text, expanded, MAX_PATH);
+    return expanded;
+}
+
+std::string InstallFolder() { return Expand("%ProgramFiles%\\Horalux"); }
+std::string Installed(const char* name) { return InstallFolder() + "\\" + name; }
+std::string StartMenuFolder() { return Expand("%ProgramData%\\Microsoft\\Windows\\Start Menu\\Programs\\Horalux Clock Service"); }
+
+bool WriteBytes(const std::string& path, const std::string& bytes) {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        return false;
+    }
+    const bool bWritten = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && bWritten;
+}
+
+bool KeyExists(HKEY root, const char* path) {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return false;
+    }
+    ::RegCloseKey(key);
+    return true;
+}
+
+// The service's state, or 0 when it is not registered.
+DWORD ServiceState() {
+    const UniqueServiceHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+    const UniqueServiceHandle service(manager ? ::OpenServiceA(manager.get(), kServiceName, SERVICE_QUERY_STATUS)
+                                              : nullptr);
+    SERVICE_STATUS status{};
+    return service && ::QueryServiceStatus(service.get(), &status) ? status.dwCurrentState : 0;
+}
+
+// Runs a program to its end within the limit; false when it did not end.
+bool RunToEnd(const std::string& commandLine, std::chrono::milliseconds limit, DWORD* exitCode) {
+    CChildProcess process;
+    return process.start(commandLine) && process.waitForExit(limit, exitCode);
+}
+
+// Removes what an installation left when the uninstaller did not: the service (stopped and
+// deleted through the service manager) and the program files.
+void RemoveLeftovers() {
+    const UniqueServiceHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    const UniqueServiceHandle service(manager ? ::OpenServiceA(manager.get(), kServiceName, SERVICE_ALL_ACCESS)
+                                              : nullptr);
+    if (service) {
+        SERVICE_STATUS status{};
+        ::ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
+        WaitUntil([&] { return ::QueryServiceStatus(service.get(), &status) && status.dwCurrentState == SERVICE_STOPPED; },
+                  20s);
+        ::DeleteService(service.get());
+    }
+    for (const char* name : {"HoraluxServ.exe", "HoraluxCons.exe", "zHoraluxHelp.chm", "Uninstall.exe"}) {
+        ::DeleteFileA(Installed(name).c_str());
+    }
+    ::RemoveDirectoryA(InstallFolder().c_str());
+}
+
+// The first visible top-level window whose title begins with prefix (of class className,
+// when given) and for which accept holds.
+template <typename Accept>
+HWND FindTopLevel(const std::string& prefix, const char* className, Accept accept) {
+    struct Search {
+        const std::string& prefix;
+        const char* className;
+        Accept& accept;
+        HWND found;
+    } search{prefix, className, accept, nullptr};
+    ::EnumWindows(
+        [](HWND window, LPARAM context) -> BOOL {
+            auto& wanted = *reinterpret_cast<Search*>(context);
+            char title[256] = {};
+            char kind[64] = {};
+            ::GetWindowTextA(window, title, static_cast<int>(std::size(title)));
+            ::GetClassNameA(window, kind, static_cast<int>(std::size(kind)));
+            if (::IsWindowVisible(window) && std::string(title).rfind(wanted.prefix, 0) == 0 &&
+                (wanted.className == nullptr || std::string(kind) == wanted.className) && wanted.accept(window)) {
+                wanted.found = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// Closes a window that a test opened through another program (a help viewer, the copy an
+// uninstaller makes of itself) and, when it does not close, ends its process by its id.
+void CloseWindowAndItsProcess(HWND window) {
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(window, &pid);
+    if (pid == 0 || !::IsWindow(window)) {
+        return;
+    }
+    ::PostMessageA(window, WM_CLOSE, 0, 0);
+    if (WaitUntil([&] { return !::IsWindow(window); }, 10s)) {
+        return;
+    }
+    const UniqueKernelHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
+    if (process) {
+        ::TerminateProcess(process.get(), 1);
+        ::WaitForSingleObject(process.get(), 10000);
+    }
+}
+
+// The same when the test ends, however it ends.
+class CWindowProcessGuard {
+public:
+    explicit CWindowProcessGuard(HWND window) : m_hWindow(window) {}
+    ~CWindowProcessGuard() { CloseWindowAndItsProcess(m_hWindow); }
+    CWindowProcessGuard(const CWindowProcessGuard&) = delete;
+    CWindowProcessGuard& operator=(const CWindowProcessGuard&) = delete;
+
+private:
+    HWND m_hWindow;
+};
+
+class InstallerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(ServiceState(), 0u) << "a Horalux service is left over from an earlier test";
+        ASSERT_EQ(::FindWindowA(kExecWindowClass, kExecWindowTitle), nullptr) << "a control window is left over";
+        ASSERT_TRUE(WriteBytes(WindowsFile("zHoraluxServ.ini"), kSettings));
+        ::DeleteFileA(WindowsFile("zHoraluxServ.log").c_str());
+        ::DeleteFileA(WindowsFile("zHoraluxServ.bin").c_str());
+        Install();
+    }
+
+    void TearDown() override {
+        if (FileExists(Installed("Uninstall.exe"))) {
+            Uninstall();
+        }
+        RemoveLeftovers();
+        WaitForNoExecWindow(10s);
+        for (const char* name : {"zHoraluxServ.ini", "zHoraluxServ.log", "zHoraluxServ.bin", "zHoraluxHelp.chm"}) {
+            ::DeleteFileA(WindowsFile(name).c_str());
+        }
+    }
+
+    // The installer, silently; it ends once the service has been installed and started.
+    void Install() {
+        const auto begin = Clock::now();
+        DWORD exitCode = 1;
+        ASSERT_TRUE(RunToEnd("\"" + OnDriveZ(HORALUX_INSTALLER) + "\" /S", 120s, &exitCode));
+        m_installMs = std::chrono::duration<double, std::milli>(Clock::now() - begin).count();
+        ASSERT_EQ(exitCode, 0u);
+    }
+
+    // The uninstaller, silently. It copies itself to the temporary folder, starts the copy and
+    // ends at once; the copy is done when the installation folder has gone.
+    bool Uninstall() {
+        const auto begin = Clock::now();
+        DWORD exitCode = 1;
+        const bool bStarted = RunToEnd("\"" + Installed("Uninstall.exe") + "\" /S", 60s, &exitCode) && exitCode == 0;
+        const bool bDone = bStarted && WaitUntil([] { return !FileExists(InstallFolder()); }, 60s);
+        m_uninstallMs = std::chrono::duration<double, std::milli>(Clock::now() - begin).count();
+        return bDone;
+    }
+
+    double m_installMs = 0.0;
+    double m_uninstallMs = 0.0;
+};
+
+TEST_F(InstallerTest, InstallsTheProgramsAndRegistersAndStartsTheService) {
+    const UniqueServiceHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+    ASSERT_TRUE(manager);
+    const UniqueServiceHandle service(::OpenServiceA(manager.get(), kServiceName, SERVICE_QUERY_CONFIG));
+    ASSERT_TRUE(service) << "the service is not registered, error " << ::GetLastError();
+    DWORD needed = 0;
+    ::QueryServiceConfigA(service.get(), nullptr, 0, &needed);
+    std::vector<BYTE> buffer(needed);
+    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer.data());
+    ASSERT_TRUE(::QueryServiceConfigA(service.get(), config, needed, &needed));
+    EXPECT_EQ(config->dwServiceType, static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS));
+    EXPECT_EQ(config->dwStartType, static_cast<DWORD>(SERVICE_AUTO_START));
+    EXPECT_EQ(::lstrcmpiA(config->lpBinaryPathName, Installed("HoraluxServ.exe").c_str()), 0)
+        << config->lpBinaryPathName;
+    EXPECT_STREQ(config->lpServiceStartName, "LocalSystem");
+    EXPECT_STREQ(config->lpDisplayName, "Horalux Clock Service");
+    EXPECT_EQ(ServiceState(), static_cast<DWORD>(SERVICE_RUNNING));
+    EXPECT_NE(WaitForExecWindow(10s), nullptr) << "the running service shows no control window";
+
+    // The service read the settings written before it: nothing rebuilt the server list.
+    EXPECT_EQ(ReadWholeFile(WindowsFile("zHoraluxServ.ini")), kSettings);
+    const std::string log = ReadWholeFile(WindowsFile("zHoraluxServ.log"));
+    EXPECT_NE(log.find("] Horalux Clock Service installed.\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("] Horalux Clock Service v. 2.5 is started.\r\n"), std::string::npos) << log;
+
+    for (const char* name : {"HoraluxServ.exe", "HoraluxCons.exe", "Uninstall.exe"}) {
+        EXPECT_TRUE(FileExists(Installed(name))) << name;
+    }
+    // The help file lies where the console opens it, and only there.
+    EXPECT_TRUE(FileExists(WindowsFile("zHoraluxHelp.chm")));
+    EXPECT_FALSE(FileExists(Installed("zHoraluxHelp.chm")));
+    EXPECT_TRUE(FileExists(StartMenuFolder() + "\\Horalux Clock Service Console.lnk"));
+    EXPECT_TRUE(FileExists(StartMenuFolder() + "\\Uninstall.lnk"));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    std::printf("[ measured ] silent installation %.0f ms\n", m_installMs);
+}
+
+TEST_F(InstallerTest, TheInstalledConsoleSynchronisesThroughTheServiceAndOpensTheHelp) {
+    CLocalChrony chrony;
+    ASSERT_TRUE(chrony.start("127.0.0.1")) << chrony.error();
+    ASSERT_NE(WaitForExecWindow(10s), nullptr);
+
+    CChildProcess console;
+    ASSERT_TRUE(console.start("\"" + Installed("HoraluxCons.exe") + "\"", InstallFolder()));
+    const HWND window = ui_driver::waitForWindow(kConsoleTitle, console.pid());
+    ASSERT_NE(window, nullptr);
+
+    // The console announced itself at start; a press before the service's answer arrived is
+    // refused with the "Error" box, and the next one goes through.
+    ui_driver::clickAsync(window, IDC_SYNCHRONIZE_NOW);
+    bool bRefused = false;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            if (ui_driver::text(window, IDC_RESULT) == "Successful Synchronization.") {
+                return true;
+            }
+            const HWND box = ui_driver::findWindow("Error", console.pid());
+            if (box != nullptr && !bRefused) {
+                EXPECT_EQ(ui_driver::messageBoxText(box), "\nHoralux Service does not work now!");
+                ui_driver::dismiss(box);
+                bRefused = true;
+                ui_driver::clickAsync(window, IDC_SYNCHRONIZE_NOW);
+            }
+            return false;
+        },
+        60s))
+        << "result: \"" << ui_driver::text(window, IDC_RESULT) << "\"";
+    const std::string log = ReadWholeFile(WindowsFile("zHoraluxServ.log"));
+    EXPECT_NE(log.find("] Manualy. Successful. Server: Loopback chrony. Round Trip Delay: "), std::string::npos) << log;
+    EXPECT_NE(ui_driver::text(window, IDC_LOG).find("Manualy. Successful. Server: Loopback chrony."), std::string::npos);
+
+    // "Help" opens the installed help file in the Windows directory with the shell's viewer.
+    const auto helpBegin = Clock::now();
+    ui_driver::clickAsync(window, IDC_HELP_BUTTON);
+    HWND viewer = nullptr;
+    EXPECT_TRUE(WaitUntil([&] { return (viewer = ::FindWindowA(nullptr, kHelpTitle)) != nullptr; }, 30s))
+        << "no help viewer window appeared";
+    std::printf("[ measured ] first \"Synchronize now\" %s; help viewer window after %.0f ms\n",
+                bRefused ? "refused before the service's answer" : "accepted",
+                std::chrono::duration<double, std::milli>(Clock::now() - helpBegin).count());
+    if (viewer != nullptr) {
+        CloseWindowAndItsProcess(viewer);
+    }
+    ::PostMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(console.waitForExit(30s));
+}
+
+TEST_F(InstallerTest, TheUninstallerRemovesTheServiceAndTheProgramsAndKeepsTheSettings) {
+    ASSERT_EQ(ServiceState(), static_cast<DWORD>(SERVICE_RUNNING));
+    ASSERT_TRUE(Uninstall()) << "the installation folder is still there";
+
+    EXPECT_EQ(ServiceState(), 0u) << "the service is still registered";
+    EXPECT_TRUE(WaitForNoExecWindow(10s)) << "the service still runs";
+    EXPECT_FALSE(FileExists(InstallFolder()));
+    EXPECT_FALSE(FileExists(WindowsFile("zHoraluxHelp.chm")));
+    EXPECT_FALSE(FileExists(StartMenuFolder()));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+
+    // Silent removal keeps the settings and the log, which tells the service's end.
+    EXPECT_EQ(ReadWholeFile(WindowsFile("zHoraluxServ.ini")), kSettings);
+    const std::string log = ReadWholeFile(WindowsFile("zHoraluxServ.log"));
+    EXPECT_NE(log.find("] Is closed\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("] The Service is removed.\r\n"), std::string::npos) << log;
+    std::printf("[ measured ] silent installation %.0f ms, silent removal %.0f ms\n", m_installMs, m_uninstallMs);
+}
+
+TEST_F(InstallerTest, TheUninstallerAsksAndRemovesTheSettingsWhenTheUserSaysYes) {
+    const std::string settingsFiles[] = {WindowsFile("zHoraluxServ.ini"), WindowsFile("zHoraluxServ.log"),
+                                         WindowsFile("zHoraluxServ.bin")};
+    ASSERT_TRUE(WriteBytes(settingsFiles[2], std::string(12, '\0')));
+    CChildProcess uninstaller;
+    ASSERT_TRUE(uninstaller.start("\"" + Installed("Uninstall.exe") + "\""));
+
+    // The uninstaller runs as a copy of itself, so its windows are looked for by title.
+    const std::string caption = "Horalux Clock Service Uninstall";
+    HWND wizard = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (wizard = FindTopLevel(caption, nullptr, [](HWND) { return true; })) != nullptr; },
+                          60s));
+    // Whatever happens, the copy this test started does not outlive the test.
+    const CWindowProcessGuard wizardProcess(wizard);
+    ui_driver::clickAsync(wizard, IDOK);  // "Uninstall" on the confirmation page
+
+    const auto isQuestion = [](HWND box) {
+        return ui_driver::messageBoxText(box).rfind("Delete the settings, the log and the record", 0) == 0;
+    };
+    HWND question = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (question = FindTopLevel(caption, "#32770", isQuestion)) != nullptr; }, 60s))
+        << "the uninstaller asked nothing";
+    // The service is gone before the question comes.
+    EXPECT_EQ(ServiceState(), 0u);
+    const std::string text = ui_driver::messageBoxText(question);
+    for (const std::string& file : settingsFiles) {
+        EXPECT_NE(text.find(file), std::string::npos) << file << " is not named in:\n" << text;
+    }
+    ui_driver::clickAsync(question, IDYES);
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            return !FileExists(settingsFiles[0]) && !FileExists(settingsFiles[1]) && !FileExists(settingsFiles[2]) &&
+                   !FileExists(InstallFolder());
+        },
+        60s));
+    // "Close" on the last page, once the removal has ended and enabled it.
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            const HWND button = ui_driver::control(wizard, IDOK);
+            return ::IsWindowEnabled(button) && ui_driver::text(button).find("Close") != std::string::npos;
+        },
+        60s));
+    ui_driver::clickAsync(wizard, IDOK);
+    EXPECT_TRUE(ui_driver::waitForWindowGone(wizard, 30s));
+}
+
+TEST_F(InstallerTest, ASecondInstallationReplacesTheRunningOne) {
+    ASSERT_EQ(ServiceState(), static_cast<DWORD>(SERVICE_RUNNING));
+    const HWND first = WaitForExecWindow(10s);
+    ASSERT_NE(first, nullptr);
+
+    // The running service holds its program file; the installer removes the old installation
+    // first (silently, so the settings stay) and starts the new service.
+    ASSERT_NO_FATAL_FAILURE(Install());
+    EXPECT_EQ(ServiceState(), static_cast<DWORD>(SERVICE_RUNNING));
+    EXPECT_FALSE(::IsWindow(first)) << "the first service was not stopped";
+    EXPECT_NE(WaitForExecWindow(10s), nullptr);
+    EXPECT_TRUE(FileExists(Installed("HoraluxServ.exe")));
+    EXPECT_TRUE(FileExists(WindowsFile("zHoraluxHelp.chm")));
+    EXPECT_EQ(ReadWholeFile(WindowsFile("zHoraluxServ.ini")), kSettings);
+    const std::string log = ReadWholeFile(WindowsFile("zHoraluxServ.log"));
+    EXPECT_NE(log.find("] The Service is removed.\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.rfind("] Horalux Clock Service v. 2.5 is started.\r\n"), log.find("] Horalux Clock Service v. 2.5 is started.\r\n"))
+        << log;
+}
+
+TEST(PackagesTest, TheZipHoldsBothProgramsAndTheHelpFile) {
+    const HostCommandResult listing = RunHostCommand("cmake -E tar tf '" + std::string(HORALUX_ZIP) + "'");
+    ASSERT_TRUE(listing.bEnded);
+    ASSERT_EQ(listing.exitCode, 0) << listing.output;
+    for (const char* name : {"HoraluxServ.exe", "HoraluxCons.exe", "zHoraluxHelp.chm"}) {
+        EXPECT_NE(listing.output.find(std::string("Horalux-2.5-win64/") + name + "\n"), std::string::npos)
+            << name << " is missing:\n" << listing.output;
+    }
+}
+
+}  // namespace

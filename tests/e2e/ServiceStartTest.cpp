@@ -1,0 +1,166 @@
+// What HoraluxServ.exe does by itself once started as a process (-d): the settings file it
+// makes when there is none, and the runs its schedule starts.
+//
+// Both depend on the network: a first start loads the public default server list, so that
+// test runs only in a test session's namespace with no route off loopback; scheduled runs
+// wait for Wine to report an internet connection, which it does only when a default gateway
+// exists, so those tests give the namespace one that leads nowhere (tests/e2e/
+// namespace-gateway.sh) and list only this test's fake server.
+
+#include "tests/e2e/HostCommand.h"
+#include "tests/e2e/ServiceProgram.h"
+
+#include "common/LogResult.h"
+#include "common/Messages.h"
+#include "tests/support/ConsoleStandIn.h"
+#include "tests/support/FakeSntpServer.h"
+
+#include <gtest/gtest.h>
+
+#include <wininet.h>
+
+#include <cmath>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+bool WineReportsAConnection() {
+    DWORD flags = 0;
+    return ::InternetGetConnectedState(&flags, 0) != FALSE;
+}
+
+HostCommandResult Gateway(const char* action) {
+    return RunHostCommand("'" + SourceDirOnHost() + "/tests/e2e/namespace-gateway.sh' " + action);
+}
+
+// Ends the program started by a test and waits until its window has gone.
+void EndService(CChildProcess& service) {
+    service.terminate();
+    WaitForNoExecWindow(10s);
+}
+
+TEST(FirstStartTest, WithoutASettingsFileOnlyTheServerListIsWritten) {
+    if (!InPrivateNetworkNamespace()) {
+        GTEST_SKIP() << "loads the public server list: only inside tools/wine-session.sh's namespace";
+    }
+    const HostCommandResult noGateway = Gateway("down");
+    ASSERT_TRUE(noGateway.bEnded && noGateway.exitCode == 0) << noGateway.output;
+    ASSERT_FALSE(WineReportsAConnection()) << "this namespace has a route off loopback";
+    ASSERT_EQ(::FindWindowA(kExecWindowClass, kExecWindowTitle), nullptr) << "a control window is left over";
+
+    PrepareServiceFiles("");
+    const std::string ini = WindowsFile("zHoraluxServ.ini");
+    ASSERT_TRUE(::DeleteFileA(ini.c_str()));
+    CChildProcess service;
+    ASSERT_TRUE(LaunchService(service, "-d"));
+    EXPECT_NE(WaitForExecWindow(), nullptr);
+    EXPECT_TRUE(WaitForFileText(WindowsFile("zHoraluxServ.log"), "] Horalux Clock Service v. 2.5 is started.", 10s));
+    EXPECT_TRUE(WaitForFileText(ini, "\r\nServers 17=", 10s));
+    EndService(service);
+
+    const std::string text = ReadWholeFile(ini);
+    EXPECT_EQ(text.rfind("[Servers]\r\nServers_Counter=18\r\n", 0), 0u) << text;
+    EXPECT_NE(text.find("\r\nServers 0=USA. NIST, Gaithersburg, Maryland - 1~129.6.15.28~0\r\n"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("\r\nServers 17=Switzerland. Integrated Systems Laboratory. Zurich~129.132.2.21~0\r\n"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("Servers 18="), std::string::npos) << text;
+    EXPECT_EQ(text.find("[Options]"), std::string::npos) << text;
+}
+
+class ScheduledRunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!InPrivateNetworkNamespace()) {
+            GTEST_SKIP() << "needs a default gateway: only inside tools/wine-session.sh's namespace";
+        }
+        const HostCommandResult up = Gateway("up");
+        m_bGatewayUp = up.bEnded;
+        ASSERT_TRUE(up.bEnded && up.exitCode == 0) << up.output;
+        ASSERT_TRUE(WineReportsAConnection());
+        ASSERT_EQ(::FindWindowA(kExecWindowClass, kExecWindowTitle), nullptr) << "a control window is left over";
+        ASSERT_TRUE(m_server.startOnFreeLoopbackAddress()) << "port 123 is taken";
+    }
+
+    void TearDown() override {
+        EndService(m_service);
+        if (m_bGatewayUp) {
+            const HostCommandResult down = Gateway("down");
+            EXPECT_TRUE(down.bEnded && down.exitCode == 0) << down.output;
+        }
+    }
+
+    // Starts the service and says hello at once: the hello is queued ahead of the first
+    // tick (a timer message comes only when the queue is empty), so every run is heard.
+    void Launch() {
+        ASSERT_TRUE(LaunchService(m_service, "-d"));
+        const HWND hWindow = WaitForExecWindow();
+        ASSERT_NE(hWindow, nullptr);
+        m_console.drain();
+        ASSERT_TRUE(::PostMessageA(hWindow, UM_CONSOLE_HELLO, reinterpret_cast<WPARAM>(m_console.get()), 0));
+        WPARAM unused = 0;
+        ASSERT_TRUE(m_console.waitFor(UM_SERVICE_HELLO, unused));
+    }
+
+    // The next run's result as the console hears it; -1 when none came within limit.
+    int NextResult(std::chrono::milliseconds limit = 15s) {
+        WPARAM code = 0;
+        return m_console.waitFor(UM_SYNC_RESULT, code, limit) ? static_cast<int>(code) : -1;
+    }
+
+    static std::string Log() { return ReadWholeFile(WindowsFile("zHoraluxServ.log")); }
+
+    CFakeSntpServer m_server;
+    CChildProcess m_service;
+    CConsoleStandIn m_console;
+    bool m_bGatewayUp = false;
+};
+
+TEST_F(ScheduledRunTest, OnStartRunsOnceAfterEachStart) {
+    PrepareServiceFiles(ServiceSettings(kModeOnStart, m_server.address(), {"Fake A"}));
+    Launch();
+    EXPECT_EQ(NextResult(), LOG_SUCCEEDED);
+    EXPECT_EQ(m_server.requestCount(), 1u);
+    // Several ticks later: no second run.
+    EXPECT_EQ(NextResult(5s), -1);
+
+    EndService(m_service);
+    Launch();
+    EXPECT_EQ(NextResult(), LOG_SUCCEEDED);
+    EXPECT_EQ(NextResult(5s), -1);
+    EXPECT_EQ(m_server.requestCount(), 2u);
+    // The log keeps the first start's lines.
+    const std::string log = Log();
+    const auto first = log.find("OnStart. Successful. Server: Fake A.");
+    ASSERT_NE(first, std::string::npos) << log;
+    EXPECT_NE(log.find("OnStart. Successful. Server: Fake A.", first + 1), std::string::npos) << log;
+}
+
+bool IsToday(const SyncRecord& record) {
+    return record.status == 0 && std::floor(record.days) == std::floor(LocalAutomationDate());
+}
+
+TEST_F(ScheduledRunTest, DailyRunsAtTheFirstTickWhenTheLastRunWasYesterday) {
+    PrepareServiceFiles(ServiceSettings(kModeDaily, m_server.address(), {"Fake A"}));
+    WriteSyncRecord(SyncRecord{0, LocalAutomationDate() - 1.0});
+    Launch();
+    EXPECT_EQ(NextResult(), LOG_SUCCEEDED);
+    EXPECT_NE(Log().find("Daily. Successful. Server: Fake A."), std::string::npos) << Log();
+    // The record now says today, so the schedule is satisfied.
+    SyncRecord record;
+    EXPECT_TRUE(WaitForSyncRecord(record, IsToday)) << record.days << "\n" << Log();
+    EXPECT_EQ(NextResult(5s), -1);
+    EXPECT_EQ(m_server.requestCount(), 1u);
+}
+
+TEST_F(ScheduledRunTest, DailyWaitsWhenTheLastRunWasToday) {
+    PrepareServiceFiles(ServiceSettings(kModeDaily, m_server.address(), {"Fake A"}));
+    WriteSyncRecord(SyncRecord{0, LocalAutomationDate()});
+    Launch();
+    EXPECT_EQ(NextResult(5s), -1) << Log();
+    EXPECT_EQ(m_server.requestCount(), 0u);
+}
+
+}  // namespace
