@@ -1,7 +1,8 @@
 #include "console/Win32ConsoleUi.h"
 
 #include <commctrl.h>
-#include <share.h>
+#include <fcntl.h>
+#include <io.h>
 #include <shellapi.h>
 
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include "console/ServersDlg.h"
 #include "console/Win32DialogView.h"
 #include "console/resource.h"
+#include "common/WinHandle.h"
 
 namespace {
 
@@ -47,6 +49,28 @@ BOOL CALLBACK VisitTopLevelWindow(HWND hWnd, LPARAM lParam) {
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
+
+// Opens a file for reading in text mode while letting the service write, rename and replace
+// it: the service replaces the log by moving a new file over it, which fails while a reader
+// holds the old one without FILE_SHARE_DELETE.
+std::unique_ptr<std::FILE, FileCloser> OpenSharedForReading(const std::string& file) {
+    UniqueFileHandle handle(::CreateFileA(file.c_str(), GENERIC_READ,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle) {
+        return nullptr;
+    }
+    const int descriptor = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle.get()), _O_RDONLY | _O_TEXT);
+    if (descriptor == -1) {
+        return nullptr;
+    }
+    handle.release();  // the descriptor owns it now
+    std::unique_ptr<std::FILE, FileCloser> stream(::_fdopen(descriptor, "rt"));
+    if (!stream) {
+        ::_close(descriptor);
+    }
+    return stream;
+}
 
 }  // namespace
 
@@ -130,8 +154,8 @@ unsigned long CWin32ConsoleUi::deleteFile(const std::string& file) {
 }
 
 std::optional<std::string> CWin32ConsoleUi::readTextFile(const std::string& file) const {
-    // Text mode turns CR LF into LF; _SH_DENYNO lets the service rewrite the file meanwhile.
-    const std::unique_ptr<std::FILE, FileCloser> stream(::_fsopen(file.c_str(), "rt", _SH_DENYNO));
+    // Text mode turns CR LF into LF.
+    const std::unique_ptr<std::FILE, FileCloser> stream = OpenSharedForReading(file);
     if (!stream) {
         return std::nullopt;
     }

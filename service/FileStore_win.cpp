@@ -26,6 +26,25 @@ bool writeAndFlush(UniqueFileHandle file, const std::string& bytes) {
     return ::CloseHandle(file.release()) != FALSE;
 }
 
+// Moves the new file over the old one. A reader that holds the old file without
+// FILE_SHARE_DELETE (an editor, a virus scanner) makes the move fail for a moment: try again
+// briefly rather than drop the write.
+bool replaceWithRetry(const std::string& from, const std::string& to) {
+    constexpr int kTries = 10;
+    constexpr DWORD kPauseMs = 20;
+    for (int attempt = 1;; ++attempt) {
+        if (::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            return true;
+        }
+        const DWORD error = ::GetLastError();
+        const bool bTransient = error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
+        if (!bTransient || attempt == kTries) {
+            return false;
+        }
+        ::Sleep(kPauseMs);
+    }
+}
+
 }  // namespace
 
 FileWriteResult ReplaceFileContents(const std::string& path, const std::string& bytes) {
@@ -36,7 +55,7 @@ FileWriteResult ReplaceFileContents(const std::string& path, const std::string& 
         return FileWriteResult::NotCreated;
     }
     if (!writeAndFlush(std::move(file), bytes) ||
-        !::MoveFileExA(tempPath.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        !replaceWithRetry(tempPath, path)) {
         ::DeleteFileA(tempPath.c_str());
         return FileWriteResult::Failed;
     }
