@@ -17,8 +17,9 @@ mkdir -p "$root"
 session=$(mktemp -d "$root/wine-session.XXXXXX")
 export WINEPREFIX="$session/prefix"
 export WINEDEBUG=${WINEDEBUG:--all}
-# No Mono or Gecko: their install dialogs would block a headless run.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No Mono or Gecko: their install dialogs would block a headless run. No menu builder: it
+# would write desktop entries into the real home folder and hold shortcuts the tests remove.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export WINEARCH=win64
 
 xvfb_pid=""

@@ -9,6 +9,7 @@
 // service, so that no Horalux program ever sees the public default server list.
 
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
@@ -204,13 +205,28 @@ protected:
         ASSERT_EQ(exitCode, 0u);
     }
 
+    // Whether the uninstaller's copy of itself (NSIS names it Un_*.exe or Au_.exe) still runs.
+    static bool UninstallerCopyRuns() {
+        const UniqueKernelHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+        PROCESSENTRY32 entry{};
+        entry.dwSize = sizeof entry;
+        for (BOOL more = ::Process32First(snapshot.get(), &entry); more; more = ::Process32Next(snapshot.get(), &entry)) {
+            const std::string name = entry.szExeFile;
+            if (name.rfind("Un_", 0) == 0 || name == "Au_.exe") {
+                return true;
+            }
+        }
+        return false;
+    }
+
     // The uninstaller, silently. It copies itself to the temporary folder, starts the copy and
-    // ends at once; the copy is done when the installation folder has gone.
+    // ends at once; the copy removes the folder first and the shortcuts and keys after it, so
+    // the removal is done when the folder has gone and the copy has ended.
     bool Uninstall() {
         const auto begin = Clock::now();
         DWORD exitCode = 1;
         const bool bStarted = RunToEnd("\"" + Installed("Uninstall.exe") + "\" /S", 60s, &exitCode) && exitCode == 0;
-        const bool bDone = bStarted && WaitUntil([] { return !FileExists(InstallFolder()); }, 60s);
+        const bool bDone = bStarted && WaitUntil([] { return !FileExists(InstallFolder()) && !UninstallerCopyRuns(); }, 60s);
         m_uninstallMs = std::chrono::duration<double, std::milli>(Clock::now() - begin).count();
         return bDone;
     }
