@@ -28,19 +28,6 @@ using namespace std::chrono_literals;
 const std::string kMainTitle = "Horalux Clock Service Console";
 const std::string kBetween = "Please enter an integer between ";
 
-std::string ExeFolder() {
-    char path[MAX_PATH] = "";
-    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder(path);
-    return folder.substr(0, folder.find_last_of('\\'));
-}
-
-// The build tree holds service\app\HoraluxServ.exe and console\app\HoraluxCons.exe.
-std::string ConsoleExePath() {
-    const std::string service = ServiceExePath();
-    return service.substr(0, service.rfind("\\service\\")) + "\\console\\app\\HoraluxCons.exe";
-}
-
 struct Server {
     std::string title;
     int userAdded;
@@ -127,9 +114,8 @@ protected:
     std::string settingsText() const { return ReadWholeFile(ini); }
 
     void takeScreenshot(HWND window, const std::string& name) const {
-        ::CreateDirectoryA((ExeFolder() + "\\screenshots").c_str(), nullptr);
         waitForPaint(window);
-        EXPECT_TRUE(screenshot(ExeFolder() + "\\screenshots\\" + name));
+        EXPECT_TRUE(screenshot(ScreenshotPath(name)));
     }
 
     const std::string ini = WindowsFile("zHoraluxServ.ini");

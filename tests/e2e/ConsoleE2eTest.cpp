@@ -31,20 +31,6 @@ using namespace std::chrono_literals;
 const std::string kTitle = "Horalux Clock Service Console";
 const std::string kNoRights = "You have not rights to change options. Please call the System Administrator.";
 
-std::string ExeFolder() {
-    char path[MAX_PATH] = "";
-    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder(path);
-    return folder.substr(0, folder.find_last_of('\\'));
-}
-
-// The build tree holds service\app\HoraluxServ.exe and console\app\HoraluxCons.exe.
-std::string ConsoleExePath() {
-    const std::string service = ServiceExePath();
-    const std::string tree = service.substr(0, service.rfind("\\service\\"));
-    return tree + "\\console\\app\\HoraluxCons.exe";
-}
-
 void WriteText(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
@@ -112,10 +98,6 @@ protected:
         return 0;
     }
 
-    std::string screenshotPath(const std::string& name) const {
-        ::CreateDirectoryA((ExeFolder() + "\\screenshots").c_str(), nullptr);
-        return ExeFolder() + "\\screenshots\\" + name;
-    }
 
     const std::string ini = WindowsFile("zHoraluxServ.ini");
     const std::string log = WindowsFile("zHoraluxServ.log");
@@ -149,7 +131,7 @@ TEST_F(ConsoleE2eTest, StartsWithItsTitleTheStartingServerAndTheLayoutOfItsTempl
     for (int id : {IDC_LOG, IDC_SERVER, IDC_SYNCHRONIZE_NOW, IDC_PROGRESS}) EXPECT_EQ(rect(id).left, rect(IDC_CLEAR_LOG).left) << id;
     for (int id : {IDC_SERVER_TITLE, IDC_RESULT, IDC_HELP_BUTTON}) EXPECT_EQ(rect(id).right, rect(IDC_LOG).right) << id;
     waitForPaint(dialog);
-    EXPECT_TRUE(screenshot(screenshotPath("console-main.png")));
+    EXPECT_TRUE(screenshot(ScreenshotPath("console-main.png")));
 }
 
 TEST_F(ConsoleE2eTest, AboutShowsTheVersionAndClosesWithOk) {
@@ -161,7 +143,7 @@ TEST_F(ConsoleE2eTest, AboutShowsTheVersionAndClosesWithOk) {
     EXPECT_EQ(text(about, IDC_ABOUT_VERSION), "Horalux Clock Service v. 2.5");
     EXPECT_NE(control(about, IDC_ABOUT_PICTURE), nullptr);
     waitForPaint(about);
-    EXPECT_TRUE(screenshot(screenshotPath("console-about.png")));
+    EXPECT_TRUE(screenshot(ScreenshotPath("console-about.png")));
     EXPECT_TRUE(dismiss(about));
     EXPECT_TRUE(console.running());
 }

@@ -15,6 +15,10 @@
 
 // Folder and file names of the program under test.
 std::string ServiceExePath();
+// The console beside it in the build tree (console\app\HoraluxCons.exe).
+std::string ConsoleExePath();
+// Where the tests save their screenshots: a folder beside the test program, made on demand.
+std::string ScreenshotPath(const std::string& name);
 std::string WindowsFile(const char* name);
 
 // Writes zHoraluxServ.ini (lines joined with CR LF) and removes the log and the record.

@@ -23,6 +23,20 @@ std::string ServiceExePath() {
     return path;
 }
 
+std::string ConsoleExePath() {
+    const std::string service = ServiceExePath();
+    return service.substr(0, service.rfind("\\service\\")) + "\\console\\app\\HoraluxCons.exe";
+}
+
+std::string ScreenshotPath(const std::string& name) {
+    char path[MAX_PATH] = "";
+    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder(path);
+    folder = folder.substr(0, folder.find_last_of('\\')) + "\\screenshots";
+    ::CreateDirectoryA(folder.c_str(), nullptr);
+    return folder + "\\" + name;
+}
+
 std::string WindowsFile(const char* name) {
     char directory[MAX_PATH] = {};
     ::GetWindowsDirectoryA(directory, MAX_PATH);
