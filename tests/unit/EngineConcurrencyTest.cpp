@@ -143,5 +143,6 @@ TEST(EngineConcurrencyTest, ABreakRacingARunsEndIsAlwaysTheLastLine) {
         EXPECT_FALSE(rig.controller.IsRunning());
         EXPECT_FALSE(rig.controller.IsSynchronized());
     }
-    EXPECT_EQ(rig.attempt.maxInFlight(), 1);
+    // Whether any attempt got under way before its break depends on the scheduler; two never do.
+    EXPECT_LE(rig.attempt.maxInFlight(), 1);
 }
