@@ -11,6 +11,11 @@ set -euo pipefail
 
 count=${1:-200}
 root=$(cd "$(dirname "$0")/.." && pwd)
+# The servers, the peers and both clients run in one Wine test session, so that they share its
+# loopback-only network namespace.
+if [ -z "${HORALUX_WINE_SESSION:-}" ]; then
+    exec env HORALUX_WINE_DIR="${TMPDIR:-/tmp}" "$root/tools/wine-session.sh" "$0" "$@"
+fi
 native=${HORALUX_NATIVE_BUILD:-$root/build/host}/bench/sntp_accuracy
 windows=${HORALUX_WIN_BUILD:-$root/build/win64}/bench/sntp_accuracy.exe
 fake_offset=0.25
@@ -80,12 +85,10 @@ peer_ntpdate() {
     done
 }
 
-# Our client under Wine, both servers in one Wine session.
-HORALUX_WINE_DIR=$work "$root/tools/wine-session.sh" sh -c "
-    wine '$windows' query $fake_address $count $fake_offset >'$work/wine-fake.txt' 2>/dev/null
-    wine '$windows' query $chrony_address $count 0 >'$work/wine-chrony.txt' 2>/dev/null
-    wine '$windows' sync $chrony_address >'$work/wine-sync.txt' 2>/dev/null
-" || true
+# Our client under Wine, against both servers.
+wine "$windows" query "$fake_address" "$count" "$fake_offset" >"$work/wine-fake.txt" 2>/dev/null || true
+wine "$windows" query "$chrony_address" "$count" 0 >"$work/wine-chrony.txt" 2>/dev/null || true
+wine "$windows" sync "$chrony_address" >"$work/wine-sync.txt" 2>/dev/null || true
 
 measure() {  # server-label address true-offset
     local label=$1 address=$2 truth=$3

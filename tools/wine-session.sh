@@ -25,13 +25,30 @@ export WINEARCH=win64
 xvfb_pid=""
 server_pid=""
 
+# Programs of this prefix that outlived their wineserver (it was killed first, or -k timed
+# out): found by the prefix in their environment, so only programs this session started.
+kill_prefix_leftovers() {
+    local proc pid
+    for proc in /proc/[0-9]*; do
+        pid=${proc#/proc/}
+        [ "$pid" = "$$" ] && continue
+        {
+            tr '\0' '\n' <"$proc/cmdline" | grep -qiE 'wine|\.exe' &&
+                tr '\0' '\n' <"$proc/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX" &&
+                kill -9 "$pid"
+        } 2>/dev/null
+    done
+    return 0
+}
+
 cleanup() {
     local rc=$?
     trap - EXIT INT TERM
     if [ -n "$server_pid" ]; then
-        wineserver -k >/dev/null 2>&1 || true   # ends the Wine programs of this prefix only
+        timeout 20 wineserver -k >/dev/null 2>&1 || true   # ends the Wine programs of this prefix only
         kill "$server_pid" 2>/dev/null || true
         wait "$server_pid" 2>/dev/null || true
+        kill_prefix_leftovers
     fi
     if [ -n "$xvfb_pid" ]; then
         kill "$xvfb_pid" 2>/dev/null || true
