@@ -95,7 +95,7 @@ std::optional<int> ReadDialogInteger(const std::string& text) {
                                        static_cast<long long>(INT_MAX)));
 }
 
-const COptionsLogic::Command COptionsLogic::kCommands[] = {
+const CommandEntry<COptionsLogic> COptionsLogic::kCommands[] = {
     {kDialogOk, &COptionsLogic::OnOk},
     {IDC_RESTORE_DEFAULTS, &COptionsLogic::OnRestoreDefaults},
     {IDC_OPTIONS_HELP, &COptionsLogic::OpenHelp},
@@ -117,13 +117,7 @@ void COptionsLogic::OnInit() {
 }
 
 bool COptionsLogic::OnCommand(int id) {
-    const auto command = std::find_if(std::begin(kCommands), std::end(kCommands),
-                                      [id](const Command& c) { return c.id == id; });
-    if (command == std::end(kCommands)) {
-        return false;
-    }
-    (this->*(command->handler))();
-    return true;
+    return DispatchCommand(*this, kCommands, id);
 }
 
 void COptionsLogic::OpenHelp() {

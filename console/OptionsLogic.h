@@ -4,6 +4,7 @@
 // "Restore Default" fills the fields with the defaults without touching the settings, so
 // Cancel leaves memory and file as they were.
 
+#include "console/CommandTable.h"
 #include <optional>
 #include <string>
 
@@ -46,11 +47,7 @@ public:
     const OptionsFields& fields() const { return m_fields; }
 
 private:
-    struct Command {
-        int id;
-        void (COptionsLogic::*handler)();
-    };
-    static const Command kCommands[];
+    static const CommandEntry<COptionsLogic> kCommands[];
 
     void OnRestoreDefaults();
     void OnStoreAndShow();

@@ -16,7 +16,7 @@ const Column kColumns[] = {{"Name", 320}, {"Status", 70}};
 
 }  // namespace
 
-const CServersLogic::Command CServersLogic::kCommands[] = {
+const CommandEntry<CServersLogic> CServersLogic::kCommands[] = {
     {kDialogOk, &CServersLogic::OnOk},
     {IDC_DELETE_SERVER, &CServersLogic::OnDelete},
     {IDC_RESTORE_SERVERS, &CServersLogic::OnRestore},
@@ -39,13 +39,7 @@ void CServersLogic::OnInit() {
 }
 
 bool CServersLogic::OnCommand(int id) {
-    const auto command = std::find_if(std::begin(kCommands), std::end(kCommands),
-                                      [id](const Command& c) { return c.id == id; });
-    if (command == std::end(kCommands)) {
-        return false;
-    }
-    (this->*(command->handler))();
-    return true;
+    return DispatchCommand(*this, kCommands, id);
 }
 
 void CServersLogic::OnRowHighlighted(int index) {

@@ -5,6 +5,7 @@
 // as they were. The current row, which OK makes the starting server and "Delete Selected"
 // removes, is the highlighted row, whether the mouse or the keyboard moved the highlight.
 
+#include "console/CommandTable.h"
 #include "console/ConsoleUi.h"
 #include "console/DialogView.h"
 #include "settings/Settings.h"
@@ -29,11 +30,7 @@ public:
     int current() const { return m_nCurrent; }
 
 private:
-    struct Command {
-        int id;
-        void (CServersLogic::*handler)();
-    };
-    static const Command kCommands[];
+    static const CommandEntry<CServersLogic> kCommands[];
 
     void OnDelete();
     void OnRestore();
