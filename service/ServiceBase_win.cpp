@@ -48,6 +48,27 @@ const char* OptionalText(const std::optional<std::string>& text) {
     return text ? text->c_str() : nullptr;
 }
 
+// Reads the Application log's "Sources" (a missing value counts as an empty list), lets edit
+// decide the new value for name and stores it with the type it had; no new value, no write.
+using SourcesEdit = std::optional<RegistryBytes> (*)(const RegistryBytes& value, const std::string& name);
+
+LONG EditEventSources(const std::string& name, SourcesEdit edit) {
+    UniqueRegistryKey logKey;
+    const LONG opened = OpenRegistryKey(HKEY_LOCAL_MACHINE, CServiceBase::kApplicationLogKey, logKey);
+    if (opened != ERROR_SUCCESS) {
+        return opened;
+    }
+    RegistryValue sources;
+    if (ReadRegistryValue(logKey.get(), "Sources", sources) != ERROR_SUCCESS) {
+        sources = RegistryValue{};
+        sources.type = REG_MULTI_SZ;
+    }
+    if (const auto edited = edit(sources.bytes, name)) {
+        return WriteRegistryValue(logKey.get(), "Sources", sources.type, *edited);
+    }
+    return ERROR_SUCCESS;
+}
+
 }  // namespace
 
 void WriteStandardOutput(const std::string& text) {
@@ -328,36 +349,12 @@ LONG CServiceBase::RegisterLogSource(const char* messageFile, DWORD typesSupport
             WriteRegistryDword(sourceKey.get(), "TypesSupported", typesSupported);
         }
     }
-    UniqueRegistryKey logKey;
-    const LONG opened = OpenRegistryKey(HKEY_LOCAL_MACHINE, kApplicationLogKey, logKey);
-    if (opened != ERROR_SUCCESS) {
-        return opened;
-    }
-    RegistryValue sources;
-    if (ReadRegistryValue(logKey.get(), "Sources", sources) != ERROR_SUCCESS) {
-        sources.type = REG_MULTI_SZ;
-    }
-    if (const auto added = AddEventSource(sources.bytes, m_strServiceName)) {
-        return WriteRegistryValue(logKey.get(), "Sources", sources.type, *added);
-    }
-    return ERROR_SUCCESS;
+    return EditEventSources(m_strServiceName, AddEventSource);
 }
 
 LONG CServiceBase::UnregisterLogSource() {
     ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, EventSourceKey().c_str());
-    UniqueRegistryKey logKey;
-    const LONG opened = OpenRegistryKey(HKEY_LOCAL_MACHINE, kApplicationLogKey, logKey);
-    if (opened != ERROR_SUCCESS) {
-        return opened;
-    }
-    RegistryValue sources;
-    if (ReadRegistryValue(logKey.get(), "Sources", sources) != ERROR_SUCCESS) {
-        return ERROR_SUCCESS;
-    }
-    if (const auto removed = RemoveEventSource(sources.bytes, m_strServiceName)) {
-        return WriteRegistryValue(logKey.get(), "Sources", sources.type, *removed);
-    }
-    return ERROR_SUCCESS;
+    return EditEventSources(m_strServiceName, RemoveEventSource);
 }
 
 BOOL CServiceBase::ChangeRunServicesEntry(const char* path) {
