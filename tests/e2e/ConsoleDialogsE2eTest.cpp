@@ -99,6 +99,12 @@ protected:
         EXPECT_TRUE(dismiss(box));
     }
 
+    // The dialog moves the focus once the refusing box has returned, a moment after the box
+    // has gone from the screen.
+    bool waitForFocus(HWND dialog, int id) const {
+        return WaitUntil([&] { return focusedControl(dialog) == control(dialog, id); }, kWait);
+    }
+
     // Presses a button that ends a dialog, and waits until it has gone.
     bool closeWith(HWND dialog, int button) {
         clickAsync(dialog, button);
@@ -159,7 +165,7 @@ TEST_F(ConsoleDialogsE2eTest, OptionsShowTheFileRefuseABadFieldAndOkSavesAndTell
     setText(control(options, IDC_LOG_LINES), "250");
     setText(control(options, IDC_ATTEMPTS), "11");
     expectWarning(options, IDOK, kBetween + "1 and 10.");
-    EXPECT_EQ(focusedControl(options), control(options, IDC_ATTEMPTS));
+    EXPECT_TRUE(waitForFocus(options, IDC_ATTEMPTS));
     EXPECT_FALSE(Contains(settingsText(), "nOffset=125"));
 
     setText(control(options, IDC_ATTEMPTS), "4 tries");
@@ -219,7 +225,7 @@ TEST_F(ConsoleDialogsE2eTest, ServersAddStripDeleteByKeyboardAndOkReachTheFileAn
     ASSERT_NE(add, nullptr);
     setText(control(add, IDC_NEW_URL), "127.0.0.1");
     expectWarning(add, IDOK, "Please enter a title for the server.");
-    EXPECT_EQ(focusedControl(add), control(add, IDC_NEW_TITLE));
+    EXPECT_TRUE(waitForFocus(add, IDC_NEW_TITLE));
     setText(control(add, IDC_NEW_TITLE), "Loop~four");
     expectWarning(add, IDOK, "The title must not contain \"~\".");
     setText(control(add, IDC_NEW_TITLE), "  Loop four ");
