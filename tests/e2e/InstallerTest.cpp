@@ -205,14 +205,15 @@ protected:
         ASSERT_EQ(exitCode, 0u);
     }
 
-    // Whether the uninstaller's copy of itself (NSIS names it Un_*.exe or Au_.exe) still runs.
+    // Whether the uninstaller's copy of itself still runs: NSIS names it Un.exe (3.x),
+    // Un_A.exe and the like (earlier 3.0 releases) or Au_.exe (2.x).
     static bool UninstallerCopyRuns() {
         const UniqueKernelHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
         PROCESSENTRY32 entry{};
         entry.dwSize = sizeof entry;
         for (BOOL more = ::Process32First(snapshot.get(), &entry); more; more = ::Process32Next(snapshot.get(), &entry)) {
             const std::string name = entry.szExeFile;
-            if (name.rfind("Un_", 0) == 0 || name == "Au_.exe") {
+            if (name == "Un.exe" || name.rfind("Un_", 0) == 0 || name == "Au_.exe") {
                 return true;
             }
         }
