@@ -138,11 +138,23 @@ TEST_F(ScheduledRunTest, OnStartRunsOnceAfterEachStart) {
     EXPECT_NE(log.find("OnStart. Successful. Server: Fake A.", first + 1), std::string::npos) << log;
 }
 
+// The daily tests compare calendar days: they start well clear of local midnight, so that
+// the day cannot change while one of them runs.
+void WaitUntilClearOfMidnight() {
+    constexpr double kMargin = 60.0 / 86400.0;
+    const double now = LocalAutomationDate();
+    const double dayFraction = now - std::floor(now);
+    if (dayFraction > 1.0 - kMargin) {
+        ::Sleep(static_cast<DWORD>((1.0 - dayFraction) * 86400.0 * 1000.0) + 1000);
+    }
+}
+
 bool IsToday(const SyncRecord& record) {
     return record.status == 0 && std::floor(record.days) == std::floor(LocalAutomationDate());
 }
 
 TEST_F(ScheduledRunTest, DailyRunsAtTheFirstTickWhenTheLastRunWasYesterday) {
+    WaitUntilClearOfMidnight();
     PrepareServiceFiles(ServiceSettings(kModeDaily, m_server.address(), {"Fake A"}));
     WriteSyncRecord(SyncRecord{0, LocalAutomationDate() - 1.0});
     Launch();
@@ -156,6 +168,7 @@ TEST_F(ScheduledRunTest, DailyRunsAtTheFirstTickWhenTheLastRunWasYesterday) {
 }
 
 TEST_F(ScheduledRunTest, DailyWaitsWhenTheLastRunWasToday) {
+    WaitUntilClearOfMidnight();
     PrepareServiceFiles(ServiceSettings(kModeDaily, m_server.address(), {"Fake A"}));
     WriteSyncRecord(SyncRecord{0, LocalAutomationDate()});
     Launch();
