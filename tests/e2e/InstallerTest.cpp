@@ -205,8 +205,8 @@ protected:
         ASSERT_EQ(exitCode, 0u);
     }
 
-    // Whether the uninstaller's copy of itself still runs: NSIS names it Un.exe (3.x),
-    // Un_A.exe and the like (earlier 3.0 releases) or Au_.exe (2.x).
+    // Whether the uninstaller's copy of itself still runs: Debian's NSIS 3.08 names it Un.exe,
+    // other releases Un_*.exe or Au_.exe.
     static bool UninstallerCopyRuns() {
         const UniqueKernelHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
         PROCESSENTRY32 entry{};
