@@ -3,10 +3,9 @@
 // CAddServerLogic, which makes every decision. Include only from Windows-only files.
 
 #include "console/AddServerLogic.h"
-#include "console/DialogBase.h"
-#include "console/Win32DialogView.h"
+#include "console/LogicDialog.h"
 
-class CAddServerDlg final : public CDialogBase {
+class CAddServerDlg final : public CLogicDialog<CAddServerLogic> {
 public:
     // app must outlive the dialog.
     explicit CAddServerDlg(ConsoleUi& app);
@@ -15,9 +14,4 @@ public:
 
 protected:
     bool OnInit() override;
-    bool OnCommand(int id, int notifyCode) override;
-
-private:
-    CWin32DialogView m_view;
-    CAddServerLogic m_logic;
 };

@@ -3,18 +3,16 @@
 // messages into calls on CServersLogic, which makes every decision. Include only from
 // Windows-only files.
 
-#include "console/DialogBase.h"
+#include "console/LogicDialog.h"
 #include "console/ServersLogic.h"
-#include "console/Win32DialogView.h"
 
-class CServersDlg final : public CDialogBase, private ServerListView {
+// The list-view base comes first: it exists before the logic is given it.
+class CServersDlg final : private ServerListView, public CLogicDialog<CServersLogic> {
 public:
     // Both must outlive the dialog.
     CServersDlg(ConsoleUi& app, CSettings& settings);
 
 protected:
-    bool OnInit() override;
-    bool OnCommand(int id, int notifyCode) override;
     bool OnNotify(const NMHDR& header) override;
 
 private:
@@ -28,7 +26,5 @@ private:
     LRESULT SendToList(UINT message, WPARAM wParam, LPARAM lParam) const;
 
     ConsoleUi& m_app;
-    CWin32DialogView m_view;
-    CServersLogic m_logic;
     int m_nColumns = 0;
 };

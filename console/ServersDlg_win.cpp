@@ -6,20 +6,7 @@
 #include "console/resource.h"
 
 CServersDlg::CServersDlg(ConsoleUi& app, CSettings& settings)
-    : CDialogBase(IDD_SERVERS), m_app(app), m_logic(m_view, *this, app, settings) {}
-
-bool CServersDlg::OnInit() {
-    m_view.attach(GetHwnd());
-    m_logic.OnInit();
-    return true;
-}
-
-bool CServersDlg::OnCommand(int id, int notifyCode) {
-    if (notifyCode == BN_CLICKED && m_logic.OnCommand(id)) {
-        return true;
-    }
-    return CDialogBase::OnCommand(id, notifyCode);  // Cancel and Escape end the dialog
-}
+    : CLogicDialog(IDD_SERVERS, static_cast<ServerListView&>(*this), app, settings), m_app(app) {}
 
 bool CServersDlg::OnNotify(const NMHDR& header) {
     if (header.idFrom != IDC_SERVER_LIST || header.code != LVN_ITEMCHANGED) {
