@@ -9,14 +9,12 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "console/resource.h"
+#include "tests/e2e/ConsoleSession.h"
 #include "tests/e2e/ServiceProgram.h"
-#include "tests/support/ChildProcess.h"
 #include "tests/support/UiDriver.h"
 #include "tests/support/WaitUntil.h"
 
@@ -25,7 +23,6 @@ namespace {
 using namespace ui_driver;
 using namespace std::chrono_literals;
 
-const std::string kMainTitle = "Horalux Clock Service Console";
 const std::string kBetween = "Please enter an integer between ";
 
 struct Server {
@@ -47,41 +44,19 @@ std::string LoopbackSettings(const std::vector<Server>& servers, int startingSer
 
 const std::vector<Server> kThree = {{"Loop one", 1}, {"Loop two", 0}, {"Loop three", 1}};
 
-class ConsoleDialogsE2eTest : public ::testing::Test {
+class ConsoleDialogsE2eTest : public CConsoleSession {
 protected:
     void SetUp() override {
         writeSettings(LoopbackSettings(kThree));
-        ::DeleteFileA(log.c_str());
-        static int s_nDesktops = 0;  // a fresh name for each test of this process
-        desktop = std::make_unique<CTestDesktop>("horalux-dlg-" + std::to_string(::GetCurrentProcessId()) + "-" +
-                                                 std::to_string(++s_nDesktops));
-        ASSERT_TRUE(desktop->ready());
+        CConsoleSession::SetUp();
     }
 
     void TearDown() override {
-        console.terminate();
-        service.terminate();
-        desktop.reset();
+        CConsoleSession::TearDown();
         writeSettings(LoopbackSettings(kThree));  // never leave the default list behind
-        ::DeleteFileA(log.c_str());
-        ::DeleteFileA(WindowsFile("zHoraluxServ.bin").c_str());
     }
 
-    void writeSettings(const std::string& text) const {
-        std::ofstream(ini, std::ios::binary | std::ios::trunc) << text;
-    }
-
-    HWND startConsole() {
-        if (!desktop->start(console, "\"" + ConsoleExePath() + "\"")) {
-            return nullptr;
-        }
-        return waitForWindow(kMainTitle, console.pid());
-    }
-
-    // HoraluxServ.exe as a process (-d) on the same desktop, once its control window is up.
-    bool startService() {
-        return desktop->start(service, "\"" + ServiceExePath() + "\" -d") && WaitForExecWindow() != nullptr;
-    }
+    void writeSettings(const std::string& text) const { WriteText(ini, text); }
 
     // Presses a main-window button and returns the dialog it opens.
     HWND openDialog(HWND main, int button, const std::string& caption) {
@@ -89,14 +64,9 @@ protected:
         return waitForWindow(caption, console.pid());
     }
 
-    // Presses a button that must answer with a warning box from the console, checks its text
-    // and closes it.
+    // Presses a button that must answer with a warning box from the console.
     void expectWarning(HWND dialog, int button, const std::string& text) {
-        clickAsync(dialog, button);
-        HWND box = waitForMessageBox("HoraluxCons", console.pid());
-        ASSERT_NE(box, nullptr) << "no box for: " << text;
-        EXPECT_EQ(messageBoxText(box), text);
-        EXPECT_TRUE(dismiss(box));
+        expectBox(dialog, button, "HoraluxCons", text);
     }
 
     // The dialog moves the focus once the refusing box has returned, a moment after the box
@@ -124,11 +94,6 @@ protected:
         EXPECT_TRUE(screenshot(ScreenshotPath(name)));
     }
 
-    const std::string ini = WindowsFile("zHoraluxServ.ini");
-    const std::string log = WindowsFile("zHoraluxServ.log");
-    std::unique_ptr<CTestDesktop> desktop;
-    CChildProcess console;
-    CChildProcess service;
 };
 
 bool Contains(const std::string& text, const std::string& part) {

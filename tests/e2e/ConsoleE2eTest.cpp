@@ -9,16 +9,14 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <memory>
 #include <ostream>
 #include <sstream>
 #include <string>
 
 #include "console/resource.h"
+#include "tests/e2e/ConsoleSession.h"
 #include "tests/e2e/LocalChrony.h"
 #include "tests/e2e/ServiceProgram.h"
-#include "tests/support/ChildProcess.h"
 #include "tests/support/FakeSntpServer.h"
 #include "tests/support/UiDriver.h"
 #include "tests/support/WaitUntil.h"
@@ -28,12 +26,7 @@ namespace {
 using namespace ui_driver;
 using namespace std::chrono_literals;
 
-const std::string kTitle = "Horalux Clock Service Console";
 const std::string kNoRights = "You have not rights to change options. Please call the System Administrator.";
-
-void WriteText(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
 
 // Settings with one loopback server; the service never synchronises by itself.
 std::string LoopbackSettings(const std::string& title, const std::string& address, int logLines = 100) {
@@ -42,45 +35,11 @@ std::string LoopbackSettings(const std::string& title, const std::string& addres
            "nTimeOut=5\r\nnStartingServ=0\r\nbOnlySuccLog=0\r\n";
 }
 
-class ConsoleE2eTest : public ::testing::Test {
+class ConsoleE2eTest : public CConsoleSession {
 protected:
     void SetUp() override {
         WriteText(ini, LoopbackSettings("Loopback one", "127.0.0.1"));
-        ::DeleteFileA(log.c_str());
-        static int s_nDesktops = 0;  // a fresh name for each test of this process
-        desktop = std::make_unique<CTestDesktop>("horalux-" + std::to_string(::GetCurrentProcessId()) + "-" +
-                                                 std::to_string(++s_nDesktops));
-        ASSERT_TRUE(desktop->ready());
-    }
-
-    void TearDown() override {
-        console.terminate();
-        service.terminate();
-        desktop.reset();
-        ::DeleteFileA(log.c_str());
-        ::DeleteFileA(WindowsFile("zHoraluxServ.bin").c_str());
-    }
-
-    // arguments: words the console ignores, to tell its process apart.
-    HWND startConsole(const std::string& arguments = "") {
-        if (!desktop->start(console, "\"" + ConsoleExePath() + "\" " + arguments)) {
-            return nullptr;
-        }
-        return waitForWindow(kTitle, console.pid());
-    }
-
-    // HoraluxServ.exe as a process (-d) on the same desktop, once its control window is up.
-    bool startService() {
-        return desktop->start(service, "\"" + ServiceExePath() + "\" -d") && WaitForExecWindow() != nullptr;
-    }
-
-    // Presses a button that opens a message box, checks the box and closes it.
-    void expectBox(HWND dialog, int button, const std::string& caption, const std::string& text) {
-        clickAsync(dialog, button);
-        HWND box = waitForMessageBox(caption, console.pid());
-        ASSERT_NE(box, nullptr) << "no box captioned " << caption;
-        EXPECT_EQ(messageBoxText(box), text);
-        EXPECT_TRUE(dismiss(box));
+        CConsoleSession::SetUp();
     }
 
     // Presses "Synchronize now" until no "Error" box answers; returns the number of presses.
@@ -97,13 +56,6 @@ protected:
         ADD_FAILURE() << "the console never reached the service";
         return 0;
     }
-
-
-    const std::string ini = WindowsFile("zHoraluxServ.ini");
-    const std::string log = WindowsFile("zHoraluxServ.log");
-    std::unique_ptr<CTestDesktop> desktop;
-    CChildProcess console;
-    CChildProcess service;
 };
 
 // --- the console alone ---------------------------------------------------------------------

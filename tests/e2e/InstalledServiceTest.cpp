@@ -19,7 +19,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr const char* kServiceName = "QN_HoraluxService";
 constexpr const char* kEventSourceKey = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\QN_HoraluxService";
 
 // Settings that never start a run by themselves and name only an unused loopback address.
@@ -35,21 +34,6 @@ int CountProcesses(const char* name) {
         count += ::lstrcmpiA(entry.szExeFile, name) == 0;
     }
     return count;
-}
-
-DWORD ServiceState(SC_HANDLE manager) {
-    const UniqueServiceHandle service(::OpenServiceA(manager, kServiceName, SERVICE_QUERY_STATUS));
-    SERVICE_STATUS status{};
-    return service && ::QueryServiceStatus(service.get(), &status) ? status.dwCurrentState : 0;
-}
-
-bool KeyExists(HKEY root, const char* path) {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) {
-        return false;
-    }
-    ::RegCloseKey(key);
-    return true;
 }
 
 class InstalledServiceTest : public ::testing::Test {
@@ -90,7 +74,7 @@ TEST_F(InstalledServiceTest, InstallStartStopRemove) {
     const auto startBegin = std::chrono::steady_clock::now();
     EXPECT_EQ(RunAction(ServiceExePath(), "-s"), "");
     const double startMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - startBegin).count();
-    EXPECT_EQ(ServiceState(manager.get()), static_cast<DWORD>(SERVICE_RUNNING));
+    EXPECT_EQ(ServiceState(), static_cast<DWORD>(SERVICE_RUNNING));
     EXPECT_TRUE(WaitForFileText(log, "] Horalux Clock Service v. 2.5 is started.", 10s));
     const bool bWindowSeen = WaitForExecWindow(10s) != nullptr;
 
@@ -99,11 +83,11 @@ TEST_F(InstalledServiceTest, InstallStartStopRemove) {
     const double stopMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - stopBegin).count();
     EXPECT_EQ(stopped.rfind("Stopping Horalux Clock Service.", 0), 0u) << stopped;
     EXPECT_NE(stopped.find("\nHoralux Clock Service is stopped.\n"), std::string::npos) << stopped;
-    EXPECT_EQ(ServiceState(manager.get()), static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_EQ(ServiceState(), static_cast<DWORD>(SERVICE_STOPPED));
     EXPECT_NE(ReadWholeFile(log).find("] Is closed"), std::string::npos);
 
     EXPECT_EQ(RunAction(ServiceExePath(), "-u"), "");
-    EXPECT_EQ(ServiceState(manager.get()), 0u);
+    EXPECT_EQ(ServiceState(), 0u);
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kEventSourceKey));
     const std::string lines = ReadWholeFile(log);
     // The log keeps every earlier line.

@@ -32,7 +32,6 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-constexpr const char* kServiceName = "QN_HoraluxService";
 constexpr const char* kConsoleTitle = "Horalux Clock Service Console";
 // The title the help project gives its viewer window.
 constexpr const char* kHelpTitle = "Horalux Clock Service Help";
@@ -70,24 +69,6 @@ bool WriteBytes(const std::string& path, const std::string& bytes) {
     }
     const bool bWritten = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     return std::fclose(file) == 0 && bWritten;
-}
-
-bool KeyExists(HKEY root, const char* path) {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) {
-        return false;
-    }
-    ::RegCloseKey(key);
-    return true;
-}
-
-// The service's state, or 0 when it is not registered.
-DWORD ServiceState() {
-    const UniqueServiceHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
-    const UniqueServiceHandle service(manager ? ::OpenServiceA(manager.get(), kServiceName, SERVICE_QUERY_STATUS)
-                                              : nullptr);
-    SERVICE_STATUS status{};
-    return service && ::QueryServiceStatus(service.get(), &status) ? status.dwCurrentState : 0;
 }
 
 // Runs a program to its end within the limit; false when it did not end.

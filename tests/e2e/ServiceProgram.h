@@ -26,6 +26,12 @@ void PrepareServiceFiles(const std::string& iniText);
 std::string ReadWholeFile(const std::string& path);
 bool FileExists(const std::string& path);
 
+// The name the service is registered under, as the service manager and the registry show it.
+constexpr const char* kServiceName = "QN_HoraluxService";
+// The service's state, or 0 when it is not registered.
+DWORD ServiceState();
+bool KeyExists(HKEY root, const char* path);
+
 // Synchronisation modes of the settings file.
 constexpr int kModeDaily = 0;
 constexpr int kModeOnStart = 1;

@@ -1,6 +1,7 @@
 #include "tests/e2e/ServiceProgram.h"
 
 #include "common/Messages.h"
+#include "service/Win32Handles.h"
 #include "tests/support/WaitUntil.h"
 
 #include <cstring>
@@ -172,4 +173,17 @@ bool WaitForFileText(const std::string& path, const std::string& text, std::chro
     std::string contents;
     return WaitForFileContents(
         path, [&](const std::string& bytes) { return bytes.find(text) != std::string::npos; }, contents, limit);
+}
+
+bool KeyExists(HKEY root, const char* path) {
+    UniqueRegistryKey key;
+    return ::RegOpenKeyExA(root, path, 0, KEY_READ, key.put()) == ERROR_SUCCESS;
+}
+
+DWORD ServiceState() {
+    const UniqueServiceHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+    const UniqueServiceHandle service(manager ? ::OpenServiceA(manager.get(), kServiceName, SERVICE_QUERY_STATUS)
+                                              : nullptr);
+    SERVICE_STATUS status{};
+    return service && ::QueryServiceStatus(service.get(), &status) ? status.dwCurrentState : 0;
 }

@@ -7,6 +7,7 @@
 #include "sntp/SocketLibrary.h"
 #include "tests/support/FakeMonotonicClock.h"
 #include "tests/support/FakeSntpServer.h"
+#include "tests/support/SyncOutcomeText.h"
 
 #include <gtest/gtest.h>
 
@@ -20,10 +21,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::string describe(const SyncOutcome& outcome) {
-    return "failure " + std::to_string(static_cast<int>(outcome.failure)) + ", error " +
-           std::to_string(outcome.nError) + ", reply " + replyCheckName(outcome.badReply);
-}
 using Steady = std::chrono::steady_clock;
 
 double secondsBetween(Steady::time_point from, Steady::time_point to) {

@@ -7,6 +7,8 @@
 #include "tests/support/CalendarTimePrinter.h"
 #include "tests/support/FakeMonotonicClock.h"
 #include "tests/support/FakeSntpServer.h"
+#include "tests/support/RecordingLogSink.h"
+#include "tests/support/SyncOutcomeText.h"
 #include "tests/support/VirtualClock.h"
 
 #include <gtest/gtest.h>
@@ -21,25 +23,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::string describe(const SyncOutcome& outcome) {
-    return "failure " + std::to_string(static_cast<int>(outcome.failure)) + ", error " +
-           std::to_string(outcome.nError) + ", reply " + replyCheckName(outcome.badReply);
-}
 using Steady = std::chrono::steady_clock;
-
-struct LogLine {
-    std::string text;
-    int result;
-    double roundTrip;
-};
-
-class CRecordingLog : public LogSink {
-public:
-    void write(const std::string& text, int resultCode, double roundTripSeconds) override {
-        m_vecLines.push_back({text, resultCode, roundTripSeconds});
-    }
-    std::vector<LogLine> m_vecLines;
-};
 
 // Seconds from now to midnight UTC of 1 June of year.
 double secondsUntilYear(const SystemClock& clock, int year) {
@@ -92,7 +76,7 @@ protected:
     std::unique_ptr<SystemClock> m_pRealClock = makeSystemClock();
     CVirtualClock m_clock{*m_pRealClock};
     CFakeTimePrivilege m_privilege;
-    CRecordingLog m_log;
+    RecordingLogSink m_log;
     CFakeMonotonicClock m_monotonic;
     CQueryPacer m_pacer{m_monotonic};
     CFakeSntpServer m_server;
@@ -106,7 +90,7 @@ TEST_F(TimeSyncTest, SmallOffsetIsOneFineSettingUnderThePrivilege) {
     EXPECT_LT(outcome.roundTripDelay, 0.05);
     EXPECT_EQ(m_privilege.enableCount(), 1);
     EXPECT_EQ(m_privilege.restoreCount(), 1);
-    EXPECT_TRUE(m_log.m_vecLines.empty());
+    EXPECT_TRUE(m_log.lines().empty());
 }
 
 TEST(TimeSyncRules, UnderAnHourEitherWayIsFineAnHourOrMoreIsCoarse) {
@@ -221,7 +205,7 @@ TEST_F(TimeSyncTest, AFailedSecondQueryKeepsTheCoarseStep) {
     ASSERT_EQ(m_clock.settings().size(), 1u);
     EXPECT_EQ(m_clock.settings()[0].utc.wMilliseconds, 0);
     EXPECT_EQ(m_clock.offsetSeconds(), m_clock.settings()[0].offsetAfter);
-    EXPECT_TRUE(m_log.m_vecLines.empty()) << "failures are the run's to log";
+    EXPECT_TRUE(m_log.lines().empty()) << "failures are the run's to log";
 }
 
 TEST_F(TimeSyncTest, AStopDuringTheWaitEndsTheAttemptPromptly) {
@@ -253,16 +237,17 @@ TEST(SocketLibraryCheck, LogsWhyTheLibraryCannotBeUsed) {
         {{true, 0, 1, 1}, nullptr},
     };
     for (const Case& c : cases) {
-        CRecordingLog log;
+        RecordingLogSink log;
         EXPECT_EQ(acceptSocketLibrary(c.status, log), c.line == nullptr);
         if (c.line == nullptr) {
-            EXPECT_TRUE(log.m_vecLines.empty());
+            EXPECT_TRUE(log.lines().empty());
             continue;
         }
-        ASSERT_EQ(log.m_vecLines.size(), 1u);
-        EXPECT_EQ(log.m_vecLines[0].text, c.line);
-        EXPECT_EQ(log.m_vecLines[0].result, LOG_FAILED);
-        EXPECT_EQ(log.m_vecLines[0].roundTrip, 0.0);
+        const std::vector<LoggedLine> lines = log.lines();
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_EQ(lines[0].text, c.line);
+        EXPECT_EQ(lines[0].resultCode, LOG_FAILED);
+        EXPECT_EQ(lines[0].roundTripSeconds, 0.0);
     }
 }
 
