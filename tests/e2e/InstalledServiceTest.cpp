@@ -52,23 +52,14 @@ TEST_F(InstalledServiceTest, InstallStartStopRemove) {
 
     EXPECT_EQ(RunAction(ServiceExePath(), "-i"), "");
     EXPECT_NE(ReadWholeFile(log).find("] Horalux Clock Service installed."), std::string::npos);
-    const UniqueServiceHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-    ASSERT_TRUE(manager);
-    {
-        const UniqueServiceHandle service(::OpenServiceA(manager.get(), kServiceName, SERVICE_QUERY_CONFIG));
-        ASSERT_TRUE(service);
-        DWORD needed = 0;
-        ::QueryServiceConfigA(service.get(), nullptr, 0, &needed);
-        std::vector<BYTE> buffer(needed);
-        auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer.data());
-        ASSERT_TRUE(::QueryServiceConfigA(service.get(), config, needed, &needed));
-        EXPECT_EQ(config->dwServiceType, static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS));
-        EXPECT_EQ(config->dwStartType, static_cast<DWORD>(SERVICE_AUTO_START));
-        EXPECT_EQ(config->dwErrorControl, static_cast<DWORD>(SERVICE_ERROR_NORMAL));
-        EXPECT_STREQ(config->lpBinaryPathName, ServiceExePath().c_str());
-        EXPECT_STREQ(config->lpServiceStartName, "LocalSystem");
-        EXPECT_STREQ(config->lpDisplayName, "Horalux Clock Service");
-    }
+    const std::optional<ServiceConfig> config = QueryServiceConfiguration();
+    ASSERT_TRUE(config.has_value());
+    EXPECT_EQ(config->serviceType, static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS));
+    EXPECT_EQ(config->startType, static_cast<DWORD>(SERVICE_AUTO_START));
+    EXPECT_EQ(config->errorControl, static_cast<DWORD>(SERVICE_ERROR_NORMAL));
+    EXPECT_EQ(config->binaryPath, ServiceExePath());
+    EXPECT_EQ(config->startName, "LocalSystem");
+    EXPECT_EQ(config->displayName, "Horalux Clock Service");
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kEventSourceKey));
 
     const auto startBegin = std::chrono::steady_clock::now();

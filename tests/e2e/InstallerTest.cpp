@@ -218,21 +218,13 @@ protected:
 };
 
 TEST_F(InstallerTest, InstallsTheProgramsAndRegistersAndStartsTheService) {
-    const UniqueServiceHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
-    ASSERT_TRUE(manager);
-    const UniqueServiceHandle service(::OpenServiceA(manager.get(), kServiceName, SERVICE_QUERY_CONFIG));
-    ASSERT_TRUE(service) << "the service is not registered, error " << ::GetLastError();
-    DWORD needed = 0;
-    ::QueryServiceConfigA(service.get(), nullptr, 0, &needed);
-    std::vector<BYTE> buffer(needed);
-    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer.data());
-    ASSERT_TRUE(::QueryServiceConfigA(service.get(), config, needed, &needed));
-    EXPECT_EQ(config->dwServiceType, static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS));
-    EXPECT_EQ(config->dwStartType, static_cast<DWORD>(SERVICE_AUTO_START));
-    EXPECT_EQ(::lstrcmpiA(config->lpBinaryPathName, Installed("HoraluxServ.exe").c_str()), 0)
-        << config->lpBinaryPathName;
-    EXPECT_STREQ(config->lpServiceStartName, "LocalSystem");
-    EXPECT_STREQ(config->lpDisplayName, "Horalux Clock Service");
+    const std::optional<ServiceConfig> config = QueryServiceConfiguration();
+    ASSERT_TRUE(config.has_value()) << "the service is not registered";
+    EXPECT_EQ(config->serviceType, static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS));
+    EXPECT_EQ(config->startType, static_cast<DWORD>(SERVICE_AUTO_START));
+    EXPECT_EQ(::lstrcmpiA(config->binaryPath.c_str(), Installed("HoraluxServ.exe").c_str()), 0) << config->binaryPath;
+    EXPECT_EQ(config->startName, "LocalSystem");
+    EXPECT_EQ(config->displayName, "Horalux Clock Service");
     EXPECT_EQ(ServiceState(), static_cast<DWORD>(SERVICE_RUNNING));
     EXPECT_NE(WaitForExecWindow(10s), nullptr) << "the running service shows no control window";
 

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,16 @@ constexpr const char* kServiceName = "QN_HoraluxService";
 // The service's state, or 0 when it is not registered.
 DWORD ServiceState();
 bool KeyExists(HKEY root, const char* path);
+// The service's registration as the service manager reports it; empty when it is not registered.
+struct ServiceConfig {
+    DWORD serviceType = 0;
+    DWORD startType = 0;
+    DWORD errorControl = 0;
+    std::string binaryPath;
+    std::string startName;
+    std::string displayName;
+};
+std::optional<ServiceConfig> QueryServiceConfiguration();
 
 // Synchronisation modes of the settings file.
 constexpr int kModeDaily = 0;

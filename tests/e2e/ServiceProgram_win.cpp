@@ -187,3 +187,21 @@ DWORD ServiceState() {
     SERVICE_STATUS status{};
     return service && ::QueryServiceStatus(service.get(), &status) ? status.dwCurrentState : 0;
 }
+
+std::optional<ServiceConfig> QueryServiceConfiguration() {
+    const UniqueServiceHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+    const UniqueServiceHandle service(manager ? ::OpenServiceA(manager.get(), kServiceName, SERVICE_QUERY_CONFIG)
+                                              : nullptr);
+    DWORD needed = 0;
+    if (!service || (::QueryServiceConfigA(service.get(), nullptr, 0, &needed) == FALSE &&
+                     ::GetLastError() != ERROR_INSUFFICIENT_BUFFER)) {
+        return std::nullopt;
+    }
+    std::vector<BYTE> buffer(needed);
+    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer.data());
+    if (!::QueryServiceConfigA(service.get(), config, needed, &needed)) {
+        return std::nullopt;
+    }
+    return ServiceConfig{config->dwServiceType,    config->dwStartType,        config->dwErrorControl,
+                         config->lpBinaryPathName, config->lpServiceStartName, config->lpDisplayName};
+}

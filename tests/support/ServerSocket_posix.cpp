@@ -1,4 +1,5 @@
 #include "tests/support/ServerSocket.h"
+#include "tests/support/ServerSocketAddress.h"
 
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -11,18 +12,6 @@ int descriptorOf(socket_platform::NativeSocket socket) {
     return socket == socket_platform::kInvalidSocket ? -1 : static_cast<int>(socket);
 }
 
-sockaddr_in toAddress(const Endpoint& endpoint) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(endpoint.port);
-    address.sin_addr.s_addr = endpoint.address;
-    return address;
-}
-
-Endpoint toEndpoint(const sockaddr_in& address) {
-    return Endpoint{address.sin_addr.s_addr, ntohs(address.sin_port)};
-}
-
 }  // namespace
 
 bool bindIpv4(socket_platform::NativeSocket socket, const Endpoint& local) {
@@ -31,13 +20,7 @@ bool bindIpv4(socket_platform::NativeSocket socket, const Endpoint& local) {
 }
 
 bool localEndpoint(socket_platform::NativeSocket socket, Endpoint& local) {
-    sockaddr_in address{};
-    socklen_t length = sizeof address;
-    if (::getsockname(descriptorOf(socket), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        return false;
-    }
-    local = toEndpoint(address);
-    return true;
+    return boundEndpoint(descriptorOf(socket), local);
 }
 
 int receiveFrom(socket_platform::NativeSocket socket, void* buffer, std::size_t capacity, Endpoint& from,

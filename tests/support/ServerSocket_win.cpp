@@ -1,4 +1,5 @@
 #include "tests/support/ServerSocket.h"
+#include "tests/support/ServerSocketAddress.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -18,18 +19,6 @@ SOCKET handleOf(socket_platform::NativeSocket socket) {
 
 int lengthOf(std::size_t size) {
     return static_cast<int>(std::min<std::size_t>(size, INT_MAX));
-}
-
-sockaddr_in toAddress(const Endpoint& endpoint) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(endpoint.port);
-    address.sin_addr.s_addr = endpoint.address;
-    return address;
-}
-
-Endpoint toEndpoint(const sockaddr_in& address) {
-    return Endpoint{address.sin_addr.s_addr, ntohs(address.sin_port)};
 }
 
 LPFN_WSARECVMSG lookUpReceiveMessage(SOCKET socket) {
@@ -65,13 +54,7 @@ bool bindIpv4(socket_platform::NativeSocket socket, const Endpoint& local) {
 }
 
 bool localEndpoint(socket_platform::NativeSocket socket, Endpoint& local) {
-    sockaddr_in address{};
-    int length = sizeof address;
-    if (::getsockname(handleOf(socket), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        return false;
-    }
-    local = toEndpoint(address);
-    return true;
+    return boundEndpoint(handleOf(socket), local);
 }
 
 int receiveFrom(socket_platform::NativeSocket socket, void* buffer, std::size_t capacity, Endpoint& from,

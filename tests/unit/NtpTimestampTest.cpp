@@ -3,6 +3,7 @@
 
 #include "sntp/NtpTimestamp.h"
 #include "tests/support/CalendarTimePrinter.h"
+#include "tests/support/FakeLocalClock.h"
 
 #include <gtest/gtest.h>
 
@@ -22,15 +23,8 @@ constexpr std::uint32_t kEra0Last = 0xFFFFFFFFu;  // 2036-02-07 06:28:15
 constexpr std::int64_t kUnixToNtp = 2208988800;
 
 CalendarTime at(int year, int month, int day, int hour, int minute, int second, int ms = 0, int dayOfWeek = 0) {
-    CalendarTime t;
-    t.wYear = static_cast<std::uint16_t>(year);
-    t.wMonth = static_cast<std::uint16_t>(month);
+    CalendarTime t = MakeLocalTime(year, month, day, hour, minute, second, ms);
     t.wDayOfWeek = static_cast<std::uint16_t>(dayOfWeek);
-    t.wDay = static_cast<std::uint16_t>(day);
-    t.wHour = static_cast<std::uint16_t>(hour);
-    t.wMinute = static_cast<std::uint16_t>(minute);
-    t.wSecond = static_cast<std::uint16_t>(second);
-    t.wMilliseconds = static_cast<std::uint16_t>(ms);
     return t;
 }
 
