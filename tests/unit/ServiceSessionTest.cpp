@@ -10,6 +10,8 @@
 #include "tests/support/FakeMonotonicClock.h"
 #include "tests/support/FakeProfileStore.h"
 #include "tests/support/FakeSntpServer.h"
+#include "tests/support/RecordingLogSink.h"
+#include "tests/support/TempDir.h"
 #include "tests/support/VirtualClock.h"
 
 #include <gtest/gtest.h>
@@ -17,7 +19,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
-#include <filesystem>
 #include <mutex>
 #include <vector>
 
@@ -91,9 +92,7 @@ protected:
     void SetUp() override {
         m_store.setText("zHoraluxServ.ini",
                         "[Options]\nnSynPeriod=3\n[Servers]\nServers_Counter=1\nServers 0=Fake~127.0.0.2~1\n");
-        std::filesystem::create_directories(m_dir);
     }
-    void TearDown() override { std::filesystem::remove_all(m_dir); }
 
     std::vector<std::string> logLines() {
         std::string bytes;
@@ -111,11 +110,8 @@ protected:
         return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
     }
 
-    const std::filesystem::path m_dir =
-        std::filesystem::temp_directory_path() /
-        ("horalux-session-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-         ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    const std::string m_logPath = (m_dir / "zHoraluxServ.log").string();
+    const TempDir m_dir;
+    const std::string m_logPath = m_dir.file("zHoraluxServ.log");
     FakeProfileStore m_store;
     CSettings m_settings{m_store, [] { return std::string("05.03.2024 10:00:00"); }};
     CEngineSettings m_engineSettings{m_settings};
@@ -124,7 +120,7 @@ protected:
     CConnected m_probe;
     CHangingAttempt m_attempt;
     SyncLog m_log{m_logPath, m_clock, m_notifier, [this] { return m_engineSettings.LogLimitsNow(); }};
-    CSyncController m_controller{m_engineSettings, m_attempt, m_clock, m_log, (m_dir / "zHoraluxServ.bin").string()};
+    CSyncController m_controller{m_engineSettings, m_attempt, m_clock, m_log, m_dir.file("zHoraluxServ.bin")};
     CScheduler m_scheduler{m_controller, m_engineSettings, m_clock, m_probe, m_log};
     CServiceSession m_session{m_engineSettings, m_log, m_controller, m_scheduler, "2.5"};
 };
@@ -162,12 +158,6 @@ TEST_F(ServiceSessionTest, BreakIsAnnouncedWithItsCode) {
     EXPECT_EQ(m_notifier.codes(), (std::vector<int>{LOG_BROKEN, LOG_RELOADED}));
 }
 
-class CRecordingLog : public LogSink {
-public:
-    void write(const std::string& text, int, double) override { m_vecLines.push_back(text); }
-    std::vector<std::string> m_vecLines;
-};
-
 TEST(SntpSyncAttempt, SetsTheClockFromTheServerAndStopsWhenAsked) {
     CFakeSntpServer server;
     ASSERT_TRUE(server.start("127.0.0.1", 0));
@@ -175,7 +165,7 @@ TEST(SntpSyncAttempt, SetsTheClockFromTheServerAndStopsWhenAsked) {
     const std::unique_ptr<SystemClock> realClock = makeSystemClock();
     CVirtualClock clock(*realClock);
     CFakeTimePrivilege privilege;
-    CRecordingLog log;
+    RecordingLogSink log;
     CFakeMonotonicClock monotonic;
     CSntpSyncAttempt attempt(clock, privilege, log, monotonic, server.port());
 

@@ -10,11 +10,11 @@
 #include "service/Win32Handles.h"
 #include "tests/support/ConsoleStandIn.h"
 #include "tests/support/FakeProfileStore.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <filesystem>
 #include <thread>
 
 namespace {
@@ -38,7 +38,6 @@ public:
 class ExecWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::filesystem::create_directories(m_dir);
         m_store.setText("zHoraluxServ.ini",
                         "[Options]\nnSynPeriod=3\n[Servers]\nServers_Counter=1\nServers 0=Loop~127.0.0.9~1\n");
     }
@@ -47,7 +46,6 @@ protected:
             m_window.RequestQuit();
             m_thread.join();
         }
-        std::filesystem::remove_all(m_dir);
     }
 
     HWND startWindow() {
@@ -65,9 +63,8 @@ protected:
         return bytes;
     }
 
-    const std::filesystem::path m_dir = std::filesystem::temp_directory_path() /
-                                        ("horalux-exec-" + std::to_string(::GetCurrentProcessId()));
-    const std::string m_logPath = (m_dir / "zHoraluxServ.log").string();
+    const TempDir m_dir;
+    const std::string m_logPath = m_dir.file("zHoraluxServ.log");
     FakeProfileStore m_store;
     CSettings m_settings{m_store, [] { return std::string("now"); }};
     CEngineSettings m_engineSettings{m_settings};
@@ -76,7 +73,7 @@ protected:
     COffline m_probe;
     CNeverAttempt m_attempt;
     SyncLog m_log{m_logPath, m_clock, m_notifier, [this] { return m_engineSettings.LogLimitsNow(); }};
-    CSyncController m_controller{m_engineSettings, m_attempt, m_clock, m_log, (m_dir / "zHoraluxServ.bin").string()};
+    CSyncController m_controller{m_engineSettings, m_attempt, m_clock, m_log, m_dir.file("zHoraluxServ.bin")};
     CScheduler m_scheduler{m_controller, m_engineSettings, m_clock, m_probe, m_log};
     CServiceSession m_session{m_engineSettings, m_log, m_controller, m_scheduler, "2.5"};
     CExecWindow m_window{m_session, m_notifier, m_log};

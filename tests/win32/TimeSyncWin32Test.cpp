@@ -6,18 +6,13 @@
 #include "sntp/Win32TimePrivilege.h"
 #include "tests/support/FakeMonotonicClock.h"
 #include "tests/support/FakeSntpServer.h"
+#include "tests/support/RecordingLogSink.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
 namespace {
-
-class CSilentLog : public LogSink {
-public:
-    void write(const std::string& text, int, double) override { m_vecLines.push_back(text); }
-    std::vector<std::string> m_vecLines;
-};
 
 class Win32TimeSync : public ::testing::Test {
 protected:
@@ -30,7 +25,7 @@ protected:
 
     CWin32SystemClock m_clock;
     CWin32TimePrivilege m_privilege;
-    CSilentLog m_log;
+    RecordingLogSink m_log;
     CFakeMonotonicClock m_monotonic;
     CQueryPacer m_pacer{m_monotonic};
     CFakeSntpServer m_server;
@@ -42,7 +37,7 @@ TEST_F(Win32TimeSync, AnOffsetUnderHalfASecondIsSet) {
     EXPECT_TRUE(outcome.bSucceeded) << static_cast<int>(outcome.failure) << " " << outcome.nError;
     EXPECT_GE(outcome.roundTripDelay, 0.0);
     EXPECT_EQ(m_server.requestCount(), 1u);
-    EXPECT_TRUE(m_log.m_vecLines.empty());
+    EXPECT_TRUE(m_log.lines().empty());
 }
 
 TEST_F(Win32TimeSync, TwoHoursOffTakesTheCoarseStepWhichWineRefuses) {
@@ -52,7 +47,7 @@ TEST_F(Win32TimeSync, TwoHoursOffTakesTheCoarseStepWhichWineRefuses) {
     EXPECT_EQ(outcome.failure, SyncFailure::ClockNotSet);
     EXPECT_EQ(outcome.nError, static_cast<int>(ERROR_PRIVILEGE_NOT_HELD));
     EXPECT_EQ(m_server.requestCount(), 1u) << "no second query after a refused step";
-    EXPECT_TRUE(m_log.m_vecLines.empty());
+    EXPECT_TRUE(m_log.lines().empty());
 }
 
 }  // namespace
