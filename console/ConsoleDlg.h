@@ -20,12 +20,6 @@ protected:
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    struct CommandEntry {
-        int id;
-        void (*handler)(CConsoleDlg& dialog);
-    };
-    static const CommandEntry kCommands[];
-
     void ShowAbout();
 
     CWin32ConsoleUi m_ui;

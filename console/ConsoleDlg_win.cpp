@@ -4,16 +4,6 @@
 #include "console/AboutDlg.h"
 #include "console/resource.h"
 
-const CConsoleDlg::CommandEntry CConsoleDlg::kCommands[] = {
-    {IDC_SYNCHRONIZE_NOW, [](CConsoleDlg& d) { d.m_logic.OnSynchronizeNow(); }},
-    {IDC_BREAK, [](CConsoleDlg& d) { d.m_logic.OnBreak(); }},
-    {IDC_OPTIONS, [](CConsoleDlg& d) { d.m_logic.OnOptions(); }},
-    {IDC_SERVER, [](CConsoleDlg& d) { d.m_logic.OnServer(); }},
-    {IDC_CLEAR_LOG, [](CConsoleDlg& d) { d.m_logic.OnClearLog(); }},
-    {IDC_HELP_BUTTON, [](CConsoleDlg& d) { d.m_logic.OpenHelp(); }},
-    {IDC_ABOUT, [](CConsoleDlg& d) { d.ShowAbout(); }},
-};
-
 CConsoleDlg::CConsoleDlg(CSettings& settings) : CDialogBase(IDD_CONSOLE), m_ui(settings), m_logic(m_ui, settings) {}
 
 bool CConsoleDlg::OnInit() {
@@ -23,11 +13,12 @@ bool CConsoleDlg::OnInit() {
 }
 
 bool CConsoleDlg::OnCommand(int id, int notifyCode) {
-    for (const CommandEntry& entry : kCommands) {
-        if (entry.id == id && notifyCode == BN_CLICKED) {
-            entry.handler(*this);
-            return true;
-        }
+    if (notifyCode == BN_CLICKED && id == IDC_ABOUT) {
+        ShowAbout();
+        return true;
+    }
+    if (notifyCode == BN_CLICKED && m_logic.OnCommand(id)) {
+        return true;
     }
     return CDialogBase::OnCommand(id, notifyCode);  // Escape: IDCANCEL ends the dialog
 }

@@ -36,7 +36,20 @@ const ResultNotice kResultNotices[] = {
 
 }  // namespace
 
+const CommandEntry<CConsoleLogic> CConsoleLogic::kCommands[] = {
+    {IDC_SYNCHRONIZE_NOW, &CConsoleLogic::OnSynchronizeNow},
+    {IDC_BREAK, &CConsoleLogic::OnBreak},
+    {IDC_OPTIONS, &CConsoleLogic::OnOptions},
+    {IDC_SERVER, &CConsoleLogic::OnServer},
+    {IDC_CLEAR_LOG, &CConsoleLogic::OnClearLog},
+    {IDC_HELP_BUTTON, &CConsoleLogic::OpenHelp},
+};
+
 CConsoleLogic::CConsoleLogic(ConsoleUi& ui, CSettings& settings) : m_ui(ui), m_settings(settings) {}
+
+bool CConsoleLogic::OnCommand(int id) {
+    return DispatchCommand(*this, kCommands, id);
+}
 
 void CConsoleLogic::OnInit() {
     FindServiceWindow();

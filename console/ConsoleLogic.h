@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "console/CommandTable.h"
 #include "console/ConsoleUi.h"
 #include "settings/Settings.h"
 
@@ -29,6 +30,10 @@ public:
     // The main window's initialisation: search and announce, load the log, the server
     // title, the icon and the title, show the fields.
     void OnInit();
+
+    // A pressed button of the main window; false when it is not one of this logic's (About,
+    // and Cancel, which ends the window).
+    bool OnCommand(int id);
 
     void OnSynchronizeNow();
     void OnBreak();
@@ -58,6 +63,8 @@ public:
     WindowId serviceWindow() const { return m_hServiceWnd; }
 
 private:
+    static const CommandEntry<CConsoleLogic> kCommands[];
+
     void FindServiceWindow();
     bool CheckRights();
     void ShowFields();

@@ -428,6 +428,18 @@ TEST_F(ConsoleLogicTest, ClearLogFailuresNameTheFileAndLeaveTheDisplay) {
     }
 }
 
+TEST_F(ConsoleLogicTest, ButtonsReachTheirActionsAndAboutAndCancelAreLeftToTheWindow) {
+    logic.OnInit();
+    ui.posted.clear();
+    EXPECT_TRUE(logic.OnCommand(IDC_BREAK));
+    ASSERT_EQ(ui.posted.size(), 1u);
+    EXPECT_EQ(ui.posted[0].message, UM_SYNC_BREAK);
+    EXPECT_TRUE(logic.OnCommand(IDC_HELP_BUTTON));
+    EXPECT_EQ(ui.opened, std::vector<std::string>{"zHoraluxHelp.chm"});
+    EXPECT_FALSE(logic.OnCommand(IDC_ABOUT));
+    EXPECT_FALSE(logic.OnCommand(2));  // Cancel
+}
+
 TEST_F(ConsoleLogicTest, HelpOpensTheHelpFile) {
     logic.OpenHelp();
     EXPECT_EQ(ui.opened, std::vector<std::string>{"zHoraluxHelp.chm"});
