@@ -4,10 +4,8 @@
 //
 // Usage: log_write [WRITES]   (default 50 timed writes per size)
 
-#include "service/SyncLog.h"
-#include "tests/support/FakeLocalClock.h"
-#include "tests/support/RecordingNotifier.h"
-#include "tests/support/TempDir.h"
+#include "engine/SyncLog.h"
+#include "tools/kit/TempDir.h"
 
 #include <algorithm>
 #include <chrono>
@@ -19,13 +17,25 @@
 
 namespace {
 
+// The clock stands still and nobody listens: only the file work is timed.
+class FixedClock final : public LocalClock {
+public:
+    CalendarTime nowLocal() const override { return CalendarTime{2005, 3, 4, 3, 14, 7, 9, 0}; }
+    bool setLocal(const CalendarTime&) override { return false; }
+};
+
+class SilentNotifier final : public ResultNotifier {
+public:
+    void notifyResult(int) override {}
+};
+
 // A line of the length the product writes for a successful run.
 const std::string kText = "Manualy. Successful. Server: USA. NIST, Gaithersburg, Maryland - 1.";
 
 double medianWriteMicroseconds(int linesHeld, int writes) {
     TempDir dir;
-    FakeLocalClock clock;
-    RecordingNotifier notifier;
+    FixedClock clock;
+    SilentNotifier notifier;
     SyncLog log(dir.file("zHoraluxServ.log"), clock, notifier,
                 [linesHeld] { return LogLimits{linesHeld, false}; });
     {

@@ -5,11 +5,11 @@
 // processor time it used meanwhile and its working set. Run it in a test session
 // (tools/wine-session.sh) with a time server on ADDRESS: bench/run_service_measures.sh.
 
-#include "tests/e2e/ServiceProgram.h"
+#include "tools/kit/ServiceProgram.h"
 
 #include "common/LogResult.h"
 #include "common/Messages.h"
-#include "tests/support/ConsoleStandIn.h"
+#include "tools/kit/ConsoleStandIn.h"
 
 #include <psapi.h>
 

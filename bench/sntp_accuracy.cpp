@@ -24,7 +24,7 @@
 #include "sntp/SocketLibrary.h"
 #include "sntp/SteadyClock.h"
 #include "sntp/TimeSync.h"
-#include "tests/support/FakeSntpServer.h"
+#include "tools/kit/FakeSntpServer.h"
 
 namespace {
 

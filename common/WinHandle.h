@@ -1,5 +1,5 @@
 #pragma once
-// Win32 kinds of UniqueHandle. Include only from Windows-only files.
+// Win32 kinds of UniqueHandle, one alias per kind. Include only from Windows-only files.
 
 #include <windows.h>
 
@@ -19,6 +19,73 @@ struct FileHandleTraits {
     static void close(Type value) { ::CloseHandle(value); }
 };
 
+struct ServiceHandleTraits {
+    using Type = SC_HANDLE;
+    static Type empty() { return nullptr; }
+    static void close(Type value) { ::CloseServiceHandle(value); }
+};
+
+struct RegistryKeyTraits {
+    using Type = HKEY;
+    static Type empty() { return nullptr; }
+    static void close(Type value) { ::RegCloseKey(value); }
+};
+
+struct EventSourceTraits {
+    using Type = HANDLE;
+    static Type empty() { return nullptr; }
+    static void close(Type value) { ::DeregisterEventSource(value); }
+};
+
+struct WindowTraits {
+    using Type = HWND;
+    static Type empty() { return nullptr; }
+    // The window may have destroyed itself already (a session end does that).
+    static void close(Type value) {
+        if (::IsWindow(value)) {
+            ::DestroyWindow(value);
+        }
+    }
+};
+
+// A class registered for this program's module.
+struct WindowClassTraits {
+    using Type = ATOM;
+    static Type empty() { return 0; }
+    static void close(Type value) {
+        ::UnregisterClassA(reinterpret_cast<LPCSTR>(static_cast<ULONG_PTR>(value)),
+                           ::GetModuleHandleA(nullptr));
+    }
+};
+
+// A buffer that the system allocated with LocalAlloc (FormatMessage's, for one).
+struct LocalMemoryTraits {
+    using Type = HLOCAL;
+    static Type empty() { return nullptr; }
+    static void close(Type value) { ::LocalFree(value); }
+};
+
+// A timer set on a window, killed when its owner goes.
+struct WindowTimer {
+    HWND hWnd;
+    UINT_PTR nId;
+    bool operator==(const WindowTimer& other) const { return hWnd == other.hWnd && nId == other.nId; }
+    bool operator!=(const WindowTimer& other) const { return !(*this == other); }
+};
+
+struct WindowTimerTraits {
+    using Type = WindowTimer;
+    static Type empty() { return {nullptr, 0}; }
+    static void close(Type value) { ::KillTimer(value.hWnd, value.nId); }
+};
+
 using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
 using UniqueFileHandle = UniqueHandle<FileHandleTraits>;
 using UniqueTokenHandle = UniqueKernelHandle;
+using UniqueServiceHandle = UniqueHandle<ServiceHandleTraits>;
+using UniqueRegistryKey = UniqueHandle<RegistryKeyTraits>;
+using UniqueEventSource = UniqueHandle<EventSourceTraits>;
+using UniqueWindow = UniqueHandle<WindowTraits>;
+using UniqueWindowClass = UniqueHandle<WindowClassTraits>;
+using UniqueLocalMemory = UniqueHandle<LocalMemoryTraits>;
+using UniqueWindowTimer = UniqueHandle<WindowTimerTraits>;

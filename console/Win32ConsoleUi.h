@@ -4,25 +4,9 @@
 
 #include <windows.h>
 
-#include "common/UniqueHandle.h"
+#include "common/WinHandle.h"
 #include "console/ConsoleUi.h"
 #include "settings/Settings.h"
-
-// A timer set on a window, killed when its owner goes.
-struct WindowTimer {
-    HWND hWnd;
-    UINT_PTR nId;
-    bool operator==(const WindowTimer& other) const { return hWnd == other.hWnd && nId == other.nId; }
-    bool operator!=(const WindowTimer& other) const { return !(*this == other); }
-};
-
-struct WindowTimerTraits {
-    using Type = WindowTimer;
-    static Type empty() { return {nullptr, 0}; }
-    static void close(Type value) { ::KillTimer(value.hWnd, value.nId); }
-};
-
-using UniqueWindowTimer = UniqueHandle<WindowTimerTraits>;
 
 class CWin32ConsoleUi final : public ConsoleUi {
 public:

@@ -1,25 +1,25 @@
 #pragma once
 // The service's hidden control window "Horalux Clock Service Executer": it owns the
 // one-second timer and receives the console's messages, and turns each into a call on the
-// service session. Windows only.
+// engine. Windows only.
 
 #include <windows.h>
 
 #include "common/LogSink.h"
-#include "service/ServiceSession.h"
-#include "service/Win32EnginePorts.h"
+#include "engine/SyncEngine.h"
+#include "engine/Win32EnginePorts.h"
 
 #include <atomic>
 
 class CExecWindow {
 public:
     // Everything given must outlive the window. log receives what the firewall catches.
-    CExecWindow(CServiceSession& session, CWin32ResultNotifier& notifier, LogSink& log);
+    CExecWindow(CSyncEngine& engine, CWin32ResultNotifier& notifier, LogSink& log);
     CExecWindow(const CExecWindow&) = delete;
     CExecWindow& operator=(const CExecWindow&) = delete;
 
     // Registers the class, creates the window and runs this thread's message loop until
-    // the quit message; then closes the session. A window that cannot be created is shown
+    // the quit message; then closes the engine. A window that cannot be created is shown
     // in a message box. Returns whether the window was created.
     bool RunExecWindow();
 
@@ -47,7 +47,7 @@ private:
     LRESULT OnSyncNow(HWND window, WPARAM wParam);
     LRESULT OnSyncBreak(HWND window, WPARAM wParam);
 
-    CServiceSession& m_session;
+    CSyncEngine& m_engine;
     CWin32ResultNotifier& m_notifier;
     LogSink& m_log;
     std::atomic<HWND> m_hWindow{nullptr};

@@ -2,8 +2,8 @@
 
 #include "common/LogResult.h"
 #include "common/Messages.h"
-#include "service/Firewall.h"
-#include "service/Win32Handles.h"
+#include "common/Firewall.h"
+#include "common/WinHandle.h"
 
 #include <string>
 
@@ -21,8 +21,8 @@ struct MessageHandler {
 
 }  // namespace
 
-CExecWindow::CExecWindow(CServiceSession& session, CWin32ResultNotifier& notifier, LogSink& log)
-    : m_session(session), m_notifier(notifier), m_log(log) {}
+CExecWindow::CExecWindow(CSyncEngine& engine, CWin32ResultNotifier& notifier, LogSink& log)
+    : m_engine(engine), m_notifier(notifier), m_log(log) {}
 
 ATOM CExecWindow::RegisterExecWndClass() {
     WNDCLASSEXA record{};
@@ -56,7 +56,7 @@ bool CExecWindow::RunExecWindow() {
         ::KillTimer(window.get(), m_nTimerId);
         m_nTimerId = 0;
     }
-    CallGuarded([this] { m_session.Close(); },
+    CallGuarded([this] { m_engine.Close(); },
                 [this](const char* what) { m_log.write(std::string("Close: ") + what, LOG_NOTICE, 0.0); });
     return true;
 }
@@ -113,7 +113,7 @@ LRESULT CExecWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPA
 
 LRESULT CExecWindow::OnCreate(HWND window, WPARAM) {
     ::SetWindowTextA(window, kExecWindowTitle);
-    m_session.Open();
+    m_engine.Open();
     m_nTimerId = ::SetTimer(window, kTimerId, kTimerPeriodMs, nullptr);
     return 0;
 }
@@ -124,7 +124,7 @@ LRESULT CExecWindow::OnDestroy(HWND, WPARAM) {
 }
 
 LRESULT CExecWindow::OnTimer(HWND, WPARAM) {
-    m_session.Tick();
+    m_engine.Tick();
     return 0;
 }
 
@@ -134,16 +134,16 @@ LRESULT CExecWindow::OnConsoleHello(HWND, WPARAM wParam) {
 }
 
 LRESULT CExecWindow::OnOptionsUpdated(HWND, WPARAM) {
-    m_session.OptionsUpdated();
+    m_engine.OptionsUpdated();
     return 0;
 }
 
 LRESULT CExecWindow::OnSyncNow(HWND, WPARAM) {
-    m_session.SyncNow();
+    m_engine.SyncNow();
     return 0;
 }
 
 LRESULT CExecWindow::OnSyncBreak(HWND, WPARAM) {
-    m_session.SyncBreak();
+    m_engine.SyncBreak();
     return 0;
 }

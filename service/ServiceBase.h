@@ -11,7 +11,7 @@
 #include "service/CommandLine.h"
 #include "service/HostMessages.h"
 #include "service/ServiceWait.h"
-#include "service/Win32Handles.h"
+#include "common/WinHandle.h"
 
 #include <cstdint>
 #include <mutex>

@@ -1,9 +1,9 @@
 #include "service/ServiceBase.h"
 
-#include "service/Firewall.h"
+#include "common/Firewall.h"
 #include "service/ServiceRules.h"
 #include "service/Win32Registry.h"
-#include "service/Win32SystemError.h"
+#include "common/Win32SystemError.h"
 
 #include <atomic>
 #include <utility>

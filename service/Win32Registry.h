@@ -3,7 +3,7 @@
 // (ERROR_SUCCESS on success). Windows only.
 
 #include "service/EventSources.h"
-#include "service/Win32Handles.h"
+#include "common/WinHandle.h"
 
 #include <string>
 

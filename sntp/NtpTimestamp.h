@@ -2,29 +2,10 @@
 // NTP 64-bit time stamps (32 bits of seconds since 1900-01-01 UTC, 32 bits of fraction)
 // and their conversions to the wire form, the UTC calendar and seconds.
 
+#include "common/Calendar.h"
+
 #include <array>
 #include <cstdint>
-
-// Mirrors the field order of the platform's SYSTEMTIME so the Win32 shell can copy it over.
-struct CalendarTime {
-    std::uint16_t wYear = 0;
-    std::uint16_t wMonth = 0;
-    std::uint16_t wDayOfWeek = 0;  // 0 = Sunday
-    std::uint16_t wDay = 0;
-    std::uint16_t wHour = 0;
-    std::uint16_t wMinute = 0;
-    std::uint16_t wSecond = 0;
-    std::uint16_t wMilliseconds = 0;
-
-    friend bool operator==(const CalendarTime& a, const CalendarTime& b);
-    friend bool operator!=(const CalendarTime& a, const CalendarTime& b) { return !(a == b); }
-};
-
-struct CalendarDate {
-    int year = 0;
-    int month = 0;
-    int day = 0;
-};
 
 constexpr std::int32_t kNtpEpochJulianDay = 2415021;  // 1 January 1900, a Monday
 constexpr std::uint32_t kSecondsPerDay = 86400;
@@ -83,5 +64,3 @@ static_assert(sizeof(NtpTimestamp) == 8, "an NTP time stamp is 8 bytes");
 double fractionToSeconds(std::uint32_t fraction);
 // Rounded half up with the 2^32 - 1 scale, so 0 to 1000.
 std::uint32_t fractionToMilliseconds(std::uint32_t fraction);
-std::int32_t julianDayFromDate(std::int32_t year, std::int32_t month, std::int32_t day);
-CalendarDate dateFromJulianDay(std::int32_t julianDay);

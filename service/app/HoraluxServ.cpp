@@ -3,17 +3,17 @@
 
 #include <windows.h>
 
-#include "service/EngineSettings.h"
+#include "engine/EngineSettings.h"
 #include "service/ExecWindow.h"
-#include "service/Firewall.h"
+#include "common/Firewall.h"
 #include "service/HostMessages.h"
-#include "service/Scheduler.h"
-#include "service/ServiceSession.h"
-#include "service/SntpSyncAttempt.h"
-#include "service/SyncController.h"
-#include "service/SyncLog.h"
+#include "engine/Scheduler.h"
+#include "engine/SyncEngine.h"
+#include "engine/SntpSyncAttempt.h"
+#include "engine/SyncController.h"
+#include "engine/SyncLog.h"
 #include "service/TimeService.h"
-#include "service/Win32EnginePorts.h"
+#include "engine/Win32EnginePorts.h"
 #include "settings/LocalTimeText.h"
 #include "settings/Settings.h"
 #include "settings/Win32ProfileStore.h"
@@ -41,8 +41,8 @@ public:
           m_attempt(m_systemClock, m_privilege, m_log, m_steadyClock),
           m_controller(m_engineSettings, m_attempt, m_localClock, m_log, kRecordFileName),
           m_scheduler(m_controller, m_engineSettings, m_localClock, m_probe, m_log),
-          m_session(m_engineSettings, m_log, m_controller, m_scheduler, m_strVersion),
-          m_window(m_session, m_notifier, m_log) {}
+          m_engine(m_engineSettings, m_log, m_controller, m_scheduler, m_strVersion),
+          m_window(m_engine, m_notifier, m_log) {}
 
     // The initialisation: the service object, the Windows directory as the current
     // directory, then the command line, which returns when its action or the service ended.
@@ -71,7 +71,7 @@ private:
     const std::string m_strVersion = kVersion;
 
     CScheduler m_scheduler;
-    CServiceSession m_session;
+    CSyncEngine m_engine;
     CExecWindow m_window;
 };
 

@@ -3,11 +3,11 @@
 // on every loopback address).
 
 #include "tests/e2e/LocalChrony.h"
-#include "tests/e2e/ServiceProgram.h"
+#include "tools/kit/ServiceProgram.h"
 
 #include "common/LogResult.h"
 #include "common/Messages.h"
-#include "tests/support/ConsoleStandIn.h"
+#include "tools/kit/ConsoleStandIn.h"
 
 #include <gtest/gtest.h>
 

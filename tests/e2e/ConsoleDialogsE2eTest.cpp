@@ -14,9 +14,9 @@
 
 #include "console/resource.h"
 #include "tests/e2e/ConsoleSession.h"
-#include "tests/e2e/ServiceProgram.h"
-#include "tests/support/UiDriver.h"
-#include "tests/support/WaitUntil.h"
+#include "tools/kit/ServiceProgram.h"
+#include "tools/kit/UiDriver.h"
+#include "tools/kit/WaitUntil.h"
 
 namespace {
 

@@ -16,10 +16,10 @@
 #include "console/resource.h"
 #include "tests/e2e/ConsoleSession.h"
 #include "tests/e2e/LocalChrony.h"
-#include "tests/e2e/ServiceProgram.h"
-#include "tests/support/FakeSntpServer.h"
-#include "tests/support/UiDriver.h"
-#include "tests/support/WaitUntil.h"
+#include "tools/kit/ServiceProgram.h"
+#include "tools/kit/FakeSntpServer.h"
+#include "tools/kit/UiDriver.h"
+#include "tools/kit/WaitUntil.h"
 
 namespace {
 

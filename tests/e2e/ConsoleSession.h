@@ -11,9 +11,9 @@
 #include <memory>
 #include <string>
 
-#include "tests/e2e/ServiceProgram.h"
-#include "tests/support/ChildProcess.h"
-#include "tests/support/UiDriver.h"
+#include "tools/kit/ServiceProgram.h"
+#include "tools/kit/ChildProcess.h"
+#include "tools/kit/UiDriver.h"
 
 inline void WriteText(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;

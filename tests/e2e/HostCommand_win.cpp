@@ -1,8 +1,8 @@
 #include "tests/e2e/HostCommand.h"
 
 #include "common/WinHandle.h"
-#include "tests/e2e/ServiceProgram.h"
-#include "tests/support/WaitUntil.h"
+#include "tools/kit/ServiceProgram.h"
+#include "tools/kit/WaitUntil.h"
 
 #include <windows.h>
 

@@ -3,11 +3,11 @@
 // dispatcher refusing a start from a shell; the Windows 9x start entry under a Windows 98
 // version setting; and the program's resources.
 
-#include "tests/e2e/ServiceProgram.h"
+#include "tools/kit/ServiceProgram.h"
 
 #include "common/Messages.h"
-#include "service/Win32Handles.h"
-#include "tests/support/WaitUntil.h"
+#include "common/WinHandle.h"
+#include "tools/kit/WaitUntil.h"
 
 #include <gtest/gtest.h>
 

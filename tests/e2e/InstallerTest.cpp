@@ -19,13 +19,13 @@
 
 #include "common/Messages.h"
 #include "console/resource.h"
-#include "service/Win32Handles.h"
+#include "common/WinHandle.h"
 #include "tests/e2e/HostCommand.h"
 #include "tests/e2e/LocalChrony.h"
-#include "tests/e2e/ServiceProgram.h"
-#include "tests/support/ChildProcess.h"
-#include "tests/support/UiDriver.h"
-#include "tests/support/WaitUntil.h"
+#include "tools/kit/ServiceProgram.h"
+#include "tools/kit/ChildProcess.h"
+#include "tools/kit/UiDriver.h"
+#include "tools/kit/WaitUntil.h"
 
 namespace {
 

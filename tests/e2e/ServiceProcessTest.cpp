@@ -4,12 +4,12 @@
 // takes its port on every address, so one fake server plays every list entry, answering
 // each request as scripted.
 
-#include "tests/e2e/ServiceProgram.h"
+#include "tools/kit/ServiceProgram.h"
 
 #include "common/LogResult.h"
 #include "common/Messages.h"
-#include "tests/support/ConsoleStandIn.h"
-#include "tests/support/FakeSntpServer.h"
+#include "tools/kit/ConsoleStandIn.h"
+#include "tools/kit/FakeSntpServer.h"
 
 #include <gtest/gtest.h>
 

@@ -8,12 +8,12 @@
 // namespace-gateway.sh) and list only this test's fake server.
 
 #include "tests/e2e/HostCommand.h"
-#include "tests/e2e/ServiceProgram.h"
+#include "tools/kit/ServiceProgram.h"
 
 #include "common/LogResult.h"
 #include "common/Messages.h"
-#include "tests/support/ConsoleStandIn.h"
-#include "tests/support/FakeSntpServer.h"
+#include "tools/kit/ConsoleStandIn.h"
+#include "tools/kit/FakeSntpServer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "tests/support/EngineRig.h"
 
-#include "tests/support/WaitUntil.h"
+#include "tools/kit/WaitUntil.h"
 
 bool EngineRig::waitUntilIdle() {
     return WaitUntil([this] { return !controller.IsRunning(); });

@@ -3,16 +3,16 @@
 // servers, a settable local clock, scripted attempts, a recording log, a connectivity probe
 // and the record file in a temporary folder.
 
-#include "service/EngineSettings.h"
-#include "service/Scheduler.h"
-#include "service/SyncController.h"
+#include "engine/EngineSettings.h"
+#include "engine/Scheduler.h"
+#include "engine/SyncController.h"
 #include "settings/Settings.h"
 #include "tests/support/FakeConnectivity.h"
 #include "tests/support/FakeLocalClock.h"
 #include "tests/support/FakeProfileStore.h"
 #include "tests/support/RecordingLogSink.h"
 #include "tests/support/ScriptedSyncAttempt.h"
-#include "tests/support/TempDir.h"
+#include "tools/kit/TempDir.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
 #pragma once
 // The connectivity probe for tests: answers what the test says and counts the questions.
 
-#include "service/ConnectivityProbe.h"
+#include "engine/ConnectivityProbe.h"
 
 class FakeConnectivity : public ConnectivityProbe {
 public:

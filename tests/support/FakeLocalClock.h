@@ -3,7 +3,7 @@
 // record of every setting a run makes (a setting also becomes the new "now"). Safe to use
 // from the run thread and the test's thread at once.
 
-#include "service/LocalClock.h"
+#include "engine/LocalClock.h"
 
 #include <mutex>
 #include <vector>

@@ -1,7 +1,7 @@
 #pragma once
 // Records every result code the log announces, from whichever thread.
 
-#include "service/ResultNotifier.h"
+#include "engine/ResultNotifier.h"
 
 #include <mutex>
 #include <vector>

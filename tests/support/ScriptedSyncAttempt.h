@@ -4,7 +4,7 @@
 // attempt fails. It records the hosts asked and how many attempts were in flight at once,
 // and lets a test wait until a given number of attempts has begun.
 
-#include "service/SyncAttempt.h"
+#include "engine/SyncAttempt.h"
 
 #include <chrono>
 #include <condition_variable>

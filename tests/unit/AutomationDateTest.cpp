@@ -1,7 +1,7 @@
 // The automation date: known dates, round trips, the range of valid dates, second steps
 // across midnight and the epoch, and the half-second rounding of spans.
 
-#include "service/AutomationDate.h"
+#include "engine/AutomationDate.h"
 #include "tests/support/CalendarTimePrinter.h"
 #include "tests/support/FakeLocalClock.h"
 

@@ -15,7 +15,7 @@
 #include "sntp/SntpPacket.h"
 #include "sntp/SocketLibrary.h"
 #include "sntp/SystemClock.h"
-#include "tests/support/FakeSntpServer.h"
+#include "tools/kit/FakeSntpServer.h"
 
 using namespace std::chrono_literals;
 

@@ -2,7 +2,7 @@
 // them, and breaks that race a run's end. Meant to run under ThreadSanitizer as well.
 
 #include "common/LogResult.h"
-#include "service/SyncLog.h"
+#include "engine/SyncLog.h"
 #include "tests/support/EngineRig.h"
 #include "tests/support/RecordingNotifier.h"
 

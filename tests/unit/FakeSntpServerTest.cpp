@@ -1,7 +1,7 @@
 // The fake SNTP server is the yardstick of the exchange tests and the benchmark, so what it is
 // told to simulate must be what a client measures.
 
-#include "tests/support/FakeSntpServer.h"
+#include "tools/kit/FakeSntpServer.h"
 
 #include <gtest/gtest.h>
 

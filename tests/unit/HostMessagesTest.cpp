@@ -3,7 +3,7 @@
 
 #include "service/HostMessages.h"
 #include "service/ServiceWait.h"
-#include "service/SystemErrorText.h"
+#include "common/SystemErrorText.h"
 
 #include "common/LogResult.h"
 

@@ -2,10 +2,10 @@
 // what short, missing and unwritable files do.
 
 #include "common/LogResult.h"
-#include "service/LastSyncRecord.h"
+#include "engine/LastSyncRecord.h"
 #include "tests/support/FakeLocalClock.h"
 #include "tests/support/RecordingLogSink.h"
-#include "tests/support/TempDir.h"
+#include "tools/kit/TempDir.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The run thread: exit codes, the firewall, the stop flag, and that it is always joined.
 
-#include "service/RunThread.h"
-#include "tests/support/WaitUntil.h"
+#include "engine/RunThread.h"
+#include "tools/kit/WaitUntil.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include "sntp/SteadyClock.h"
 #include "sntp/SocketLibrary.h"
 #include "tests/support/FakeMonotonicClock.h"
-#include "tests/support/FakeSntpServer.h"
+#include "tools/kit/FakeSntpServer.h"
 #include "tests/support/SyncOutcomeText.h"
 
 #include <gtest/gtest.h>

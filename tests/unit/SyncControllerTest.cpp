@@ -4,7 +4,7 @@
 #include "common/LogResult.h"
 #include "tests/support/CalendarTimePrinter.h"
 #include "tests/support/EngineRig.h"
-#include "tests/support/WaitUntil.h"
+#include "tools/kit/WaitUntil.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

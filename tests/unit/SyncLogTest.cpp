@@ -2,10 +2,10 @@
 // announced, trimming, loading, and the file surviving what happens around it.
 
 #include "common/LogResult.h"
-#include "service/SyncLog.h"
+#include "engine/SyncLog.h"
 #include "tests/support/FakeLocalClock.h"
 #include "tests/support/RecordingNotifier.h"
-#include "tests/support/TempDir.h"
+#include "tools/kit/TempDir.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

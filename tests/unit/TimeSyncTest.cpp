@@ -6,7 +6,7 @@
 #include "common/LogResult.h"
 #include "tests/support/CalendarTimePrinter.h"
 #include "tests/support/FakeMonotonicClock.h"
-#include "tests/support/FakeSntpServer.h"
+#include "tools/kit/FakeSntpServer.h"
 #include "tests/support/RecordingLogSink.h"
 #include "tests/support/SyncOutcomeText.h"
 #include "tests/support/VirtualClock.h"

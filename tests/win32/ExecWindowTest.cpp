@@ -6,11 +6,11 @@
 
 #include "common/LogResult.h"
 #include "common/Messages.h"
-#include "service/FileStore.h"
-#include "service/Win32Handles.h"
-#include "tests/support/ConsoleStandIn.h"
+#include "engine/FileStore.h"
+#include "common/WinHandle.h"
+#include "tools/kit/ConsoleStandIn.h"
 #include "tests/support/FakeProfileStore.h"
-#include "tests/support/TempDir.h"
+#include "tools/kit/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -75,8 +75,8 @@ protected:
     SyncLog m_log{m_logPath, m_clock, m_notifier, [this] { return m_engineSettings.LogLimitsNow(); }};
     CSyncController m_controller{m_engineSettings, m_attempt, m_clock, m_log, m_dir.file("zHoraluxServ.bin")};
     CScheduler m_scheduler{m_controller, m_engineSettings, m_clock, m_probe, m_log};
-    CServiceSession m_session{m_engineSettings, m_log, m_controller, m_scheduler, "2.5"};
-    CExecWindow m_window{m_session, m_notifier, m_log};
+    CSyncEngine m_engine{m_engineSettings, m_log, m_controller, m_scheduler, "2.5"};
+    CExecWindow m_window{m_engine, m_notifier, m_log};
     std::thread m_thread;
     bool m_bCreated = false;
 };

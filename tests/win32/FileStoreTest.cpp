@@ -3,8 +3,8 @@
 // move over an open file even when the reader shares deletion; Windows allows that case.
 
 #include "common/WinHandle.h"
-#include "service/FileStore.h"
-#include "tests/support/TempDir.h"
+#include "engine/FileStore.h"
+#include "tools/kit/TempDir.h"
 
 #include <gtest/gtest.h>
 

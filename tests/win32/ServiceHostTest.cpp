@@ -5,12 +5,12 @@
 #include "service/ExecWindow.h"
 #include "service/ServiceBase.h"
 #include "service/Win32Registry.h"
-#include "service/Win32SystemError.h"
+#include "common/Win32SystemError.h"
 
 #include "common/LogResult.h"
 #include "common/Messages.h"
 #include "service/ServiceRules.h"
-#include "service/SystemErrorText.h"
+#include "common/SystemErrorText.h"
 #include "tests/support/FakeProfileStore.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // enabled only for one setting, Wine's refusal of large settings, and the token paths of a
 // system without access tokens and of a failing look-up.
 
-#include "service/Win32EnginePorts.h"
+#include "engine/Win32EnginePorts.h"
 #include "sntp/Win32SystemClock.h"
 #include "sntp/Win32TimePrivilege.h"
 #include "tests/support/VirtualClock.h"

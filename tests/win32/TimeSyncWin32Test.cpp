@@ -5,7 +5,7 @@
 #include "sntp/Win32SystemClock.h"
 #include "sntp/Win32TimePrivilege.h"
 #include "tests/support/FakeMonotonicClock.h"
-#include "tests/support/FakeSntpServer.h"
+#include "tools/kit/FakeSntpServer.h"
 #include "tests/support/RecordingLogSink.h"
 
 #include <gtest/gtest.h>

@@ -8,7 +8,7 @@
 #include <windows.h>
 
 #include "console/resource.h"
-#include "tests/support/UiDriver.h"
+#include "tools/kit/UiDriver.h"
 
 #include <chrono>
 #include <cstdio>

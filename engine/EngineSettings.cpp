@@ -1,0 +1,10 @@
+#include "engine/EngineSettings.h"
+
+void CEngineSettings::Reload() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_settings.Load();
+}
+
+LogLimits CEngineSettings::LogLimitsNow() const {
+    return Read([](const CSettings& s) { return LogLimits{s.m_nLogFileLen, s.m_bOnlySuccLog != 0}; });
+}

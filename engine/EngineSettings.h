@@ -1,0 +1,35 @@
+#pragma once
+// The service's settings with the one lock that guards them. The control window's thread
+// reloads them under the lock; the run thread and the log read what they need under it,
+// so nobody ever sees a half-replaced server list.
+
+#include "engine/LogLimits.h"
+#include "settings/Settings.h"
+
+#include <mutex>
+
+class CEngineSettings {
+public:
+    // settings must outlive this object; from now on it is touched only through it.
+    explicit CEngineSettings(CSettings& settings) : m_settings(settings) {}
+
+    CEngineSettings(const CEngineSettings&) = delete;
+    CEngineSettings& operator=(const CEngineSettings&) = delete;
+
+    // Re-reads the settings file (options and server list).
+    void Reload();
+
+    // Calls reader with the settings under the lock and returns what it returns. reader must
+    // copy what it needs and must not call back into the engine.
+    template <typename Reader>
+    auto Read(Reader&& reader) const {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return reader(static_cast<const CSettings&>(m_settings));
+    }
+
+    LogLimits LogLimitsNow() const;
+
+private:
+    CSettings& m_settings;
+    mutable std::mutex m_mutex;
+};

@@ -1,0 +1,113 @@
+#include "engine/SyncController.h"
+
+namespace {
+
+int startingServer(const CSettings& s) { return s.m_nStartingServ; }
+
+int serverCount(const CSettings& s) { return s.m_servers.GetCount(); }
+
+}  // namespace
+
+CSyncController::CSyncController(CEngineSettings& settings, SyncAttempt& attempt, LocalClock& clock,
+                                 LogSink& log, std::string recordFileName)
+    : m_settings(settings),
+      m_attempt(attempt),
+      m_clock(clock),
+      m_log(log),
+      m_lastSync(std::move(recordFileName), log) {}
+
+CSyncController::~CSyncController() {
+    BreakRun();
+}
+
+bool CSyncController::IsRunning() {
+    if (!m_syncThread.IsHeld()) {
+        return false;
+    }
+    if (!m_syncThread.HasFinished()) {
+        return true;
+    }
+    if (m_syncThread.Join() == 1) {
+        m_bSynchronized.store(true);
+        m_lastSync.store(AutomationDate::fromCalendar(m_clock.nowLocal()));
+    }
+    return false;
+}
+
+void CSyncController::BreakRun() {
+    {
+        std::lock_guard<std::mutex> lock(m_commitMutex);
+        m_syncThread.RequestStop();
+    }
+    m_syncThread.Join();  // exit code ignored: a broken run records nothing
+}
+
+void CSyncController::NextServer() {
+    const int count = m_settings.Read(serverCount);
+    int current = m_nCurServer.load();
+    // Against the list as it is now: a reload may have shortened it since the run started.
+    while (!m_nCurServer.compare_exchange_weak(current, current + 1 >= count ? 0 : current + 1)) {
+    }
+    m_nServersTried.fetch_add(1);
+}
+
+void CSyncController::PrepareManualRun() {
+    m_nCurServer.store(m_settings.Read(startingServer));
+    m_bSynchronized.store(false);
+    m_nServersTried.store(0);
+}
+
+void CSyncController::Reload(bool resetStartRun) {
+    m_nCurServer.store(m_settings.Read(startingServer));
+    m_lastSync.load();
+    if (resetStartRun) {
+        m_bStartRunDone.store(false);
+    }
+}
+
+// The entry at the current index; an index the list no longer holds means the first entry.
+CTimeServer CSyncController::ServerAt(const CSettings& settings) const {
+    const int count = settings.m_servers.GetCount();
+    const int index = m_nCurServer.load();
+    if (count == 0) {
+        return CTimeServer();
+    }
+    return settings.m_servers.GetAt(index >= 0 && index < count ? index : 0);
+}
+
+std::string CSyncController::CurrentServerName() const {
+    return m_settings.Read([this](const CSettings& s) { return ServerAt(s).m_strTitle; });
+}
+
+std::string CSyncController::CurrentServerHost() const {
+    return m_settings.Read([this](const CSettings& s) { return ServerAt(s).m_strAddress; });
+}
+
+RunSnapshot CSyncController::TakeSnapshot(RunKind kind) {
+    return m_settings.Read([this, kind](const CSettings& s) {
+        const int count = s.m_servers.GetCount();
+        const int index = m_nCurServer.load();
+        if (index < 0 || index >= count) {
+            m_nCurServer.store(0);  // the list shrank under a reload
+        }
+        const CTimeServer server = ServerAt(s);
+        RunSnapshot snapshot;
+        snapshot.bManual = kind == RunKind::Manual;
+        snapshot.nSynPeriod = s.m_nSynPeriod;
+        snapshot.nMaxAttempts = s.m_nMaxAttempts;
+        snapshot.nOffset = s.m_nOffset;
+        snapshot.strTitle = server.m_strTitle;
+        snapshot.strAddress = server.m_strAddress;
+        return snapshot;
+    });
+}
+
+bool CSyncController::StartRun(RunKind kind) {
+    if (m_syncThread.IsHeld()) {
+        return false;
+    }
+    RunServices services{m_attempt, m_clock, m_log, m_commitMutex, [this] { NextServer(); }};
+    CSyncRun run(TakeSnapshot(kind), std::move(services));
+    return m_syncThread.Start(
+        [run = std::move(run)](const std::atomic<bool>& stop) mutable { return run.Execute(stop); });
+}

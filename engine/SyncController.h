@@ -1,0 +1,84 @@
+#pragma once
+// The synchronisation controller: holds the run thread (at most one), the current server,
+// the record of the last successful synchronisation, and the counters and flags the
+// scheduler consults. Every operation is called on the control window's thread; the run
+// thread only advances the server when a run fails. Shared counters and flags are atomic;
+// the settings are read under their lock.
+
+#include "common/LogSink.h"
+#include "engine/EngineSettings.h"
+#include "engine/LastSyncRecord.h"
+#include "engine/LocalClock.h"
+#include "engine/RunThread.h"
+#include "engine/SyncAttempt.h"
+#include "engine/SyncRun.h"
+
+#include <atomic>
+#include <mutex>
+#include <string>
+
+class CSyncController {
+public:
+    enum class RunKind { Scheduled, Manual };
+
+    // Everything given must outlive the controller. recordFileName names the
+    // last-synchronisation file ("zHoraluxServ.bin" in the product).
+    CSyncController(CEngineSettings& settings, SyncAttempt& attempt, LocalClock& clock, LogSink& log,
+                    std::string recordFileName);
+    // A run still going is broken off and waited for.
+    ~CSyncController();
+
+    CSyncController(const CSyncController&) = delete;
+    CSyncController& operator=(const CSyncController&) = delete;
+
+    // True while a run thread is working. A thread that has ended is harvested here: exit
+    // code 1 sets the synchronised flag and stores the current local time in the record.
+    bool IsRunning();
+
+    // Stops a run cooperatively and waits for it (the attempt honours the stop flag within
+    // 50 ms). The broken run logs nothing further, and nothing is recorded for it.
+    void BreakRun();
+
+    // The next server of the list, wrapping to the first; counts one more failed run.
+    void NextServer();
+
+    // Before a manual request: back to the starting server, not synchronised, and no server
+    // tried yet, so that every request walks the whole list again.
+    void PrepareManualRun();
+
+    // After the settings were (re)loaded: back to the starting server, the record re-read
+    // from its file; resetStartRun also forgets that a scheduled run was started.
+    void Reload(bool resetStartRun);
+
+    // Title and address of the current server ("" when the list is empty).
+    std::string CurrentServerName() const;
+    std::string CurrentServerHost() const;
+
+    // Starts a run on a snapshot of the settings taken now; false when a thread is still
+    // held or none could be created.
+    bool StartRun(RunKind kind);
+
+    int CurrentServer() const { return m_nCurServer.load(); }
+    int ServersTried() const { return m_nServersTried.load(); }
+    bool IsSynchronized() const { return m_bSynchronized.load(); }
+    bool IsStartRunDone() const { return m_bStartRunDone.load(); }
+    void MarkStartRunDone() { m_bStartRunDone.store(true); }
+    const AutomationDate& LastSync() const { return m_lastSync.value(); }
+
+private:
+    RunSnapshot TakeSnapshot(RunKind kind);
+    CTimeServer ServerAt(const CSettings& settings) const;
+
+    CEngineSettings& m_settings;
+    SyncAttempt& m_attempt;
+    LocalClock& m_clock;
+    LogSink& m_log;
+
+    std::atomic<int> m_nCurServer{0};
+    LastSyncRecord m_lastSync;
+    std::atomic<int> m_nServersTried{0};
+    std::atomic<bool> m_bSynchronized{false};
+    std::atomic<bool> m_bStartRunDone{false};
+    std::mutex m_commitMutex;  // a run's result versus BreakRun's stop request
+    CRunThread m_syncThread;   // last, so it is ended before anything its run uses goes
+};

@@ -1,0 +1,26 @@
+#include "engine/SyncEngine.h"
+
+#include "common/LogResult.h"
+#include "common/TextFormat.h"
+
+#include <utility>
+
+CSyncEngine::CSyncEngine(CEngineSettings& settings, SyncLog& log, CSyncController& controller,
+                                 CScheduler& scheduler, std::string version)
+    : m_settings(settings),
+      m_log(log),
+      m_controller(controller),
+      m_scheduler(scheduler),
+      m_strVersion(std::move(version)) {}
+
+void CSyncEngine::Open() {
+    m_settings.Reload();
+    m_log.load();
+    m_log.write(FormatText("Horalux Clock Service v. %s is started.", m_strVersion.c_str()), LOG_NOTICE, 0.0);
+    m_controller.Reload(true);
+}
+
+void CSyncEngine::Close() {
+    m_controller.BreakRun();
+    m_log.write(kClosedLine, LOG_NOTICE, 0.0);
+}

@@ -1,0 +1,39 @@
+#pragma once
+// The engine's front: the start, the ticks and the console's requests as calls on the
+// scheduler, the controller and the log. The control window only translates its messages
+// into these.
+
+#include "engine/EngineSettings.h"
+#include "engine/Scheduler.h"
+#include "engine/SyncController.h"
+#include "engine/SyncLog.h"
+
+#include <string>
+
+class CSyncEngine {
+public:
+    // Everything given must outlive the engine. version is shown in the start line.
+    CSyncEngine(CEngineSettings& settings, SyncLog& log, CSyncController& controller,
+                    CScheduler& scheduler, std::string version);
+
+    // The window was created: settings and log loaded, the start line written, the
+    // controller prepared for a fresh start.
+    void Open();
+    void Tick() { m_scheduler.Tick(); }
+    void SyncNow() { m_scheduler.RequestSyncNow(); }
+    void SyncBreak() { m_scheduler.BreakSync(); }
+    void OptionsUpdated() { m_scheduler.OptionsUpdated(); }
+    // The message loop ended (the service stops): a run still going is stopped and waited
+    // for (an attempt honours the stop within 50 ms), so no socket or half-written file is
+    // left behind, and "Is closed" is logged.
+    void Close();
+
+    static constexpr const char* kClosedLine = "Is closed";
+
+private:
+    CEngineSettings& m_settings;
+    SyncLog& m_log;
+    CSyncController& m_controller;
+    CScheduler& m_scheduler;
+    const std::string m_strVersion;
+};

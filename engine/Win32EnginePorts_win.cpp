@@ -1,0 +1,39 @@
+#include "engine/Win32EnginePorts.h"
+
+#include "common/Messages.h"
+#include "sntp/Win32CalendarTime.h"
+
+#include <wininet.h>
+
+CalendarTime CWin32LocalClock::nowLocal() const {
+    SYSTEMTIME now{};
+    ::GetLocalTime(&now);
+    return FromWin32Time(now);
+}
+
+bool CWin32LocalClock::setLocal(const CalendarTime& local) {
+    bool bSet = false;
+    if (m_privilege.enable().bSucceeded) {
+        const SYSTEMTIME time = ToWin32Time(local);
+        bSet = ::SetLocalTime(&time) != FALSE;
+    }
+    m_privilege.restore();
+    return bSet;
+}
+
+bool CWin32ConnectivityProbe::isConnected() {
+    DWORD flags = 0;
+    return ::InternetGetConnectedState(&flags, 0) != FALSE;
+}
+
+void CWin32ResultNotifier::Announce(HWND console) {
+    m_hConsole.store(console);
+    ::PostMessageA(console, UM_SERVICE_HELLO, 0, 0);
+}
+
+void CWin32ResultNotifier::notifyResult(int resultCode) {
+    const HWND console = m_hConsole.load();
+    if (console != nullptr) {
+        ::PostMessageA(console, UM_SYNC_RESULT, static_cast<WPARAM>(resultCode), 0);
+    }
+}
