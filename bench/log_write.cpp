@@ -36,8 +36,9 @@ double medianWriteMicroseconds(int linesHeld, int writes) {
     TempDir dir;
     FixedClock clock;
     SilentNotifier notifier;
-    SyncLog log(dir.file("zHoraluxServ.log"), clock, notifier,
-                [linesHeld] { return LogLimits{linesHeld, false}; });
+    SyncLog log(dir.file("zHoraluxServ.log"), clock, notifier, [linesHeld] {
+        return LogLimits{linesHeld, false};
+    });
     {
         // A log already at its limit, as the service finds it at start: every timed write then
         // trims one line. Filled through the file, not through write, which would take O(n^2).

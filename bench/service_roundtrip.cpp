@@ -28,14 +28,18 @@ using Clock = std::chrono::steady_clock;
 // pause out of the figure.
 constexpr std::chrono::milliseconds kServerSpacing{4100};
 
-double Milliseconds(Clock::duration span) { return std::chrono::duration<double, std::milli>(span).count(); }
+double Milliseconds(Clock::duration span) {
+    return std::chrono::duration<double, std::milli>(span).count();
+}
 
 ULONGLONG ProcessorTime100ns(HANDLE process) {
     FILETIME created{}, exited{}, kernel{}, user{};
     if (!::GetProcessTimes(process, &created, &exited, &kernel, &user)) {
         return 0;
     }
-    const auto value = [](const FILETIME& t) { return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+    const auto value = [](const FILETIME& t) {
+        return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+    };
     return value(kernel) + value(user);
 }
 
@@ -59,7 +63,8 @@ int main(int argc, char** argv) {
     const HWND hWindow = WaitForExecWindow();
     CConsoleStandIn console;
     WPARAM parameter = 0;
-    if (hWindow == nullptr || !::PostMessageA(hWindow, UM_CONSOLE_HELLO, reinterpret_cast<WPARAM>(console.get()), 0) ||
+    if (hWindow == nullptr ||
+        !::PostMessageA(hWindow, UM_CONSOLE_HELLO, reinterpret_cast<WPARAM>(console.get()), 0) ||
         !console.waitFor(UM_SERVICE_HELLO, parameter)) {
         std::fprintf(stderr, "no control window or no answer to 2000\n");
         return 1;
@@ -88,7 +93,8 @@ int main(int argc, char** argv) {
     }
     std::sort(runMs.begin(), runMs.end());
     std::printf("2020 -> 2021 against %s: median %.1f ms, min %.1f, max %.1f (%zu runs, %d failed)\n",
-                address.c_str(), runMs[runMs.size() / 2], runMs.front(), runMs.back(), runMs.size(), failures);
+                address.c_str(), runMs[runMs.size() / 2], runMs.front(), runMs.back(), runMs.size(),
+                failures);
 
     const ULONGLONG cpuBefore = ProcessorTime100ns(service.handle());
     const auto idleBegin = Clock::now();
@@ -96,16 +102,18 @@ int main(int argc, char** argv) {
     const ULONGLONG cpuAfter = ProcessorTime100ns(service.handle());
     const double wallMs = Milliseconds(Clock::now() - idleBegin);
     const double cpuMs = static_cast<double>(cpuAfter - cpuBefore) / 1e4;
-    std::printf("idle %.0f s: processor time %.1f ms = %.3f %% of one processor; %.1f ms since start "
-                "(GetProcessTimes)\n",
-                wallMs / 1000.0, cpuMs, 100.0 * cpuMs / wallMs, static_cast<double>(cpuAfter) / 1e4);
+    std::printf(
+        "idle %.0f s: processor time %.1f ms = %.3f %% of one processor; %.1f ms since start "
+        "(GetProcessTimes)\n",
+        wallMs / 1000.0, cpuMs, 100.0 * cpuMs / wallMs, static_cast<double>(cpuAfter) / 1e4);
 
     PROCESS_MEMORY_COUNTERS memory{};
     memory.cb = sizeof memory;
     if (::GetProcessMemoryInfo(service.handle(), &memory, sizeof memory)) {
-        std::printf("working set %.1f MiB (peak %.1f MiB), committed private %.1f MiB (GetProcessMemoryInfo)\n",
-                    memory.WorkingSetSize / 1048576.0, memory.PeakWorkingSetSize / 1048576.0,
-                    memory.PagefileUsage / 1048576.0);
+        std::printf(
+            "working set %.1f MiB (peak %.1f MiB), committed private %.1f MiB (GetProcessMemoryInfo)\n",
+            memory.WorkingSetSize / 1048576.0, memory.PeakWorkingSetSize / 1048576.0,
+            memory.PagefileUsage / 1048576.0);
     }
     std::fflush(stdout);
     return 0;

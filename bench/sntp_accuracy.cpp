@@ -48,15 +48,17 @@ double percentile(std::vector<double> values, double p) {
 }
 
 void print(const Samples& s) {
-    std::printf("ok=%zu/%d median_err_us=%.1f p95_err_us=%.1f median_delay_us=%.1f\n", s.errors.size(), s.attempts,
-                percentile(s.errors, 50) * 1e6, percentile(s.errors, 95) * 1e6, percentile(s.delays, 50) * 1e6);
+    std::printf("ok=%zu/%d median_err_us=%.1f p95_err_us=%.1f median_delay_us=%.1f\n", s.errors.size(),
+                s.attempts, percentile(s.errors, 50) * 1e6, percentile(s.errors, 95) * 1e6,
+                percentile(s.delays, 50) * 1e6);
 }
 
 int serve(double offset) {
     CFakeSntpServer server;
     server.answerWith(FakeReply::offsetBy(offset));
     if (!server.startOnFreeLoopbackAddress(kNtpPort)) {
-        std::fprintf(stderr, "cannot bind a loopback address on port %d: %d\n", kNtpPort, socket_platform::lastError());
+        std::fprintf(stderr, "cannot bind a loopback address on port %d: %d\n", kNtpPort,
+                     socket_platform::lastError());
         return 1;
     }
     std::printf("%s\n", server.address().c_str());

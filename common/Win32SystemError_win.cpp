@@ -6,9 +6,8 @@
 std::string SystemErrorText(DWORD error, std::size_t bufferSize) {
     char* raw = nullptr;
     const DWORD length = ::FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(&raw), 0,
-        nullptr);
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        error, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(&raw), 0, nullptr);
     const UniqueLocalMemory owner(raw);
     return TrimSystemErrorText(length != 0 && raw != nullptr ? std::string(raw, length) : std::string(),
                                bufferSize);

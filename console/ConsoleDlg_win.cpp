@@ -4,7 +4,8 @@
 #include "console/AboutDlg.h"
 #include "console/resource.h"
 
-CConsoleDlg::CConsoleDlg(CSettings& settings) : CDialogBase(IDD_CONSOLE), m_ui(settings), m_logic(m_ui, settings) {}
+CConsoleDlg::CConsoleDlg(CSettings& settings)
+    : CDialogBase(IDD_CONSOLE), m_ui(settings), m_logic(m_ui, settings) {}
 
 bool CConsoleDlg::OnInit() {
     m_ui.attach(GetHwnd());

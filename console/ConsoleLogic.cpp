@@ -13,8 +13,7 @@
 namespace {
 
 bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::tolower(static_cast<unsigned char>(x)) ==
                       std::tolower(static_cast<unsigned char>(y));
            });
@@ -160,8 +159,7 @@ void CConsoleLogic::OnClearLog() {
     }
     const unsigned long error = m_ui.deleteFile(kLogFileName);
     if (error != 0) {
-        m_ui.showMessageBox(FileErrorText(error, kLogFileName), m_ui.applicationTitle(),
-                            MessageIcon::Error);
+        m_ui.showMessageBox(FileErrorText(error, kLogFileName), m_ui.applicationTitle(), MessageIcon::Error);
         return;
     }
     ReloadLog();

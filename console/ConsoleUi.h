@@ -36,8 +36,7 @@ public:
     virtual void stopTimer(unsigned id) = 0;
 
     // Modal, owned by the main window.
-    virtual void showMessageBox(const std::string& text, const std::string& caption,
-                                MessageIcon icon) = 0;
+    virtual void showMessageBox(const std::string& text, const std::string& caption, MessageIcon icon) = 0;
     // The text of a string resource ("" when missing).
     virtual std::string loadString(int id) const = 0;
     // The caption of the framework's own boxes: the program's file name without extension.

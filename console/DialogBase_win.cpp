@@ -1,8 +1,8 @@
 #include "console/DialogBase.h"
 
 INT_PTR CDialogBase::DoModal(HWND hOwner) {
-    return ::DialogBoxParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_nTemplateId), hOwner,
-                             DialogProc, reinterpret_cast<LPARAM>(this));
+    return ::DialogBoxParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_nTemplateId), hOwner, DialogProc,
+                             reinterpret_cast<LPARAM>(this));
 }
 
 bool CDialogBase::OnCommand(int id, int /*notifyCode*/) {
@@ -33,21 +33,12 @@ void CDialogBase::EndDialog(INT_PTR result) {
 
 bool CDialogBase::Dispatch(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
     switch (message) {
-    case WM_INITDIALOG:
-        result = OnInit() ? TRUE : FALSE;
-        return true;
-    case WM_COMMAND:
-        return OnCommand(LOWORD(wParam), HIWORD(wParam));
-    case WM_NOTIFY:
-        return OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
-    case WM_TIMER:
-        OnTimer(wParam);
-        return true;
-    case WM_CLOSE:
-        OnClose();
-        return true;
-    default:
-        return OnMessage(message, wParam, lParam);
+        case WM_INITDIALOG: result = OnInit() ? TRUE : FALSE; return true;
+        case WM_COMMAND: return OnCommand(LOWORD(wParam), HIWORD(wParam));
+        case WM_NOTIFY: return OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
+        case WM_TIMER: OnTimer(wParam); return true;
+        case WM_CLOSE: OnClose(); return true;
+        default: return OnMessage(message, wParam, lParam);
     }
 }
 

@@ -26,8 +26,7 @@ public:
     // An up-down control's range and position.
     virtual void setUpDown(int id, int lower, int upper, int position) = 0;
     // Modal, owned by the dialog, with an OK button.
-    virtual void showMessageBox(const std::string& text, const std::string& caption,
-                                MessageIcon icon) = 0;
+    virtual void showMessageBox(const std::string& text, const std::string& caption, MessageIcon icon) = 0;
     // Ends the dialog with OK (true) or Cancel.
     virtual void endDialog(bool ok) = 0;
 };

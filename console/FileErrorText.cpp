@@ -9,9 +9,9 @@ struct FileErrorEntry {
 };
 
 const FileErrorEntry kFileErrors[] = {
-    {2, "", " was not found."},                                // ERROR_FILE_NOT_FOUND
-    {3, "", " contains an invalid path."},                     // ERROR_PATH_NOT_FOUND
-    {5, "Access to ", " was denied."},                         // ERROR_ACCESS_DENIED
+    {2, "", " was not found."},                                  // ERROR_FILE_NOT_FOUND
+    {3, "", " contains an invalid path."},                       // ERROR_PATH_NOT_FOUND
+    {5, "Access to ", " was denied."},                           // ERROR_ACCESS_DENIED
     {32, "A sharing violation occurred while accessing ", "."},  // ERROR_SHARING_VIOLATION
     {33, "A locking violation occurred while accessing ", "."},  // ERROR_LOCK_VIOLATION
 };

@@ -171,7 +171,8 @@ bool COptionsLogic::ReadFields() {
     for (const RadioGroup& group : kRadioGroups) {
         const int* chosen = std::find_if(group.buttons, group.buttons + group.count,
                                          [this](int button) { return m_view.isChecked(button); });
-        read.*(group.field) = chosen == group.buttons + group.count ? -1 : static_cast<int>(chosen - group.buttons);
+        read.*(group.field) =
+            chosen == group.buttons + group.count ? -1 : static_cast<int>(chosen - group.buttons);
     }
     read.bOnlySuccess = m_view.isChecked(IDC_ONLY_SUCCESS) ? 1 : 0;
     for (const BoundedField& field : kIntegerFields) {

@@ -14,14 +14,14 @@
 
 // The dialog's copies of the settings, in the dialog's terms.
 struct OptionsFields {
-    int nMode = 0;          // index of the chosen mode button, -1 for none
-    int nMinutes = 0;       // whole minutes of the clock shift
+    int nMode = 0;     // index of the chosen mode button, -1 for none
+    int nMinutes = 0;  // whole minutes of the clock shift
     int nAttempts = 5;
-    int nSeconds = 0;       // seconds of the clock shift
-    int nDirection = 0;     // 0 "Ahead (+)", 1 "Backward (-)"
+    int nSeconds = 0;    // seconds of the clock shift
+    int nDirection = 0;  // 0 "Ahead (+)", 1 "Backward (-)"
     int bOnlySuccess = 0;
     int nLogLines = 100;
-    int nTimeOut = 20;      // not shown; kept so that OK after "Restore Default" stores it too
+    int nTimeOut = 20;  // not shown; kept so that OK after "Restore Default" stores it too
 };
 
 // The leading integer of a field as the C library's "%d" reads it: of the first 63

@@ -17,14 +17,11 @@ public:
     void attach(HWND hWnd) { m_hWnd = hWnd; }
 
     WindowId mainWindow() const override;
-    void forEachTopLevelWindow(
-        const std::function<bool(WindowId, const std::string&)>& visit) const override;
-    bool postMessage(WindowId target, unsigned message, std::uintptr_t wParam,
-                     std::intptr_t lParam) override;
+    void forEachTopLevelWindow(const std::function<bool(WindowId, const std::string&)>& visit) const override;
+    bool postMessage(WindowId target, unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override;
     unsigned startTimer(unsigned id, unsigned periodMs) override;
     void stopTimer(unsigned id) override;
-    void showMessageBox(const std::string& text, const std::string& caption,
-                        MessageIcon icon) override;
+    void showMessageBox(const std::string& text, const std::string& caption, MessageIcon icon) override;
     std::string loadString(int id) const override;
     std::string applicationTitle() const override;
     void setWindowTitle(const std::string& title) override;

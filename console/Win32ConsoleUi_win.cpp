@@ -9,11 +9,11 @@
 #include <iterator>
 #include <memory>
 
+#include "common/WinHandle.h"
 #include "console/OptionsDlg.h"
 #include "console/ServersDlg.h"
 #include "console/Win32DialogView.h"
 #include "console/resource.h"
-#include "common/WinHandle.h"
 
 namespace {
 
@@ -102,8 +102,7 @@ void CWin32ConsoleUi::stopTimer(unsigned id) {
     }
 }
 
-void CWin32ConsoleUi::showMessageBox(const std::string& text, const std::string& caption,
-                                     MessageIcon icon) {
+void CWin32ConsoleUi::showMessageBox(const std::string& text, const std::string& caption, MessageIcon icon) {
     ::MessageBoxA(m_hWnd, text.c_str(), caption.c_str(), MB_OK | MessageBoxIconFlags(icon));
 }
 
@@ -127,9 +126,9 @@ void CWin32ConsoleUi::setWindowTitle(const std::string& title) {
 
 void CWin32ConsoleUi::setSmallIcon(int iconId) {
     // Shared icons belong to the system's cache; they are never destroyed by us.
-    const HANDLE icon = ::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(iconId), IMAGE_ICON,
-                                     ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON),
-                                     LR_SHARED);
+    const HANDLE icon =
+        ::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(iconId), IMAGE_ICON,
+                     ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), LR_SHARED);
     ::SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
 }
 

@@ -21,8 +21,7 @@ public:
     void setChecked(int id, bool checked) override;
     void focusAndSelect(int id) override;
     void setUpDown(int id, int lower, int upper, int position) override;
-    void showMessageBox(const std::string& text, const std::string& caption,
-                        MessageIcon icon) override;
+    void showMessageBox(const std::string& text, const std::string& caption, MessageIcon icon) override;
     void endDialog(bool ok) override;
 
 private:

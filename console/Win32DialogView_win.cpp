@@ -44,10 +44,8 @@ void CWin32DialogView::setUpDown(int id, int lower, int upper, int position) {
     ::SendDlgItemMessageA(m_hWnd, id, UDM_SETPOS32, 0, position);
 }
 
-void CWin32DialogView::showMessageBox(const std::string& text, const std::string& caption,
-                                      MessageIcon icon) {
-    ::MessageBoxA(m_hWnd, text.c_str(), caption.c_str(),
-                  MB_OK | MessageBoxIconFlags(icon));
+void CWin32DialogView::showMessageBox(const std::string& text, const std::string& caption, MessageIcon icon) {
+    ::MessageBoxA(m_hWnd, text.c_str(), caption.c_str(), MB_OK | MessageBoxIconFlags(icon));
 }
 
 void CWin32DialogView::endDialog(bool ok) {

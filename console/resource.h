@@ -4,9 +4,9 @@
 // defines so that the .rc file, the Win32 shell and the portable core can share them.
 
 // Program-wide resources.
-#define IDI_HORALUX 137         // the clock icon (32x32 and 16x16)
-#define IDB_ABOUT_PICTURE 145   // the picture of the About box
-#define IDS_NO_RIGHTS 139       // "You have not rights to change options. ..."
+#define IDI_HORALUX 137        // the clock icon (32x32 and 16x16)
+#define IDB_ABOUT_PICTURE 145  // the picture of the About box
+#define IDS_NO_RIGHTS 139      // "You have not rights to change options. ..."
 
 // Main window (dialog template 132).
 #define IDD_CONSOLE 132

@@ -19,9 +19,9 @@ int daysInMonth(int year, int month) {
 }
 
 bool isValidCalendar(const CalendarTime& t) {
-    return t.wYear >= kFirstYear && t.wYear <= kLastYear && t.wMonth >= 1 && t.wMonth <= 12 &&
-           t.wDay >= 1 && t.wDay <= daysInMonth(t.wYear, t.wMonth) && t.wHour < 24 &&
-           t.wMinute < 60 && t.wSecond < 60 && t.wMilliseconds < 1000;
+    return t.wYear >= kFirstYear && t.wYear <= kLastYear && t.wMonth >= 1 && t.wMonth <= 12 && t.wDay >= 1 &&
+           t.wDay <= daysInMonth(t.wYear, t.wMonth) && t.wHour < 24 && t.wMinute < 60 && t.wSecond < 60 &&
+           t.wMilliseconds < 1000;
 }
 
 std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
@@ -31,8 +31,7 @@ std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
 
 }  // namespace
 
-AutomationDate::AutomationDate(double days, std::int32_t status)
-    : m_days(days), m_status(Status::Valid) {
+AutomationDate::AutomationDate(double days, std::int32_t status) : m_days(days), m_status(Status::Valid) {
     const bool inRange = std::isfinite(days) && days >= kFirstDay && days < kEndDay;
     if (status != static_cast<std::int32_t>(Status::Valid) || !inRange) {
         m_status = Status::Invalid;

@@ -46,8 +46,8 @@ private:
     Status m_status = Status::Valid;
 };
 
-// The difference between two valid dates (an invalid one counts as the epoch), turned into whole units the usual way: half a
-// second is added (subtracted when negative) and the result truncated toward zero. A count
+// The difference between two valid dates (an invalid one counts as the epoch), turned into whole units the
+// usual way: half a second is added (subtracted when negative) and the result truncated toward zero. A count
 // beyond the 32-bit range saturates instead of wrapping.
 class AutomationSpan {
 public:

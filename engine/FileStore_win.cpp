@@ -54,8 +54,7 @@ FileWriteResult ReplaceFileContents(const std::string& path, const std::string& 
     if (!file) {
         return FileWriteResult::NotCreated;
     }
-    if (!writeAndFlush(std::move(file), bytes) ||
-        !replaceWithRetry(tempPath, path)) {
+    if (!writeAndFlush(std::move(file), bytes) || !replaceWithRetry(tempPath, path)) {
         ::DeleteFileA(tempPath.c_str());
         return FileWriteResult::Failed;
     }

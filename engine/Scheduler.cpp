@@ -29,7 +29,9 @@ bool dailyDue(const DueContext& c) {
     return !c.lastSync.toCalendar(last) || !sameDate(last, c.now);
 }
 
-bool onStartDue(const DueContext& c) { return !c.bStartRunDone; }
+bool onStartDue(const DueContext& c) {
+    return !c.bStartRunDone;
+}
 
 // A last synchronisation in the future gives a negative count: no run.
 bool hourlyDue(const DueContext& c) {
@@ -38,7 +40,9 @@ bool hourlyDue(const DueContext& c) {
                kMinutesBetweenHourlyRuns;
 }
 
-bool neverDue(const DueContext&) { return false; }
+bool neverDue(const DueContext&) {
+    return false;
+}
 
 struct ModeRule {
     int mode;

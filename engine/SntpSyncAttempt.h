@@ -14,8 +14,8 @@ public:
     static constexpr int kNtpPort = 123;
 
     // Everything given must outlive the attempt.
-    CSntpSyncAttempt(SystemClock& clock, TimePrivilege& privilege, LogSink& log,
-                     MonotonicClock& monotonic, int port = kNtpPort);
+    CSntpSyncAttempt(SystemClock& clock, TimePrivilege& privilege, LogSink& log, MonotonicClock& monotonic,
+                     int port = kNtpPort);
 
     SyncOutcome attempt(const std::string& host, const std::atomic<bool>& stop) override;
 

@@ -2,9 +2,13 @@
 
 namespace {
 
-int startingServer(const CSettings& s) { return s.m_nStartingServ; }
+int startingServer(const CSettings& s) {
+    return s.m_nStartingServ;
+}
 
-int serverCount(const CSettings& s) { return s.m_servers.GetCount(); }
+int serverCount(const CSettings& s) {
+    return s.m_servers.GetCount();
+}
 
 }  // namespace
 

@@ -6,7 +6,7 @@
 #include <utility>
 
 CSyncEngine::CSyncEngine(CEngineSettings& settings, SyncLog& log, CSyncController& controller,
-                                 CScheduler& scheduler, std::string version)
+                         CScheduler& scheduler, std::string version)
     : m_settings(settings),
       m_log(log),
       m_controller(controller),

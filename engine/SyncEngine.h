@@ -13,8 +13,8 @@
 class CSyncEngine {
 public:
     // Everything given must outlive the engine. version is shown in the start line.
-    CSyncEngine(CEngineSettings& settings, SyncLog& log, CSyncController& controller,
-                    CScheduler& scheduler, std::string version);
+    CSyncEngine(CEngineSettings& settings, SyncLog& log, CSyncController& controller, CScheduler& scheduler,
+                std::string version);
 
     // The window was created: settings and log loaded, the start line written, the
     // controller prepared for a fresh start.

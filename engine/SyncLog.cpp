@@ -1,8 +1,8 @@
 #include "engine/SyncLog.h"
 
 #include "common/LogResult.h"
-#include "engine/FileStore.h"
 #include "common/TextFormat.h"
+#include "engine/FileStore.h"
 
 #include <cmath>
 #include <limits>

@@ -1,8 +1,8 @@
 #include "engine/SyncRun.h"
 
 #include "common/LogResult.h"
-#include "engine/AutomationDate.h"
 #include "common/TextFormat.h"
+#include "engine/AutomationDate.h"
 #include "settings/SyncMode.h"
 
 namespace {

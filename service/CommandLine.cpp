@@ -11,8 +11,8 @@ struct SwitchRule {
 };
 
 constexpr SwitchRule kActionSwitches[] = {
-    {'d', HostAction::RunAsProcess, true}, {'f', HostAction::RunFaceless, true},
-    {'i', HostAction::Install, false},     {'u', HostAction::Remove, false},
+    {'d', HostAction::RunAsProcess, true},  {'f', HostAction::RunFaceless, true},
+    {'i', HostAction::Install, false},      {'u', HostAction::Remove, false},
     {'s', HostAction::StartRunning, false}, {'e', HostAction::StopRunning, false},
 };
 

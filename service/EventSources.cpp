@@ -32,8 +32,7 @@ std::optional<RegistryBytes> AddEventSource(const RegistryBytes& value, const st
     return JoinMultiString(names);
 }
 
-std::optional<RegistryBytes> RemoveEventSource(const RegistryBytes& value,
-                                               const std::string& name) {
+std::optional<RegistryBytes> RemoveEventSource(const RegistryBytes& value, const std::string& name) {
     std::vector<std::string> names = SplitMultiString(value);
     const auto found = std::remove(names.begin(), names.end(), name);
     if (found == names.end()) {

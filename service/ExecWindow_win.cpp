@@ -1,8 +1,8 @@
 #include "service/ExecWindow.h"
 
+#include "common/Firewall.h"
 #include "common/LogResult.h"
 #include "common/Messages.h"
-#include "common/Firewall.h"
 #include "common/WinHandle.h"
 
 #include <string>
@@ -40,7 +40,8 @@ bool CExecWindow::RunExecWindow() {
     const UniqueWindowClass windowClass(RegisterExecWndClass());
     // The window reaches this object through its creation parameter.
     UniqueWindow window(::CreateWindowExA(0, kExecWindowClass, kExecWindowTitle, WS_POPUP, CW_USEDEFAULT, 0,
-                                          CW_USEDEFAULT, 0, nullptr, nullptr, ::GetModuleHandleA(nullptr), this));
+                                          CW_USEDEFAULT, 0, nullptr, nullptr, ::GetModuleHandleA(nullptr),
+                                          this));
     if (!window) {
         ::MessageBoxA(nullptr, kCreateFailedText, kCreateFailedCaption, MB_OK);
         return false;
@@ -86,10 +87,9 @@ LRESULT CALLBACK CExecWindow::ExecWndProc(HWND window, UINT message, WPARAM wPar
         return ::DefWindowProcA(window, message, wParam, lParam);
     }
     LRESULT result = 0;
-    CallGuarded([&] { result = self->HandleMessage(window, message, wParam, lParam); },
-                [&](const char* what) {
-                    self->m_log.write(std::string("ExecWndProc: ") + what, LOG_NOTICE, 0.0);
-                });
+    CallGuarded(
+        [&] { result = self->HandleMessage(window, message, wParam, lParam); },
+        [&](const char* what) { self->m_log.write(std::string("ExecWndProc: ") + what, LOG_NOTICE, 0.0); });
     return result;
 }
 

@@ -60,8 +60,7 @@ std::string FillPattern(const char* pattern, std::initializer_list<std::string> 
     return text;
 }
 
-CHostReporter::CHostReporter(LogSink& log, Output output)
-    : m_log(log), m_output(std::move(output)) {}
+CHostReporter::CHostReporter(LogSink& log, Output output) : m_log(log), m_output(std::move(output)) {}
 
 void CHostReporter::report(HostText id, std::initializer_list<std::string> args) const {
     const HostMessage& message = HostMessageFor(id);

@@ -8,10 +8,10 @@
 // Exactly one object exists at a time; the static callbacks reach it through the global
 // instance.
 
+#include "common/WinHandle.h"
 #include "service/CommandLine.h"
 #include "service/HostMessages.h"
 #include "service/ServiceWait.h"
-#include "common/WinHandle.h"
 
 #include <cstdint>
 #include <mutex>
@@ -94,8 +94,8 @@ private:
     // Sets or deletes this service's value under the RunServices key (Windows 9x).
     BOOL ChangeRunServicesEntry(const char* path);
     // Opens the manager and the service, reporting failures with the given messages.
-    bool OpenService(UniqueServiceHandle& manager, UniqueServiceHandle& service,
-                     HostText managerFailed, HostText serviceFailed) const;
+    bool OpenService(UniqueServiceHandle& manager, UniqueServiceHandle& service, HostText managerFailed,
+                     HostText serviceFailed) const;
     // Polls the service once a second while it stays in pendingState, bounded.
     static ServiceStateQuery WaitWhileServicePending(SC_HANDLE service, DWORD pendingState,
                                                      std::function<void()> stillPending = {});

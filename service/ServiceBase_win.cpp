@@ -1,9 +1,9 @@
 #include "service/ServiceBase.h"
 
 #include "common/Firewall.h"
+#include "common/Win32SystemError.h"
 #include "service/ServiceRules.h"
 #include "service/Win32Registry.h"
-#include "common/Win32SystemError.h"
 
 #include <atomic>
 #include <utility>
@@ -17,7 +17,8 @@ constexpr DWORD kUserNameCapacity = 256;
 constexpr DWORD kSidCapacity = 4096;
 constexpr DWORD kDomainCapacity = 256;
 constexpr DWORD kModulePathCapacity = 1024;
-constexpr DWORD kEventTypesSupported = EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE;
+constexpr DWORD kEventTypesSupported =
+    EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE;
 constexpr const char* kFacelessClassName = "HoraluxFacelessWndClass";
 
 using RegisterServiceProcessFn = DWORD(WINAPI*)(DWORD, DWORD);
@@ -86,8 +87,8 @@ bool QueryPlatformIsNt() {
     return ::GetVersionExA(&info) && info.dwPlatformId == VER_PLATFORM_WIN32_NT;
 }
 
-CServiceBase::CServiceBase(const char* serviceName, const char* displayName,
-                           CHostReporter& reporter, bool bIsNt)
+CServiceBase::CServiceBase(const char* serviceName, const char* displayName, CHostReporter& reporter,
+                           bool bIsNt)
     : m_strServiceName(serviceName),
       m_strDisplayName(displayName != nullptr && *displayName != '\0' ? displayName : serviceName),
       m_dwAcceptedControls(SERVICE_ACCEPT_STOP),
@@ -105,7 +106,9 @@ CServiceBase::~CServiceBase() {
     g_pInstance.compare_exchange_strong(self, nullptr);
 }
 
-CServiceBase* CServiceBase::Instance() { return g_pInstance.load(); }
+CServiceBase* CServiceBase::Instance() {
+    return g_pInstance.load();
+}
 
 void CServiceBase::LookUpUserSid() {
     char userName[kUserNameCapacity] = {};
@@ -193,12 +196,8 @@ BOOL CServiceBase::ParseCommandLine(int argc, char** argv) {
         case HostAction::Remove: return Remove();
         case HostAction::StartRunning: return StartRunning();
         case HostAction::StopRunning: return StopRunning();
-        case HostAction::RunAsProcess:
-            SetNotService();
-            return RunAsProcess(argc, argv, false);
-        case HostAction::RunFaceless:
-            SetNotService();
-            return RunAsProcess(argc, argv, true);
+        case HostAction::RunAsProcess: SetNotService(); return RunAsProcess(argc, argv, false);
+        case HostAction::RunFaceless: SetNotService(); return RunAsProcess(argc, argv, true);
         case HostAction::Dispatch:
         case HostAction::None: break;
     }
@@ -339,7 +338,9 @@ BOOL CServiceBase::RunAsProcess(int argc, char** argv, bool bFaceless) {
     return TRUE;
 }
 
-std::string CServiceBase::EventSourceKey() const { return kApplicationLogKey + m_strServiceName; }
+std::string CServiceBase::EventSourceKey() const {
+    return kApplicationLogKey + m_strServiceName;
+}
 
 LONG CServiceBase::RegisterLogSource(const char* messageFile, DWORD typesSupported) {
     {

@@ -20,9 +20,8 @@ constexpr ControlRule kIgnoredControl = {0, 0, ControlOperation::None};
 
 }  // namespace
 
-StatusReport MakeStatusReport(std::uint32_t state, std::uint32_t waitHint,
-                              std::uint32_t specificExitCode, std::uint32_t acceptedControls,
-                              std::uint32_t& checkpointCounter) {
+StatusReport MakeStatusReport(std::uint32_t state, std::uint32_t waitHint, std::uint32_t specificExitCode,
+                              std::uint32_t acceptedControls, std::uint32_t& checkpointCounter) {
     StatusReport report;
     report.currentState = state;
     report.controlsAccepted = state == service_state::kStartPending ? 0 : acceptedControls;

@@ -37,9 +37,8 @@ struct StatusReport {
 // Nothing is accepted while starting; running and stopped carry checkpoint 0, every other
 // state the next value of checkpointCounter; a service-specific exit code turns the Win32
 // exit code into ERROR_SERVICE_SPECIFIC_ERROR.
-StatusReport MakeStatusReport(std::uint32_t state, std::uint32_t waitHint,
-                              std::uint32_t specificExitCode, std::uint32_t acceptedControls,
-                              std::uint32_t& checkpointCounter);
+StatusReport MakeStatusReport(std::uint32_t state, std::uint32_t waitHint, std::uint32_t specificExitCode,
+                              std::uint32_t acceptedControls, std::uint32_t& checkpointCounter);
 
 // Event types of the event log.
 namespace event_type {

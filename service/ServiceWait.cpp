@@ -1,7 +1,6 @@
 #include "service/ServiceWait.h"
 
-ServiceStateQuery WaitWhilePending(const ServiceWaitPort& port, std::uint32_t pendingState,
-                                   int maxPolls) {
+ServiceStateQuery WaitWhilePending(const ServiceWaitPort& port, std::uint32_t pendingState, int maxPolls) {
     ServiceStateQuery last;
     for (int poll = 0; poll < maxPolls; ++poll) {
         port.pause();

@@ -2,8 +2,8 @@
 // Small registry helpers over UniqueRegistryKey. Each returns the platform's error code
 // (ERROR_SUCCESS on success). Windows only.
 
-#include "service/EventSources.h"
 #include "common/WinHandle.h"
+#include "service/EventSources.h"
 
 #include <string>
 

@@ -1,8 +1,8 @@
 #include "service/Win32Registry.h"
 
 LONG CreateRegistryKey(HKEY root, const std::string& path, UniqueRegistryKey& key) {
-    return ::RegCreateKeyExA(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                             KEY_ALL_ACCESS, nullptr, key.put(), nullptr);
+    return ::RegCreateKeyExA(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                             key.put(), nullptr);
 }
 
 LONG OpenRegistryKey(HKEY root, const std::string& path, UniqueRegistryKey& key) {
@@ -31,6 +31,5 @@ LONG WriteRegistryText(HKEY key, const char* name, DWORD type, const std::string
 }
 
 LONG WriteRegistryDword(HKEY key, const char* name, DWORD value) {
-    return ::RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                            sizeof value);
+    return ::RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
 }

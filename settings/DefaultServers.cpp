@@ -4,8 +4,7 @@
 
 #include <string>
 
-void AppendDefaultServers(CTimeServerList& list)
-{
+void AppendDefaultServers(CTimeServerList& list) {
     for (const DefaultServerRow& row : kDefaultServers)
         list.Add(CTimeServer(std::string(row.title), std::string(row.address), 0));
 }

@@ -28,15 +28,15 @@ class ProfileStore {
 public:
     virtual ~ProfileStore() = default;
 
-    virtual int readInt(const std::string& file, const std::string& section,
-                        const std::string& key, int def) const = 0;
+    virtual int readInt(const std::string& file, const std::string& section, const std::string& key,
+                        int def) const = 0;
 
     virtual std::string readString(const std::string& file, const std::string& section,
                                    const std::string& key, const std::string& def,
                                    std::size_t capacity) const = 0;
 
-    virtual bool writeString(const std::string& file, const std::string& section,
-                             const std::string& key, const std::string& value) = 0;
+    virtual bool writeString(const std::string& file, const std::string& section, const std::string& key,
+                             const std::string& value) = 0;
 
 protected:
     ProfileStore() = default;

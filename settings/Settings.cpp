@@ -45,14 +45,12 @@ CSettings::CSettings(ProfileStore& store, LocalTimeTextProvider localTimeText)
       m_strFileName("zHoraluxServ.ini"),
       m_servers(m_strServersSection, m_strServersSection, m_strFileName, store),
       m_store(store),
-      m_localTimeText(std::move(localTimeText))
-{
+      m_localTimeText(std::move(localTimeText)) {
     m_nStartingServ = 0;
     SetDefaults();
 }
 
-void CSettings::Load()
-{
+void CSettings::Load() {
     for (const OptionKey* option : kLoadOrder) {
         const int def = option->loadKeepsCurrent ? this->*(option->field) : option->defaultValue;
         this->*(option->field) = m_store.readInt(m_strFileName, m_strOptionsSection, option->key, def);
@@ -62,38 +60,34 @@ void CSettings::Load()
     LoadServers();
 }
 
-bool CSettings::Save() const
-{
+bool CSettings::Save() const {
     bool ok = true;
     for (const OptionKey* option : kSaveOrder)
         ok = m_store.writeString(m_strFileName, m_strOptionsSection, option->key,
-                                 std::to_string(this->*(option->field))) && ok;
+                                 std::to_string(this->*(option->field))) &&
+             ok;
     return ok;
 }
 
-void CSettings::SetDefaults()
-{
+void CSettings::SetDefaults() {
     for (const OptionKey* option : kLoadOrder)
         if (option->resetByDefaults)
             this->*(option->field) = option->defaultValue;
 }
 
-const char* CSettings::GetModeName() const
-{
+const char* CSettings::GetModeName() const {
     return SyncModeName(m_nSynPeriod);
 }
 
-bool CSettings::IsWritable()
-{
+bool CSettings::IsWritable() {
     const std::string probe = m_localTimeText ? m_localTimeText() : std::string();
     m_store.writeString(m_strFileName, m_strOptionsSection, kProbeKey, probe);
-    const std::string readBack = m_store.readString(m_strFileName, m_strOptionsSection,
-                                                    kProbeKey, kProbeDefault, kProbeBufferSize);
+    const std::string readBack =
+        m_store.readString(m_strFileName, m_strOptionsSection, kProbeKey, kProbeDefault, kProbeBufferSize);
     return readBack == probe;
 }
 
-void CSettings::LoadServers()
-{
+void CSettings::LoadServers() {
     if (!m_servers.Load()) {
         RestoreDefaultServers();
         m_servers.Save();
@@ -102,21 +96,18 @@ void CSettings::LoadServers()
         m_nStartingServ = 0;
 }
 
-bool CSettings::SaveServers() const
-{
+bool CSettings::SaveServers() const {
     return m_servers.Save();
 }
 
-void CSettings::ReplaceServers(const CTimeServerList& servers)
-{
+void CSettings::ReplaceServers(const CTimeServerList& servers) {
     if (&servers == &m_servers)
         return;
     m_servers.RemoveAll();
     m_servers.Append(servers);
 }
 
-void CSettings::RestoreDefaultServers()
-{
+void CSettings::RestoreDefaultServers() {
     std::vector<CTimeServer> userEntries;
     for (int i = 0; i < m_servers.GetCount(); ++i)
         if (m_servers.GetAt(i).m_bUserAdded != 0)
@@ -127,8 +118,7 @@ void CSettings::RestoreDefaultServers()
     AppendDefaultServers(m_servers);
 }
 
-std::string CSettings::GetStartingServerTitle() const
-{
+std::string CSettings::GetStartingServerTitle() const {
     if (m_nStartingServ < 0 || m_nStartingServ >= m_servers.GetCount())
         return std::string();
     return m_servers.GetAt(m_nStartingServ).m_strTitle;

@@ -28,8 +28,7 @@ inline constexpr std::array<SyncModeRow, 4> kSyncModes{{
 inline constexpr const char* kSyncModeErrorName = "Error";
 
 // The table row of value, or nullptr for a value outside 0 to 3.
-constexpr const SyncModeRow* FindSyncMode(int value)
-{
+constexpr const SyncModeRow* FindSyncMode(int value) {
     for (const SyncModeRow& row : kSyncModes)
         if (row.value == value)
             return &row;
@@ -37,8 +36,7 @@ constexpr const SyncModeRow* FindSyncMode(int value)
 }
 
 // The mode name of value, "Error" for a value outside 0 to 3.
-constexpr const char* SyncModeName(int value)
-{
+constexpr const char* SyncModeName(int value) {
     for (const SyncModeRow& row : kSyncModes)
         if (row.value == value)
             return row.name;

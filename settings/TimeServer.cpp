@@ -5,15 +5,13 @@
 
 namespace {
 
-bool isSpace(char c)
-{
+bool isSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
 // The leading decimal integer of text, as strtol reads it, clamped to the int range;
 // 0 when the text holds none.
-int leadingInt(const std::string& text)
-{
+int leadingInt(const std::string& text) {
     std::size_t i = 0;
     while (i < text.size() && isSpace(text[i]))
         ++i;
@@ -38,17 +36,13 @@ int leadingInt(const std::string& text)
 }  // namespace
 
 CTimeServer::CTimeServer(std::string title, std::string address, int userAdded)
-    : m_strTitle(std::move(title)), m_strAddress(std::move(address)), m_bUserAdded(userAdded)
-{
-}
+    : m_strTitle(std::move(title)), m_strAddress(std::move(address)), m_bUserAdded(userAdded) {}
 
-std::string CTimeServer::Format() const
-{
+std::string CTimeServer::Format() const {
     return m_strTitle + '~' + m_strAddress + '~' + std::to_string(m_bUserAdded);
 }
 
-bool CTimeServer::Parse(const std::string& record)
-{
+bool CTimeServer::Parse(const std::string& record) {
     const std::size_t first = record.find('~');
     if (first == std::string::npos)
         return false;
@@ -65,8 +59,7 @@ bool CTimeServer::Parse(const std::string& record)
     return true;
 }
 
-bool operator==(const CTimeServer& a, const CTimeServer& b)
-{
+bool operator==(const CTimeServer& a, const CTimeServer& b) {
     return a.m_strTitle == b.m_strTitle && a.m_strAddress == b.m_strAddress &&
            a.m_bUserAdded == b.m_bUserAdded;
 }

@@ -28,4 +28,6 @@ public:
 };
 
 bool operator==(const CTimeServer& a, const CTimeServer& b);
-inline bool operator!=(const CTimeServer& a, const CTimeServer& b) { return !(a == b); }
+inline bool operator!=(const CTimeServer& a, const CTimeServer& b) {
+    return !(a == b);
+}

@@ -3,71 +3,59 @@
 #include <stdexcept>
 #include <utility>
 
-CTimeServerList::CTimeServerList(std::string section, std::string keyPrefix,
-                                 std::string fileName, ProfileStore& store)
+CTimeServerList::CTimeServerList(std::string section, std::string keyPrefix, std::string fileName,
+                                 ProfileStore& store)
     : m_strSection(std::move(section)),
       m_strKeyPrefix(std::move(keyPrefix)),
       m_strCounterKey(m_strKeyPrefix + "_Counter"),
       m_strFileName(std::move(fileName)),
-      m_store(&store)
-{
-}
+      m_store(&store) {}
 
-int CTimeServerList::GetCount() const
-{
+int CTimeServerList::GetCount() const {
     return static_cast<int>(m_entries.size());
 }
 
-void CTimeServerList::checkIndex(int index) const
-{
+void CTimeServerList::checkIndex(int index) const {
     if (index < 0 || index >= GetCount())
-        throw std::invalid_argument("CTimeServerList: index " + std::to_string(index) +
-                                    " outside 0.." + std::to_string(GetCount() - 1));
+        throw std::invalid_argument("CTimeServerList: index " + std::to_string(index) + " outside 0.." +
+                                    std::to_string(GetCount() - 1));
 }
 
-const CTimeServer& CTimeServerList::GetAt(int index) const
-{
+const CTimeServer& CTimeServerList::GetAt(int index) const {
     checkIndex(index);
     return m_entries[static_cast<std::size_t>(index)];
 }
 
-CTimeServer& CTimeServerList::GetAt(int index)
-{
+CTimeServer& CTimeServerList::GetAt(int index) {
     checkIndex(index);
     return m_entries[static_cast<std::size_t>(index)];
 }
 
-void CTimeServerList::Add(const CTimeServer& server)
-{
+void CTimeServerList::Add(const CTimeServer& server) {
     m_entries.push_back(server);
 }
 
-void CTimeServerList::RemoveAt(int index)
-{
+void CTimeServerList::RemoveAt(int index) {
     checkIndex(index);
     m_entries.erase(m_entries.begin() + index);
 }
 
-void CTimeServerList::RemoveAll()
-{
+void CTimeServerList::RemoveAll() {
     m_entries.clear();
 }
 
-bool CTimeServerList::Append(const CTimeServerList& other)
-{
+bool CTimeServerList::Append(const CTimeServerList& other) {
     if (&other == this)
         return false;
     m_entries.insert(m_entries.end(), other.m_entries.begin(), other.m_entries.end());
     return true;
 }
 
-std::string CTimeServerList::EntryKey(int index) const
-{
+std::string CTimeServerList::EntryKey(int index) const {
     return m_strKeyPrefix + ' ' + std::to_string(index);
 }
 
-bool CTimeServerList::Load()
-{
+bool CTimeServerList::Load() {
     RemoveAll();
     const int count = m_store->readInt(m_strFileName, m_strSection, m_strCounterKey, 0);
     if (count <= 0)
@@ -87,12 +75,11 @@ bool CTimeServerList::Load()
     return true;
 }
 
-bool CTimeServerList::Save() const
-{
-    bool ok = m_store->writeString(m_strFileName, m_strSection, m_strCounterKey,
-                                   std::to_string(GetCount()));
+bool CTimeServerList::Save() const {
+    bool ok = m_store->writeString(m_strFileName, m_strSection, m_strCounterKey, std::to_string(GetCount()));
     for (int i = 0; i < GetCount(); ++i)
         ok = m_store->writeString(m_strFileName, m_strSection, EntryKey(i),
-                                  m_entries[static_cast<std::size_t>(i)].Format()) && ok;
+                                  m_entries[static_cast<std::size_t>(i)].Format()) &&
+             ok;
     return ok;
 }

@@ -23,8 +23,7 @@ public:
     static constexpr std::size_t kEntryBufferSize = 1024;
 
     // Binds the list to a section, a key prefix and a file of store; the list is empty.
-    CTimeServerList(std::string section, std::string keyPrefix, std::string fileName,
-                    ProfileStore& store);
+    CTimeServerList(std::string section, std::string keyPrefix, std::string fileName, ProfileStore& store);
 
     int GetCount() const;
 

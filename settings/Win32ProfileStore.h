@@ -23,9 +23,8 @@ class Win32ProfileStore final : public ProfileStore {
 public:
     int readInt(const std::string& file, const std::string& section, const std::string& key,
                 int def) const override;
-    std::string readString(const std::string& file, const std::string& section,
-                           const std::string& key, const std::string& def,
-                           std::size_t capacity) const override;
-    bool writeString(const std::string& file, const std::string& section,
-                     const std::string& key, const std::string& value) override;
+    std::string readString(const std::string& file, const std::string& section, const std::string& key,
+                           const std::string& def, std::size_t capacity) const override;
+    bool writeString(const std::string& file, const std::string& section, const std::string& key,
+                     const std::string& value) override;
 };

@@ -4,8 +4,7 @@
 
 #include <iterator>
 
-bool SetWorkingDirectory()
-{
+bool SetWorkingDirectory() {
     char directory[MAX_PATH] = {};  // 260 characters, as the product reads it
     const UINT length = GetWindowsDirectoryA(directory, static_cast<UINT>(std::size(directory)));
     if (length == 0 || length >= std::size(directory))

@@ -50,8 +50,10 @@ bool DatagramSocket::waitReadable(std::uint32_t timeoutMs, bool& readable, const
             readable = false;
             return true;
         }
-        const WaitClock::duration remaining = std::max(deadline - WaitClock::now(), WaitClock::duration::zero());
-        const WaitClock::duration slice = stop ? std::min<WaitClock::duration>(remaining, kStopSlice) : remaining;
+        const WaitClock::duration remaining =
+            std::max(deadline - WaitClock::now(), WaitClock::duration::zero());
+        const WaitClock::duration slice =
+            stop ? std::min<WaitClock::duration>(remaining, kStopSlice) : remaining;
         const auto sliceUs = std::chrono::ceil<std::chrono::microseconds>(slice).count();
         const sp::WaitResult result = sp::waitReadable(m_hSocket.get(), static_cast<std::uint64_t>(sliceUs));
         if (result == sp::WaitResult::Failed) {

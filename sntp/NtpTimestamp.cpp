@@ -25,8 +25,8 @@ static_assert(kTable[500] == 2147483648u, "table entry 500");
 static_assert(kTable[999] == 4290672329u, "table entry 999");
 
 constexpr std::uint32_t readBigEndian(const std::uint8_t* bytes) {
-    return (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) | (std::uint32_t{bytes[2]} << 8) |
-           std::uint32_t{bytes[3]};
+    return (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) |
+           (std::uint32_t{bytes[2]} << 8) | std::uint32_t{bytes[3]};
 }
 
 void writeBigEndian(std::uint32_t word, std::uint8_t* bytes) {
@@ -73,7 +73,8 @@ NtpTimestamp NtpTimestamp::fromSystemTime(const CalendarTime& utc) {
     const std::int64_t carry = utc.wMilliseconds / 1000;
     const std::uint32_t milliseconds = utc.wMilliseconds % 1000u;
 
-    const std::int64_t days = std::int64_t{julianDayFromDate(utc.wYear, utc.wMonth, utc.wDay)} - kNtpEpochJulianDay;
+    const std::int64_t days =
+        std::int64_t{julianDayFromDate(utc.wYear, utc.wMonth, utc.wDay)} - kNtpEpochJulianDay;
     const std::int64_t s = ((days * 24 + utc.wHour) * 60 + utc.wMinute) * 60 + utc.wSecond + carry;
     // The low 32 bits: a date in 2036-2104 gives its era-1 value.
     return NtpTimestamp(static_cast<std::uint32_t>(static_cast<std::uint64_t>(s)), kTable[milliseconds]);
@@ -110,11 +111,12 @@ CalendarTime NtpTimestamp::toSystemTime() const {
 NtpTimestamp NtpTimestamp::fromUnixTime(std::int64_t seconds, std::uint32_t nanoseconds) {
     constexpr std::uint64_t kUnixEpochNtpSeconds = 2208988800u;  // 1900-01-01 to 1970-01-01
     // Unsigned arithmetic wraps instead of overflowing; only the low 32 bits are kept (the era).
-    const std::uint64_t s = static_cast<std::uint64_t>(seconds) + kUnixEpochNtpSeconds +
-                            nanoseconds / kNanosecondsPerSecond;
+    const std::uint64_t s =
+        static_cast<std::uint64_t>(seconds) + kUnixEpochNtpSeconds + nanoseconds / kNanosecondsPerSecond;
     const std::uint64_t ns = nanoseconds % kNanosecondsPerSecond;
     // ns * 2^32 < 2^62; rounded to nearest, at most 4294967292, so no carry into the seconds.
-    const auto fraction = static_cast<std::uint32_t>(((ns << 32) + kNanosecondsPerSecond / 2) / kNanosecondsPerSecond);
+    const auto fraction =
+        static_cast<std::uint32_t>(((ns << 32) + kNanosecondsPerSecond / 2) / kNanosecondsPerSecond);
     return NtpTimestamp(static_cast<std::uint32_t>(s), fraction);
 }
 

@@ -123,7 +123,7 @@ bool isRefusalKiss(const SntpResponse& reply) {
 
 void computeDelayAndOffset(SntpResponse& reply) {
     const double elapsed = NtpTimestamp::secondsSince(reply.destinationTime, reply.originateTime);  // T4 - T1
-    const double held = NtpTimestamp::secondsSince(reply.transmitTime, reply.receiveTime);         // T3 - T2
+    const double held = NtpTimestamp::secondsSince(reply.transmitTime, reply.receiveTime);          // T3 - T2
     // Negative only when a clock stepped during the exchange or from rounding; the log shows 0.
     reply.roundTripDelay = std::max(0.0, elapsed - held);
     reply.clockOffset = (NtpTimestamp::secondsSince(reply.receiveTime, reply.originateTime) +

@@ -32,8 +32,9 @@ SyncOutcome badReply(ReplyCheck check, const SntpResponse& reply) {
 // After the deadline: a time-out, unless something arrived that had to be discarded, which
 // says more about the server.
 SyncOutcome noUsableReply(ReplyCheck lastDiscarded) {
-    SyncOutcome outcome = failure(lastDiscarded == ReplyCheck::Passed ? SyncFailure::TimedOut : SyncFailure::BadReply,
-                                  socket_platform::kErrorTimedOut);
+    SyncOutcome outcome =
+        failure(lastDiscarded == ReplyCheck::Passed ? SyncFailure::TimedOut : SyncFailure::BadReply,
+                socket_platform::kErrorTimedOut);
     outcome.badReply = lastDiscarded;
     return outcome;
 }
@@ -99,7 +100,8 @@ SyncOutcome SntpQuery::awaitReply(DatagramSocket& socket, NtpTimestamp sent, Snt
             return networkFailure();
         }
         if (!readable) {
-            return m_pStop && m_pStop->load() ? failure(SyncFailure::Cancelled) : noUsableReply(lastDiscarded);
+            return m_pStop && m_pStop->load() ? failure(SyncFailure::Cancelled)
+                                              : noUsableReply(lastDiscarded);
         }
         const NtpTimestamp arrived = m_clock.nowUtc();  // T4, before the receive and any parsing
         ReplyCheck check = ReplyCheck::Passed;
@@ -107,13 +109,9 @@ SyncOutcome SntpQuery::awaitReply(DatagramSocket& socket, NtpTimestamp sent, Snt
             return networkFailure();
         }
         switch (dispositionOf(check)) {
-        case ReplyDisposition::Accept:
-            return accepted(response, arrived);
-        case ReplyDisposition::Reject:
-            return badReply(check, response);
-        case ReplyDisposition::Discard:
-            lastDiscarded = check;
-            break;
+            case ReplyDisposition::Accept: return accepted(response, arrived);
+            case ReplyDisposition::Reject: return badReply(check, response);
+            case ReplyDisposition::Discard: lastDiscarded = check; break;
         }
         if (Clock::now() >= deadline) {
             return noUsableReply(lastDiscarded);

@@ -10,7 +10,8 @@
 #include <climits>
 #include <cstring>
 
-static_assert(sizeof(SOCKET) == sizeof(socket_platform::NativeSocket), "a SOCKET fits the native socket type");
+static_assert(sizeof(SOCKET) == sizeof(socket_platform::NativeSocket),
+              "a SOCKET fits the native socket type");
 static_assert(INVALID_SOCKET == socket_platform::kInvalidSocket, "the same value means no socket");
 
 namespace socket_platform {
@@ -78,7 +79,8 @@ bool sendDatagram(NativeSocket socket, const void* data, std::size_t length) {
         ::WSASetLastError(WSAEMSGSIZE);
         return false;
     }
-    return ::send(handleOf(socket), static_cast<const char*>(data), static_cast<int>(length), 0) != SOCKET_ERROR;
+    return ::send(handleOf(socket), static_cast<const char*>(data), static_cast<int>(length), 0) !=
+           SOCKET_ERROR;
 }
 
 int receiveDatagram(NativeSocket socket, void* buffer, std::size_t capacity) {

@@ -6,13 +6,13 @@
 
 enum class SyncFailure {
     None,
-    SocketLibrary,  // the socket library did not start, or not in version 1.1
-    Network,        // a socket call failed (nError), name resolution included
-    TimedOut,       // no usable reply in time (nError is the platform's time-out code)
-    Cancelled,      // the stop flag was set
-    BadReply,       // the reply failed a check (badReply)
-    YearOutOfRange, // the server's receive time lies outside 2004..2104
-    ClockNotSet,    // the privilege or the setting failed (nError)
+    SocketLibrary,   // the socket library did not start, or not in version 1.1
+    Network,         // a socket call failed (nError), name resolution included
+    TimedOut,        // no usable reply in time (nError is the platform's time-out code)
+    Cancelled,       // the stop flag was set
+    BadReply,        // the reply failed a check (badReply)
+    YearOutOfRange,  // the server's receive time lies outside 2004..2104
+    ClockNotSet,     // the privilege or the setting failed (nError)
 };
 
 struct SyncOutcome {

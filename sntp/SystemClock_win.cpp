@@ -6,7 +6,7 @@
 
 namespace {
 
-constexpr std::uint64_t kTicksPerSecond = 10000000;          // FILETIME counts 100 ns
+constexpr std::uint64_t kTicksPerSecond = 10000000;  // FILETIME counts 100 ns
 constexpr std::int64_t kSecondsFrom1601To1970 = 11644473600;
 
 PreciseTimeReader lookUpPreciseReader() {

@@ -19,7 +19,8 @@ CWin32TimePrivilege::CWin32TimePrivilege(const TokenApi& api) : m_api(api) {}
 
 ClockResult CWin32TimePrivilege::enable() {
     m_bEnabled = false;
-    if (!m_api.openProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, m_hToken.put())) {
+    if (!m_api.openProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY,
+                                m_hToken.put())) {
         if (::GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) {
             return lastErrorFailure();
         }

@@ -30,13 +30,15 @@ SyncOutcome setClock(const SyncContext& context, NtpTimestamp newTime, double ro
 }
 
 SyncOutcome setFinely(const SyncContext& context, const SntpResponse& response) {
-    return setClock(context, context.clock.nowUtc().plusSeconds(response.clockOffset), response.roundTripDelay);
+    return setClock(context, context.clock.nowUtc().plusSeconds(response.clockOffset),
+                    response.roundTripDelay);
 }
 
 // The step is set through the privilege like every other setting: without it, a Windows NT
 // system refuses the step.
 SyncOutcome stepCoarsely(const SyncContext& context, const SntpResponse& response) {
-    return setClock(context, coarseTarget(context.clock.nowUtc(), response.clockOffset), response.roundTripDelay);
+    return setClock(context, coarseTarget(context.clock.nowUtc(), response.clockOffset),
+                    response.roundTripDelay);
 }
 
 }  // namespace

@@ -7,9 +7,11 @@
 #include "sntp/NtpTimestamp.h"
 
 inline SYSTEMTIME ToWin32Time(const CalendarTime& t) {
-    return SYSTEMTIME{t.wYear, t.wMonth, t.wDayOfWeek, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
+    return SYSTEMTIME{t.wYear, t.wMonth,  t.wDayOfWeek, t.wDay,
+                      t.wHour, t.wMinute, t.wSecond,    t.wMilliseconds};
 }
 
 inline CalendarTime FromWin32Time(const SYSTEMTIME& t) {
-    return CalendarTime{t.wYear, t.wMonth, t.wDayOfWeek, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
+    return CalendarTime{t.wYear, t.wMonth,  t.wDayOfWeek, t.wDay,
+                        t.wHour, t.wMinute, t.wSecond,    t.wMilliseconds};
 }

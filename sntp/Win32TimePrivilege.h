@@ -11,8 +11,9 @@
 struct TokenApi {
     BOOL(WINAPI* openProcessToken)(HANDLE process, DWORD access, PHANDLE token);
     BOOL(WINAPI* lookupPrivilegeValue)(LPCSTR systemName, LPCSTR name, PLUID luid);
-    BOOL(WINAPI* adjustTokenPrivileges)(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES newState,
-                                        DWORD bufferLength, PTOKEN_PRIVILEGES previousState, PDWORD returnLength);
+    BOOL(WINAPI* adjustTokenPrivileges)
+    (HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES newState, DWORD bufferLength,
+     PTOKEN_PRIVILEGES previousState, PDWORD returnLength);
 };
 
 // The real advapi32 functions.

@@ -10,7 +10,8 @@ CConsoleApp::CConsoleApp(CSettings& settings, CConsoleDlg& mainDialog)
 int CConsoleApp::Run() {
     SetWorkingDirectory();
     m_settings.Load();
-    const INITCOMMONCONTROLSEX controls = {sizeof(INITCOMMONCONTROLSEX), ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES | ICC_UPDOWN_CLASS};
+    const INITCOMMONCONTROLSEX controls = {sizeof(INITCOMMONCONTROLSEX),
+                                           ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES | ICC_UPDOWN_CLASS};
     ::InitCommonControlsEx(&controls);
     return m_mainDialog.DoModal(nullptr) == -1 ? 1 : 0;
 }

@@ -3,17 +3,17 @@
 
 #include <windows.h>
 
-#include "engine/EngineSettings.h"
-#include "service/ExecWindow.h"
 #include "common/Firewall.h"
-#include "service/HostMessages.h"
+#include "engine/EngineSettings.h"
 #include "engine/Scheduler.h"
-#include "engine/SyncEngine.h"
 #include "engine/SntpSyncAttempt.h"
 #include "engine/SyncController.h"
+#include "engine/SyncEngine.h"
 #include "engine/SyncLog.h"
-#include "service/TimeService.h"
 #include "engine/Win32EnginePorts.h"
+#include "service/ExecWindow.h"
+#include "service/HostMessages.h"
+#include "service/TimeService.h"
 #include "settings/LocalTimeText.h"
 #include "settings/Settings.h"
 #include "settings/Win32ProfileStore.h"

@@ -37,7 +37,8 @@ std::string LogLineWith(const std::string& log, const std::string& text) {
 class ChronyServiceTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(::FindWindowA(kExecWindowClass, kExecWindowTitle), nullptr) << "a control window is left over";
+        ASSERT_EQ(::FindWindowA(kExecWindowClass, kExecWindowTitle), nullptr)
+            << "a control window is left over";
         ASSERT_TRUE(m_chrony.start(kChronyAddress)) << m_chrony.error();
     }
 

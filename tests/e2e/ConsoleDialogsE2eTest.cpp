@@ -39,7 +39,8 @@ std::string LoopbackSettings(const std::vector<Server>& servers, int startingSer
                 std::to_string(servers[i].userAdded) + "\r\n";
     }
     return text + "[Options]\r\nnLogFileLen=100\r\nnSynPeriod=3\r\nnOffset=" + std::to_string(offset) +
-           "\r\nnMaxAttempts=1\r\nnTimeOut=5\r\nnStartingServ=" + std::to_string(startingServ) + "\r\nbOnlySuccLog=0\r\n";
+           "\r\nnMaxAttempts=1\r\nnTimeOut=5\r\nnStartingServ=" + std::to_string(startingServ) +
+           "\r\nbOnlySuccLog=0\r\n";
 }
 
 const std::vector<Server> kThree = {{"Loop one", 1}, {"Loop two", 0}, {"Loop three", 1}};
@@ -83,7 +84,8 @@ protected:
 
     std::vector<std::string> rows(HWND list, int column = 0) const {
         std::vector<std::string> texts;
-        for (int row = 0; row < rowCount(list); ++row) texts.push_back(rowText(list, row, column));
+        for (int row = 0; row < rowCount(list); ++row)
+            texts.push_back(rowText(list, row, column));
         return texts;
     }
 
@@ -93,7 +95,6 @@ protected:
         waitForPaint(window);
         EXPECT_TRUE(screenshot(ScreenshotPath(name)));
     }
-
 };
 
 bool Contains(const std::string& text, const std::string& part) {
@@ -137,8 +138,9 @@ TEST_F(ConsoleDialogsE2eTest, OptionsShowTheFileRefuseABadFieldAndOkSavesAndTell
     ASSERT_TRUE(closeWith(options, IDOK));
 
     const std::string saved = settingsText();
-    for (const char* line : {"nLogFileLen=250\r\n", "nSynPeriod=0\r\n", "nOffset=125\r\n", "nMaxAttempts=4\r\n",
-                             "nTimeOut=5\r\n", "nStartingServ=0\r\n", "bOnlySuccLog=1\r\n"}) {
+    for (const char* line :
+         {"nLogFileLen=250\r\n", "nSynPeriod=0\r\n", "nOffset=125\r\n", "nMaxAttempts=4\r\n",
+          "nTimeOut=5\r\n", "nStartingServ=0\r\n", "bOnlySuccLog=1\r\n"}) {
         EXPECT_TRUE(Contains(saved, line)) << line << " missing from\n" << saved;
     }
     EXPECT_TRUE(WaitForFileText(log, "Options are updated."));
@@ -203,7 +205,8 @@ TEST_F(ConsoleDialogsE2eTest, ServersAddStripDeleteByKeyboardAndOkReachTheFileAn
     setText(control(add, IDC_NEW_TITLE), "Loop five");
     setText(control(add, IDC_NEW_URL), "http:\\\\127.0.0.1");
     ASSERT_TRUE(closeWith(add, IDOK));
-    EXPECT_EQ(rows(list), (std::vector<std::string>{"Loop one", "Loop two", "Loop three", "Loop four", "Loop five"}));
+    EXPECT_EQ(rows(list),
+              (std::vector<std::string>{"Loop one", "Loop two", "Loop three", "Loop four", "Loop five"}));
     EXPECT_EQ(rowText(list, 3, 1), "User");
     takeScreenshot(servers, "time-servers.png");
 
@@ -222,9 +225,10 @@ TEST_F(ConsoleDialogsE2eTest, ServersAddStripDeleteByKeyboardAndOkReachTheFileAn
     ASSERT_TRUE(closeWith(servers, IDOK));
 
     const std::string saved = settingsText();
-    for (const char* line : {"Servers_Counter=4\r\n", "Servers 0=Loop one~127.0.0.1~1\r\n",
-                             "Servers 1=Loop three~127.0.0.1~1\r\n", "Servers 2=Loop four~127.0.0.1~1\r\n",
-                             "Servers 3=Loop five~127.0.0.1~1\r\n", "nStartingServ=3\r\n", "nOffset=-90\r\n"}) {
+    for (const char* line :
+         {"Servers_Counter=4\r\n", "Servers 0=Loop one~127.0.0.1~1\r\n",
+          "Servers 1=Loop three~127.0.0.1~1\r\n", "Servers 2=Loop four~127.0.0.1~1\r\n",
+          "Servers 3=Loop five~127.0.0.1~1\r\n", "nStartingServ=3\r\n", "nOffset=-90\r\n"}) {
         EXPECT_TRUE(Contains(saved, line)) << line << " missing from\n" << saved;
     }
     EXPECT_TRUE(waitForText(main, IDC_SERVER_TITLE, "Loop five"));
@@ -252,7 +256,8 @@ TEST_F(ConsoleDialogsE2eTest, ServersCancelAfterAddAndDeleteLeavesFileAndMemoryA
 
     servers = openDialog(main, IDC_SERVER, "Time Servers");
     ASSERT_NE(servers, nullptr);
-    EXPECT_EQ(rows(control(servers, IDC_SERVER_LIST)), (std::vector<std::string>{"Loop one", "Loop two", "Loop three"}));
+    EXPECT_EQ(rows(control(servers, IDC_SERVER_LIST)),
+              (std::vector<std::string>{"Loop one", "Loop two", "Loop three"}));
     EXPECT_TRUE(closeWith(servers, IDCANCEL));
 
     // Nor does the next Options OK write the cancelled list.

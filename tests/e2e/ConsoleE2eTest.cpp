@@ -16,8 +16,8 @@
 #include "console/resource.h"
 #include "tests/e2e/ConsoleSession.h"
 #include "tests/e2e/LocalChrony.h"
-#include "tools/kit/ServiceProgram.h"
 #include "tools/kit/FakeSntpServer.h"
+#include "tools/kit/ServiceProgram.h"
 #include "tools/kit/UiDriver.h"
 #include "tools/kit/WaitUntil.h"
 
@@ -30,8 +30,9 @@ const std::string kNoRights = "You have not rights to change options. Please cal
 
 // Settings with one loopback server; the service never synchronises by itself.
 std::string LoopbackSettings(const std::string& title, const std::string& address, int logLines = 100) {
-    return "[Servers]\r\nServers_Counter=1\r\nServers 0=" + title + "~" + address + "~1\r\n[Options]\r\nnLogFileLen=" +
-           std::to_string(logLines) + "\r\nnSynPeriod=3\r\nnOffset=0\r\nnMaxAttempts=1\r\n"
+    return "[Servers]\r\nServers_Counter=1\r\nServers 0=" + title + "~" + address +
+           "~1\r\n[Options]\r\nnLogFileLen=" + std::to_string(logLines) +
+           "\r\nnSynPeriod=3\r\nnOffset=0\r\nnMaxAttempts=1\r\n"
            "nTimeOut=5\r\nnStartingServ=0\r\nbOnlySuccLog=0\r\n";
 }
 
@@ -69,10 +70,16 @@ TEST_F(ConsoleE2eTest, StartsWithItsTitleTheStartingServerAndTheLayoutOfItsTempl
     EXPECT_EQ(text(dialog, IDC_LOG), "");
     EXPECT_EQ(progressPosition(dialog, IDC_PROGRESS), 0);
     const std::pair<int, const char*> captions[] = {
-        {IDC_CLEAR_LOG, "Clear Log File"}, {IDC_SERVER, "Server"}, {IDC_SYNCHRONIZE_NOW, "Synchronize now"},
-        {IDC_BREAK, "Break"}, {IDC_OPTIONS, "Options"}, {IDC_ABOUT, "About"}, {IDC_HELP_BUTTON, "Help"},
+        {IDC_CLEAR_LOG, "Clear Log File"},
+        {IDC_SERVER, "Server"},
+        {IDC_SYNCHRONIZE_NOW, "Synchronize now"},
+        {IDC_BREAK, "Break"},
+        {IDC_OPTIONS, "Options"},
+        {IDC_ABOUT, "About"},
+        {IDC_HELP_BUTTON, "Help"},
     };
-    for (const auto& [id, caption] : captions) EXPECT_EQ(text(dialog, id), caption) << id;
+    for (const auto& [id, caption] : captions)
+        EXPECT_EQ(text(dialog, id), caption) << id;
 
     // The template lines controls up on the left at 5 and on the right at 414 dialog units.
     auto rect = [dialog](int id) {
@@ -80,8 +87,10 @@ TEST_F(ConsoleE2eTest, StartsWithItsTitleTheStartingServerAndTheLayoutOfItsTempl
         ::GetWindowRect(control(dialog, id), &r);
         return r;
     };
-    for (int id : {IDC_LOG, IDC_SERVER, IDC_SYNCHRONIZE_NOW, IDC_PROGRESS}) EXPECT_EQ(rect(id).left, rect(IDC_CLEAR_LOG).left) << id;
-    for (int id : {IDC_SERVER_TITLE, IDC_RESULT, IDC_HELP_BUTTON}) EXPECT_EQ(rect(id).right, rect(IDC_LOG).right) << id;
+    for (int id : {IDC_LOG, IDC_SERVER, IDC_SYNCHRONIZE_NOW, IDC_PROGRESS})
+        EXPECT_EQ(rect(id).left, rect(IDC_CLEAR_LOG).left) << id;
+    for (int id : {IDC_SERVER_TITLE, IDC_RESULT, IDC_HELP_BUTTON})
+        EXPECT_EQ(rect(id).right, rect(IDC_LOG).right) << id;
     waitForPaint(dialog);
     EXPECT_TRUE(screenshot(ScreenshotPath("console-main.png")));
 }
@@ -124,7 +133,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(LogCase{"ThreeCrLfLines", "one\r\ntwo\r\nthree\r\n", "one\r\ntwo\r\nthree\r\n"},
                       LogCase{"LastLineWithoutLf", "one\r\ntwo", "one\r\ntwo\r\n"},
                       LogCase{"EmptyLine", "one\r\n\r\nthree\r\n", "one\r\n\r\nthree\r\n"},
-                      LogCase{"LineOf600EndsTheDisplay", "one\r\n" + std::string(600, 'x') + "\r\nthree\r\n", "one\r\n"},
+                      LogCase{"LineOf600EndsTheDisplay", "one\r\n" + std::string(600, 'x') + "\r\nthree\r\n",
+                              "one\r\n"},
                       LogCase{"LineOf511IsWhole", "one\r\n" + std::string(511, 'y') + "\r\nthree\r\n",
                               "one\r\n" + std::string(511, 'y') + "\r\nthree\r\n"}),
     [](const ::testing::TestParamInfo<LogCase>& param) { return std::string(param.param.name); });
@@ -150,8 +160,8 @@ TEST_F(ConsoleE2eTest, ClearLogWithUnwritableSettingsWarnsAndDeletesNothing) {
     ASSERT_NE(dialog, nullptr);
     // Tests run as root, whom a read-only attribute does not stop; a file held open without
     // sharing refuses every writer.
-    const UniqueFileHandle locked(::CreateFileA(ini.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    const UniqueFileHandle locked(
+        ::CreateFileA(ini.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(locked);
     expectBox(dialog, IDC_CLEAR_LOG, "Warning", kNoRights);
     EXPECT_TRUE(FileExists(log));
@@ -205,7 +215,8 @@ TEST_F(ConsoleE2eTest, ServiceStartedAfterTheConsoleAnswersTheSecondPressAndSync
 
     EXPECT_TRUE(waitForText(dialog, IDC_RESULT, "Successful Synchronization."));
     EXPECT_EQ(progressPosition(dialog, IDC_PROGRESS), 0);
-    EXPECT_NE(text(dialog, IDC_LOG).find("Successful. Server: Loopback one."), std::string::npos) << text(dialog, IDC_LOG);
+    EXPECT_NE(text(dialog, IDC_LOG).find("Successful. Server: Loopback one."), std::string::npos)
+        << text(dialog, IDC_LOG);
     EXPECT_EQ(waitForMessageBox("Error", console.pid(), 0ms), nullptr);
 }
 
@@ -260,7 +271,8 @@ int UnixPidOf(const std::string& word) {
     int found = 0;
     do {
         const int pid = std::atoi(entry.cFileName);
-        if (pid > 0 && ReadWholeFile("Z:\\proc\\" + std::to_string(pid) + "\\cmdline").find(word) != std::string::npos) {
+        if (pid > 0 &&
+            ReadWholeFile("Z:\\proc\\" + std::to_string(pid) + "\\cmdline").find(word) != std::string::npos) {
             found = pid;
         }
     } while (found == 0 && ::FindNextFileA(search, &entry));
@@ -275,7 +287,8 @@ double UnixProcessorMs(int pid) {
     std::string field;
     double ticks = 0;
     for (int i = 3; i <= 15 && fields >> field; ++i) {
-        if (i >= 14) ticks += std::atof(field.c_str());
+        if (i >= 14)
+            ticks += std::atof(field.c_str());
     }
     return ticks * 10.0;
 }
@@ -304,7 +317,8 @@ TEST_F(ConsoleE2eTest, TheProgressBarOverALongLogCostsLittleProcessorTime) {
     ASSERT_GT(text(dialog, IDC_LOG).size(), 2500000u);
 
     char given[16] = "";
-    const int seconds = ::GetEnvironmentVariableA("HORALUX_CPU_SECONDS", given, sizeof given) > 0 ? std::atoi(given) : 30;
+    const int seconds =
+        ::GetEnvironmentVariableA("HORALUX_CPU_SECONDS", given, sizeof given) > 0 ? std::atoi(given) : 30;
     const int unixPid = UnixPidOf(probe);
     ASSERT_NE(unixPid, 0) << "the console's Unix process was not found";
     auto processorTime = [unixPid] { return UnixProcessorMs(unixPid); };

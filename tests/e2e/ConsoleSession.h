@@ -11,8 +11,8 @@
 #include <memory>
 #include <string>
 
-#include "tools/kit/ServiceProgram.h"
 #include "tools/kit/ChildProcess.h"
+#include "tools/kit/ServiceProgram.h"
 #include "tools/kit/UiDriver.h"
 
 inline void WriteText(const std::string& path, const std::string& bytes) {
@@ -24,8 +24,8 @@ protected:
     void SetUp() override {
         ::DeleteFileA(log.c_str());
         static int s_nDesktops = 0;  // a fresh name for each test of this process
-        desktop = std::make_unique<ui_driver::CTestDesktop>("horalux-" + std::to_string(::GetCurrentProcessId()) +
-                                                            "-" + std::to_string(++s_nDesktops));
+        desktop = std::make_unique<ui_driver::CTestDesktop>(
+            "horalux-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++s_nDesktops));
         ASSERT_TRUE(desktop->ready());
     }
 

@@ -33,7 +33,9 @@ std::string NextStem() {
 
 }  // namespace
 
-std::string SourceDirOnHost() { return HORALUX_SOURCE_DIR; }
+std::string SourceDirOnHost() {
+    return HORALUX_SOURCE_DIR;
+}
 
 bool InPrivateNetworkNamespace() {
     const char* value = std::getenv("HORALUX_NETNS");

@@ -19,7 +19,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr const char* kEventSourceKey = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\QN_HoraluxService";
+constexpr const char* kEventSourceKey =
+    "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\QN_HoraluxService";
 
 // Settings that never start a run by themselves and name only an unused loopback address.
 constexpr const char* kQuietSettings =
@@ -30,7 +31,8 @@ int CountProcesses(const char* name) {
     PROCESSENTRY32 entry{};
     entry.dwSize = sizeof entry;
     int count = 0;
-    for (BOOL more = ::Process32First(snapshot.get(), &entry); more; more = ::Process32Next(snapshot.get(), &entry)) {
+    for (BOOL more = ::Process32First(snapshot.get(), &entry); more;
+         more = ::Process32Next(snapshot.get(), &entry)) {
         count += ::lstrcmpiA(entry.szExeFile, name) == 0;
     }
     return count;
@@ -54,7 +56,8 @@ TEST_F(InstalledServiceTest, InstallStartStopRemove) {
     EXPECT_NE(ReadWholeFile(log).find("] Horalux Clock Service installed."), std::string::npos);
     const std::optional<ServiceConfig> config = QueryServiceConfiguration();
     ASSERT_TRUE(config.has_value());
-    EXPECT_EQ(config->serviceType, static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS));
+    EXPECT_EQ(config->serviceType,
+              static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS));
     EXPECT_EQ(config->startType, static_cast<DWORD>(SERVICE_AUTO_START));
     EXPECT_EQ(config->errorControl, static_cast<DWORD>(SERVICE_ERROR_NORMAL));
     EXPECT_EQ(config->binaryPath, ServiceExePath());
@@ -64,14 +67,16 @@ TEST_F(InstalledServiceTest, InstallStartStopRemove) {
 
     const auto startBegin = std::chrono::steady_clock::now();
     EXPECT_EQ(RunAction(ServiceExePath(), "-s"), "");
-    const double startMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - startBegin).count();
+    const double startMs =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - startBegin).count();
     EXPECT_EQ(ServiceState(), static_cast<DWORD>(SERVICE_RUNNING));
     EXPECT_TRUE(WaitForFileText(log, "] Horalux Clock Service v. 2.5 is started.", 10s));
     const bool bWindowSeen = WaitForExecWindow(10s) != nullptr;
 
     const auto stopBegin = std::chrono::steady_clock::now();
     const std::string stopped = RunAction(ServiceExePath(), "-e");
-    const double stopMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - stopBegin).count();
+    const double stopMs =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - stopBegin).count();
     EXPECT_EQ(stopped.rfind("Stopping Horalux Clock Service.", 0), 0u) << stopped;
     EXPECT_NE(stopped.find("\nHoralux Clock Service is stopped.\n"), std::string::npos) << stopped;
     EXPECT_EQ(ServiceState(), static_cast<DWORD>(SERVICE_STOPPED));
@@ -84,8 +89,8 @@ TEST_F(InstalledServiceTest, InstallStartStopRemove) {
     // The log keeps every earlier line.
     EXPECT_LT(lines.find("installed."), lines.find("is started."));
     EXPECT_LT(lines.find("is started."), lines.find("The Service is removed."));
-    std::printf("[ measured ] -s %.0f ms, -e %.0f ms; control window of the service %s from the test\n", startMs,
-                stopMs, bWindowSeen ? "visible" : "not visible");
+    std::printf("[ measured ] -s %.0f ms, -e %.0f ms; control window of the service %s from the test\n",
+                startMs, stopMs, bWindowSeen ? "visible" : "not visible");
 }
 
 TEST_F(InstalledServiceTest, StartedFromAShellWithoutSwitchesTheProgramEnds) {
@@ -105,7 +110,8 @@ public:
         ::GetTempPathA(MAX_PATH, folder);
         m_strPath = std::string(folder) + kName;
         m_bReady = ::CopyFileA(ServiceExePath().c_str(), m_strPath.c_str(), FALSE) &&
-                   ::RegSetKeyValueA(HKEY_CURRENT_USER, kAppDefaults, "Version", REG_SZ, "win98", 6) == ERROR_SUCCESS;
+                   ::RegSetKeyValueA(HKEY_CURRENT_USER, kAppDefaults, "Version", REG_SZ, "win98", 6) ==
+                       ERROR_SUCCESS;
     }
     ~CWindows98Copy() {
         ::RegDeleteKeyA(HKEY_CURRENT_USER, kAppDefaults);
@@ -124,8 +130,9 @@ private:
 std::string RunServicesValue() {
     char value[MAX_PATH] = {};
     DWORD size = sizeof value;
-    const LONG result = ::RegGetValueA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\RunServices",
-                                       kServiceName, RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, value, &size);
+    const LONG result =
+        ::RegGetValueA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\RunServices",
+                       kServiceName, RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, value, &size);
     return result == ERROR_SUCCESS ? value : "<none>";
 }
 
@@ -156,7 +163,8 @@ TEST(ServiceResources, VersionAndEventMessages) {
     std::vector<char> info(::GetFileVersionInfoSizeA(exe.c_str(), &handle));
     ASSERT_FALSE(info.empty());
     ASSERT_TRUE(::GetFileVersionInfoA(exe.c_str(), 0, static_cast<DWORD>(info.size()), info.data()));
-    for (const char* key : {"\\StringFileInfo\\040904E4\\FileVersion", "\\StringFileInfo\\040904E4\\ProductVersion"}) {
+    for (const char* key :
+         {"\\StringFileInfo\\040904E4\\FileVersion", "\\StringFileInfo\\040904E4\\ProductVersion"}) {
         char* value = nullptr;
         UINT length = 0;
         ASSERT_TRUE(::VerQueryValueA(info.data(), key, reinterpret_cast<void**>(&value), &length)) << key;
@@ -169,8 +177,9 @@ TEST(ServiceResources, VersionAndEventMessages) {
         char insert[] = "the reported text";
         DWORD_PTR inserts[] = {reinterpret_cast<DWORD_PTR>(insert)};
         char text[256] = {};
-        const DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY, module, id,
-                                              0, text, sizeof text, reinterpret_cast<va_list*>(inserts));
+        const DWORD length =
+            ::FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY, module, id, 0, text,
+                             sizeof text, reinterpret_cast<va_list*>(inserts));
         EXPECT_STREQ(text, "the reported text\r\n") << std::hex << id;
         EXPECT_EQ(length, 19u);
     }

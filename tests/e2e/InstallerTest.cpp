@@ -18,12 +18,12 @@
 #include <vector>
 
 #include "common/Messages.h"
-#include "console/resource.h"
 #include "common/WinHandle.h"
+#include "console/resource.h"
 #include "tests/e2e/HostCommand.h"
 #include "tests/e2e/LocalChrony.h"
-#include "tools/kit/ServiceProgram.h"
 #include "tools/kit/ChildProcess.h"
+#include "tools/kit/ServiceProgram.h"
 #include "tools/kit/UiDriver.h"
 #include "tools/kit/WaitUntil.h"
 
@@ -58,9 +58,15 @@ std::string Expand(const char* text) {
     return expanded;
 }
 
-std::string InstallFolder() { return Expand("%ProgramFiles%\\Horalux"); }
-std::string Installed(const char* name) { return InstallFolder() + "\\" + name; }
-std::string StartMenuFolder() { return Expand("%ProgramData%\\Microsoft\\Windows\\Start Menu\\Programs\\Horalux Clock Service"); }
+std::string InstallFolder() {
+    return Expand("%ProgramFiles%\\Horalux");
+}
+std::string Installed(const char* name) {
+    return InstallFolder() + "\\" + name;
+}
+std::string StartMenuFolder() {
+    return Expand("%ProgramData%\\Microsoft\\Windows\\Start Menu\\Programs\\Horalux Clock Service");
+}
 
 bool WriteBytes(const std::string& path, const std::string& bytes) {
     FILE* file = std::fopen(path.c_str(), "wb");
@@ -81,13 +87,17 @@ bool RunToEnd(const std::string& commandLine, std::chrono::milliseconds limit, D
 // deleted through the service manager) and the program files.
 void RemoveLeftovers() {
     const UniqueServiceHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-    const UniqueServiceHandle service(manager ? ::OpenServiceA(manager.get(), kServiceName, SERVICE_ALL_ACCESS)
-                                              : nullptr);
+    const UniqueServiceHandle service(
+        manager ? ::OpenServiceA(manager.get(), kServiceName, SERVICE_ALL_ACCESS) : nullptr);
     if (service) {
         SERVICE_STATUS status{};
         ::ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
-        WaitUntil([&] { return ::QueryServiceStatus(service.get(), &status) && status.dwCurrentState == SERVICE_STOPPED; },
-                  20s);
+        WaitUntil(
+            [&] {
+                return ::QueryServiceStatus(service.get(), &status) &&
+                       status.dwCurrentState == SERVICE_STOPPED;
+            },
+            20s);
         ::DeleteService(service.get());
     }
     for (const char* name : {"HoraluxServ.exe", "HoraluxCons.exe", "zHoraluxHelp.chm", "Uninstall.exe"}) {
@@ -114,7 +124,8 @@ HWND FindTopLevel(const std::string& prefix, const char* className, Accept accep
             ::GetWindowTextA(window, title, static_cast<int>(std::size(title)));
             ::GetClassNameA(window, kind, static_cast<int>(std::size(kind)));
             if (::IsWindowVisible(window) && std::string(title).rfind(wanted.prefix, 0) == 0 &&
-                (wanted.className == nullptr || std::string(kind) == wanted.className) && wanted.accept(window)) {
+                (wanted.className == nullptr || std::string(kind) == wanted.className) &&
+                wanted.accept(window)) {
                 wanted.found = window;
                 return FALSE;
             }
@@ -159,7 +170,8 @@ class InstallerTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_EQ(ServiceState(), 0u) << "a Horalux service is left over from an earlier test";
-        ASSERT_EQ(::FindWindowA(kExecWindowClass, kExecWindowTitle), nullptr) << "a control window is left over";
+        ASSERT_EQ(::FindWindowA(kExecWindowClass, kExecWindowTitle), nullptr)
+            << "a control window is left over";
         ASSERT_TRUE(WriteBytes(WindowsFile("zHoraluxServ.ini"), kSettings));
         ::DeleteFileA(WindowsFile("zHoraluxServ.log").c_str());
         ::DeleteFileA(WindowsFile("zHoraluxServ.bin").c_str());
@@ -172,7 +184,8 @@ protected:
         }
         RemoveLeftovers();
         WaitForNoExecWindow(10s);
-        for (const char* name : {"zHoraluxServ.ini", "zHoraluxServ.log", "zHoraluxServ.bin", "zHoraluxHelp.chm"}) {
+        for (const char* name :
+             {"zHoraluxServ.ini", "zHoraluxServ.log", "zHoraluxServ.bin", "zHoraluxHelp.chm"}) {
             ::DeleteFileA(WindowsFile(name).c_str());
         }
     }
@@ -192,7 +205,8 @@ protected:
         const UniqueKernelHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
         PROCESSENTRY32 entry{};
         entry.dwSize = sizeof entry;
-        for (BOOL more = ::Process32First(snapshot.get(), &entry); more; more = ::Process32Next(snapshot.get(), &entry)) {
+        for (BOOL more = ::Process32First(snapshot.get(), &entry); more;
+             more = ::Process32Next(snapshot.get(), &entry)) {
             const std::string name = entry.szExeFile;
             if (name == "Un.exe" || name.rfind("Un_", 0) == 0 || name == "Au_.exe") {
                 return true;
@@ -207,8 +221,10 @@ protected:
     bool Uninstall() {
         const auto begin = Clock::now();
         DWORD exitCode = 1;
-        const bool bStarted = RunToEnd("\"" + Installed("Uninstall.exe") + "\" /S", 60s, &exitCode) && exitCode == 0;
-        const bool bDone = bStarted && WaitUntil([] { return !FileExists(InstallFolder()) && !UninstallerCopyRuns(); }, 60s);
+        const bool bStarted =
+            RunToEnd("\"" + Installed("Uninstall.exe") + "\" /S", 60s, &exitCode) && exitCode == 0;
+        const bool bDone =
+            bStarted && WaitUntil([] { return !FileExists(InstallFolder()) && !UninstallerCopyRuns(); }, 60s);
         m_uninstallMs = std::chrono::duration<double, std::milli>(Clock::now() - begin).count();
         return bDone;
     }
@@ -220,9 +236,11 @@ protected:
 TEST_F(InstallerTest, InstallsTheProgramsAndRegistersAndStartsTheService) {
     const std::optional<ServiceConfig> config = QueryServiceConfiguration();
     ASSERT_TRUE(config.has_value()) << "the service is not registered";
-    EXPECT_EQ(config->serviceType, static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS));
+    EXPECT_EQ(config->serviceType,
+              static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS));
     EXPECT_EQ(config->startType, static_cast<DWORD>(SERVICE_AUTO_START));
-    EXPECT_EQ(::lstrcmpiA(config->binaryPath.c_str(), Installed("HoraluxServ.exe").c_str()), 0) << config->binaryPath;
+    EXPECT_EQ(::lstrcmpiA(config->binaryPath.c_str(), Installed("HoraluxServ.exe").c_str()), 0)
+        << config->binaryPath;
     EXPECT_EQ(config->startName, "LocalSystem");
     EXPECT_EQ(config->displayName, "Horalux Clock Service");
     EXPECT_EQ(ServiceState(), static_cast<DWORD>(SERVICE_RUNNING));
@@ -277,8 +295,11 @@ TEST_F(InstallerTest, TheInstalledConsoleSynchronisesThroughTheServiceAndOpensTh
         60s))
         << "result: \"" << ui_driver::text(window, IDC_RESULT) << "\"";
     const std::string log = ReadWholeFile(WindowsFile("zHoraluxServ.log"));
-    EXPECT_NE(log.find("] Manualy. Successful. Server: Loopback chrony. Round Trip Delay: "), std::string::npos) << log;
-    EXPECT_NE(ui_driver::text(window, IDC_LOG).find("Manualy. Successful. Server: Loopback chrony."), std::string::npos);
+    EXPECT_NE(log.find("] Manualy. Successful. Server: Loopback chrony. Round Trip Delay: "),
+              std::string::npos)
+        << log;
+    EXPECT_NE(ui_driver::text(window, IDC_LOG).find("Manualy. Successful. Server: Loopback chrony."),
+              std::string::npos);
 
     // "Help" opens the installed help file in the Windows directory with the shell's viewer.
     const auto helpBegin = Clock::now();
@@ -312,7 +333,8 @@ TEST_F(InstallerTest, TheUninstallerRemovesTheServiceAndTheProgramsAndKeepsTheSe
     const std::string log = ReadWholeFile(WindowsFile("zHoraluxServ.log"));
     EXPECT_NE(log.find("] Is closed\r\n"), std::string::npos) << log;
     EXPECT_NE(log.find("] The Service is removed.\r\n"), std::string::npos) << log;
-    std::printf("[ measured ] silent installation %.0f ms, silent removal %.0f ms\n", m_installMs, m_uninstallMs);
+    std::printf("[ measured ] silent installation %.0f ms, silent removal %.0f ms\n", m_installMs,
+                m_uninstallMs);
 }
 
 TEST_F(InstallerTest, TheUninstallerAsksAndRemovesTheSettingsWhenTheUserSaysYes) {
@@ -325,8 +347,9 @@ TEST_F(InstallerTest, TheUninstallerAsksAndRemovesTheSettingsWhenTheUserSaysYes)
     // The uninstaller runs as a copy of itself, so its windows are looked for by title.
     const std::string caption = "Horalux Clock Service Uninstall";
     HWND wizard = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (wizard = FindTopLevel(caption, nullptr, [](HWND) { return true; })) != nullptr; },
-                          60s));
+    ASSERT_TRUE(WaitUntil(
+        [&] { return (wizard = FindTopLevel(caption, nullptr, [](HWND) { return true; })) != nullptr; },
+        60s));
     // Whatever happens, the copy this test started does not outlive the test.
     const CWindowProcessGuard wizardProcess(wizard);
     ui_driver::clickAsync(wizard, IDOK);  // "Uninstall" on the confirmation page
@@ -335,7 +358,8 @@ TEST_F(InstallerTest, TheUninstallerAsksAndRemovesTheSettingsWhenTheUserSaysYes)
         return ui_driver::messageBoxText(box).rfind("Delete the settings, the log and the record", 0) == 0;
     };
     HWND question = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (question = FindTopLevel(caption, "#32770", isQuestion)) != nullptr; }, 60s))
+    ASSERT_TRUE(
+        WaitUntil([&] { return (question = FindTopLevel(caption, "#32770", isQuestion)) != nullptr; }, 60s))
         << "the uninstaller asked nothing";
     // The service is gone before the question comes.
     EXPECT_EQ(ServiceState(), 0u);
@@ -346,8 +370,8 @@ TEST_F(InstallerTest, TheUninstallerAsksAndRemovesTheSettingsWhenTheUserSaysYes)
     ui_driver::clickAsync(question, IDYES);
     EXPECT_TRUE(WaitUntil(
         [&] {
-            return !FileExists(settingsFiles[0]) && !FileExists(settingsFiles[1]) && !FileExists(settingsFiles[2]) &&
-                   !FileExists(InstallFolder());
+            return !FileExists(settingsFiles[0]) && !FileExists(settingsFiles[1]) &&
+                   !FileExists(settingsFiles[2]) && !FileExists(InstallFolder());
         },
         60s));
     // "Close" on the last page, once the removal has ended and enabled it.
@@ -377,7 +401,8 @@ TEST_F(InstallerTest, ASecondInstallationReplacesTheRunningOne) {
     EXPECT_EQ(ReadWholeFile(WindowsFile("zHoraluxServ.ini")), kSettings);
     const std::string log = ReadWholeFile(WindowsFile("zHoraluxServ.log"));
     EXPECT_NE(log.find("] The Service is removed.\r\n"), std::string::npos) << log;
-    EXPECT_NE(log.rfind("] Horalux Clock Service v. 2.5 is started.\r\n"), log.find("] Horalux Clock Service v. 2.5 is started.\r\n"))
+    EXPECT_NE(log.rfind("] Horalux Clock Service v. 2.5 is started.\r\n"),
+              log.find("] Horalux Clock Service v. 2.5 is started.\r\n"))
         << log;
 }
 
@@ -387,7 +412,8 @@ TEST(PackagesTest, TheZipHoldsBothProgramsAndTheHelpFile) {
     ASSERT_EQ(listing.exitCode, 0) << listing.output;
     for (const char* name : {"HoraluxServ.exe", "HoraluxCons.exe", "zHoraluxHelp.chm"}) {
         EXPECT_NE(listing.output.find(std::string("Horalux-2.5-win64/") + name + "\n"), std::string::npos)
-            << name << " is missing:\n" << listing.output;
+            << name << " is missing:\n"
+            << listing.output;
     }
 }
 

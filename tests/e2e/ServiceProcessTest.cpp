@@ -27,7 +27,8 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(m_server.startOnFreeLoopbackAddress())
             << "port 123 is taken, by another Wine program's server perhaps";
-        ASSERT_EQ(::FindWindowA(kExecWindowClass, kExecWindowTitle), nullptr) << "a control window is left over";
+        ASSERT_EQ(::FindWindowA(kExecWindowClass, kExecWindowTitle), nullptr)
+            << "a control window is left over";
     }
 
     void TearDown() override {
@@ -66,7 +67,8 @@ protected:
 
 TEST_F(ServiceProcessTest, HelloThenAManualRunSucceedsAndIsRecorded) {
     LaunchProcess(ServiceSettings(kModeDemandOnly, m_server.address(), {"Fake A"}));
-    EXPECT_TRUE(WaitForFileText(WindowsFile("zHoraluxServ.log"), "] Horalux Clock Service v. 2.5 is started.", 10s));
+    EXPECT_TRUE(
+        WaitForFileText(WindowsFile("zHoraluxServ.log"), "] Horalux Clock Service v. 2.5 is started.", 10s));
     CConsoleStandIn console;
 
     std::vector<double> helloMs;
@@ -92,9 +94,10 @@ TEST_F(ServiceProcessTest, HelloThenAManualRunSucceedsAndIsRecorded) {
     EXPECT_EQ(record.status, 0);
     EXPECT_NEAR(record.days * 86400.0, LocalAutomationDate() * 86400.0, 1.5);
 
-    std::printf("[ measured ] start to window %.0f ms; 2000->2001 median %.2f ms (max %.2f); 2020->2021 %.0f ms\n",
-                std::chrono::duration<double, std::milli>(m_startTime).count(), helloMs[helloMs.size() / 2],
-                helloMs.back(), runMs);
+    std::printf(
+        "[ measured ] start to window %.0f ms; 2000->2001 median %.2f ms (max %.2f); 2020->2021 %.0f ms\n",
+        std::chrono::duration<double, std::milli>(m_startTime).count(), helloMs[helloMs.size() / 2],
+        helloMs.back(), runMs);
 }
 
 TEST_F(ServiceProcessTest, SilentServerFailsAndTheNextIsTried) {

@@ -55,16 +55,19 @@ TEST(FirstStartTest, WithoutASettingsFileOnlyTheServerListIsWritten) {
     CChildProcess service;
     ASSERT_TRUE(LaunchService(service, "-d"));
     EXPECT_NE(WaitForExecWindow(), nullptr);
-    EXPECT_TRUE(WaitForFileText(WindowsFile("zHoraluxServ.log"), "] Horalux Clock Service v. 2.5 is started.", 10s));
+    EXPECT_TRUE(
+        WaitForFileText(WindowsFile("zHoraluxServ.log"), "] Horalux Clock Service v. 2.5 is started.", 10s));
     EXPECT_TRUE(WaitForFileText(ini, "\r\nServers 17=", 10s));
     EndService(service);
 
     const std::string text = ReadWholeFile(ini);
     EXPECT_EQ(text.rfind("[Servers]\r\nServers_Counter=18\r\n", 0), 0u) << text;
-    EXPECT_NE(text.find("\r\nServers 0=USA. NIST, Gaithersburg, Maryland - 1~129.6.15.28~0\r\n"), std::string::npos)
-        << text;
-    EXPECT_NE(text.find("\r\nServers 17=Switzerland. Integrated Systems Laboratory. Zurich~129.132.2.21~0\r\n"),
+    EXPECT_NE(text.find("\r\nServers 0=USA. NIST, Gaithersburg, Maryland - 1~129.6.15.28~0\r\n"),
               std::string::npos)
+        << text;
+    EXPECT_NE(
+        text.find("\r\nServers 17=Switzerland. Integrated Systems Laboratory. Zurich~129.132.2.21~0\r\n"),
+        std::string::npos)
         << text;
     EXPECT_EQ(text.find("Servers 18="), std::string::npos) << text;
     EXPECT_EQ(text.find("[Options]"), std::string::npos) << text;
@@ -80,7 +83,8 @@ protected:
         m_bGatewayUp = up.bEnded;
         ASSERT_TRUE(up.bEnded && up.exitCode == 0) << up.output;
         ASSERT_TRUE(WineReportsAConnection());
-        ASSERT_EQ(::FindWindowA(kExecWindowClass, kExecWindowTitle), nullptr) << "a control window is left over";
+        ASSERT_EQ(::FindWindowA(kExecWindowClass, kExecWindowTitle), nullptr)
+            << "a control window is left over";
         ASSERT_TRUE(m_server.startOnFreeLoopbackAddress()) << "port 123 is taken";
     }
 

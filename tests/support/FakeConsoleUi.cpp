@@ -43,8 +43,7 @@ void FakeConsoleUi::stopTimer(unsigned id) {
     runningTimers.erase(id);
 }
 
-void FakeConsoleUi::showMessageBox(const std::string& text, const std::string& caption,
-                                   MessageIcon icon) {
+void FakeConsoleUi::showMessageBox(const std::string& text, const std::string& caption, MessageIcon icon) {
     boxes.push_back({text, caption, icon});
 }
 

@@ -41,7 +41,7 @@ public:
     std::string windowTitle;
     int smallIcon = 0;
     std::vector<std::string> opened;
-    std::map<std::string, std::string> files;   // name -> text-mode content
+    std::map<std::string, std::string> files;           // name -> text-mode content
     std::map<std::string, unsigned long> deleteErrors;  // name -> error code on delete
     std::vector<std::string> deleted;
     bool optionsAnswer = false;
@@ -53,14 +53,11 @@ public:
     std::vector<Posted> postedOf(unsigned message) const;
 
     WindowId mainWindow() const override { return kMainWindow; }
-    void forEachTopLevelWindow(
-        const std::function<bool(WindowId, const std::string&)>& visit) const override;
-    bool postMessage(WindowId target, unsigned message, std::uintptr_t wParam,
-                     std::intptr_t lParam) override;
+    void forEachTopLevelWindow(const std::function<bool(WindowId, const std::string&)>& visit) const override;
+    bool postMessage(WindowId target, unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override;
     unsigned startTimer(unsigned id, unsigned periodMs) override;
     void stopTimer(unsigned id) override;
-    void showMessageBox(const std::string& text, const std::string& caption,
-                        MessageIcon icon) override;
+    void showMessageBox(const std::string& text, const std::string& caption, MessageIcon icon) override;
     std::string loadString(int id) const override;
     std::string applicationTitle() const override { return "HoraluxCons"; }
     void setWindowTitle(const std::string& title) override { windowTitle = title; }

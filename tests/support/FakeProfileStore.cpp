@@ -5,26 +5,22 @@
 
 namespace {
 
-std::string lower(std::string text)
-{
+std::string lower(std::string text) {
     for (char& c : text)
         if (c >= 'A' && c <= 'Z')
             c = static_cast<char>(c - 'A' + 'a');
     return text;
 }
 
-bool sameName(const std::string& a, const std::string& b)
-{
+bool sameName(const std::string& a, const std::string& b) {
     return lower(a) == lower(b);
 }
 
-bool isBlank(char c)
-{
+bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
 }
 
-std::string trim(const std::string& text)
-{
+std::string trim(const std::string& text) {
     std::size_t begin = 0;
     std::size_t end = text.size();
     while (begin < end && isBlank(text[begin]))
@@ -35,16 +31,13 @@ std::string trim(const std::string& text)
 }
 
 // The platform drops one pair of matching quotes around a value when reading it.
-std::string unquote(const std::string& value)
-{
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-        value.back() == value.front())
+std::string unquote(const std::string& value) {
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
         return value.substr(1, value.size() - 2);
     return value;
 }
 
-int leadingDecimal(const std::string& text)
-{
+int leadingDecimal(const std::string& text) {
     std::size_t i = 0;
     while (i < text.size() && isBlank(text[i]))
         ++i;
@@ -63,10 +56,8 @@ int leadingDecimal(const std::string& text)
 
 }  // namespace
 
-const FakeProfileStore::Entry* FakeProfileStore::find(const std::string& file,
-                                                      const std::string& section,
-                                                      const std::string& key) const
-{
+const FakeProfileStore::Entry* FakeProfileStore::find(const std::string& file, const std::string& section,
+                                                      const std::string& key) const {
     const auto it = m_files.find(lower(file));
     if (it == m_files.end() || !it->second.exists)
         return nullptr;
@@ -78,9 +69,8 @@ const FakeProfileStore::Entry* FakeProfileStore::find(const std::string& file,
     return nullptr;
 }
 
-int FakeProfileStore::readInt(const std::string& file, const std::string& section,
-                              const std::string& key, int def) const
-{
+int FakeProfileStore::readInt(const std::string& file, const std::string& section, const std::string& key,
+                              int def) const {
     const Entry* entry = find(file, section, key);
     if (!entry)
         return def;
@@ -90,8 +80,7 @@ int FakeProfileStore::readInt(const std::string& file, const std::string& sectio
 
 std::string FakeProfileStore::readString(const std::string& file, const std::string& section,
                                          const std::string& key, const std::string& def,
-                                         std::size_t capacity) const
-{
+                                         std::size_t capacity) const {
     const Entry* entry = find(file, section, key);
     std::string value = entry ? unquote(*entry->value) : def;
     if (capacity == 0)
@@ -102,8 +91,7 @@ std::string FakeProfileStore::readString(const std::string& file, const std::str
 }
 
 bool FakeProfileStore::writeString(const std::string& file, const std::string& section,
-                                   const std::string& key, const std::string& value)
-{
+                                   const std::string& key, const std::string& value) {
     File& f = m_files[lower(file)];
     if (f.readOnly)
         return false;
@@ -128,8 +116,7 @@ bool FakeProfileStore::writeString(const std::string& file, const std::string& s
     return true;
 }
 
-void FakeProfileStore::setText(const std::string& file, const std::string& text)
-{
+void FakeProfileStore::setText(const std::string& file, const std::string& text) {
     File& f = m_files[lower(file)];
     f.sections.clear();
     f.exists = true;
@@ -142,10 +129,8 @@ void FakeProfileStore::setText(const std::string& file, const std::string& text)
             continue;
         if (trimmed.front() == '[') {
             const std::size_t close = trimmed.find(']');
-            f.sections.push_back(Section{trim(trimmed.substr(1, close == std::string::npos
-                                                                    ? std::string::npos
-                                                                    : close - 1)),
-                                         {}});
+            f.sections.push_back(Section{
+                trim(trimmed.substr(1, close == std::string::npos ? std::string::npos : close - 1)), {}});
             continue;
         }
         const std::size_t equals = trimmed.find('=');
@@ -159,8 +144,7 @@ void FakeProfileStore::setText(const std::string& file, const std::string& text)
         f.sections.erase(f.sections.begin());
 }
 
-std::string FakeProfileStore::text(const std::string& file) const
-{
+std::string FakeProfileStore::text(const std::string& file) const {
     const auto it = m_files.find(lower(file));
     if (it == m_files.end() || !it->second.exists)
         return std::string();
@@ -174,20 +158,17 @@ std::string FakeProfileStore::text(const std::string& file) const
     return out;
 }
 
-bool FakeProfileStore::exists(const std::string& file) const
-{
+bool FakeProfileStore::exists(const std::string& file) const {
     const auto it = m_files.find(lower(file));
     return it != m_files.end() && it->second.exists;
 }
 
-void FakeProfileStore::remove(const std::string& file)
-{
+void FakeProfileStore::remove(const std::string& file) {
     File& f = m_files[lower(file)];
     f.sections.clear();
     f.exists = false;
 }
 
-void FakeProfileStore::setReadOnly(const std::string& file, bool readOnly)
-{
+void FakeProfileStore::setReadOnly(const std::string& file, bool readOnly) {
     m_files[lower(file)].readOnly = readOnly;
 }

@@ -18,11 +18,10 @@ class FakeProfileStore final : public ProfileStore {
 public:
     int readInt(const std::string& file, const std::string& section, const std::string& key,
                 int def) const override;
-    std::string readString(const std::string& file, const std::string& section,
-                           const std::string& key, const std::string& def,
-                           std::size_t capacity) const override;
-    bool writeString(const std::string& file, const std::string& section,
-                     const std::string& key, const std::string& value) override;
+    std::string readString(const std::string& file, const std::string& section, const std::string& key,
+                           const std::string& def, std::size_t capacity) const override;
+    bool writeString(const std::string& file, const std::string& section, const std::string& key,
+                     const std::string& value) override;
 
     // Makes file hold the INI text: "[section]" lines, "key=value" lines (LF or CRLF);
     // blank lines are dropped, other lines kept as they are.
@@ -56,8 +55,7 @@ private:
         bool exists = false;
     };
 
-    const Entry* find(const std::string& file, const std::string& section,
-                      const std::string& key) const;
+    const Entry* find(const std::string& file, const std::string& section, const std::string& key) const;
 
     std::map<std::string, File> m_files;  // by lower-case name
     int m_writes = 0;

@@ -34,7 +34,8 @@ ClockResult CVirtualClock::setUtc(const CalendarTime& utc) {
     if (m_nRefusal != 0) {
         return {false, m_nRefusal};
     }
-    m_nOffset = static_cast<std::int64_t>(NtpTimestamp::fromSystemTime(utc).value() - m_base.nowUtc().value());
+    m_nOffset =
+        static_cast<std::int64_t>(NtpTimestamp::fromSystemTime(utc).value() - m_base.nowUtc().value());
     m_vecSettings.push_back({utc, offsetSeconds()});
     return {true, 0};
 }

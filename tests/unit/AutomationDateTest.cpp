@@ -84,12 +84,16 @@ TEST(AutomationDateTest, SecondStepsCrossMidnightTheEpochAndTheEndOfTheRange) {
     const auto shifted = [](const CalendarTime& t, int seconds) {
         return calendarOf(AutomationDate::fromCalendar(t).plusSeconds(seconds));
     };
-    EXPECT_EQ(shifted(MakeLocalTime(2005, 1, 1, 0, 0, 10), -30), withDayOfWeek(MakeLocalTime(2004, 12, 31, 23, 59, 40), 5));
-    EXPECT_EQ(shifted(MakeLocalTime(2004, 12, 31, 23, 59, 50), 10), withDayOfWeek(MakeLocalTime(2005, 1, 1, 0, 0, 0), 6));
-    EXPECT_EQ(shifted(MakeLocalTime(1899, 12, 30, 0, 0, 10), -30), withDayOfWeek(MakeLocalTime(1899, 12, 29, 23, 59, 40), 5));
+    EXPECT_EQ(shifted(MakeLocalTime(2005, 1, 1, 0, 0, 10), -30),
+              withDayOfWeek(MakeLocalTime(2004, 12, 31, 23, 59, 40), 5));
+    EXPECT_EQ(shifted(MakeLocalTime(2004, 12, 31, 23, 59, 50), 10),
+              withDayOfWeek(MakeLocalTime(2005, 1, 1, 0, 0, 0), 6));
+    EXPECT_EQ(shifted(MakeLocalTime(1899, 12, 30, 0, 0, 10), -30),
+              withDayOfWeek(MakeLocalTime(1899, 12, 29, 23, 59, 40), 5));
     EXPECT_EQ(shifted(MakeLocalTime(2005, 3, 3, 14, 7, 9), INT_MAX).wYear, 2073);
 
-    EXPECT_FALSE(AutomationDate::fromCalendar(MakeLocalTime(9999, 12, 31, 23, 59, 50)).plusSeconds(30).isValid());
+    EXPECT_FALSE(
+        AutomationDate::fromCalendar(MakeLocalTime(9999, 12, 31, 23, 59, 50)).plusSeconds(30).isValid());
     EXPECT_FALSE(AutomationDate::fromCalendar(MakeLocalTime(100, 1, 1, 0, 0, 10)).plusSeconds(-30).isValid());
     EXPECT_FALSE(AutomationDate(1.0, 1).plusSeconds(1).isValid());
 }

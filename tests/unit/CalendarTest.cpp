@@ -88,7 +88,8 @@ TEST(Calendar, EveryDayFrom1900To2104) {
     for (int year = 1900; year <= 2104; ++year) {
         for (int month = 1; month <= 12; ++month) {
             for (int day = 1; day <= daysInMonth(year, month); ++day) {
-                ASSERT_EQ(julianDayFromDate(year, month, day), julianDay) << year << '-' << month << '-' << day;
+                ASSERT_EQ(julianDayFromDate(year, month, day), julianDay)
+                    << year << '-' << month << '-' << day;
                 const CalendarDate date = dateFromJulianDay(julianDay);
                 ASSERT_EQ(date.year, year) << julianDay;
                 ASSERT_EQ(date.month, month) << julianDay;
@@ -111,7 +112,7 @@ TEST(Calendar, EveryDayFrom1900To2104) {
             }
         }
     }
-    EXPECT_EQ(julianDay, 2489896);  // 2105-01-01
+    EXPECT_EQ(julianDay, 2489896);                          // 2105-01-01
     EXPECT_EQ(daysThroughToSystemTime, 2489586 - 2439877);  // 1968-01-21 .. 2104-02-25
 }
 
@@ -124,7 +125,8 @@ TEST(Calendar, AbsurdInputsStayDefined) {
         (void)dateFromJulianDay(v);
     }
     CalendarTime wild;
-    wild.wYear = wild.wMonth = wild.wDay = wild.wHour = wild.wMinute = wild.wSecond = wild.wMilliseconds = 65535;
+    wild.wYear = wild.wMonth = wild.wDay = wild.wHour = wild.wMinute = wild.wSecond = wild.wMilliseconds =
+        65535;
     (void)NtpTimestamp::fromSystemTime(wild);
     CalendarTime zero;
     (void)NtpTimestamp::fromSystemTime(zero);

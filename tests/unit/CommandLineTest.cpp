@@ -7,13 +7,14 @@
 
 namespace {
 
-ServiceCommand Parse(std::vector<std::string> args) { return ParseServiceArguments(args); }
+ServiceCommand Parse(std::vector<std::string> args) {
+    return ParseServiceArguments(args);
+}
 
 TEST(CommandLine, EachActionSwitchChoosesItsAction) {
     const std::pair<const char*, HostAction> cases[] = {
-        {"-d", HostAction::RunAsProcess}, {"-f", HostAction::RunFaceless},
-        {"-i", HostAction::Install},      {"-u", HostAction::Remove},
-        {"-s", HostAction::StartRunning}, {"-e", HostAction::StopRunning},
+        {"-d", HostAction::RunAsProcess}, {"-f", HostAction::RunFaceless},  {"-i", HostAction::Install},
+        {"-u", HostAction::Remove},       {"-s", HostAction::StartRunning}, {"-e", HostAction::StopRunning},
     };
     for (const auto& [arg, action] : cases) {
         EXPECT_EQ(Parse({arg}).action, action) << arg;

@@ -20,15 +20,15 @@ constexpr WindowId kService = 0x2000;
 constexpr WindowId kOther = 0x3000;
 const std::string kIni = "zHoraluxServ.ini";
 const std::string kLog = "zHoraluxServ.log";
-const std::string kNoRights =
-    "You have not rights to change options. Please call the System Administrator.";
+const std::string kNoRights = "You have not rights to change options. Please call the System Administrator.";
 const std::string kMissing = "\nHoralux Service does not work now!";
 
 class ConsoleLogicTest : public ::testing::Test {
 protected:
     ConsoleLogicTest() {
-        store.setText(kIni, "[Servers]\nServers_Counter=2\nServers 0=First~127.0.0.2~1\n"
-                            "Servers 1=Second~127.0.0.3~1\n[Options]\nnStartingServ=1\n");
+        store.setText(kIni,
+                      "[Servers]\nServers_Counter=2\nServers 0=First~127.0.0.2~1\n"
+                      "Servers 1=Second~127.0.0.3~1\n[Options]\nnStartingServ=1\n");
         settings.Load();
         ui.strings[IDS_NO_RIGHTS] = kNoRights;
         ui.windows = {{kOther, "Some window"}, {kService, "Horalux Clock Service Executer"}};
@@ -119,7 +119,8 @@ TEST_F(ConsoleLogicTest, SynchronizeStartsOneTimerAndRestartsTheBar) {
     EXPECT_EQ(ui.runningTimers, (std::map<unsigned, unsigned>{{1u, 100u}}));
     EXPECT_EQ(logic.timerId(), 1u);
 
-    for (int i = 0; i < 5; ++i) logic.ShowProgressTick();
+    for (int i = 0; i < 5; ++i)
+        logic.ShowProgressTick();
     ui.progressPositions.clear();
     logic.OnSynchronizeNow();
     logic.ShowProgressTick();
@@ -194,10 +195,12 @@ TEST_F(ConsoleLogicTest, BreakWithoutAFoundWindowSendsNothing) {
 TEST_F(ConsoleLogicTest, TheBarSweepsZeroToHundredThenStartsAgain) {
     startConnected();
     logic.OnSynchronizeNow();
-    for (int i = 0; i < 103; ++i) logic.ShowProgressTick();
+    for (int i = 0; i < 103; ++i)
+        logic.ShowProgressTick();
 
     ASSERT_EQ(ui.progressPositions.size(), 103u);
-    for (int i = 0; i <= 100; ++i) EXPECT_EQ(ui.progressPositions[i], i);
+    for (int i = 0; i <= 100; ++i)
+        EXPECT_EQ(ui.progressPositions[i], i);
     EXPECT_EQ(ui.progressPositions[101], 0);
     EXPECT_EQ(ui.progressPositions[102], 1);
 }
@@ -218,14 +221,16 @@ TEST_F(ConsoleLogicTest, StopProgressKillsTheTimerAndPutsTheBarAtZero) {
 
 TEST_F(ConsoleLogicTest, TicksLeaveALongLogAloneSoTheUserCanScrollIt) {
     std::string longLog;
-    for (int i = 0; i < 30; ++i) longLog += "A long line of the log, number " + std::to_string(i) + "\n";
+    for (int i = 0; i < 30; ++i)
+        longLog += "A long line of the log, number " + std::to_string(i) + "\n";
     ui.files[kLog] = longLog;
     startConnected();
     ASSERT_GT(ui.fieldText(ConsoleField::Log).size(), 255u);
     const int writesBefore = ui.fieldWrites[ConsoleField::Log];
 
     logic.OnSynchronizeNow();
-    for (int i = 0; i < 50; ++i) logic.ShowProgressTick();
+    for (int i = 0; i < 50; ++i)
+        logic.ShowProgressTick();
 
     EXPECT_EQ(ui.fieldWrites[ConsoleField::Log], writesBefore);
 }
@@ -235,7 +240,8 @@ TEST_F(ConsoleLogicTest, TicksNeitherWriteNorReadBackFieldsThatAlreadyShowTheirT
     logic.OnSynchronizeNow();
     const int reads = ui.fieldReads;
     const auto writes = ui.fieldWrites;
-    for (int i = 0; i < 20; ++i) logic.ShowProgressTick();
+    for (int i = 0; i < 20; ++i)
+        logic.ShowProgressTick();
     EXPECT_EQ(ui.fieldReads, reads);
     EXPECT_EQ(ui.fieldWrites, writes);
 }
@@ -270,7 +276,8 @@ TEST_F(ConsoleLogicTest, NoticesSetTheResultReloadTheLogAndStopTheBarOnlyWhenFin
         console.OnInit();
         console.OnServiceHello();
         console.OnSynchronizeNow();
-        for (int i = 0; i < 7; ++i) console.ShowProgressTick();
+        for (int i = 0; i < 7; ++i)
+            console.ShowProgressTick();
         fresh.files[kLog] = "old\nnew\n";
 
         console.OnSyncResult(c.code);

@@ -156,7 +156,8 @@ TEST_F(DatagramSocketTest, NobodyListeningIsReportedAtOnce) {
 
 // --- the wait and its time-out ---------------------------------------------------------------
 
-class DatagramSocketTimeoutTest : public DatagramSocketTest, public ::testing::WithParamInterface<std::uint32_t> {};
+class DatagramSocketTimeoutTest : public DatagramSocketTest,
+                                  public ::testing::WithParamInterface<std::uint32_t> {};
 
 TEST_P(DatagramSocketTimeoutTest, SilentServerIsWaitedForTheWholeTimeOut) {
     m_server.answerWith(FakeReply::silent());

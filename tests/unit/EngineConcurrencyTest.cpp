@@ -76,8 +76,9 @@ TEST(EngineConcurrencyTest, ReloadsDuringRunsNeverTearTheServerList) {
     CScheduler scheduler(controller, engineSettings, clock, probe, log);
 
     const auto write = [&](const std::string& limit, const std::string& servers) {
-        store.setText(settings.m_strFileName,
-                      "[Options]\nnSynPeriod=0\nnMaxAttempts=1\nbOnlySuccLog=0\nnLogFileLen=" + limit + "\n" + servers);
+        store.setText(
+            settings.m_strFileName,
+            "[Options]\nnSynPeriod=0\nnMaxAttempts=1\nbOnlySuccLog=0\nnLogFileLen=" + limit + "\n" + servers);
     };
     write("5000", EngineRig::kThreeServers);
     engineSettings.Reload();

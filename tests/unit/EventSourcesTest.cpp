@@ -6,7 +6,9 @@
 
 namespace {
 
-RegistryBytes Bytes(const std::string& text) { return RegistryBytes(text.begin(), text.end()); }
+RegistryBytes Bytes(const std::string& text) {
+    return RegistryBytes(text.begin(), text.end());
+}
 
 const std::string kName = "QN_HoraluxService";
 

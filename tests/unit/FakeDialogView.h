@@ -53,14 +53,18 @@ public:
     }
     void setChecked(int id, bool checked) override { checks[id] = checked; }
     void focusAndSelect(int id) override { focused.push_back(id); }
-    void setUpDown(int id, int lower, int upper, int position) override { upDowns[id] = {lower, upper, position}; }
+    void setUpDown(int id, int lower, int upper, int position) override {
+        upDowns[id] = {lower, upper, position};
+    }
     void showMessageBox(const std::string& text, const std::string& caption, MessageIcon icon) override {
         boxes.push_back({text, caption, icon});
     }
     void endDialog(bool ok) override { ended = ok; }
 
     void selectWholeRows() override { wholeRows = true; }
-    void addColumn(const std::string& heading, int widthPixels) override { columns.emplace_back(heading, widthPixels); }
+    void addColumn(const std::string& heading, int widthPixels) override {
+        columns.emplace_back(heading, widthPixels);
+    }
     void deleteAllRows() override {
         rows.clear();
         highlighted.reset();
@@ -76,6 +80,7 @@ public:
 
     // A radio group as the user leaves it: only button checked (none for 0).
     void choose(const std::vector<int>& group, int button) {
-        for (int id : group) checks[id] = id == button;
+        for (int id : group)
+            checks[id] = id == button;
     }
 };

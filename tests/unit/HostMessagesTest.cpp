@@ -1,9 +1,9 @@
 // Where the command-line actions' messages go, the system error text, and the bounded wait
 // for a pending service.
 
+#include "common/SystemErrorText.h"
 #include "service/HostMessages.h"
 #include "service/ServiceWait.h"
-#include "common/SystemErrorText.h"
 
 #include "common/LogResult.h"
 

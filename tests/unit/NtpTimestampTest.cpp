@@ -22,7 +22,8 @@ constexpr std::uint32_t kHalf = 0x80000000u;
 constexpr std::uint32_t kEra0Last = 0xFFFFFFFFu;  // 2036-02-07 06:28:15
 constexpr std::int64_t kUnixToNtp = 2208988800;
 
-CalendarTime at(int year, int month, int day, int hour, int minute, int second, int ms = 0, int dayOfWeek = 0) {
+CalendarTime at(int year, int month, int day, int hour, int minute, int second, int ms = 0,
+                int dayOfWeek = 0) {
     CalendarTime t = MakeLocalTime(year, month, day, hour, minute, second, ms);
     t.wDayOfWeek = static_cast<std::uint16_t>(dayOfWeek);
     return t;
@@ -86,12 +87,13 @@ TEST_P(NtpKnownInstant, BothWays) {
 
 INSTANTIATE_TEST_SUITE_P(
     Eras, NtpKnownInstant,
-    testing::Values(KnownInstant{at(1968, 1, 20, 3, 14, 8, 0, 6), 0x80000000u},  // first second of era 0's half
+    testing::Values(KnownInstant{at(1968, 1, 20, 3, 14, 8, 0, 6),
+                                 0x80000000u},  // first second of era 0's half
                     KnownInstant{at(1970, 1, 1, 0, 0, 0, 0, 4), 2208988800u},
                     KnownInstant{at(2000, 1, 1, 0, 0, 0, 0, 6), 3155673600u},
                     KnownInstant{at(2005, 3, 3, 14, 7, 9, 250, 4), 3318847629u},
                     KnownInstant{at(2036, 2, 7, 6, 28, 15, 999, 4), 4294967295u},  // era 0 ends
-                    KnownInstant{at(2036, 2, 7, 6, 28, 16, 0, 4), 0u},            // era 1 begins
+                    KnownInstant{at(2036, 2, 7, 6, 28, 16, 0, 4), 0u},             // era 1 begins
                     KnownInstant{at(2050, 6, 15, 12, 0, 0, 0, 3), 452928704u},
                     KnownInstant{at(2100, 3, 1, 0, 0, 0, 0, 1), 2021563904u},
                     KnownInstant{at(2104, 1, 1, 0, 0, 0, 0, 2), 2142610304u},
@@ -159,17 +161,18 @@ TEST_P(NtpCarry, NotJustBelow) {
 INSTANTIATE_TEST_SUITE_P(
     Boundaries, NtpCarry,
     testing::Combine(
-        testing::Values(CarryCase{at(2000, 1, 1, 0, 0, 0, 0, 6), at(2000, 1, 1, 0, 0, 1, 0, 6)},          // second
-                        CarryCase{at(2000, 1, 1, 0, 0, 59, 0, 6), at(2000, 1, 1, 0, 1, 0, 0, 6)},         // minute
-                        CarryCase{at(2000, 1, 1, 0, 59, 59, 0, 6), at(2000, 1, 1, 1, 0, 0, 0, 6)},        // hour
-                        CarryCase{at(2000, 1, 1, 23, 59, 59, 0, 6), at(2000, 1, 2, 0, 0, 0, 0, 0)},       // day
-                        CarryCase{at(2000, 2, 28, 23, 59, 59, 0, 1), at(2000, 2, 29, 0, 0, 0, 0, 2)},     // leap day
-                        CarryCase{at(2000, 2, 29, 23, 59, 59, 0, 2), at(2000, 3, 1, 0, 0, 0, 0, 3)},      // month
-                        CarryCase{at(2100, 2, 28, 23, 59, 59, 0, 0), at(2100, 3, 1, 0, 0, 0, 0, 1)},      // no leap
-                        CarryCase{at(1999, 12, 31, 23, 59, 59, 0, 5), at(2000, 1, 1, 0, 0, 0, 0, 6)},     // year
-                        CarryCase{at(2099, 12, 31, 23, 59, 59, 0, 4), at(2100, 1, 1, 0, 0, 0, 0, 5)},     // year, era 1
-                        CarryCase{at(2036, 2, 7, 6, 28, 15, 0, 4), at(2036, 2, 7, 6, 28, 16, 0, 4)},      // era 0 -> 1
-                        CarryCase{at(2104, 2, 26, 9, 42, 23, 0, 2), at(2104, 2, 26, 9, 42, 24, 0, 2)}),   // era 1 end
+        testing::Values(
+            CarryCase{at(2000, 1, 1, 0, 0, 0, 0, 6), at(2000, 1, 1, 0, 0, 1, 0, 6)},         // second
+            CarryCase{at(2000, 1, 1, 0, 0, 59, 0, 6), at(2000, 1, 1, 0, 1, 0, 0, 6)},        // minute
+            CarryCase{at(2000, 1, 1, 0, 59, 59, 0, 6), at(2000, 1, 1, 1, 0, 0, 0, 6)},       // hour
+            CarryCase{at(2000, 1, 1, 23, 59, 59, 0, 6), at(2000, 1, 2, 0, 0, 0, 0, 0)},      // day
+            CarryCase{at(2000, 2, 28, 23, 59, 59, 0, 1), at(2000, 2, 29, 0, 0, 0, 0, 2)},    // leap day
+            CarryCase{at(2000, 2, 29, 23, 59, 59, 0, 2), at(2000, 3, 1, 0, 0, 0, 0, 3)},     // month
+            CarryCase{at(2100, 2, 28, 23, 59, 59, 0, 0), at(2100, 3, 1, 0, 0, 0, 0, 1)},     // no leap
+            CarryCase{at(1999, 12, 31, 23, 59, 59, 0, 5), at(2000, 1, 1, 0, 0, 0, 0, 6)},    // year
+            CarryCase{at(2099, 12, 31, 23, 59, 59, 0, 4), at(2100, 1, 1, 0, 0, 0, 0, 5)},    // year, era 1
+            CarryCase{at(2036, 2, 7, 6, 28, 15, 0, 4), at(2036, 2, 7, 6, 28, 16, 0, 4)},     // era 0 -> 1
+            CarryCase{at(2104, 2, 26, 9, 42, 23, 0, 2), at(2104, 2, 26, 9, 42, 24, 0, 2)}),  // era 1 end
         testing::Values(kFirstCarryFraction, 4292819813u, 0xFFFFFFFFu)));
 
 TEST(NtpCarry, AcrossTheEraBoundaryFromTheRawValue) {
@@ -200,7 +203,7 @@ TEST_P(NtpSecondsSince, IsTheSignedDifference) {
     EXPECT_EQ(NtpTimestamp::secondsSince(d.b, d.a), -d.seconds);
 }
 
-const NtpTimestamp kEraEnd = NtpTimestamp::fromSystemTime(at(2036, 2, 7, 6, 28, 15));    // 0xFFFFFFFF
+const NtpTimestamp kEraEnd = NtpTimestamp::fromSystemTime(at(2036, 2, 7, 6, 28, 15));     // 0xFFFFFFFF
 const NtpTimestamp kEraStart2 = NtpTimestamp::fromSystemTime(at(2036, 2, 7, 6, 28, 17));  // 1 in era 1
 
 INSTANTIATE_TEST_SUITE_P(
@@ -247,7 +250,8 @@ TEST_P(NtpPlusSeconds, MovesByTheFixedPointAmount) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, NtpPlusSeconds,
-    testing::Values(Move{NtpTimestamp(100, 0), -0.5, NtpTimestamp(99, 2147483649u)},  // half a second back across a whole second
+    testing::Values(Move{NtpTimestamp(100, 0), -0.5,
+                         NtpTimestamp(99, 2147483649u)},  // half a second back across a whole second
                     Move{NtpTimestamp(100, 0), 0.5, NtpTimestamp(100, 2147483647u)},
                     Move{NtpTimestamp(100, 0), 0.0, NtpTimestamp(100, 0)},
                     Move{NtpTimestamp(100, 9), -0.0, NtpTimestamp(100, 9)},
@@ -264,7 +268,8 @@ INSTANTIATE_TEST_SUITE_P(
                     Move{NtpTimestamp(100, 0), 4294967296.0, NtpTimestamp(100, 0)},
                     Move{NtpTimestamp(100, 0), 4294967297.0, NtpTimestamp(101, 0)},
                     Move{NtpTimestamp(100, 0), -4294967297.0, NtpTimestamp(99, 0)},
-                    Move{NtpTimestamp(100, 0), 1e300, NtpTimestamp(100, 0).plusSeconds(std::fmod(1e300, 4294967296.0))}));
+                    Move{NtpTimestamp(100, 0), 1e300,
+                         NtpTimestamp(100, 0).plusSeconds(std::fmod(1e300, 4294967296.0))}));
 
 TEST(NtpPlusSeconds, NonFiniteLeavesTheTimeStampUnchanged) {
     const NtpTimestamp t(3900000000u, 12345);
@@ -275,10 +280,12 @@ TEST(NtpPlusSeconds, NonFiniteLeavesTheTimeStampUnchanged) {
 
 TEST(NtpPlusSeconds, HugeValuesStayDefined) {
     const NtpTimestamp t(3900000000u, 12345);
-    for (const double x : {std::numeric_limits<double>::max(), -std::numeric_limits<double>::max(), 1.8446744073709552e19,
-                           -9.2233720368547758e18, std::numeric_limits<double>::denorm_min()}) {
+    for (const double x :
+         {std::numeric_limits<double>::max(), -std::numeric_limits<double>::max(), 1.8446744073709552e19,
+          -9.2233720368547758e18, std::numeric_limits<double>::denorm_min()}) {
         const NtpTimestamp moved = t.plusSeconds(x);
-        EXPECT_EQ(moved.fraction(), 12345u) << x;  // no fractional part in any of them that survives the scale
+        EXPECT_EQ(moved.fraction(), 12345u)
+            << x;  // no fractional part in any of them that survives the scale
     }
 }
 
@@ -300,9 +307,9 @@ TEST(NtpWire, SecondsFirstMostSignificantByteFirst) {
 }
 
 TEST(NtpWire, RoundTrip) {
-    for (const std::uint64_t v : {std::uint64_t{0}, std::uint64_t{1}, ~std::uint64_t{0}, std::uint64_t{0x8000000000000000u},
-                                  std::uint64_t{0x00000000FFFFFFFFu}, std::uint64_t{0xFFFFFFFF00000000u},
-                                  std::uint64_t{0xC5F2A1B3D4E59687u}}) {
+    for (const std::uint64_t v : {std::uint64_t{0}, std::uint64_t{1}, ~std::uint64_t{0},
+                                  std::uint64_t{0x8000000000000000u}, std::uint64_t{0x00000000FFFFFFFFu},
+                                  std::uint64_t{0xFFFFFFFF00000000u}, std::uint64_t{0xC5F2A1B3D4E59687u}}) {
         const NtpTimestamp t = NtpTimestamp::fromValue(v);
         EXPECT_EQ(NtpTimestamp::fromNetwork(t.toNetwork().data()), t) << std::hex << v;
         EXPECT_EQ(t.value(), v);
@@ -370,10 +377,10 @@ TEST(CalendarTimeEquality, EveryFieldCounts) {
     const CalendarTime base = at(2024, 5, 6, 7, 8, 9, 10, 1);
     EXPECT_TRUE(base == base);
     EXPECT_FALSE(base != base);
-    std::uint16_t CalendarTime::*const fields[] = {&CalendarTime::wYear,   &CalendarTime::wMonth,
+    std::uint16_t CalendarTime::*const fields[] = {&CalendarTime::wYear,      &CalendarTime::wMonth,
                                                    &CalendarTime::wDayOfWeek, &CalendarTime::wDay,
-                                                   &CalendarTime::wHour,   &CalendarTime::wMinute,
-                                                   &CalendarTime::wSecond, &CalendarTime::wMilliseconds};
+                                                   &CalendarTime::wHour,      &CalendarTime::wMinute,
+                                                   &CalendarTime::wSecond,    &CalendarTime::wMilliseconds};
     for (const auto field : fields) {
         CalendarTime other = base;
         other.*field = static_cast<std::uint16_t>(other.*field + 1);

@@ -27,7 +27,8 @@ class OptionsDialogTest : public ::testing::Test {
 protected:
     // Settings as the file gives them; the dialog opened on them.
     void open(const std::string& options) {
-        store.setText(kIni, "[Servers]\nServers_Counter=1\nServers 0=Loop~127.0.0.1~1\n[Options]\n" + options);
+        store.setText(kIni,
+                      "[Servers]\nServers_Counter=1\nServers 0=Loop~127.0.0.1~1\n[Options]\n" + options);
         settings.Load();
         fileBefore = store.text(kIni);
         logic.OnInit();
@@ -81,7 +82,8 @@ TEST_F(OptionsDialogTest, ShowsTheSettingsWithANegativeShiftAsBackwardMinutesAnd
 
 TEST_F(OptionsDialogTest, AnUnknownModeShowsNoButtonAndOkStoresMinusOne) {
     open("nSynPeriod=7\n");
-    for (int id : kModes) EXPECT_FALSE(view.checks[id]) << id;
+    for (int id : kModes)
+        EXPECT_FALSE(view.checks[id]) << id;
 
     logic.OnCommand(kDialogOk);
 
@@ -227,7 +229,9 @@ TEST_F(OptionsDialogTest, OnlyTheFirstFailingFieldIsReported) {
 // --- Restore Default, the mode buttons, Help ------------------------------------------------
 
 TEST_F(OptionsDialogTest, RestoreDefaultShowsTheDefaultsButLeavesTheSettingsUntilOk) {
-    open("nSynPeriod=3\nnOffset=-90\nnMaxAttempts=9\nnTimeOut=40\nbOnlySuccLog=0\nnLogFileLen=500\nnStartingServ=0\n");
+    open(
+        "nSynPeriod=3\nnOffset=-90\nnMaxAttempts=9\nnTimeOut=40\nbOnlySuccLog=0\nnLogFileLen="
+        "500\nnStartingServ=0\n");
 
     logic.OnCommand(IDC_RESTORE_DEFAULTS);
 
@@ -247,9 +251,11 @@ TEST_F(OptionsDialogTest, RestoreDefaultShowsTheDefaultsButLeavesTheSettingsUnti
     logic.OnCommand(kDialogOk);
     EXPECT_EQ(view.ended, true);
     const std::pair<const char*, int> saved[] = {
-        {"nSynPeriod", 0}, {"nOffset", 0}, {"nMaxAttempts", 5}, {"nTimeOut", 20}, {"bOnlySuccLog", 1}, {"nLogFileLen", 100},
+        {"nSynPeriod", 0}, {"nOffset", 0},      {"nMaxAttempts", 5},
+        {"nTimeOut", 20},  {"bOnlySuccLog", 1}, {"nLogFileLen", 100},
     };
-    for (const auto& [key, value] : saved) EXPECT_EQ(fileValue(key), value) << key;
+    for (const auto& [key, value] : saved)
+        EXPECT_EQ(fileValue(key), value) << key;
 }
 
 TEST_F(OptionsDialogTest, DailyAndHourlyCheckAndRedisplayTheFieldsWithoutStoring) {

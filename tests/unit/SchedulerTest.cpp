@@ -95,7 +95,8 @@ TEST_F(SchedulerTest, HourlyCountsWholeMinutesWithTheHalfSecondRounding) {
     EXPECT_THAT(rig.log.texts(), ElementsAre("Failed. Server: Alpha"));
 
     lastSyncAt(MakeLocalTime(2005, 3, 3, 15, 0, 0));
-    EXPECT_FALSE(tickStartsRun(MakeLocalTime(2005, 3, 3, 14, 0, 0))) << "a last synchronisation in the future";
+    EXPECT_FALSE(tickStartsRun(MakeLocalTime(2005, 3, 3, 14, 0, 0)))
+        << "a last synchronisation in the future";
 }
 
 TEST_F(SchedulerTest, AnInvalidLastSynchronisationCountsAsLongPast) {
@@ -143,8 +144,8 @@ TEST_F(SchedulerTest, FailedScheduledRunsMoveThroughTheListOnePerTick) {
     }
     EXPECT_FALSE(tickStartsRun(kMarch3Noon));
     EXPECT_THAT(rig.attempt.hosts(), ElementsAre("alpha.test", "beta.test", "gamma.test"));
-    EXPECT_THAT(rig.log.texts(),
-                ElementsAre("Failed. Server: Alpha", "Failed. Server: Beta", "Daily. Successful. Server: Gamma."));
+    EXPECT_THAT(rig.log.texts(), ElementsAre("Failed. Server: Alpha", "Failed. Server: Beta",
+                                             "Daily. Successful. Server: Gamma."));
 }
 
 TEST_F(SchedulerTest, ANowRequestWalksTheListUntilOneSucceeds) {

@@ -32,7 +32,8 @@ std::string ServersFile(const std::vector<std::string>& records, int startingSer
 
 std::vector<std::string> Titles(const CTimeServerList& list) {
     std::vector<std::string> titles;
-    for (int i = 0; i < list.GetCount(); ++i) titles.push_back(list.GetAt(i).m_strTitle);
+    for (int i = 0; i < list.GetCount(); ++i)
+        titles.push_back(list.GetAt(i).m_strTitle);
     return titles;
 }
 
@@ -48,7 +49,8 @@ protected:
 
     std::vector<std::string> rowNames() const {
         std::vector<std::string> names;
-        for (const auto& row : view.rows) names.push_back(row.name);
+        for (const auto& row : view.rows)
+            names.push_back(row.name);
         return names;
     }
 
@@ -250,7 +252,8 @@ void PrintTo(const RefusedEntry& entry, std::ostream* out) {
     *out << entry.name;
 }
 
-class ServersAddRefusalTest : public ServersAddDialogTest, public ::testing::WithParamInterface<RefusedEntry> {};
+class ServersAddRefusalTest : public ServersAddDialogTest,
+                              public ::testing::WithParamInterface<RefusedEntry> {};
 
 TEST_P(ServersAddRefusalTest, WarnsFocusesTheFieldAndStaysOpen) {
     add(GetParam().title, GetParam().url);

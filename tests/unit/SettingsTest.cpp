@@ -17,16 +17,15 @@ const std::string kFile = "zHoraluxServ.ini";
 const std::string kServers18 = [] {
     std::string text = "[Servers]\r\nServers_Counter=18\r\n";
     for (std::size_t i = 0; i < kDefaultServers.size(); ++i)
-        text += "Servers " + std::to_string(i) + "=" + std::string(kDefaultServers[i].title) +
-                "~" + std::string(kDefaultServers[i].address) + "~0\r\n";
+        text += "Servers " + std::to_string(i) + "=" + std::string(kDefaultServers[i].title) + "~" +
+                std::string(kDefaultServers[i].address) + "~0\r\n";
     return text;
 }();
 const char* const kOneServer = "[Servers]\nServers_Counter=1\nServers 0=A~a~0\n";
 
 class SettingsTest : public ::testing::Test {
 protected:
-    void expectOptionDefaults() const
-    {
+    void expectOptionDefaults() const {
         EXPECT_EQ(settings.m_nSynPeriod, 0);
         EXPECT_EQ(settings.m_nOffset, 0);
         EXPECT_EQ(settings.m_nMaxAttempts, 5);
@@ -40,8 +39,7 @@ protected:
     CSettings settings{store, [this] { return probe; }};
 };
 
-TEST_F(SettingsTest, ConstructionSetsNamesAndDefaultsAndReadsNothing)
-{
+TEST_F(SettingsTest, ConstructionSetsNamesAndDefaultsAndReadsNothing) {
     expectOptionDefaults();
     EXPECT_EQ(settings.m_nStartingServ, 0);
     EXPECT_EQ(settings.m_strOptionsSection, "Options");
@@ -54,8 +52,7 @@ TEST_F(SettingsTest, ConstructionSetsNamesAndDefaultsAndReadsNothing)
     EXPECT_FALSE(store.exists(kFile));
 }
 
-TEST_F(SettingsTest, LoadWithNoFileGivesDefaultsAndAFileWithOnlyTheServers)
-{
+TEST_F(SettingsTest, LoadWithNoFileGivesDefaultsAndAFileWithOnlyTheServers) {
     settings.Load();
     expectOptionDefaults();
     EXPECT_EQ(settings.m_nStartingServ, 0);
@@ -65,8 +62,7 @@ TEST_F(SettingsTest, LoadWithNoFileGivesDefaultsAndAFileWithOnlyTheServers)
     EXPECT_EQ(settings.GetStartingServerTitle(), "USA. NIST, Gaithersburg, Maryland - 1");
 }
 
-TEST_F(SettingsTest, LoadReadsEveryKey)
-{
+TEST_F(SettingsTest, LoadReadsEveryKey) {
     store.setText(kFile, std::string("[Options]\nnLogFileLen=250\nnSynPeriod=2\nnOffset=-300\n"
                                      "nMaxAttempts=3\nnTimeOut=30\nnStartingServ=0\nbOnlySuccLog=0\n") +
                              kOneServer);
@@ -88,15 +84,13 @@ struct OptionValue {
     int expected;
 };
 
-void PrintTo(const OptionValue& v, std::ostream* os)
-{
+void PrintTo(const OptionValue& v, std::ostream* os) {
     *os << v.key << "=" << v.text;
 }
 
 class SettingsOptionValue : public ::testing::TestWithParam<OptionValue> {};
 
-TEST_P(SettingsOptionValue, LoadsAsSpecified)
-{
+TEST_P(SettingsOptionValue, LoadsAsSpecified) {
     const OptionValue& v = GetParam();
     FakeProfileStore store;
     store.setText(kFile, std::string("[Options]\n") + v.key + "=" + v.text + "\n" + kOneServer);
@@ -107,27 +101,25 @@ TEST_P(SettingsOptionValue, LoadsAsSpecified)
     EXPECT_EQ(store.text(kFile), before) << "Load never writes Options";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Values, SettingsOptionValue,
-    ::testing::Values(
-        OptionValue{"nOffset", "-90", &CSettings::m_nOffset, -90},
-        OptionValue{"nOffset", "+30", &CSettings::m_nOffset, 30},
-        OptionValue{"nOffset", " 45 seconds", &CSettings::m_nOffset, 45},
-        OptionValue{"nMaxAttempts", "0", &CSettings::m_nMaxAttempts, 0},
-        OptionValue{"nSynPeriod", "7", &CSettings::m_nSynPeriod, 7},
-        OptionValue{"nTimeOut", "3", &CSettings::m_nTimeOut, 5},
-        OptionValue{"nTimeOut", "-100", &CSettings::m_nTimeOut, 5},
-        OptionValue{"nTimeOut", "5", &CSettings::m_nTimeOut, 5},
-        OptionValue{"nTimeOut", "6", &CSettings::m_nTimeOut, 6},
-        OptionValue{"nTimeOut", "abc", &CSettings::m_nTimeOut, 5},
-        OptionValue{"nLogFileLen", "abc", &CSettings::m_nLogFileLen, 0},
-        OptionValue{"nLogFileLen", "30000", &CSettings::m_nLogFileLen, 30000},
-        OptionValue{"bOnlySuccLog", "0", &CSettings::m_bOnlySuccLog, 0},
-        OptionValue{"bOnlySuccLog", "2", &CSettings::m_bOnlySuccLog, 2},
-        OptionValue{"nsynperiod", "3", &CSettings::m_nSynPeriod, 3}));
+INSTANTIATE_TEST_SUITE_P(Values, SettingsOptionValue,
+                         ::testing::Values(OptionValue{"nOffset", "-90", &CSettings::m_nOffset, -90},
+                                           OptionValue{"nOffset", "+30", &CSettings::m_nOffset, 30},
+                                           OptionValue{"nOffset", " 45 seconds", &CSettings::m_nOffset, 45},
+                                           OptionValue{"nMaxAttempts", "0", &CSettings::m_nMaxAttempts, 0},
+                                           OptionValue{"nSynPeriod", "7", &CSettings::m_nSynPeriod, 7},
+                                           OptionValue{"nTimeOut", "3", &CSettings::m_nTimeOut, 5},
+                                           OptionValue{"nTimeOut", "-100", &CSettings::m_nTimeOut, 5},
+                                           OptionValue{"nTimeOut", "5", &CSettings::m_nTimeOut, 5},
+                                           OptionValue{"nTimeOut", "6", &CSettings::m_nTimeOut, 6},
+                                           OptionValue{"nTimeOut", "abc", &CSettings::m_nTimeOut, 5},
+                                           OptionValue{"nLogFileLen", "abc", &CSettings::m_nLogFileLen, 0},
+                                           OptionValue{"nLogFileLen", "30000", &CSettings::m_nLogFileLen,
+                                                       30000},
+                                           OptionValue{"bOnlySuccLog", "0", &CSettings::m_bOnlySuccLog, 0},
+                                           OptionValue{"bOnlySuccLog", "2", &CSettings::m_bOnlySuccLog, 2},
+                                           OptionValue{"nsynperiod", "3", &CSettings::m_nSynPeriod, 3}));
 
-TEST_F(SettingsTest, TimeOutThreeLoadsAsFiveAndTheFileKeepsThreeUntilSaved)
-{
+TEST_F(SettingsTest, TimeOutThreeLoadsAsFiveAndTheFileKeepsThreeUntilSaved) {
     store.setText(kFile, std::string("[Options]\nnTimeOut=3\n") + kOneServer);
     const int writes = store.writeCount();
     settings.Load();
@@ -138,8 +130,7 @@ TEST_F(SettingsTest, TimeOutThreeLoadsAsFiveAndTheFileKeepsThreeUntilSaved)
     EXPECT_EQ(store.readInt(kFile, "Options", "nTimeOut", -1), 5);
 }
 
-TEST_F(SettingsTest, AbsentOnlySuccLogKeepsTheValueInMemory)
-{
+TEST_F(SettingsTest, AbsentOnlySuccLogKeepsTheValueInMemory) {
     store.setText(kFile, kOneServer);
     settings.Load();
     EXPECT_EQ(settings.m_bOnlySuccLog, 1) << "1 after construction";
@@ -153,8 +144,7 @@ TEST_F(SettingsTest, AbsentOnlySuccLogKeepsTheValueInMemory)
     EXPECT_EQ(settings.m_nSynPeriod, 1);
 }
 
-TEST_F(SettingsTest, OtherAbsentKeysTakeTheirDefaultsNotTheMemoryValue)
-{
+TEST_F(SettingsTest, OtherAbsentKeysTakeTheirDefaultsNotTheMemoryValue) {
     store.setText(kFile, kOneServer);
     settings.m_nSynPeriod = 3;
     settings.m_nOffset = 10;
@@ -165,8 +155,7 @@ TEST_F(SettingsTest, OtherAbsentKeysTakeTheirDefaultsNotTheMemoryValue)
     expectOptionDefaults();
 }
 
-TEST_F(SettingsTest, SaveWritesTheSevenKeysInTheConsolesOrder)
-{
+TEST_F(SettingsTest, SaveWritesTheSevenKeysInTheConsolesOrder) {
     settings.m_nLogFileLen = 30000;
     settings.m_nSynPeriod = 2;
     settings.m_nOffset = -90;
@@ -180,8 +169,7 @@ TEST_F(SettingsTest, SaveWritesTheSevenKeysInTheConsolesOrder)
               "nTimeOut=5\r\nnStartingServ=4\r\nbOnlySuccLog=0\r\n");
 }
 
-TEST_F(SettingsTest, SaveReplacesInPlaceAndWritesNoServers)
-{
+TEST_F(SettingsTest, SaveReplacesInPlaceAndWritesNoServers) {
     store.setText(kFile, std::string("[Options]\nbOnlySuccLog=1\nsTestStr=x\nnOffset=5\n") + kOneServer);
     settings.m_nOffset = -60;
     settings.m_bOnlySuccLog = 0;
@@ -192,14 +180,12 @@ TEST_F(SettingsTest, SaveReplacesInPlaceAndWritesNoServers)
               "[Servers]\r\nServers_Counter=1\r\nServers 0=A~a~0\r\n");
 }
 
-TEST_F(SettingsTest, SaveOnAReadOnlyFileReportsFailure)
-{
+TEST_F(SettingsTest, SaveOnAReadOnlyFileReportsFailure) {
     store.setReadOnly(kFile, true);
     EXPECT_FALSE(settings.Save());
 }
 
-TEST_F(SettingsTest, SetDefaultsKeepsTheStartingServerAndTheList)
-{
+TEST_F(SettingsTest, SetDefaultsKeepsTheStartingServerAndTheList) {
     settings.Load();
     settings.m_nSynPeriod = 3;
     settings.m_nOffset = 600;
@@ -222,15 +208,13 @@ struct ModeCase {
     const char* name;
 };
 
-void PrintTo(const ModeCase& c, std::ostream* os)
-{
+void PrintTo(const ModeCase& c, std::ostream* os) {
     *os << c.value;
 }
 
 class SettingsModeName : public ::testing::TestWithParam<ModeCase> {};
 
-TEST_P(SettingsModeName, ComesFromTheModesTable)
-{
+TEST_P(SettingsModeName, ComesFromTheModesTable) {
     FakeProfileStore store;
     CSettings settings(store, [] { return std::string(); });
     settings.m_nSynPeriod = GetParam().value;
@@ -240,12 +224,10 @@ TEST_P(SettingsModeName, ComesFromTheModesTable)
 INSTANTIATE_TEST_SUITE_P(Modes, SettingsModeName,
                          ::testing::Values(ModeCase{0, "Daily"}, ModeCase{1, "OnStart"},
                                            ModeCase{2, "Hourly"}, ModeCase{3, "DemandOnly"},
-                                           ModeCase{4, "Error"}, ModeCase{7, "Error"},
-                                           ModeCase{-1, "Error"}, ModeCase{INT_MIN, "Error"},
-                                           ModeCase{INT_MAX, "Error"}));
+                                           ModeCase{4, "Error"}, ModeCase{7, "Error"}, ModeCase{-1, "Error"},
+                                           ModeCase{INT_MIN, "Error"}, ModeCase{INT_MAX, "Error"}));
 
-TEST(SettingsSyncMode, LabelsOfTheOptionsDialog)
-{
+TEST(SettingsSyncMode, LabelsOfTheOptionsDialog) {
     static_assert(SyncModeName(2)[0] == 'H');
     EXPECT_STREQ(FindSyncMode(0)->label, "Daily synchronizing.");
     EXPECT_STREQ(FindSyncMode(1)->label, "On Start Up synchronizing.");
@@ -254,8 +236,7 @@ TEST(SettingsSyncMode, LabelsOfTheOptionsDialog)
     EXPECT_EQ(FindSyncMode(4), nullptr);
 }
 
-TEST_F(SettingsTest, IsWritableWritesTheProbeAndReadsItBack)
-{
+TEST_F(SettingsTest, IsWritableWritesTheProbeAndReadsItBack) {
     EXPECT_TRUE(settings.IsWritable());
     EXPECT_EQ(store.text(kFile), "[Options]\r\nsTestStr=12/8/2025 1:23:45 AM\r\n");
     probe = "12/8/2025 1:23:46 AM";
@@ -263,8 +244,7 @@ TEST_F(SettingsTest, IsWritableWritesTheProbeAndReadsItBack)
     EXPECT_EQ(store.readString(kFile, "Options", "sTestStr", "", 256), probe);
 }
 
-TEST_F(SettingsTest, IsWritableIsFalseOnAReadOnlyFile)
-{
+TEST_F(SettingsTest, IsWritableIsFalseOnAReadOnlyFile) {
     settings.Load();
     EXPECT_TRUE(settings.IsWritable());
     store.setReadOnly(kFile, true);
@@ -272,23 +252,20 @@ TEST_F(SettingsTest, IsWritableIsFalseOnAReadOnlyFile)
     EXPECT_FALSE(settings.IsWritable()) << "the previous probe text is still in the file";
 }
 
-TEST_F(SettingsTest, IsWritableIsFalseWhenTheFileCannotBeCreated)
-{
+TEST_F(SettingsTest, IsWritableIsFalseWhenTheFileCannotBeCreated) {
     store.setReadOnly(kFile, true);
     EXPECT_FALSE(settings.IsWritable()) << "reads back \"Undefined\"";
     EXPECT_FALSE(store.exists(kFile));
 }
 
-TEST_F(SettingsTest, IsWritableComparesWithinThe256ByteBuffer)
-{
+TEST_F(SettingsTest, IsWritableComparesWithinThe256ByteBuffer) {
     probe = std::string(255, 'd');
     EXPECT_TRUE(settings.IsWritable());
     probe = std::string(256, 'd');
     EXPECT_FALSE(settings.IsWritable()) << "only 255 characters come back";
 }
 
-TEST_F(SettingsTest, ServiceStartWithNoFileWritesNoOptions)
-{
+TEST_F(SettingsTest, ServiceStartWithNoFileWritesNoOptions) {
     settings.Load();
     settings.Load();  // reload on message 2002
     EXPECT_EQ(store.text(kFile), kServers18);

@@ -58,9 +58,17 @@ std::vector<BadReply> badReplies() {
         {"origin zero", ReplyCheck::OriginMismatch, [](SntpHeader& h) { h.originateTime = NtpWire{}; }},
         {"origin is our time one second later", ReplyCheck::OriginMismatch,
          [](SntpHeader& h) { h.originateTime = kSent.plusSeconds(1.0).toNetwork(); }},
-        {"kiss RATE", ReplyCheck::KissOfDeath, [](SntpHeader& h) { h.stratum = 0; h.referenceId = {'R', 'A', 'T', 'E'}; }},
+        {"kiss RATE", ReplyCheck::KissOfDeath,
+         [](SntpHeader& h) {
+             h.stratum = 0;
+             h.referenceId = {'R', 'A', 'T', 'E'};
+         }},
         {"kiss with leap indicator 3", ReplyCheck::KissOfDeath,
-         [](SntpHeader& h) { setLiVnMode(h, 3, 4, 4); h.stratum = 0; h.referenceId = {'D', 'E', 'N', 'Y'}; }},
+         [](SntpHeader& h) {
+             setLiVnMode(h, 3, 4, 4);
+             h.stratum = 0;
+             h.referenceId = {'D', 'E', 'N', 'Y'};
+         }},
         {"leap indicator 3", ReplyCheck::Unsynchronised, [](SntpHeader& h) { setLiVnMode(h, 3, 4, 4); }},
         {"stratum 16", ReplyCheck::BadStratum, [](SntpHeader& h) { h.stratum = 16; }},
         {"stratum 255", ReplyCheck::BadStratum, [](SntpHeader& h) { h.stratum = 255; }},
@@ -68,7 +76,8 @@ std::vector<BadReply> badReplies() {
         {"receive zero", ReplyCheck::ZeroTimestamp, [](SntpHeader& h) { h.receiveTime = NtpWire{}; }},
     };
     for (int mode : {0, 1, 2, 3, 5, 6, 7}) {
-        list.push_back({"mode other than 4", ReplyCheck::NotServerMode, [mode](SntpHeader& h) { setLiVnMode(h, 0, 4, mode); }});
+        list.push_back({"mode other than 4", ReplyCheck::NotServerMode,
+                        [mode](SntpHeader& h) { setLiVnMode(h, 0, 4, mode); }});
     }
     for (int version : {5, 6, 7}) {
         list.push_back({"version above 4", ReplyCheck::UnsupportedVersion,

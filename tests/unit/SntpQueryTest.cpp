@@ -3,17 +3,17 @@
 // cancellation, and the spacing between two requests to one server.
 
 #include "sntp/SntpQuery.h"
-#include "sntp/SteadyClock.h"
 #include "sntp/SocketLibrary.h"
+#include "sntp/SteadyClock.h"
 #include "tests/support/FakeMonotonicClock.h"
-#include "tools/kit/FakeSntpServer.h"
 #include "tests/support/SyncOutcomeText.h"
+#include "tools/kit/FakeSntpServer.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <set>
 #include <cmath>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -100,7 +100,8 @@ std::vector<BadAnswer> badAnswers() {
         {"kiss INIT", FakeReply::kiss("INIT"), ReplyCheck::KissOfDeath},
         {"leap indicator 3", modified([](FakeReply& r) { r.leapIndicator = 3; }), ReplyCheck::Unsynchronised},
         {"stratum 16", modified([](FakeReply& r) { r.stratum = 16; }), ReplyCheck::BadStratum},
-        {"transmit time zero", modified([](FakeReply& r) { r.zeroTransmitTime = true; }), ReplyCheck::ZeroTimestamp},
+        {"transmit time zero", modified([](FakeReply& r) { r.zeroTransmitTime = true; }),
+         ReplyCheck::ZeroTimestamp},
     };
 }
 

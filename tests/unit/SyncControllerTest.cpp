@@ -75,7 +75,8 @@ TEST_F(SyncControllerTest, SuccessIsTheExchangesFlagNotAPositiveDelay) {
 
 TEST_F(SyncControllerTest, AllAttemptsFailingGiveOneFailureLine) {
     runToEnd(RunKind::Scheduled);
-    EXPECT_THAT(rig.attempt.hosts(), ElementsAre("alpha.test", "alpha.test", "alpha.test", "alpha.test", "alpha.test"));
+    EXPECT_THAT(rig.attempt.hosts(),
+                ElementsAre("alpha.test", "alpha.test", "alpha.test", "alpha.test", "alpha.test"));
     expectOnlyLine("Failed. Server: Alpha", LOG_FAILED);
     EXPECT_FALSE(rig.controller.IsSynchronized());
     EXPECT_FALSE(std::filesystem::exists(rig.recordFile()));
@@ -101,14 +102,16 @@ TEST_F(SyncControllerTest, FailuresWalkTheListAndWrapToTheFirst) {
 }
 
 TEST_F(SyncControllerTest, AScheduledRunIsLabelledWithTheModeName) {
-    for (const auto& mode : {std::make_pair("0", "Daily"), std::make_pair("1", "OnStart"), std::make_pair("2", "Hourly"),
-                             std::make_pair("3", "DemandOnly"), std::make_pair("7", "Error")}) {
+    for (const auto& mode :
+         {std::make_pair("0", "Daily"), std::make_pair("1", "OnStart"), std::make_pair("2", "Hourly"),
+          std::make_pair("3", "DemandOnly"), std::make_pair("7", "Error")}) {
         EngineRig fresh;
         fresh.configure(std::string("nSynPeriod=") + mode.first);
         fresh.attempt.push(ScriptedSyncAttempt::Succeeded(0.01));
         ASSERT_TRUE(fresh.controller.StartRun(RunKind::Scheduled));
         ASSERT_TRUE(fresh.waitUntilIdle());
-        EXPECT_THAT(fresh.log.texts(), ElementsAre(std::string(mode.second) + ". Successful. Server: Alpha."));
+        EXPECT_THAT(fresh.log.texts(),
+                    ElementsAre(std::string(mode.second) + ". Successful. Server: Alpha."));
     }
 }
 
@@ -145,7 +148,8 @@ TEST_F(SyncControllerTest, SuccessIsRecordedOnlyWhenTheEndedRunIsHarvested) {
     rig.clock.setNow(MakeLocalTime(2005, 3, 3, 15, 0, 0));
     ASSERT_TRUE(rig.waitUntilIdle());
     EXPECT_TRUE(rig.controller.IsSynchronized());
-    EXPECT_EQ(rig.controller.LastSync().days(), AutomationDate::fromCalendar(MakeLocalTime(2005, 3, 3, 15, 0, 0)).days());
+    EXPECT_EQ(rig.controller.LastSync().days(),
+              AutomationDate::fromCalendar(MakeLocalTime(2005, 3, 3, 15, 0, 0)).days());
     EXPECT_EQ(std::filesystem::file_size(rig.recordFile()), 12u);
 }
 
@@ -187,11 +191,13 @@ TEST_F(SyncControllerTest, ReloadReturnsToTheStartingServerAndRereadsTheRecord) 
     runToEnd(RunKind::Scheduled);
     rig.controller.MarkStartRunDone();
     RecordingLogSink otherLog;
-    LastSyncRecord(rig.recordFile(), otherLog).store(AutomationDate::fromCalendar(MakeLocalTime(2005, 3, 1, 8, 0, 0)));
+    LastSyncRecord(rig.recordFile(), otherLog)
+        .store(AutomationDate::fromCalendar(MakeLocalTime(2005, 3, 1, 8, 0, 0)));
 
     rig.controller.Reload(false);
     EXPECT_EQ(rig.controller.CurrentServer(), 0);
-    EXPECT_EQ(rig.controller.LastSync().days(), AutomationDate::fromCalendar(MakeLocalTime(2005, 3, 1, 8, 0, 0)).days());
+    EXPECT_EQ(rig.controller.LastSync().days(),
+              AutomationDate::fromCalendar(MakeLocalTime(2005, 3, 1, 8, 0, 0)).days());
     EXPECT_TRUE(rig.controller.IsStartRunDone());
     rig.controller.Reload(true);
     EXPECT_FALSE(rig.controller.IsStartRunDone());

@@ -2,17 +2,17 @@
 // run in progress promptly and says "Is closed", and the SNTP attempt behind the engine's
 // port.
 
-#include "engine/SyncEngine.h"
 #include "engine/SntpSyncAttempt.h"
+#include "engine/SyncEngine.h"
 
 #include "common/LogResult.h"
 #include "engine/FileStore.h"
 #include "tests/support/FakeMonotonicClock.h"
 #include "tests/support/FakeProfileStore.h"
-#include "tools/kit/FakeSntpServer.h"
 #include "tests/support/RecordingLogSink.h"
-#include "tools/kit/TempDir.h"
 #include "tests/support/VirtualClock.h"
+#include "tools/kit/FakeSntpServer.h"
+#include "tools/kit/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -90,8 +90,9 @@ private:
 class SyncEngineTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_store.setText("zHoraluxServ.ini",
-                        "[Options]\nnSynPeriod=3\n[Servers]\nServers_Counter=1\nServers 0=Fake~127.0.0.2~1\n");
+        m_store.setText(
+            "zHoraluxServ.ini",
+            "[Options]\nnSynPeriod=3\n[Servers]\nServers_Counter=1\nServers 0=Fake~127.0.0.2~1\n");
     }
 
     std::vector<std::string> logLines() {

@@ -44,9 +44,7 @@ protected:
         return lines;
     }
 
-    void writeFile(const std::string& bytes) const {
-        std::ofstream(path, std::ios::binary) << bytes;
-    }
+    void writeFile(const std::string& bytes) const { std::ofstream(path, std::ios::binary) << bytes; }
 
     // Lines "n0" ... "n<count-1>" at the fixed time stamp.
     void writeNumbered(SyncLog& target, int count) {
@@ -86,9 +84,10 @@ TEST_F(SyncLogTest, OnlySuccessesCarryTheDelayTruncatedToMilliseconds) {
     limits.bOnlySuccLog = false;
     log.write("e", LOG_FAILED, 0.25);
     log.write("f", LOG_BROKEN, 0.25);
-    EXPECT_THAT(fileLines(), ElementsAre(stamped("a Round Trip Delay: 99 ms"), stamped("b Round Trip Delay: 48 ms"),
-                                         stamped("c Round Trip Delay: 0 ms"),
-                                         stamped("d Round Trip Delay: 2147483647 ms"), stamped("e"), stamped("f")));
+    EXPECT_THAT(fileLines(),
+                ElementsAre(stamped("a Round Trip Delay: 99 ms"), stamped("b Round Trip Delay: 48 ms"),
+                            stamped("c Round Trip Delay: 0 ms"), stamped("d Round Trip Delay: 2147483647 ms"),
+                            stamped("e"), stamped("f")));
 }
 
 TEST_F(SyncLogTest, EveryCodeButNoticeIsAnnouncedAlsoWhenTheFailureLineIsLeftOut) {
@@ -142,7 +141,8 @@ TEST_F(SyncLogTest, LoadKeepsTheFirst511CharactersOfALongLineAndTheLinesAfterIt)
     writeFile(longLine + "\r\n" + exact + "\r\nafter\r\nlast without end");
     log.load();
     log.write("new", LOG_NOTICE, 0.0);
-    EXPECT_THAT(fileLines(), ElementsAre(std::string(511, 'x'), exact, "after", "last without end", stamped("new")));
+    EXPECT_THAT(fileLines(),
+                ElementsAre(std::string(511, 'x'), exact, "after", "last without end", stamped("new")));
 }
 
 TEST_F(SyncLogTest, FirstWriteWithoutLoadKeepsTheLinesAlreadyInTheFile) {

@@ -19,23 +19,20 @@ namespace {
 
 const std::string kFile = "zHoraluxServ.ini";
 
-CTimeServer user(int n)
-{
+CTimeServer user(int n) {
     return CTimeServer("User " + std::to_string(n), "10.0.0." + std::to_string(n), 1);
 }
 
 // The "Servers" section as Save writes it for the 18 default rows.
-std::string defaultServersText()
-{
+std::string defaultServersText() {
     std::string text = "[Servers]\r\nServers_Counter=18\r\n";
     for (std::size_t i = 0; i < kDefaultServers.size(); ++i)
-        text += "Servers " + std::to_string(i) + "=" + std::string(kDefaultServers[i].title) +
-                "~" + std::string(kDefaultServers[i].address) + "~0\r\n";
+        text += "Servers " + std::to_string(i) + "=" + std::string(kDefaultServers[i].title) + "~" +
+                std::string(kDefaultServers[i].address) + "~0\r\n";
     return text;
 }
 
-void expectDefaultsFrom(const CTimeServerList& list, int first)
-{
+void expectDefaultsFrom(const CTimeServerList& list, int first) {
     ASSERT_EQ(list.GetCount(), first + 18);
     for (int i = 0; i < 18; ++i) {
         const CTimeServer& s = list.GetAt(first + i);
@@ -47,15 +44,13 @@ void expectDefaultsFrom(const CTimeServerList& list, int first)
 
 // ---------------------------------------------------------------- CTimeServer
 
-TEST(TimeServer, FormatJoinsTitleAddressAndFlag)
-{
+TEST(TimeServer, FormatJoinsTitleAddressAndFlag) {
     EXPECT_EQ(CTimeServer("Title", "host.example", 0).Format(), "Title~host.example~0");
     EXPECT_EQ(CTimeServer("T", "1.2.3.4", 1).Format(), "T~1.2.3.4~1");
     EXPECT_EQ(CTimeServer("T", "a", -12).Format(), "T~a~-12");
 }
 
-TEST(TimeServer, CopyAssignmentCopiesAllFields)
-{
+TEST(TimeServer, CopyAssignmentCopiesAllFields) {
     CTimeServer a("A", "a", 1);
     CTimeServer b("B", "b", 0);
     b = a;
@@ -70,15 +65,13 @@ struct ParseCase {
     int flag;
 };
 
-void PrintTo(const ParseCase& c, std::ostream* os)
-{
+void PrintTo(const ParseCase& c, std::ostream* os) {
     *os << '"' << c.record << '"';
 }
 
 class TimeServerParse : public ::testing::TestWithParam<ParseCase> {};
 
-TEST_P(TimeServerParse, FollowsTheAlgorithm)
-{
+TEST_P(TimeServerParse, FollowsTheAlgorithm) {
     const ParseCase& c = GetParam();
     CTimeServer server("old title", "old address", 42);
     ASSERT_EQ(server.Parse(c.record), c.ok) << c.record;
@@ -93,44 +86,35 @@ TEST_P(TimeServerParse, FollowsTheAlgorithm)
 
 INSTANTIATE_TEST_SUITE_P(
     Records, TimeServerParse,
-    ::testing::Values(
-        ParseCase{"USA. NIST~129.6.15.28~0", true, "USA. NIST", "129.6.15.28", 0},
-        ParseCase{"Mine~time.example~1", true, "Mine", "time.example", 1},
-        ParseCase{"Chile.     U~h~0", true, "Chile.     U", "h", 0},
-        // flag part: white space, sign, digits, rest ignored
-        ParseCase{"t~a~  -3x", true, "t", "a", -3},
-        ParseCase{"t~a~\t+7", true, "t", "a", 7},
-        ParseCase{"t~a~12abc", true, "t", "a", 12},
-        // missing or non-numeric flag part: a built-in entry (0)
-        ParseCase{"t~a~", true, "t", "a", 0},
-        ParseCase{"t~a~abc", true, "t", "a", 0},
-        ParseCase{"t~a~-", true, "t", "a", 0},
-        // more than two '~': the flag comes from the third part, the rest is ignored
-        ParseCase{"t~a~1~junk~x", true, "t", "a", 1},
-        ParseCase{"t~a~~1", true, "t", "a", 0},
-        // out-of-range flags are clamped, never undefined
-        ParseCase{"t~a~2147483647", true, "t", "a", INT_MAX},
-        ParseCase{"t~a~-2147483648", true, "t", "a", INT_MIN},
-        ParseCase{"t~a~99999999999999999999", true, "t", "a", INT_MAX},
-        ParseCase{"t~a~-99999999999999999999", true, "t", "a", INT_MIN},
-        // failures: no two '~', empty title or address
-        ParseCase{"", false, "", "", 0},
-        ParseCase{"no tilde at all", false, "", "", 0},
-        ParseCase{"title~address", false, "", "", 0},
-        ParseCase{"~address~1", false, "", "", 0},
-        ParseCase{"title~~1", false, "", "", 0},
-        ParseCase{"~~", false, "", "", 0}));
+    ::testing::Values(ParseCase{"USA. NIST~129.6.15.28~0", true, "USA. NIST", "129.6.15.28", 0},
+                      ParseCase{"Mine~time.example~1", true, "Mine", "time.example", 1},
+                      ParseCase{"Chile.     U~h~0", true, "Chile.     U", "h", 0},
+                      // flag part: white space, sign, digits, rest ignored
+                      ParseCase{"t~a~  -3x", true, "t", "a", -3}, ParseCase{"t~a~\t+7", true, "t", "a", 7},
+                      ParseCase{"t~a~12abc", true, "t", "a", 12},
+                      // missing or non-numeric flag part: a built-in entry (0)
+                      ParseCase{"t~a~", true, "t", "a", 0}, ParseCase{"t~a~abc", true, "t", "a", 0},
+                      ParseCase{"t~a~-", true, "t", "a", 0},
+                      // more than two '~': the flag comes from the third part, the rest is ignored
+                      ParseCase{"t~a~1~junk~x", true, "t", "a", 1}, ParseCase{"t~a~~1", true, "t", "a", 0},
+                      // out-of-range flags are clamped, never undefined
+                      ParseCase{"t~a~2147483647", true, "t", "a", INT_MAX},
+                      ParseCase{"t~a~-2147483648", true, "t", "a", INT_MIN},
+                      ParseCase{"t~a~99999999999999999999", true, "t", "a", INT_MAX},
+                      ParseCase{"t~a~-99999999999999999999", true, "t", "a", INT_MIN},
+                      // failures: no two '~', empty title or address
+                      ParseCase{"", false, "", "", 0}, ParseCase{"no tilde at all", false, "", "", 0},
+                      ParseCase{"title~address", false, "", "", 0}, ParseCase{"~address~1", false, "", "", 0},
+                      ParseCase{"title~~1", false, "", "", 0}, ParseCase{"~~", false, "", "", 0}));
 
-TEST(TimeServer, FormatThenParseRoundTrips)
-{
+TEST(TimeServer, FormatThenParseRoundTrips) {
     const CTimeServer original("Germany.   Technische Universitaet Berlin - 1", "130.149.17.21", 1);
     CTimeServer copy;
     ASSERT_TRUE(copy.Parse(original.Format()));
     EXPECT_EQ(copy, original);
 }
 
-TEST(TimeServer, TitleWithTildeSplitsAtIt)
-{
+TEST(TimeServer, TitleWithTildeSplitsAtIt) {
     CTimeServer parsed;
     ASSERT_TRUE(parsed.Parse(CTimeServer("A~B", "host", 1).Format()));  // "A~B~host~1"
     EXPECT_EQ(parsed, CTimeServer("A", "B", 0));
@@ -138,8 +122,7 @@ TEST(TimeServer, TitleWithTildeSplitsAtIt)
 
 // ---------------------------------------------------------------- default table
 
-TEST(TimeServerDefaults, HasEighteenRowsWithTheProductTitles)
-{
+TEST(TimeServerDefaults, HasEighteenRowsWithTheProductTitles) {
     static_assert(kDefaultServers.size() == 18);
     EXPECT_EQ(kDefaultServers[0].title, "USA. NIST, Gaithersburg, Maryland - 1");
     EXPECT_EQ(kDefaultServers[2].title, "USA. NIST, Boulder, Colorado -1");
@@ -149,8 +132,7 @@ TEST(TimeServerDefaults, HasEighteenRowsWithTheProductTitles)
     EXPECT_EQ(kDefaultServers[17].title, "Switzerland. Integrated Systems Laboratory. Zurich");
 }
 
-TEST(TimeServerDefaults, AddressesHaveTheFormOfTheirRow)
-{
+TEST(TimeServerDefaults, AddressesHaveTheFormOfTheirRow) {
     auto dottedIpv4 = [](std::string_view a) {
         int dots = 0;
         for (char c : a) {
@@ -178,16 +160,14 @@ protected:
     CTimeServerList list{"Servers", "Servers", kFile, store};
 };
 
-TEST_F(TimeServerListTest, StartsEmptyWithTheCounterKeyFormed)
-{
+TEST_F(TimeServerListTest, StartsEmptyWithTheCounterKeyFormed) {
     EXPECT_EQ(list.GetCount(), 0);
     EXPECT_EQ(list.GetCounterKey(), "Servers_Counter");
     EXPECT_EQ(list.EntryKey(7), "Servers 7");
     EXPECT_FALSE(store.exists(kFile));
 }
 
-TEST_F(TimeServerListTest, GetAtOutsideTheListThrowsInvalidArgument)
-{
+TEST_F(TimeServerListTest, GetAtOutsideTheListThrowsInvalidArgument) {
     EXPECT_THROW(list.GetAt(0), std::invalid_argument);
     list.Add(user(1));
     list.Add(user(2));
@@ -199,8 +179,7 @@ TEST_F(TimeServerListTest, GetAtOutsideTheListThrowsInvalidArgument)
     EXPECT_EQ(list.GetCount(), 2);
 }
 
-TEST_F(TimeServerListTest, AddRemoveAtAndRemoveAllKeepTheOrder)
-{
+TEST_F(TimeServerListTest, AddRemoveAtAndRemoveAllKeepTheOrder) {
     for (int i = 1; i <= 4; ++i)
         list.Add(user(i));
     list.RemoveAt(1);
@@ -212,16 +191,14 @@ TEST_F(TimeServerListTest, AddRemoveAtAndRemoveAllKeepTheOrder)
     EXPECT_EQ(list.GetCount(), 0);
 }
 
-TEST_F(TimeServerListTest, AddStoresACopy)
-{
+TEST_F(TimeServerListTest, AddStoresACopy) {
     CTimeServer server = user(1);
     list.Add(server);
     server.m_strTitle = "changed";
     EXPECT_EQ(list.GetAt(0), user(1));
 }
 
-TEST_F(TimeServerListTest, AppendCopiesAnotherListAndRefusesItself)
-{
+TEST_F(TimeServerListTest, AppendCopiesAnotherListAndRefusesItself) {
     CTimeServerList other("Servers", "Servers", kFile, store);
     other.Add(user(2));
     other.Add(user(3));
@@ -235,8 +212,7 @@ TEST_F(TimeServerListTest, AppendCopiesAnotherListAndRefusesItself)
     EXPECT_EQ(list.GetCount(), 3);
 }
 
-TEST_F(TimeServerListTest, ACopyIsAnIndependentSnapshot)
-{
+TEST_F(TimeServerListTest, ACopyIsAnIndependentSnapshot) {
     list.Add(user(1));
     const CTimeServerList snapshot = list;
     list.RemoveAll();
@@ -245,8 +221,7 @@ TEST_F(TimeServerListTest, ACopyIsAnIndependentSnapshot)
     EXPECT_EQ(snapshot.GetAt(0), user(1));
 }
 
-TEST_F(TimeServerListTest, SaveWritesTheCounterFirstThenTheEntriesInOrder)
-{
+TEST_F(TimeServerListTest, SaveWritesTheCounterFirstThenTheEntriesInOrder) {
     list.Add(CTimeServer("A", "a.example", 0));
     list.Add(CTimeServer("B", "1.2.3.4", 1));
     EXPECT_TRUE(list.Save());
@@ -254,26 +229,22 @@ TEST_F(TimeServerListTest, SaveWritesTheCounterFirstThenTheEntriesInOrder)
               "[Servers]\r\nServers_Counter=2\r\nServers 0=A~a.example~0\r\nServers 1=B~1.2.3.4~1\r\n");
 }
 
-TEST_F(TimeServerListTest, SaveReportsAFailedWrite)
-{
+TEST_F(TimeServerListTest, SaveReportsAFailedWrite) {
     list.Add(user(1));
     store.setReadOnly(kFile, true);
     EXPECT_FALSE(list.Save());
     EXPECT_FALSE(store.exists(kFile));
 }
 
-TEST_F(TimeServerListTest, LoadReadsTheCountersEntries)
-{
-    store.setText(kFile,
-                  "[Servers]\nServers_Counter=2\nServers 0=A~a~0\nServers 1=B~b~1\nServers 2=C~c~1\n");
+TEST_F(TimeServerListTest, LoadReadsTheCountersEntries) {
+    store.setText(kFile, "[Servers]\nServers_Counter=2\nServers 0=A~a~0\nServers 1=B~b~1\nServers 2=C~c~1\n");
     ASSERT_TRUE(list.Load());
     ASSERT_EQ(list.GetCount(), 2);
     EXPECT_EQ(list.GetAt(0), CTimeServer("A", "a", 0));
     EXPECT_EQ(list.GetAt(1), CTimeServer("B", "b", 1));
 }
 
-TEST_F(TimeServerListTest, LoadReplacesTheEntries)
-{
+TEST_F(TimeServerListTest, LoadReplacesTheEntries) {
     list.Add(user(9));
     store.setText(kFile, "[Servers]\nServers_Counter=1\nServers 0=A~a~0\n");
     ASSERT_TRUE(list.Load());
@@ -287,15 +258,13 @@ struct LoadFailure {
     int entriesLeft;
 };
 
-void PrintTo(const LoadFailure& c, std::ostream* os)
-{
+void PrintTo(const LoadFailure& c, std::ostream* os) {
     *os << c.name;
 }
 
 class TimeServerListLoadFailure : public ::testing::TestWithParam<LoadFailure> {};
 
-TEST_P(TimeServerListLoadFailure, FailsAndKeepsWhatTheAlgorithmKeeps)
-{
+TEST_P(TimeServerListLoadFailure, FailsAndKeepsWhatTheAlgorithmKeeps) {
     FakeProfileStore store;
     CTimeServerList list("Servers", "Servers", kFile, store);
     list.Add(user(9));
@@ -311,8 +280,7 @@ TEST_P(TimeServerListLoadFailure, FailsAndKeepsWhatTheAlgorithmKeeps)
 INSTANTIATE_TEST_SUITE_P(
     Files, TimeServerListLoadFailure,
     ::testing::Values(
-        LoadFailure{"NoFile", "", 0},
-        LoadFailure{"NoSection", "[Options]\nnSynPeriod=1\n", 0},
+        LoadFailure{"NoFile", "", 0}, LoadFailure{"NoSection", "[Options]\nnSynPeriod=1\n", 0},
         LoadFailure{"CounterZero", "[Servers]\nServers_Counter=0\nServers 0=A~a~1\n", 0},
         LoadFailure{"CounterNegative", "[Servers]\nServers_Counter=-3\nServers 0=A~a~1\n", 0},
         LoadFailure{"CounterNotANumber", "[Servers]\nServers_Counter=x\nServers 0=A~a~1\n", 0},
@@ -322,8 +290,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "[Servers]\nServers_Counter=3\nServers 0=A~a~1\nServers 1=A~a~1\nServers 2=junk\n", 2}),
     [](const ::testing::TestParamInfo<LoadFailure>& param) { return std::string(param.param.name); });
 
-TEST_F(TimeServerListTest, LoadReadsAtMost1023CharactersOfAnEntry)
-{
+TEST_F(TimeServerListTest, LoadReadsAtMost1023CharactersOfAnEntry) {
     const std::string fits = std::string(1017, 'T') + "~ab~1";  // 1022 characters
     const std::string cut = std::string(1020, 'T') + "~ab~1";   // 1023rd character is 'b'
     store.setText(kFile, "[Servers]\nServers_Counter=1\nServers 0=" + fits + "\n");
@@ -332,8 +299,7 @@ TEST_F(TimeServerListTest, LoadReadsAtMost1023CharactersOfAnEntry)
     EXPECT_FALSE(list.Load()) << "the second '~' lies beyond the 1024-byte buffer";
 }
 
-TEST_F(TimeServerListTest, SavingFiveOverEighteenLeavesTheOldKeysButReloadsFive)
-{
+TEST_F(TimeServerListTest, SavingFiveOverEighteenLeavesTheOldKeysButReloadsFive) {
     AppendDefaultServers(list);
     list.Save();
     list.RemoveAll();
@@ -357,23 +323,20 @@ protected:
     CSettings settings{store, [] { return std::string("12/8/2025 1:23:45 AM"); }};
 };
 
-TEST_F(SettingsServersTest, NoServersSectionRebuildsAndWritesTheDefaults)
-{
+TEST_F(SettingsServersTest, NoServersSectionRebuildsAndWritesTheDefaults) {
     settings.LoadServers();
     expectDefaultsFrom(settings.m_servers, 0);
     EXPECT_EQ(store.text(kFile), defaultServersText());
 }
 
-TEST_F(SettingsServersTest, CounterZeroYieldsTheDefaults)
-{
+TEST_F(SettingsServersTest, CounterZeroYieldsTheDefaults) {
     store.setText(kFile, "[Servers]\r\nServers_Counter=0\r\n");
     settings.LoadServers();
     expectDefaultsFrom(settings.m_servers, 0);
     EXPECT_EQ(store.text(kFile), defaultServersText());
 }
 
-TEST_F(SettingsServersTest, MissingEntryRebuildsAndWritesOver)
-{
+TEST_F(SettingsServersTest, MissingEntryRebuildsAndWritesOver) {
     store.setText(kFile, "[Servers]\nServers_Counter=3\nServers 0=A~a~1\nServers 2=C~c~1\n");
     settings.LoadServers();
     expectDefaultsFrom(settings.m_servers, 0);  // the list was emptied: user entry A is gone
@@ -385,8 +348,7 @@ TEST_F(SettingsServersTest, MissingEntryRebuildsAndWritesOver)
     expectDefaultsFrom(reloaded, 0);
 }
 
-TEST_F(SettingsServersTest, DamagedEntryKeepsTheUserEntriesBeforeItThenTheDefaults)
-{
+TEST_F(SettingsServersTest, DamagedEntryKeepsTheUserEntriesBeforeItThenTheDefaults) {
     store.setText(kFile,
                   "[Servers]\nServers_Counter=4\nServers 0=Mine~my.host~1\n"
                   "Servers 1=Prog~prog.host~0\nServers 2=damaged\nServers 3=Late~late~1\n");
@@ -400,8 +362,7 @@ TEST_F(SettingsServersTest, DamagedEntryKeepsTheUserEntriesBeforeItThenTheDefaul
     EXPECT_EQ(reloaded.GetAt(0), CTimeServer("Mine", "my.host", 1));
 }
 
-TEST_F(SettingsServersTest, RestoreDefaultServersPutsTheUserEntriesFirst)
-{
+TEST_F(SettingsServersTest, RestoreDefaultServersPutsTheUserEntriesFirst) {
     AppendDefaultServers(settings.m_servers);
     for (int i = 1; i <= 3; ++i)
         settings.m_servers.Add(user(i));
@@ -414,8 +375,7 @@ TEST_F(SettingsServersTest, RestoreDefaultServersPutsTheUserEntriesFirst)
     EXPECT_EQ(store.writeCount(), writes) << "RestoreDefaultServers writes nothing";
 }
 
-TEST_F(SettingsServersTest, RestoreDefaultServersOnTheDefaultsAloneGivesTheDefaults)
-{
+TEST_F(SettingsServersTest, RestoreDefaultServersOnTheDefaultsAloneGivesTheDefaults) {
     AppendDefaultServers(settings.m_servers);
     settings.RestoreDefaultServers();
     expectDefaultsFrom(settings.m_servers, 0);
@@ -423,8 +383,7 @@ TEST_F(SettingsServersTest, RestoreDefaultServersOnTheDefaultsAloneGivesTheDefau
 
 class SettingsStartingServerRange : public ::testing::TestWithParam<std::pair<int, int>> {};
 
-TEST_P(SettingsStartingServerRange, LoadBringsAnOutOfRangeIndexToZero)
-{
+TEST_P(SettingsStartingServerRange, LoadBringsAnOutOfRangeIndexToZero) {
     FakeProfileStore store;
     CSettings settings(store, [] { return std::string("now"); });
     settings.LoadServers();  // writes the 18 defaults
@@ -437,11 +396,9 @@ TEST_P(SettingsStartingServerRange, LoadBringsAnOutOfRangeIndexToZero)
 
 INSTANTIATE_TEST_SUITE_P(Indices, SettingsStartingServerRange,
                          ::testing::Values(std::pair{25, 0}, std::pair{18, 0}, std::pair{-1, 0},
-                                           std::pair{INT_MIN, 0}, std::pair{17, 17},
-                                           std::pair{3, 3}));
+                                           std::pair{INT_MIN, 0}, std::pair{17, 17}, std::pair{3, 3}));
 
-TEST_F(SettingsServersTest, LoadingTwiceYieldsTheFilesListBothTimes)
-{
+TEST_F(SettingsServersTest, LoadingTwiceYieldsTheFilesListBothTimes) {
     store.setText(kFile, "[Servers]\nServers_Counter=2\nServers 0=A~a~1\nServers 1=B~b~0\n");
     settings.Load();
     const CTimeServerList first = settings.m_servers;
@@ -452,16 +409,14 @@ TEST_F(SettingsServersTest, LoadingTwiceYieldsTheFilesListBothTimes)
     EXPECT_EQ(settings.m_servers.GetAt(1), CTimeServer("B", "b", 0));
 }
 
-TEST_F(SettingsServersTest, RecordWithMoreThanTwoTildesLoadsTheThirdPartAsFlag)
-{
+TEST_F(SettingsServersTest, RecordWithMoreThanTwoTildesLoadsTheThirdPartAsFlag) {
     store.setText(kFile, "[Servers]\nServers_Counter=1\nServers 0=T~host~1~extra~0\n");
     settings.Load();
     ASSERT_EQ(settings.m_servers.GetCount(), 1);
     EXPECT_EQ(settings.m_servers.GetAt(0), CTimeServer("T", "host", 1));
 }
 
-TEST_F(SettingsServersTest, TitleWithTildeIsSplitOnTheNextLoad)
-{
+TEST_F(SettingsServersTest, TitleWithTildeIsSplitOnTheNextLoad) {
     settings.m_servers.Add(CTimeServer("My~Clock", "clock.example", 1));
     settings.SaveServers();
     settings.Load();
@@ -469,8 +424,7 @@ TEST_F(SettingsServersTest, TitleWithTildeIsSplitOnTheNextLoad)
     EXPECT_EQ(settings.m_servers.GetAt(0), CTimeServer("My", "Clock", 0));
 }
 
-TEST_F(SettingsServersTest, ReplaceServersCopiesTheGivenListAndKeepsTheBinding)
-{
+TEST_F(SettingsServersTest, ReplaceServersCopiesTheGivenListAndKeepsTheBinding) {
     settings.Load();
     CTimeServerList edited = settings.m_servers;
     edited.RemoveAt(0);
@@ -484,8 +438,7 @@ TEST_F(SettingsServersTest, ReplaceServersCopiesTheGivenListAndKeepsTheBinding)
     EXPECT_EQ(settings.m_servers.GetCount(), 18);
 }
 
-TEST_F(SettingsServersTest, ConsoleConfirmationWritesOptionsThenServers)
-{
+TEST_F(SettingsServersTest, ConsoleConfirmationWritesOptionsThenServers) {
     settings.Load();
     CTimeServerList edited = settings.m_servers;
     edited.Add(user(1));
@@ -502,8 +455,7 @@ TEST_F(SettingsServersTest, ConsoleConfirmationWritesOptionsThenServers)
     EXPECT_EQ(service.m_servers.GetCount(), 19);
 }
 
-TEST_F(SettingsServersTest, GetStartingServerTitleNeverThrows)
-{
+TEST_F(SettingsServersTest, GetStartingServerTitleNeverThrows) {
     EXPECT_EQ(settings.GetStartingServerTitle(), "");  // empty list
     settings.m_servers.Add(user(1));
     settings.m_nStartingServ = 5;

@@ -2,14 +2,14 @@
 // setting, the coarse step and second query at an hour or more, the year window, kisses, the
 // privilege and clock failures, the socket library's log lines, spacing and cancellation.
 
-#include "sntp/TimeSync.h"
 #include "common/LogResult.h"
+#include "sntp/TimeSync.h"
 #include "tests/support/CalendarTimePrinter.h"
 #include "tests/support/FakeMonotonicClock.h"
-#include "tools/kit/FakeSntpServer.h"
 #include "tests/support/RecordingLogSink.h"
 #include "tests/support/SyncOutcomeText.h"
 #include "tests/support/VirtualClock.h"
+#include "tools/kit/FakeSntpServer.h"
 
 #include <gtest/gtest.h>
 

@@ -6,10 +6,10 @@
 
 #include "common/LogResult.h"
 #include "common/Messages.h"
-#include "engine/FileStore.h"
 #include "common/WinHandle.h"
-#include "tools/kit/ConsoleStandIn.h"
+#include "engine/FileStore.h"
 #include "tests/support/FakeProfileStore.h"
+#include "tools/kit/ConsoleStandIn.h"
 #include "tools/kit/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -38,8 +38,9 @@ public:
 class ExecWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_store.setText("zHoraluxServ.ini",
-                        "[Options]\nnSynPeriod=3\n[Servers]\nServers_Counter=1\nServers 0=Loop~127.0.0.9~1\n");
+        m_store.setText(
+            "zHoraluxServ.ini",
+            "[Options]\nnSynPeriod=3\n[Servers]\nServers_Counter=1\nServers 0=Loop~127.0.0.9~1\n");
     }
     void TearDown() override {
         if (m_thread.joinable()) {
@@ -86,7 +87,8 @@ TEST_F(ExecWindowTest, HiddenWindowWithItsClassAndTitle) {
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(::FindWindowA(kExecWindowClass, kExecWindowTitle), window);
     EXPECT_FALSE(::IsWindowVisible(window));
-    EXPECT_EQ(static_cast<DWORD>(::GetWindowLongPtrA(window, GWL_STYLE)) & WS_POPUP, static_cast<DWORD>(WS_POPUP));
+    EXPECT_EQ(static_cast<DWORD>(::GetWindowLongPtrA(window, GWL_STYLE)) & WS_POPUP,
+              static_cast<DWORD>(WS_POPUP));
     EXPECT_NE(logText().find("] Horalux Clock Service v. 2.5 is started."), std::string::npos);
 }
 

@@ -14,8 +14,8 @@
 namespace {
 
 UniqueFileHandle OpenForReading(const std::string& path, DWORD share) {
-    return UniqueFileHandle(
-        ::CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return UniqueFileHandle(::CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 std::string Contents(const std::string& path) {

@@ -25,15 +25,13 @@ namespace {
 
 const std::string kFile = "zHoraluxServ.ini";
 
-std::string windowsDirectory()
-{
+std::string windowsDirectory() {
     char directory[MAX_PATH] = {};
     const UINT length = GetWindowsDirectoryA(directory, static_cast<UINT>(std::size(directory)));
     return std::string(directory, length);
 }
 
-std::vector<std::string> splitLines(const std::string& text)
-{
+std::vector<std::string> splitLines(const std::string& text) {
     std::vector<std::string> lines;
     std::size_t start = 0;
     while (start < text.size()) {
@@ -48,20 +46,17 @@ std::vector<std::string> splitLines(const std::string& text)
     return lines;
 }
 
-std::vector<std::string> defaultServerLines()
-{
+std::vector<std::string> defaultServerLines() {
     std::vector<std::string> lines{"[Servers]", "Servers_Counter=18"};
     for (std::size_t i = 0; i < kDefaultServers.size(); ++i)
-        lines.push_back("Servers " + std::to_string(i) + "=" +
-                        std::string(kDefaultServers[i].title) + "~" +
+        lines.push_back("Servers " + std::to_string(i) + "=" + std::string(kDefaultServers[i].title) + "~" +
                         std::string(kDefaultServers[i].address) + "~0");
     return lines;
 }
 
 class Win32ProfileStoreTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         m_lock = CreateMutexA(nullptr, FALSE, "HoraluxProfileStoreTest");
         ASSERT_NE(m_lock, nullptr);
         const DWORD wait = WaitForSingleObject(m_lock, 120000);
@@ -70,8 +65,7 @@ protected:
         ASSERT_EQ(GetFileAttributesA(m_path.c_str()), INVALID_FILE_ATTRIBUTES);
     }
 
-    void TearDown() override
-    {
+    void TearDown() override {
         removeFile();
         if (m_lock) {
             ReleaseMutex(m_lock);
@@ -79,22 +73,19 @@ protected:
         }
     }
 
-    void removeFile() const
-    {
+    void removeFile() const {
         SetFileAttributesA(m_path.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileA(m_path.c_str());
     }
 
-    std::string fileText() const
-    {
+    std::string fileText() const {
         std::ifstream in(m_path, std::ios::binary);
         std::ostringstream text;
         text << in.rdbuf();
         return text.str();
     }
 
-    void writeFileText(const std::string& text) const
-    {
+    void writeFileText(const std::string& text) const {
         std::ofstream out(m_path, std::ios::binary | std::ios::trunc);
         out << text;
     }
@@ -105,8 +96,7 @@ protected:
     CSettings settings{store, LocalDateTimeText};
 };
 
-TEST_F(Win32ProfileStoreTest, ReadIntTakesTheLeadingSignedDecimal)
-{
+TEST_F(Win32ProfileStoreTest, ReadIntTakesTheLeadingSignedDecimal) {
     EXPECT_EQ(store.readInt(kFile, "Options", "nOffset", 17), 17) << "no file";
     ASSERT_TRUE(store.writeString(kFile, "Options", "nOffset", "-90"));
     ASSERT_TRUE(store.writeString(kFile, "Options", "nTimeOut", "abc"));
@@ -123,8 +113,7 @@ TEST_F(Win32ProfileStoreTest, ReadIntTakesTheLeadingSignedDecimal)
     EXPECT_EQ(store.readInt(kFile, "Nowhere", "nOffset", 8), 8) << "no section";
 }
 
-TEST_F(Win32ProfileStoreTest, ReadStringTruncatesToTheBufferLessOne)
-{
+TEST_F(Win32ProfileStoreTest, ReadStringTruncatesToTheBufferLessOne) {
     ASSERT_TRUE(store.writeString(kFile, "Servers", "Servers 0", "Title~host~1"));
     EXPECT_EQ(store.readString(kFile, "Servers", "Servers 0", "", 1024), "Title~host~1");
     EXPECT_EQ(store.readString(kFile, "Servers", "Servers 0", "", 6), "Title");
@@ -133,8 +122,7 @@ TEST_F(Win32ProfileStoreTest, ReadStringTruncatesToTheBufferLessOne)
     EXPECT_EQ(store.readString("zHoraluxMissing.ini", "S", "k", "def", 256), "def");
 }
 
-TEST_F(Win32ProfileStoreTest, WritesReplaceInPlaceAndAppendAtTheEnd)
-{
+TEST_F(Win32ProfileStoreTest, WritesReplaceInPlaceAndAppendAtTheEnd) {
     ASSERT_TRUE(store.writeString(kFile, "Servers", "a", "1"));   // creates the file
     ASSERT_TRUE(store.writeString(kFile, "Options", "b", "2"));   // new section at the end
     ASSERT_TRUE(store.writeString(kFile, "Servers", "c", "3"));   // new key, end of section
@@ -142,8 +130,7 @@ TEST_F(Win32ProfileStoreTest, WritesReplaceInPlaceAndAppendAtTheEnd)
     EXPECT_EQ(fileText(), "[Servers]\r\na=-4\r\nc=3\r\n[Options]\r\nb=2\r\n");
 }
 
-TEST_F(Win32ProfileStoreTest, LoadWithNoFileWritesOnlyTheServersSection)
-{
+TEST_F(Win32ProfileStoreTest, LoadWithNoFileWritesOnlyTheServersSection) {
     settings.Load();
     EXPECT_EQ(settings.m_servers.GetCount(), 18);
     EXPECT_EQ(settings.m_nTimeOut, 20);
@@ -152,15 +139,14 @@ TEST_F(Win32ProfileStoreTest, LoadWithNoFileWritesOnlyTheServersSection)
     EXPECT_EQ(fileText().find("Options"), std::string::npos);
 }
 
-TEST_F(Win32ProfileStoreTest, SaveWritesTheSevenKeysInOrder)
-{
+TEST_F(Win32ProfileStoreTest, SaveWritesTheSevenKeysInOrder) {
     settings.Load();
     settings.m_nOffset = -90;
     settings.m_nStartingServ = 2;
     settings.Save();
     std::vector<std::string> expected = defaultServerLines();
-    for (const char* line : {"[Options]", "nLogFileLen=100", "nSynPeriod=0", "nOffset=-90",
-                             "nMaxAttempts=5", "nTimeOut=20", "nStartingServ=2", "bOnlySuccLog=1"})
+    for (const char* line : {"[Options]", "nLogFileLen=100", "nSynPeriod=0", "nOffset=-90", "nMaxAttempts=5",
+                             "nTimeOut=20", "nStartingServ=2", "bOnlySuccLog=1"})
         expected.push_back(line);
     EXPECT_EQ(splitLines(fileText()), expected);
 
@@ -171,8 +157,7 @@ TEST_F(Win32ProfileStoreTest, SaveWritesTheSevenKeysInOrder)
     EXPECT_EQ(reader.GetStartingServerTitle(), kDefaultServers[2].title);
 }
 
-TEST_F(Win32ProfileStoreTest, LeftoverEntryKeysStayButReloadYieldsTheCount)
-{
+TEST_F(Win32ProfileStoreTest, LeftoverEntryKeysStayButReloadYieldsTheCount) {
     settings.Load();
     CTimeServerList five = settings.m_servers;
     while (five.GetCount() > 5)
@@ -188,11 +173,11 @@ TEST_F(Win32ProfileStoreTest, LeftoverEntryKeysStayButReloadYieldsTheCount)
     EXPECT_EQ(reader.m_servers.GetCount(), 5);
 }
 
-TEST_F(Win32ProfileStoreTest, HandEditedFileLoadsAsRead)
-{
-    writeFileText("[Options]\r\nnOffset=-90\r\nnTimeOut=3\r\nnSynPeriod=7\r\nnMaxAttempts=0\r\n"
-                  "nStartingServ=25\r\n[Servers]\r\nServers_Counter=2\r\n"
-                  "Servers 0=Mine~my.host~1\r\nServers 1=T~h~1~x\r\n");
+TEST_F(Win32ProfileStoreTest, HandEditedFileLoadsAsRead) {
+    writeFileText(
+        "[Options]\r\nnOffset=-90\r\nnTimeOut=3\r\nnSynPeriod=7\r\nnMaxAttempts=0\r\n"
+        "nStartingServ=25\r\n[Servers]\r\nServers_Counter=2\r\n"
+        "Servers 0=Mine~my.host~1\r\nServers 1=T~h~1~x\r\n");
     const std::string before = fileText();
     settings.Load();
     EXPECT_EQ(settings.m_nOffset, -90);
@@ -206,8 +191,7 @@ TEST_F(Win32ProfileStoreTest, HandEditedFileLoadsAsRead)
     EXPECT_EQ(fileText(), before) << "Load wrote to a valid file";
 }
 
-TEST_F(Win32ProfileStoreTest, IsWritableOnANormalFile)
-{
+TEST_F(Win32ProfileStoreTest, IsWritableOnANormalFile) {
     settings.Load();
     const std::string probe = LocalDateTimeText();
     EXPECT_FALSE(probe.empty());
@@ -220,13 +204,11 @@ TEST_F(Win32ProfileStoreTest, IsWritableOnANormalFile)
 // to the Unix write bits, which a process running as root ignores, so there the file stays
 // writable; the test checks that IsWritable agrees with what the platform does and says
 // which case it met.
-TEST_F(Win32ProfileStoreTest, IsWritableFollowsTheReadOnlyAttribute)
-{
+TEST_F(Win32ProfileStoreTest, IsWritableFollowsTheReadOnlyAttribute) {
     settings.Load();
     ASSERT_TRUE(SetFileAttributesA(m_path.c_str(), FILE_ATTRIBUTE_READONLY));
-    const HANDLE probe = CreateFileA(m_path.c_str(), GENERIC_WRITE,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE probe = CreateFileA(m_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     const bool platformWrites = probe != INVALID_HANDLE_VALUE;
     if (platformWrites)
         CloseHandle(probe);
@@ -237,11 +219,10 @@ TEST_F(Win32ProfileStoreTest, IsWritableFollowsTheReadOnlyAttribute)
 
 // A file another program holds open without write sharing cannot be written on any
 // platform, also not by root under Wine: IsWritable must say so.
-TEST_F(Win32ProfileStoreTest, IsWritableIsFalseWhileTheFileIsLockedAgainstWriting)
-{
+TEST_F(Win32ProfileStoreTest, IsWritableIsFalseWhileTheFileIsLockedAgainstWriting) {
     settings.Load();
-    const HANDLE lock = CreateFileA(m_path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE lock = CreateFileA(m_path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(lock, INVALID_HANDLE_VALUE);
     EXPECT_FALSE(store.writeString(kFile, "Options", "x", "1"));
     EXPECT_FALSE(settings.IsWritable());
@@ -249,8 +230,7 @@ TEST_F(Win32ProfileStoreTest, IsWritableIsFalseWhileTheFileIsLockedAgainstWritin
     EXPECT_TRUE(settings.IsWritable());
 }
 
-TEST_F(Win32ProfileStoreTest, SetWorkingDirectoryMakesTheWindowsDirectoryCurrent)
-{
+TEST_F(Win32ProfileStoreTest, SetWorkingDirectoryMakesTheWindowsDirectoryCurrent) {
     char saved[MAX_PATH] = {};
     GetCurrentDirectoryA(static_cast<DWORD>(std::size(saved)), saved);
     ASSERT_TRUE(SetCurrentDirectoryA("C:\\"));

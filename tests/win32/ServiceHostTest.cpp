@@ -2,24 +2,24 @@
 // requests, the console and session-end stop paths, the event source in the real registry,
 // the Windows 9x start entry, the system error text, and the control window's life.
 
+#include "common/Win32SystemError.h"
 #include "service/ExecWindow.h"
 #include "service/ServiceBase.h"
 #include "service/Win32Registry.h"
-#include "common/Win32SystemError.h"
 
 #include "common/LogResult.h"
 #include "common/Messages.h"
-#include "service/ServiceRules.h"
 #include "common/SystemErrorText.h"
+#include "service/ServiceRules.h"
 #include "tests/support/FakeProfileStore.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
-#include <functional>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <future>
 #include <thread>
 
@@ -162,8 +162,8 @@ TEST_F(ServiceBaseTest, EventSourceIsListedOnceAndRemovedCleanly) {
     EXPECT_EQ(std::count(names.begin(), names.end(), kTestServiceName), 1);
 
     UniqueRegistryKey sourceKey;
-    ASSERT_EQ(OpenRegistryKey(HKEY_LOCAL_MACHINE, std::string(CServiceBase::kApplicationLogKey) + kTestServiceName,
-                              sourceKey),
+    ASSERT_EQ(OpenRegistryKey(HKEY_LOCAL_MACHINE,
+                              std::string(CServiceBase::kApplicationLogKey) + kTestServiceName, sourceKey),
               ERROR_SUCCESS);
     RegistryValue file;
     ASSERT_EQ(ReadRegistryValue(sourceKey.get(), "EventMessageFile", file), ERROR_SUCCESS);
@@ -177,8 +177,8 @@ TEST_F(ServiceBaseTest, EventSourceIsListedOnceAndRemovedCleanly) {
 
     ASSERT_EQ(service.UnregisterLogSource(), ERROR_SUCCESS);
     EXPECT_EQ(SplitMultiString(ReadSources().bytes), SplitMultiString(before.bytes));
-    EXPECT_NE(OpenRegistryKey(HKEY_LOCAL_MACHINE, std::string(CServiceBase::kApplicationLogKey) + kTestServiceName,
-                              sourceKey),
+    EXPECT_NE(OpenRegistryKey(HKEY_LOCAL_MACHINE,
+                              std::string(CServiceBase::kApplicationLogKey) + kTestServiceName, sourceKey),
               ERROR_SUCCESS);
     // Absent now: unregistering again leaves the value byte for byte.
     const RegistryValue absent = ReadSources();
@@ -213,7 +213,8 @@ TEST_F(ServiceBaseTest, CommandLineActionsOfAMissingServiceReportWhereTheyShould
                             "OpenService failed - " + SystemErrorText(ERROR_SERVICE_DOES_NOT_EXIST) + "\n");
     EXPECT_FALSE(service.Remove());
     ASSERT_EQ(m_log.m_vecLines.size(), 1u);
-    EXPECT_EQ(m_log.m_vecLines[0].first, "Open Service failed - " + SystemErrorText(ERROR_SERVICE_DOES_NOT_EXIST));
+    EXPECT_EQ(m_log.m_vecLines[0].first,
+              "Open Service failed - " + SystemErrorText(ERROR_SERVICE_DOES_NOT_EXIST));
     EXPECT_EQ(m_log.m_vecLines[0].second, LOG_NOTICE);
 }
 
@@ -235,6 +236,8 @@ TEST(SystemErrorText, SystemMessagesWithoutTheirLineBreak) {
     EXPECT_EQ(SystemErrorText(0x2FFFFFFF), "");
 }
 
-TEST(Win32Platform, ThisSystemIsNt) { EXPECT_TRUE(QueryPlatformIsNt()); }
+TEST(Win32Platform, ThisSystemIsNt) {
+    EXPECT_TRUE(QueryPlatformIsNt());
+}
 
 }  // namespace

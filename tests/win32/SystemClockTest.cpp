@@ -65,8 +65,8 @@ TEST(Win32Clock, ReadsAtFullResolution) {
 
     SYSTEMTIME st{};
     ::GetSystemTime(&st);
-    const NtpTimestamp coarse = NtpTimestamp::fromSystemTime(
-        CalendarTime{st.wYear, st.wMonth, st.wDayOfWeek, st.wDay, st.wHour, st.wMinute, st.wSecond, st.wMilliseconds});
+    const NtpTimestamp coarse = NtpTimestamp::fromSystemTime(CalendarTime{
+        st.wYear, st.wMonth, st.wDayOfWeek, st.wDay, st.wHour, st.wMinute, st.wSecond, st.wMilliseconds});
     EXPECT_LT(std::fabs(NtpTimestamp::secondsSince(clock.nowUtc(), coarse)), 0.05);
 }
 
@@ -142,7 +142,8 @@ protected:
 };
 
 TEST_F(ScriptedToken, RealTokenEnablesThenDisables) {
-    const ClockResult result = setSystemClock(m_realClock, m_privilege, m_realClock.nowUtc().plusSeconds(0.05));
+    const ClockResult result =
+        setSystemClock(m_realClock, m_privilege, m_realClock.nowUtc().plusSeconds(0.05));
     EXPECT_TRUE(result.bSucceeded) << result.nError;
     EXPECT_EQ(g_adjustCalls, 2);
 }
@@ -154,7 +155,8 @@ TEST_F(ScriptedToken, WithoutAccessTokensTheClockIsSetDirectly) {
     EXPECT_EQ(::GetLastError(), 0u);
     m_privilege.restore();
 
-    const ClockResult result = setSystemClock(m_realClock, m_privilege, m_realClock.nowUtc().plusSeconds(0.05));
+    const ClockResult result =
+        setSystemClock(m_realClock, m_privilege, m_realClock.nowUtc().plusSeconds(0.05));
     EXPECT_TRUE(result.bSucceeded) << result.nError;
     EXPECT_EQ(g_adjustCalls, 0);
 }

@@ -5,8 +5,8 @@
 #include "sntp/Win32SystemClock.h"
 #include "sntp/Win32TimePrivilege.h"
 #include "tests/support/FakeMonotonicClock.h"
-#include "tools/kit/FakeSntpServer.h"
 #include "tests/support/RecordingLogSink.h"
+#include "tools/kit/FakeSntpServer.h"
 
 #include <gtest/gtest.h>
 

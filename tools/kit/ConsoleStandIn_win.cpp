@@ -25,12 +25,13 @@ bool CConsoleStandIn::waitFor(UINT message, WPARAM& wParam, std::chrono::millise
                 return true;
             }
         }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
             return false;
         }
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(left.count() < 50 ? left.count() : 50),
-                                    QS_ALLPOSTMESSAGE);
+        ::MsgWaitForMultipleObjects(
+            0, nullptr, FALSE, static_cast<DWORD>(left.count() < 50 ? left.count() : 50), QS_ALLPOSTMESSAGE);
     }
 }
 

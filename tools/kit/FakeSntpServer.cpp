@@ -145,7 +145,8 @@ bool CFakeSntpServer::waitForRequests(std::size_t count, std::chrono::millisecon
     return m_cvRequest.wait_for(lock, timeout, [&] { return m_vecRequests.size() >= count; });
 }
 
-std::vector<std::uint8_t> CFakeSntpServer::buildReply(const FakeReply& reply, const std::vector<std::uint8_t>& request,
+std::vector<std::uint8_t> CFakeSntpServer::buildReply(const FakeReply& reply,
+                                                      const std::vector<std::uint8_t>& request,
                                                       NtpTimestamp receiveTime, NtpTimestamp transmitTime) {
     SntpHeader header{};
     header.liVnMode = firstByte(reply.leapIndicator, reply.version, reply.mode);
@@ -163,7 +164,8 @@ std::vector<std::uint8_t> CFakeSntpServer::buildReply(const FakeReply& reply, co
     header.transmitTime = reply.zeroTransmitTime ? NtpWire{} : transmitTime.toNetwork();
 
     std::vector<std::uint8_t> bytes(reply.length, 0);
-    std::copy_n(reinterpret_cast<const std::uint8_t*>(&header), std::min(bytes.size(), sizeof header), bytes.begin());
+    std::copy_n(reinterpret_cast<const std::uint8_t*>(&header), std::min(bytes.size(), sizeof header),
+                bytes.begin());
     return bytes;
 }
 
@@ -176,10 +178,10 @@ void CFakeSntpServer::serve() {
         }
         server_socket::Endpoint peer;
         server_socket::Endpoint destination;
-        const int count = waited == sp::WaitResult::Readable
-                              ? server_socket::receiveFrom(m_hSocket.get(), buffer.data(), buffer.size(), peer,
-                                                           destination)
-                              : -1;
+        const int count =
+            waited == sp::WaitResult::Readable
+                ? server_socket::receiveFrom(m_hSocket.get(), buffer.data(), buffer.size(), peer, destination)
+                : -1;
         // A failed receive is also how Winsock reports that an earlier answer found no one.
         // Requests from outside never get an answer: tests send nothing beyond loopback.
         if (count < 0 || !isLoopback(peer.address) || destination.address != m_local.address) {

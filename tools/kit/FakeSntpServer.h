@@ -99,12 +99,14 @@ public:
 
     // The reply bytes this server would send for request at the given true time; the answer
     // thread uses it with the clock running between T2 and T3.
-    static std::vector<std::uint8_t> buildReply(const FakeReply& reply, const std::vector<std::uint8_t>& request,
+    static std::vector<std::uint8_t> buildReply(const FakeReply& reply,
+                                                const std::vector<std::uint8_t>& request,
                                                 NtpTimestamp receiveTime, NtpTimestamp transmitTime);
 
 private:
     void serve();
-    void sendOne(const FakeReply& reply, const std::vector<std::uint8_t>& request, const server_socket::Endpoint& peer);
+    void sendOne(const FakeReply& reply, const std::vector<std::uint8_t>& request,
+                 const server_socket::Endpoint& peer);
     std::vector<FakeReply> recordRequest(const std::vector<std::uint8_t>& request);
     NtpTimestamp serverTime(const FakeReply& reply) const;
 

@@ -1,9 +1,9 @@
 #include "tools/kit/ServerSocket.h"
 #include "tools/kit/ServerSocketAddress.h"
 
+#include <mswsock.h>
 #include <winsock2.h>
 #include <ws2tcpip.h>
-#include <mswsock.h>
 
 #include <algorithm>
 #include <climits>
@@ -50,7 +50,8 @@ bool bindIpv4(socket_platform::NativeSocket socket, const Endpoint& local) {
     const sockaddr_in address = toAddress(local);
     const DWORD on = 1;
     return ::bind(handleOf(socket), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
-           ::setsockopt(handleOf(socket), IPPROTO_IP, IP_PKTINFO, reinterpret_cast<const char*>(&on), sizeof on) == 0;
+           ::setsockopt(handleOf(socket), IPPROTO_IP, IP_PKTINFO, reinterpret_cast<const char*>(&on),
+                        sizeof on) == 0;
 }
 
 bool localEndpoint(socket_platform::NativeSocket socket, Endpoint& local) {

@@ -59,9 +59,10 @@ void PrepareServiceFiles(const std::string& iniText) {
 
 std::string ServiceSettings(int mode, const std::string& address, const std::vector<std::string>& titles,
                             int maxAttempts) {
-    std::string text = "[Options]\nnSynPeriod=" + std::to_string(mode) + "\nnMaxAttempts=" +
-                       std::to_string(maxAttempts) + "\nbOnlySuccLog=0\nnStartingServ=0\n[Servers]\nServers_Counter=" +
-                       std::to_string(titles.size()) + "\n";
+    std::string text =
+        "[Options]\nnSynPeriod=" + std::to_string(mode) + "\nnMaxAttempts=" + std::to_string(maxAttempts) +
+        "\nbOnlySuccLog=0\nnStartingServ=0\n[Servers]\nServers_Counter=" + std::to_string(titles.size()) +
+        "\n";
     for (std::size_t i = 0; i < titles.size(); ++i) {
         text += "Servers " + std::to_string(i) + "=" + titles[i] + "~" + address + "~1\n";
     }
@@ -73,7 +74,8 @@ double LocalAutomationDate() {
     ::GetLocalTime(&now);
     FILETIME file{};
     ::SystemTimeToFileTime(&now, &file);
-    const double ticks = static_cast<double>((static_cast<ULONGLONG>(file.dwHighDateTime) << 32) | file.dwLowDateTime);
+    const double ticks =
+        static_cast<double>((static_cast<ULONGLONG>(file.dwHighDateTime) << 32) | file.dwLowDateTime);
     constexpr double kTicksPerDay = 864e9;
     constexpr double kDaysFrom1601To1899 = 109205.0;
     return ticks / kTicksPerDay - kDaysFrom1601To1899;
@@ -93,7 +95,9 @@ std::string ReadWholeFile(const std::string& path) {
     return text.str();
 }
 
-bool FileExists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool FileExists(const std::string& path) {
+    return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 bool LaunchService(CChildProcess& process, const std::string& arguments) {
     return process.start("\"" + ServiceExePath() + "\" " + arguments);
@@ -102,11 +106,12 @@ bool LaunchService(CChildProcess& process, const std::string& arguments) {
 std::string RunAction(const std::string& exe, const std::string& arguments, std::chrono::milliseconds limit) {
     char folder[MAX_PATH] = {};
     ::GetTempPathA(MAX_PATH, folder);
-    const std::string outputFile = std::string(folder) + "horalux-action-" + std::to_string(::GetCurrentProcessId()) + ".txt";
+    const std::string outputFile =
+        std::string(folder) + "horalux-action-" + std::to_string(::GetCurrentProcessId()) + ".txt";
     {
         SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-        const UniqueFileHandle output(::CreateFileA(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        const UniqueFileHandle output(::CreateFileA(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                                    &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         STARTUPINFOA startup{};
         startup.cb = sizeof startup;
         startup.dwFlags = STARTF_USESTDHANDLES;
@@ -114,8 +119,8 @@ std::string RunAction(const std::string& exe, const std::string& arguments, std:
         startup.hStdError = output.get();
         std::string commandLine = "\"" + exe + "\" " + arguments;
         PROCESS_INFORMATION info{};
-        if (!output || !::CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                         &startup, &info)) {
+        if (!output || !::CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                         nullptr, &startup, &info)) {
             return "<not started>";
         }
         const UniqueKernelHandle process(info.hProcess);
@@ -146,7 +151,8 @@ bool CFileChangeWatch::changed() {
     if (!::GetFileAttributesExA(m_strPath.c_str(), GetFileExInfoStandard, &now)) {
         now = WIN32_FILE_ATTRIBUTE_DATA{};
     }
-    const bool bSame = m_bSeen && now.nFileSizeLow == m_last.nFileSizeLow && now.nFileSizeHigh == m_last.nFileSizeHigh &&
+    const bool bSame = m_bSeen && now.nFileSizeLow == m_last.nFileSizeLow &&
+                       now.nFileSizeHigh == m_last.nFileSizeHigh &&
                        ::CompareFileTime(&now.ftLastWriteTime, &m_last.ftLastWriteTime) == 0 &&
                        ::CompareFileTime(&now.ftCreationTime, &m_last.ftCreationTime) == 0;
     m_last = now;
@@ -154,7 +160,8 @@ bool CFileChangeWatch::changed() {
     return !bSame;
 }
 
-bool WaitForSyncRecord(SyncRecord& record, bool (*condition)(const SyncRecord&), std::chrono::milliseconds limit) {
+bool WaitForSyncRecord(SyncRecord& record, bool (*condition)(const SyncRecord&),
+                       std::chrono::milliseconds limit) {
     std::string bytes;
     return WaitForFileContents(
         WindowsFile("zHoraluxServ.bin"),
@@ -172,7 +179,8 @@ bool WaitForSyncRecord(SyncRecord& record, bool (*condition)(const SyncRecord&),
 bool WaitForFileText(const std::string& path, const std::string& text, std::chrono::milliseconds limit) {
     std::string contents;
     return WaitForFileContents(
-        path, [&](const std::string& bytes) { return bytes.find(text) != std::string::npos; }, contents, limit);
+        path, [&](const std::string& bytes) { return bytes.find(text) != std::string::npos; }, contents,
+        limit);
 }
 
 bool KeyExists(HKEY root, const char* path) {
@@ -182,16 +190,16 @@ bool KeyExists(HKEY root, const char* path) {
 
 DWORD ServiceState() {
     const UniqueServiceHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
-    const UniqueServiceHandle service(manager ? ::OpenServiceA(manager.get(), kServiceName, SERVICE_QUERY_STATUS)
-                                              : nullptr);
+    const UniqueServiceHandle service(
+        manager ? ::OpenServiceA(manager.get(), kServiceName, SERVICE_QUERY_STATUS) : nullptr);
     SERVICE_STATUS status{};
     return service && ::QueryServiceStatus(service.get(), &status) ? status.dwCurrentState : 0;
 }
 
 std::optional<ServiceConfig> QueryServiceConfiguration() {
     const UniqueServiceHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
-    const UniqueServiceHandle service(manager ? ::OpenServiceA(manager.get(), kServiceName, SERVICE_QUERY_CONFIG)
-                                              : nullptr);
+    const UniqueServiceHandle service(
+        manager ? ::OpenServiceA(manager.get(), kServiceName, SERVICE_QUERY_CONFIG) : nullptr);
     DWORD needed = 0;
     if (!service || (::QueryServiceConfigA(service.get(), nullptr, 0, &needed) == FALSE &&
                      ::GetLastError() != ERROR_INSUFFICIENT_BUFFER)) {

@@ -52,9 +52,11 @@ public:
     CRemoteMemory(HWND window, std::size_t size) : m_nSize(size) {
         DWORD pid = 0;
         ::GetWindowThreadProcessId(window, &pid);
-        m_hProcess.reset(::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid));
+        m_hProcess.reset(
+            ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid));
         if (m_hProcess) {
-            m_pAddress = ::VirtualAllocEx(m_hProcess.get(), nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+            m_pAddress =
+                ::VirtualAllocEx(m_hProcess.get(), nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
         }
     }
     ~CRemoteMemory() {
@@ -103,7 +105,8 @@ HWND control(HWND dialog, int id) {
 std::string text(HWND window) {
     const LRESULT length = ::SendMessageA(window, WM_GETTEXTLENGTH, 0, 0);
     std::string value(static_cast<std::size_t>(length) + 1, '\0');
-    const LRESULT copied = ::SendMessageA(window, WM_GETTEXT, value.size(), reinterpret_cast<LPARAM>(value.data()));
+    const LRESULT copied =
+        ::SendMessageA(window, WM_GETTEXT, value.size(), reinterpret_cast<LPARAM>(value.data()));
     value.resize(static_cast<std::size_t>(copied));
     return value;
 }
@@ -122,8 +125,8 @@ bool waitForText(HWND dialog, int id, const std::string& expected, milliseconds 
 
 void click(HWND dialog, int id) {
     DWORD_PTR ignored = 0;
-    ::SendMessageTimeoutA(control(dialog, id), BM_CLICK, 0, 0, SMTO_NORMAL,
-                          static_cast<UINT>(kWait.count()), &ignored);
+    ::SendMessageTimeoutA(control(dialog, id), BM_CLICK, 0, 0, SMTO_NORMAL, static_cast<UINT>(kWait.count()),
+                          &ignored);
 }
 
 void clickAsync(HWND dialog, int id) {
@@ -169,7 +172,8 @@ HWND focusedControl(HWND window) {
 
 void pressKey(HWND window, int virtualKey) {
     const UINT scan = ::MapVirtualKeyA(static_cast<UINT>(virtualKey), MAPVK_VK_TO_VSC);
-    ::PostMessageA(window, WM_KEYDOWN, static_cast<WPARAM>(virtualKey), static_cast<LPARAM>(1 | (scan << 16)));
+    ::PostMessageA(window, WM_KEYDOWN, static_cast<WPARAM>(virtualKey),
+                   static_cast<LPARAM>(1 | (scan << 16)));
     ::PostMessageA(window, WM_KEYUP, static_cast<WPARAM>(virtualKey),
                    static_cast<LPARAM>(1 | (scan << 16) | (1u << 30) | (1u << 31)));
 }
@@ -207,7 +211,8 @@ bool clickRow(HWND list, int row) {
     RECT rect{};
     rect.left = LVIR_LABEL;
     if (!remote.valid() || !remote.write(&rect, sizeof rect) ||
-        !::SendMessageA(list, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remote.address())) ||
+        !::SendMessageA(list, LVM_GETITEMRECT, static_cast<WPARAM>(row),
+                        reinterpret_cast<LPARAM>(remote.address())) ||
         !remote.read(&rect, sizeof rect)) {
         return false;
     }
@@ -218,7 +223,8 @@ bool clickRow(HWND list, int row) {
 }
 
 bool screenshot(const std::string& windowsPath) {
-    if (windowsPath.size() < 3 || (windowsPath.compare(0, 2, "Z:") != 0 && windowsPath.compare(0, 2, "z:") != 0)) {
+    if (windowsPath.size() < 3 ||
+        (windowsPath.compare(0, 2, "Z:") != 0 && windowsPath.compare(0, 2, "z:") != 0)) {
         return false;
     }
     std::string unixPath = windowsPath.substr(2);
@@ -240,10 +246,12 @@ CTestDesktop::CTestDesktop(const std::string& name) : m_strName(name) {
     if (!m_explorer.start("explorer.exe /desktop=" + name + ",1024x768")) {
         return;
     }
-    WaitUntil([this] {
-        m_hDesktop.reset(::OpenDesktopA(m_strName.c_str(), 0, FALSE, GENERIC_ALL));
-        return m_hDesktop.isValid();
-    }, kWait);
+    WaitUntil(
+        [this] {
+            m_hDesktop.reset(::OpenDesktopA(m_strName.c_str(), 0, FALSE, GENERIC_ALL));
+            return m_hDesktop.isValid();
+        },
+        kWait);
     m_bReady = m_hDesktop && ::SetThreadDesktop(m_hDesktop.get());
 }
 
@@ -251,7 +259,8 @@ CTestDesktop::~CTestDesktop() {
     m_explorer.terminate();
 }
 
-bool CTestDesktop::start(CChildProcess& process, const std::string& commandLine, const std::string& folder) const {
+bool CTestDesktop::start(CChildProcess& process, const std::string& commandLine,
+                         const std::string& folder) const {
     return process.start(commandLine, folder, m_strName);
 }
 
