@@ -1,7 +1,7 @@
 #pragma once
-// The messages of the command-line actions (install, remove, start, stop) and where each
-// goes: the log file as a notice, so the console is not told, or the standard output, seen
-// only when the program's output is redirected.
+// The messages of the command-line actions (install, remove, start, stop) and of the process modes,
+// and where each goes: the log file as a notice, so the console is not told, or the standard output,
+// seen only when the program's output is redirected.
 
 #include "common/LogSink.h"
 
@@ -14,19 +14,24 @@ enum class HostText {
     ManagerFailed,
     Installed,
     CreateFailed,
+    RegisterSourceFailed,
     OpenServiceFailed,
     RemoveStopped,
     RemoveFailedToStop,
     Removed,
     DeleteFailed,
+    UnregisterSourceFailed,
     StartNotRunning,
     ManagerFailedOut,
     OpenServiceFailedOut,
     StartFailedOut,
+    StopRefusedOut,
     Stopping,
     StoppingDot,
     StoppedOut,
     FailedToStopOut,
+    RegisterClassFailed,
+    CreateWindowFailed,
 };
 
 enum class TextTarget { Log, StandardOutput };

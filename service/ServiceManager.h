@@ -1,0 +1,62 @@
+#pragma once
+// The service control manager as the command-line actions use it: connect to it, create a
+// service or open one, and stop, start, delete or query an opened one. Each object closes
+// what it holds when it goes. CWin32ServiceManager is the Win32 adapter.
+
+#include "service/ServiceWait.h"
+#include "service/SystemResult.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+// A platform object, or the error that kept it from being had.
+template <typename T>
+struct Opened {
+    std::unique_ptr<T> object;
+    std::uint32_t error = 0;
+};
+
+// Everything CreateService is given.
+struct ServiceDefinition {
+    std::string name;
+    std::string displayName;
+    std::string binaryPath;
+    std::uint32_t desiredAccess = 0;
+    std::uint32_t serviceType = 0;
+    std::uint32_t startType = 0;
+    std::uint32_t errorControl = 0;
+    // Not given means the local system account.
+    std::optional<std::string> account;
+    std::optional<std::string> password;
+};
+
+class ManagedService {
+public:
+    virtual ~ManagedService() = default;
+    // Sends the stop control; fails when the service does not accept it (not running, say).
+    virtual SystemResult controlStop() = 0;
+    virtual SystemResult start() = 0;
+    // Marks the service for deletion.
+    virtual SystemResult remove() = 0;
+    virtual ServiceStateQuery queryState() = 0;
+};
+
+class ServiceManagerConnection {
+public:
+    virtual ~ServiceManagerConnection() = default;
+    virtual SystemResult createService(const ServiceDefinition& definition) = 0;
+    virtual Opened<ManagedService> openService(const std::string& name) = 0;
+};
+
+class ServiceManager {
+public:
+    virtual ~ServiceManager() = default;
+    // Connects to the local computer's manager with full access.
+    virtual Opened<ServiceManagerConnection> connect() = 0;
+    // Waits one polling period of the bounded waits (1000 ms).
+    virtual void pause() = 0;
+    // The system's text for an error code, as the messages show it.
+    virtual std::string errorText(std::uint32_t error) const = 0;
+};

@@ -1,0 +1,82 @@
+// The service's status, reported from two threads at once as the service thread and the
+// control handler do (run under ThreadSanitizer too).
+
+#include "service/ServiceStatus.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace service_state;
+
+// Called only under the status lock, so it needs none of its own.
+class CRecordingChannel : public StatusChannel {
+public:
+    bool report(const StatusReport& status) override {
+        m_vecReports.push_back(status);
+        return true;
+    }
+    std::vector<StatusReport> m_vecReports;
+};
+
+TEST(ServiceStatus, WithoutAChannelNothingIsReportedButTheRecordIsKept) {
+    CServiceStatus status(kAcceptStop);
+    EXPECT_FALSE(status.Set(kStartPending, kDefaultWaitHint, 0));
+    EXPECT_EQ(status.Current().checkPoint, 1u);
+    CRecordingChannel channel;
+    status.Connect(&channel);
+    EXPECT_TRUE(status.Set(kRunning, kDefaultWaitHint, 0));
+    status.Connect(nullptr);
+    EXPECT_FALSE(status.Set(kStopped, kDefaultWaitHint, 0));
+    EXPECT_EQ(channel.m_vecReports.size(), 1u);
+
+    CServiceStatus process(kAcceptStop);
+    process.SetNotService();
+    EXPECT_TRUE(process.Set(kStartPending, kDefaultWaitHint, 0));
+    EXPECT_EQ(process.Current().currentState, 0u);
+}
+
+TEST(ServiceStatus, ServiceThreadAndControlHandlerReportTogether) {
+    constexpr int kRounds = 2000;
+    CServiceStatus status(kAcceptStop);
+    CRecordingChannel channel;
+    std::atomic<bool> bHandlerAnswering{false};
+    std::atomic<bool> bServiceEnded{false};
+    int nInterrogations = 0;
+    // The control handler answers from before the channel is attached until it is taken away.
+    std::thread controls([&] {
+        while (!bServiceEnded.load() || nInterrogations < kRounds) {
+            status.MarkState(kStopPending);
+            (void)status.Set(status.Current().currentState, kDefaultWaitHint, 0);
+            ++nInterrogations;
+            bHandlerAnswering.store(true);
+        }
+    });
+    std::thread service([&] {
+        while (!bHandlerAnswering.load()) {
+            std::this_thread::yield();
+        }
+        status.Connect(&channel);
+        for (int round = 0; round < kRounds; ++round) {
+            (void)status.Set(kStartPending, kDefaultWaitHint, 0);
+        }
+        status.Connect(nullptr);
+        bServiceEnded.store(true);
+    });
+    service.join();
+    controls.join();
+    // Every report made through the channel carries the next checkpoint: none repeats, none
+    // is skipped, whichever thread made it.
+    ASSERT_GE(channel.m_vecReports.size(), static_cast<std::size_t>(kRounds));
+    const std::uint32_t first = channel.m_vecReports.front().checkPoint;
+    for (std::size_t index = 0; index < channel.m_vecReports.size(); ++index) {
+        EXPECT_EQ(channel.m_vecReports[index].checkPoint, first + index);
+    }
+    EXPECT_EQ(status.Current().checkPoint, static_cast<std::uint32_t>(kRounds + nInterrogations));
+}
+
+}  // namespace
