@@ -11,7 +11,9 @@ void CTimeService::RunService(int, char**) {
     SetStatus(SERVICE_RUNNING, kDefaultWaitHint, 0);
     // The log and the record file are named without a path.
     SetWorkingDirectory();
-    m_window.RunExecWindow();
+    if (!m_window.RunExecWindow()) {
+        SetWorkFailed();
+    }
 }
 
 void CTimeService::OnStop() {

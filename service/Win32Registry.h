@@ -4,6 +4,7 @@
 
 #include "common/WinHandle.h"
 #include "service/EventSources.h"
+#include "service/SystemResult.h"
 
 #include <string>
 
@@ -20,3 +21,9 @@ LONG WriteRegistryValue(HKEY key, const char* name, DWORD type, const RegistryBy
 // A text value with its terminating zero.
 LONG WriteRegistryText(HKEY key, const char* name, DWORD type, const std::string& text);
 LONG WriteRegistryDword(HKEY key, const char* name, DWORD value);
+
+// A registry call's result as a SystemResult.
+inline SystemResult RegistryResult(LONG result) {
+    return result == ERROR_SUCCESS ? SystemResult::success()
+                                   : SystemResult::failure(static_cast<std::uint32_t>(result));
+}

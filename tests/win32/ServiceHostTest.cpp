@@ -145,7 +145,7 @@ TEST_F(ServiceBaseTest, EventReportKeepsTheLastError) {
 RegistryValue ReadSources() {
     UniqueRegistryKey key;
     RegistryValue value;
-    if (OpenRegistryKey(HKEY_LOCAL_MACHINE, CServiceBase::kApplicationLogKey, key) == ERROR_SUCCESS) {
+    if (OpenRegistryKey(HKEY_LOCAL_MACHINE, CEventLogSource::kApplicationLogKey, key) == ERROR_SUCCESS) {
         ReadRegistryValue(key.get(), "Sources", value);
     }
     return value;
@@ -163,7 +163,7 @@ TEST_F(ServiceBaseTest, EventSourceIsListedOnceAndRemovedCleanly) {
 
     UniqueRegistryKey sourceKey;
     ASSERT_EQ(OpenRegistryKey(HKEY_LOCAL_MACHINE,
-                              std::string(CServiceBase::kApplicationLogKey) + kTestServiceName, sourceKey),
+                              std::string(CEventLogSource::kApplicationLogKey) + kTestServiceName, sourceKey),
               ERROR_SUCCESS);
     RegistryValue file;
     ASSERT_EQ(ReadRegistryValue(sourceKey.get(), "EventMessageFile", file), ERROR_SUCCESS);
@@ -178,11 +178,11 @@ TEST_F(ServiceBaseTest, EventSourceIsListedOnceAndRemovedCleanly) {
     ASSERT_EQ(service.UnregisterLogSource(), ERROR_SUCCESS);
     EXPECT_EQ(SplitMultiString(ReadSources().bytes), SplitMultiString(before.bytes));
     EXPECT_NE(OpenRegistryKey(HKEY_LOCAL_MACHINE,
-                              std::string(CServiceBase::kApplicationLogKey) + kTestServiceName, sourceKey),
+                              std::string(CEventLogSource::kApplicationLogKey) + kTestServiceName, sourceKey),
               ERROR_SUCCESS);
     // Absent now: unregistering again leaves the value byte for byte.
     const RegistryValue absent = ReadSources();
-    service.UnregisterLogSource();
+    EXPECT_EQ(service.UnregisterLogSource(), ERROR_SUCCESS);
     EXPECT_EQ(ReadSources().bytes, absent.bytes);
 }
 
@@ -190,7 +190,7 @@ TEST_F(ServiceBaseTest, Windows9xInstallsAndRemovesTheRunServicesEntry) {
     CTestService service(m_reporter, false);
     ASSERT_TRUE(service.Install());
     UniqueRegistryKey key;
-    ASSERT_EQ(OpenRegistryKey(HKEY_LOCAL_MACHINE, CServiceBase::kRunServicesKey, key), ERROR_SUCCESS);
+    ASSERT_EQ(OpenRegistryKey(HKEY_LOCAL_MACHINE, CWin32StartEntry::kRunServicesKey, key), ERROR_SUCCESS);
     RegistryValue value;
     ASSERT_EQ(ReadRegistryValue(key.get(), kTestServiceName, value), ERROR_SUCCESS);
     char path[MAX_PATH] = {};

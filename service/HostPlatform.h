@@ -1,0 +1,18 @@
+#pragma once
+// What the service host asks of the platform about the program itself. Windows only.
+
+#include <windows.h>
+
+#include "service/ServiceManagerClient.h"
+
+#include <string>
+
+// Whether the platform is NT (VER_PLATFORM_WIN32_NT) rather than Windows 9x.
+bool QueryPlatformIsNt();
+
+// Writes text to the standard output handle, seen only when the output is redirected (the
+// program has no console of its own).
+void WriteStandardOutput(const std::string& text);
+
+// The program's own full path; a path that does not fit counts as a failure.
+ProgramPath QueryModulePath();
