@@ -39,7 +39,7 @@ public:
     virtual void OnContinue() {}
     virtual void OnShutdown() {}
     // Runs the action chosen by the command line; returns when it (or the service) ended.
-    virtual BOOL ParseCommandLine(int argc, char** argv);
+    [[nodiscard]] virtual BOOL ParseCommandLine(int argc, char** argv);
     // Runs as a service; FALSE when the service control manager could not be reached.
     [[nodiscard]] virtual BOOL StartDispatcher();
     [[nodiscard]] virtual BOOL Install();

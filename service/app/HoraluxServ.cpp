@@ -46,12 +46,12 @@ public:
 
     // The initialisation: the service object, the Windows directory as the current
     // directory, then the command line, which returns when its action or the service ended.
+    // The exit code says whether that action succeeded.
     int Run(int argc, char** argv) {
         CHostReporter reporter(m_log, WriteStandardOutput);
         CTimeService service(reporter, m_window);
         SetWorkingDirectory();
-        service.ParseCommandLine(argc, argv);
-        return 0;
+        return service.ParseCommandLine(argc, argv) ? EXIT_SUCCESS : EXIT_FAILURE;
     }
 
 private:

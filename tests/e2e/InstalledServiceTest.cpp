@@ -1,11 +1,13 @@
 // HoraluxServ.exe as an installed service under Wine's service control manager: install,
-// start, stop and remove from its command line, with the messages where they belong; the
-// dispatcher refusing a start from a shell; the Windows 9x start entry under a Windows 98
-// version setting; and the program's resources.
+// start, stop and remove from its command line, with the messages where they belong and an
+// exit code that says whether the action succeeded; the dispatcher refusing a start from a
+// shell; the Windows 9x start entry under a Windows 98 version setting; and the program's
+// resources.
 
 #include "tools/kit/ServiceProgram.h"
 
 #include "common/Messages.h"
+#include "common/Win32SystemError.h"
 #include "common/WinHandle.h"
 #include "tools/kit/WaitUntil.h"
 
@@ -52,7 +54,7 @@ TEST_F(InstalledServiceTest, InstallStartStopRemove) {
     PrepareServiceFiles(kQuietSettings);
     const std::string log = WindowsFile("zHoraluxServ.log");
 
-    EXPECT_EQ(RunAction(ServiceExePath(), "-i"), "");
+    EXPECT_EQ(RunAction(ServiceExePath(), "-i"), (ActionOutcome{"", 0}));
     EXPECT_NE(ReadWholeFile(log).find("] Horalux Clock Service installed."), std::string::npos);
     const std::optional<ServiceConfig> config = QueryServiceConfiguration();
     ASSERT_TRUE(config.has_value());
@@ -66,7 +68,7 @@ TEST_F(InstalledServiceTest, InstallStartStopRemove) {
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kEventSourceKey));
 
     const auto startBegin = std::chrono::steady_clock::now();
-    EXPECT_EQ(RunAction(ServiceExePath(), "-s"), "");
+    EXPECT_EQ(RunAction(ServiceExePath(), "-s"), (ActionOutcome{"", 0}));
     const double startMs =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - startBegin).count();
     EXPECT_EQ(ServiceState(), static_cast<DWORD>(SERVICE_RUNNING));
@@ -74,15 +76,17 @@ TEST_F(InstalledServiceTest, InstallStartStopRemove) {
     const bool bWindowSeen = WaitForExecWindow(10s) != nullptr;
 
     const auto stopBegin = std::chrono::steady_clock::now();
-    const std::string stopped = RunAction(ServiceExePath(), "-e");
+    const ActionOutcome stopAction = RunAction(ServiceExePath(), "-e");
+    const std::string& stopped = stopAction.output;
     const double stopMs =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - stopBegin).count();
     EXPECT_EQ(stopped.rfind("Stopping Horalux Clock Service.", 0), 0u) << stopped;
     EXPECT_NE(stopped.find("\nHoralux Clock Service is stopped.\n"), std::string::npos) << stopped;
+    EXPECT_EQ(stopAction.exitCode, 0u);
     EXPECT_EQ(ServiceState(), static_cast<DWORD>(SERVICE_STOPPED));
     EXPECT_NE(ReadWholeFile(log).find("] Is closed"), std::string::npos);
 
-    EXPECT_EQ(RunAction(ServiceExePath(), "-u"), "");
+    EXPECT_EQ(RunAction(ServiceExePath(), "-u"), (ActionOutcome{"", 0}));
     EXPECT_EQ(ServiceState(), 0u);
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kEventSourceKey));
     const std::string lines = ReadWholeFile(log);
@@ -97,9 +101,34 @@ TEST_F(InstalledServiceTest, StartedFromAShellWithoutSwitchesTheProgramEnds) {
     PrepareServiceFiles(kQuietSettings);
     CChildProcess child;
     ASSERT_TRUE(LaunchService(child, ""));
-    EXPECT_TRUE(child.waitForExit(60s));
+    DWORD exitCode = 0;
+    EXPECT_TRUE(child.waitForExit(60s, &exitCode));
+    EXPECT_EQ(exitCode, 1u);
     EXPECT_EQ(::FindWindowA(kExecWindowClass, kExecWindowTitle), nullptr);
     EXPECT_FALSE(FileExists(WindowsFile("zHoraluxServ.log")));
+}
+
+TEST_F(InstalledServiceTest, FailedActionsSaySoAndEndWithExitCode1) {
+    PrepareServiceFiles(kQuietSettings);
+    const std::string log = WindowsFile("zHoraluxServ.log");
+    const std::string missing = SystemErrorText(ERROR_SERVICE_DOES_NOT_EXIST);
+    ASSERT_EQ(ServiceState(), 0u);
+    EXPECT_EQ(RunAction(ServiceExePath(), "-e"),
+              (ActionOutcome{"OpenService failed - " + missing + "\n", 1}));
+    EXPECT_EQ(RunAction(ServiceExePath(), "-s"),
+              (ActionOutcome{"OpenService failed - " + missing + "\n", 1}));
+    EXPECT_EQ(RunAction(ServiceExePath(), "-u"), (ActionOutcome{"", 1}));
+    EXPECT_NE(ReadWholeFile(log).find("] Open Service failed - " + missing), std::string::npos);
+
+    ASSERT_EQ(RunAction(ServiceExePath(), "-i"), (ActionOutcome{"", 0}));
+    EXPECT_EQ(RunAction(ServiceExePath(), "-i"), (ActionOutcome{"", 1}));
+    EXPECT_NE(ReadWholeFile(log).find("] CreateService failed - " + SystemErrorText(ERROR_SERVICE_EXISTS)),
+              std::string::npos);
+    // Installed but not running: the refused stop is said, no longer swallowed.
+    EXPECT_EQ(
+        RunAction(ServiceExePath(), "-e"),
+        (ActionOutcome{"ControlService failed - " + SystemErrorText(ERROR_SERVICE_NOT_ACTIVE) + "\n", 1}));
+    EXPECT_EQ(RunAction(ServiceExePath(), "-u"), (ActionOutcome{"", 0}));
 }
 
 // Wine reports Windows 98 for a program named in AppDefaults with that version.
@@ -140,7 +169,7 @@ TEST_F(InstalledServiceTest, OnWindows98TheProgramStartsWithTheSystemInstead) {
     PrepareServiceFiles(kQuietSettings);
     const CWindows98Copy copy;
     ASSERT_TRUE(copy.ready());
-    EXPECT_EQ(RunAction(copy.path(), "-i"), "");
+    EXPECT_EQ(RunAction(copy.path(), "-i"), (ActionOutcome{"", 0}));
     EXPECT_EQ(RunServicesValue(), copy.path());
     EXPECT_FALSE(FileExists(WindowsFile("zHoraluxServ.log")));  // nothing to log on 9x
 
@@ -153,7 +182,7 @@ TEST_F(InstalledServiceTest, OnWindows98TheProgramStartsWithTheSystemInstead) {
     }
     WaitForNoExecWindow(10s);
 
-    EXPECT_EQ(RunAction(copy.path(), "-u"), "");
+    EXPECT_EQ(RunAction(copy.path(), "-u"), (ActionOutcome{"", 0}));
     EXPECT_EQ(RunServicesValue(), "<none>");
 }
 

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -68,9 +69,21 @@ bool WaitForSyncRecord(SyncRecord& record, bool (*condition)(const SyncRecord&) 
 // Starts HoraluxServ.exe with the arguments.
 bool LaunchService(CChildProcess& process, const std::string& arguments);
 
-// Runs one command-line action to its end (bounded) and returns its standard output.
-std::string RunAction(const std::string& exe, const std::string& arguments,
-                      std::chrono::milliseconds limit = std::chrono::seconds(90));
+// What a command-line action wrote to its standard output, and its exit code.
+struct ActionOutcome {
+    std::string output;
+    DWORD exitCode = 0;
+    bool operator==(const ActionOutcome& other) const {
+        return output == other.output && exitCode == other.exitCode;
+    }
+};
+std::ostream& operator<<(std::ostream& stream, const ActionOutcome& outcome);
+
+// Runs one command-line action to its end (bounded). One that could not be started or did not
+// end in time says so in its output, with exit code kActionNotRun.
+constexpr DWORD kActionNotRun = 0xFFFFFFFF;
+ActionOutcome RunAction(const std::string& exe, const std::string& arguments,
+                        std::chrono::milliseconds limit = std::chrono::seconds(90));
 
 // The control window once it exists, or null after limit.
 HWND WaitForExecWindow(std::chrono::milliseconds limit = std::chrono::seconds(30));

@@ -103,11 +103,17 @@ bool LaunchService(CChildProcess& process, const std::string& arguments) {
     return process.start("\"" + ServiceExePath() + "\" " + arguments);
 }
 
-std::string RunAction(const std::string& exe, const std::string& arguments, std::chrono::milliseconds limit) {
+std::ostream& operator<<(std::ostream& stream, const ActionOutcome& outcome) {
+    return stream << "exit code " << outcome.exitCode << ", output \"" << outcome.output << '"';
+}
+
+ActionOutcome RunAction(const std::string& exe, const std::string& arguments,
+                        std::chrono::milliseconds limit) {
     char folder[MAX_PATH] = {};
     ::GetTempPathA(MAX_PATH, folder);
     const std::string outputFile =
         std::string(folder) + "horalux-action-" + std::to_string(::GetCurrentProcessId()) + ".txt";
+    DWORD exitCode = kActionNotRun;
     {
         SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
         const UniqueFileHandle output(::CreateFileA(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
@@ -121,19 +127,20 @@ std::string RunAction(const std::string& exe, const std::string& arguments, std:
         PROCESS_INFORMATION info{};
         if (!output || !::CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
                                          nullptr, &startup, &info)) {
-            return "<not started>";
+            return {"<not started>", kActionNotRun};
         }
         const UniqueKernelHandle process(info.hProcess);
         const UniqueKernelHandle thread(info.hThread);
         if (::WaitForSingleObject(process.get(), static_cast<DWORD>(limit.count())) != WAIT_OBJECT_0) {
             ::TerminateProcess(process.get(), 1);
             ::WaitForSingleObject(process.get(), 10000);
-            return "<did not end in time>";
+            return {"<did not end in time>", kActionNotRun};
         }
+        ::GetExitCodeProcess(process.get(), &exitCode);
     }
     std::string output = ReadWholeFile(outputFile);
     ::DeleteFileA(outputFile.c_str());
-    return output;
+    return {output, exitCode};
 }
 
 HWND WaitForExecWindow(std::chrono::milliseconds limit) {
