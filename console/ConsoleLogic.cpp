@@ -1,23 +1,16 @@
 #include "console/ConsoleLogic.h"
 
 #include <algorithm>
-#include <cctype>
 #include <optional>
 
 #include "common/LogResult.h"
 #include "common/Messages.h"
+#include "common/TextFormat.h"
 #include "console/FileErrorText.h"
 #include "console/LogDisplay.h"
 #include "console/resource.h"
 
 namespace {
-
-bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
 
 // What a result notice from the service does, by its code.
 struct ResultNotice {
