@@ -5,12 +5,14 @@
 
 #include "common/Firewall.h"
 #include "engine/EngineSettings.h"
+#include "engine/ResultFanOut.h"
 #include "engine/Scheduler.h"
 #include "engine/SntpSyncAttempt.h"
 #include "engine/SyncController.h"
 #include "engine/SyncEngine.h"
 #include "engine/SyncLog.h"
 #include "engine/Win32EnginePorts.h"
+#include "service/ChannelServer.h"
 #include "service/ExecWindow.h"
 #include "service/HostMessages.h"
 #include "service/TimeService.h"
@@ -31,11 +33,14 @@ constexpr const char* kLogFileName = "zHoraluxServ.log";
 constexpr const char* kRecordFileName = "zHoraluxServ.bin";
 
 // The program's long-lived objects. Members are constructed in declaration order: the
-// platform adapters first, then the log, the settings, the controller and the version.
+// platform adapters first (the notices go to the announced console window and to the
+// channel's consoles), then the log, the settings, the controller and the version.
 class CServiceProgram {
 public:
     CServiceProgram()
-        : m_log(kLogFileName, m_localClock, m_notifier, [this] { return m_engineSettings.LogLimitsNow(); }),
+        : m_channel([this] { return m_window.Window(); }),
+          m_notices{&m_notifier, &m_channel},
+          m_log(kLogFileName, m_localClock, m_notices, [this] { return m_engineSettings.LogLimitsNow(); }),
           m_settings(m_profileStore, LocalDateTimeText),
           m_engineSettings(m_settings),
           m_attempt(m_systemClock, m_privilege, m_log, m_steadyClock),
@@ -49,7 +54,7 @@ public:
     // The exit code says whether that action succeeded.
     int Run(int argc, char** argv) {
         CHostReporter reporter(m_log, WriteStandardOutput);
-        CTimeService service(reporter, m_window);
+        CTimeService service(reporter, m_window, m_channel);
         SetWorkingDirectory();
         return service.ParseCommandLine(argc, argv) ? EXIT_SUCCESS : EXIT_FAILURE;
     }
@@ -62,6 +67,8 @@ private:
     CWin32SystemClock m_systemClock;
     CWin32TimePrivilege m_privilege;
     CSteadyClock m_steadyClock;
+    CChannelServer m_channel;
+    CResultFanOut m_notices;
 
     SyncLog m_log;
     CSettings m_settings;
