@@ -5,6 +5,7 @@
 #include "console/ConsoleLogic.h"
 #include "console/DialogBase.h"
 #include "console/Win32ConsoleUi.h"
+#include "console/Win32ServiceChannel.h"
 #include "settings/Settings.h"
 
 class CConsoleDlg final : public CDialogBase {
@@ -23,5 +24,6 @@ private:
     void ShowAbout();
 
     CWin32ConsoleUi m_ui;
+    CWin32ServiceChannel m_channel;
     CConsoleLogic m_logic;
 };

@@ -5,10 +5,11 @@
 #include "console/resource.h"
 
 CConsoleDlg::CConsoleDlg(CSettings& settings)
-    : CDialogBase(IDD_CONSOLE), m_ui(settings), m_logic(m_ui, settings) {}
+    : CDialogBase(IDD_CONSOLE), m_ui(settings), m_logic(m_ui, settings, m_channel) {}
 
 bool CConsoleDlg::OnInit() {
     m_ui.attach(GetHwnd());
+    m_channel.attach(GetHwnd());
     m_logic.OnInit();
     return true;
 }

@@ -37,19 +37,29 @@ const CommandEntry<CConsoleLogic> CConsoleLogic::kCommands[] = {
     {IDC_HELP_BUTTON, &CConsoleLogic::OpenHelp},
 };
 
-CConsoleLogic::CConsoleLogic(ConsoleUi& ui, CSettings& settings) : m_ui(ui), m_settings(settings) {}
+CConsoleLogic::CConsoleLogic(ConsoleUi& ui, CSettings& settings, ServiceChannel& channel)
+    : m_ui(ui), m_settings(settings), m_channel(channel) {}
 
 bool CConsoleLogic::OnCommand(int id) {
     return DispatchCommand(*this, kCommands, id);
 }
 
 void CConsoleLogic::OnInit() {
-    FindServiceWindow();
+    FindService();
     ReloadLog();
     m_strServer = m_settings.GetStartingServerTitle();
     m_ui.setSmallIcon(IDI_HORALUX);
     m_ui.setWindowTitle(kWindowTitle);
     ShowFields();
+}
+
+void CConsoleLogic::FindService() {
+    m_bViaChannel = m_channel.isOpen() || m_channel.open(channel::kHelloWaitMs);
+    if (m_bViaChannel) {
+        m_hServiceWnd = 0;
+        return;
+    }
+    FindServiceWindow();
 }
 
 void CConsoleLogic::FindServiceWindow() {
@@ -64,6 +74,22 @@ void CConsoleLogic::FindServiceWindow() {
     if (m_hServiceWnd != 0) {
         m_ui.postMessage(m_hServiceWnd, UM_CONSOLE_HELLO, m_ui.mainWindow(), 0);
     }
+}
+
+// The service heard the console: over the channel, or by its window's reply.
+bool CConsoleLogic::ServiceAnswered() const {
+    return m_bViaChannel || (m_hServiceWnd != 0 && m_bServiceReplied);
+}
+
+// Over the channel when the last search reached the service there (opened once more if it
+// broke since, as a restarted service breaks it); else posted to the window of the last
+// search, as always. The kinds are the window messages they stand for.
+bool CConsoleLogic::TellService(ChannelKind request) {
+    if (!m_bViaChannel) {
+        PostToService(static_cast<unsigned>(request));
+        return true;
+    }
+    return m_channel.send(request) || (m_channel.open(channel::kHelloWaitMs) && m_channel.send(request));
 }
 
 bool CConsoleLogic::CheckRights() {
@@ -110,19 +136,18 @@ void CConsoleLogic::OnSynchronizeNow() {
     m_strResult.clear();
     m_nProgressPos = 0;
     ShowFields();
-    FindServiceWindow();
-    if (m_hServiceWnd == 0 || !m_bServiceReplied) {
+    FindService();
+    if (!ServiceAnswered() || !TellService(ChannelKind::SyncNow)) {
         ShowServiceMissing();
         return;
     }
-    PostToService(UM_SYNC_NOW);
     if (m_nTimerId == 0) {
         m_nTimerId = m_ui.startTimer(kProgressTimerId, kProgressPeriodMs);
     }
 }
 
 void CConsoleLogic::OnBreak() {
-    PostToService(UM_SYNC_BREAK);
+    TellService(ChannelKind::SyncBreak);
 }
 
 void CConsoleLogic::OnOptions() {
@@ -130,11 +155,9 @@ void CConsoleLogic::OnOptions() {
         return;
     }
     // The settings are saved by now; the box tells only that the service was not told.
-    if (m_hServiceWnd == 0 || !m_bServiceReplied) {
+    if (!ServiceAnswered() || !TellService(ChannelKind::OptionsUpdated)) {
         ShowServiceMissing();
-        return;
     }
-    PostToService(UM_OPTIONS_UPDATED);
 }
 
 void CConsoleLogic::OnServer() {
@@ -142,7 +165,7 @@ void CConsoleLogic::OnServer() {
         return;
     }
     m_strServer = m_settings.GetStartingServerTitle();
-    PostToService(UM_OPTIONS_UPDATED);
+    TellService(ChannelKind::OptionsUpdated);
     ShowFields();
 }
 

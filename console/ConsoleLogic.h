@@ -3,15 +3,19 @@
 // the buttons, the progress bar, the service's notices and the log display. The Win32
 // dialog (CConsoleDlg) turns window messages into these calls and nothing more.
 //
-// The service's window found by the last search is kept once, here: the console has one
-// main window, so a process-wide copy beside it would always hold the same value.
+// The service is looked for over the channel first, which reaches it in any session and
+// answers the hello before anything is decided; without the channel, by its window on this
+// desktop. The service's window found by the last search is kept once, here: the console has
+// one main window, so a process-wide copy beside it would always hold the same value.
 
 #include <cstdint>
 #include <optional>
 #include <string>
 
+#include "common/ChannelProtocol.h"
 #include "console/CommandTable.h"
 #include "console/ConsoleUi.h"
+#include "console/ServiceChannel.h"
 #include "settings/Settings.h"
 
 class CConsoleLogic {
@@ -24,8 +28,8 @@ public:
     static constexpr unsigned kProgressPeriodMs = 100;
     static constexpr int kProgressMax = 100;
 
-    // Both must outlive the instance.
-    CConsoleLogic(ConsoleUi& ui, CSettings& settings);
+    // All must outlive the instance.
+    CConsoleLogic(ConsoleUi& ui, CSettings& settings, ServiceChannel& channel);
 
     // The main window's initialisation: search and announce, load the log, the server
     // title, the icon and the title, show the fields.
@@ -61,11 +65,16 @@ public:
     unsigned timerId() const { return m_nTimerId; }
     bool serviceReplied() const { return m_bServiceReplied; }
     WindowId serviceWindow() const { return m_hServiceWnd; }
+    // Whether the last search reached the service over the channel.
+    bool viaChannel() const { return m_bViaChannel; }
 
 private:
     static const CommandEntry<CConsoleLogic> kCommands[];
 
+    void FindService();
     void FindServiceWindow();
+    bool ServiceAnswered() const;
+    bool TellService(ChannelKind request);
     bool CheckRights();
     void ShowFields();
     void ShowServiceMissing();
@@ -73,6 +82,8 @@ private:
 
     ConsoleUi& m_ui;
     CSettings& m_settings;
+    ServiceChannel& m_channel;
+    bool m_bViaChannel = false;
     std::string m_strServer;
     int m_nProgressPos = 0;
     unsigned m_nTimerId = 0;

@@ -9,6 +9,7 @@
 #include "settings/Settings.h"
 #include "tests/support/FakeConsoleUi.h"
 #include "tests/support/FakeProfileStore.h"
+#include "tests/support/FakeServiceChannel.h"
 
 #include <gtest/gtest.h>
 
@@ -47,7 +48,8 @@ protected:
     FakeProfileStore store;
     CSettings settings{store, [] { return std::string("12/8/2025 1:23:45 AM"); }};
     FakeConsoleUi ui;
-    CConsoleLogic logic{ui, settings};
+    FakeServiceChannel channel;  // no service serves it, unless a test says so
+    CConsoleLogic logic{ui, settings, channel};
 };
 
 // --- start-up and the search for the service -------------------------------------------
@@ -272,7 +274,7 @@ TEST_F(ConsoleLogicTest, NoticesSetTheResultReloadTheLogAndStopTheBarOnlyWhenFin
         FakeConsoleUi fresh;
         fresh.windows = ui.windows;
         fresh.files[kLog] = "old\n";
-        CConsoleLogic console{fresh, settings};
+        CConsoleLogic console{fresh, settings, channel};
         console.OnInit();
         console.OnServiceHello();
         console.OnSynchronizeNow();
@@ -354,7 +356,7 @@ TEST_F(ConsoleLogicTest, ConfirmedOptionsTellTheServiceOrSayItIsMissing) {
     FakeConsoleUi unreplied;
     unreplied.windows = ui.windows;
     unreplied.optionsAnswer = true;
-    CConsoleLogic console{unreplied, settings};
+    CConsoleLogic console{unreplied, settings, channel};
     console.OnInit();
     console.OnOptions();
     EXPECT_TRUE(unreplied.postedOf(UM_OPTIONS_UPDATED).empty());
@@ -451,6 +453,59 @@ TEST_F(ConsoleLogicTest, HelpOpensTheHelpFile) {
     logic.OpenHelp();
     EXPECT_EQ(ui.opened, std::vector<std::string>{"zHoraluxHelp.chm"});
     EXPECT_TRUE(ui.boxes.empty());
+}
+
+// --- the channel ----------------------------------------------------------------------------
+
+TEST_F(ConsoleLogicTest, OverTheChannelTheFirstPressWorksAndEveryRequestTakesIt) {
+    channel.bServing = true;
+    ui.optionsAnswer = ui.serversAnswer = true;
+    logic.OnInit();
+    EXPECT_TRUE(logic.viaChannel());
+
+    // No reply has come through any window, yet the first press goes through: the channel's
+    // hello was answered before the console decided.
+    logic.OnSynchronizeNow();
+    logic.OnBreak();
+    logic.OnOptions();
+    logic.OnServer();
+
+    EXPECT_EQ(channel.sent,
+              (std::vector<ChannelKind>{ChannelKind::SyncNow, ChannelKind::SyncBreak,
+                                        ChannelKind::OptionsUpdated, ChannelKind::OptionsUpdated}));
+    EXPECT_TRUE(ui.posted.empty()) << "nothing goes to the window the channel stands in for";
+    EXPECT_TRUE(ui.boxes.empty());
+    EXPECT_EQ(logic.timerId(), 1u);
+    EXPECT_EQ(channel.opens, 1);
+}
+
+TEST_F(ConsoleLogicTest, ABrokenChannelIsOpenedOnceMoreAndWithoutItTheWindowIsSearched) {
+    channel.bServing = true;
+    logic.OnInit();
+    channel.bOpen = false;  // the service was restarted
+    logic.OnBreak();
+    EXPECT_EQ(channel.sent, std::vector<ChannelKind>{ChannelKind::SyncBreak});
+    EXPECT_EQ(channel.opens, 2);
+
+    // The service has gone for good: Break sends nothing, and the next search finds its window,
+    // whose reply has not come yet.
+    channel.bOpen = channel.bServing = false;
+    logic.OnBreak();
+    logic.OnSynchronizeNow();
+    EXPECT_FALSE(logic.viaChannel());
+    EXPECT_EQ(channel.sent.size(), 1u);
+    ASSERT_EQ(ui.posted.size(), 1u);
+    EXPECT_EQ(ui.posted[0].message, UM_CONSOLE_HELLO);
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text, kMissing);
+
+    // Options confirmed while the channel is lost: the service was not told, and the box says so.
+    channel.bServing = true;
+    logic.OnSynchronizeNow();
+    channel.bOpen = channel.bServing = false;
+    ui.optionsAnswer = true;
+    logic.OnOptions();
+    EXPECT_EQ(ui.boxes.size(), 2u);
 }
 
 }  // namespace
