@@ -37,8 +37,9 @@ const CommandEntry<CConsoleLogic> CConsoleLogic::kCommands[] = {
     {IDC_HELP_BUTTON, &CConsoleLogic::OpenHelp},
 };
 
-CConsoleLogic::CConsoleLogic(ConsoleUi& ui, CSettings& settings, ServiceChannel& channel)
-    : m_ui(ui), m_settings(settings), m_channel(channel) {}
+CConsoleLogic::CConsoleLogic(ConsoleUi& ui, CSettings& settings, ServiceChannel& channel,
+                             Elevation& elevation)
+    : m_ui(ui), m_settings(settings), m_channel(channel), m_elevation(elevation) {}
 
 bool CConsoleLogic::OnCommand(int id) {
     return DispatchCommand(*this, kCommands, id);
@@ -92,12 +93,30 @@ bool CConsoleLogic::TellService(ChannelKind request) {
     return m_channel.send(request) || (m_channel.open(channel::kHelloWaitMs) && m_channel.send(request));
 }
 
-bool CConsoleLogic::CheckRights() {
+// Under UAC an administrator's console runs with a filtered token that cannot write the
+// settings; it may go on in an elevated console started straight into the action, while this
+// one stays as it is.
+bool CConsoleLogic::CheckRights(ConsoleAction action) {
     if (m_settings.IsWritable()) {
         return true;
     }
-    m_ui.showMessageBox(m_ui.loadString(IDS_NO_RIGHTS), "Warning", MessageIcon::Warning);
+    if (m_elevation.tokenElevation() == ElevationType::Limited) {
+        OfferElevation(action);
+    } else {
+        ShowNoRights();
+    }
     return false;
+}
+
+void CConsoleLogic::OfferElevation(ConsoleAction action) {
+    if (m_elevation.confirm(ElevationOfferText(action), kWindowTitle) &&
+        m_elevation.startElevated(ActionArgument(action)) == ElevatedStart::Failed) {
+        ShowNoRights();
+    }
+}
+
+void CConsoleLogic::ShowNoRights() {
+    m_ui.showMessageBox(m_ui.loadString(IDS_NO_RIGHTS), "Warning", MessageIcon::Warning);
 }
 
 void CConsoleLogic::ShowFields() {
@@ -151,7 +170,7 @@ void CConsoleLogic::OnBreak() {
 }
 
 void CConsoleLogic::OnOptions() {
-    if (!CheckRights() || !m_ui.runOptionsDialog()) {
+    if (!CheckRights(ConsoleAction::Options) || !m_ui.runOptionsDialog()) {
         return;
     }
     // The settings are saved by now; the box tells only that the service was not told.
@@ -161,7 +180,7 @@ void CConsoleLogic::OnOptions() {
 }
 
 void CConsoleLogic::OnServer() {
-    if (!CheckRights() || !m_ui.runServersDialog()) {
+    if (!CheckRights(ConsoleAction::Servers) || !m_ui.runServersDialog()) {
         return;
     }
     m_strServer = m_settings.GetStartingServerTitle();
@@ -170,7 +189,7 @@ void CConsoleLogic::OnServer() {
 }
 
 void CConsoleLogic::OnClearLog() {
-    if (!CheckRights()) {
+    if (!CheckRights(ConsoleAction::ClearLog)) {
         return;
     }
     const unsigned long error = m_ui.deleteFile(kLogFileName);
@@ -183,6 +202,20 @@ void CConsoleLogic::OnClearLog() {
 
 void CConsoleLogic::OpenHelp() {
     m_ui.shellOpen(kHelpFileName);
+}
+
+void CConsoleLogic::RunStartAction(ConsoleAction action) {
+    using Handler = void (CConsoleLogic::*)();
+    static const std::pair<ConsoleAction, Handler> kStartActions[] = {
+        {ConsoleAction::Options, &CConsoleLogic::OnOptions},
+        {ConsoleAction::Servers, &CConsoleLogic::OnServer},
+        {ConsoleAction::ClearLog, &CConsoleLogic::OnClearLog},
+    };
+    for (const auto& [startAction, handler] : kStartActions) {
+        if (startAction == action) {
+            (this->*handler)();
+        }
+    }
 }
 
 void CConsoleLogic::ShowProgressTick() {

@@ -14,7 +14,9 @@
 
 #include "common/ChannelProtocol.h"
 #include "console/CommandTable.h"
+#include "console/ConsoleAction.h"
 #include "console/ConsoleUi.h"
+#include "console/Elevation.h"
 #include "console/ServiceChannel.h"
 #include "settings/Settings.h"
 
@@ -29,7 +31,7 @@ public:
     static constexpr int kProgressMax = 100;
 
     // All must outlive the instance.
-    CConsoleLogic(ConsoleUi& ui, CSettings& settings, ServiceChannel& channel);
+    CConsoleLogic(ConsoleUi& ui, CSettings& settings, ServiceChannel& channel, Elevation& elevation);
 
     // The main window's initialisation: search and announce, load the log, the server
     // title, the icon and the title, show the fields.
@@ -45,6 +47,8 @@ public:
     void OnServer();
     void OnClearLog();
     void OpenHelp();
+    // The action a console was started into (an elevated one, say), once its window is up.
+    void RunStartAction(ConsoleAction action);
 
     // Every tick of a timer on the main window, whatever its identifier.
     void ShowProgressTick();
@@ -75,7 +79,9 @@ private:
     void FindServiceWindow();
     bool ServiceAnswered() const;
     bool TellService(ChannelKind request);
-    bool CheckRights();
+    bool CheckRights(ConsoleAction action);
+    void OfferElevation(ConsoleAction action);
+    void ShowNoRights();
     void ShowFields();
     void ShowServiceMissing();
     void PostToService(unsigned message);
@@ -83,6 +89,7 @@ private:
     ConsoleUi& m_ui;
     CSettings& m_settings;
     ServiceChannel& m_channel;
+    Elevation& m_elevation;
     bool m_bViaChannel = false;
     std::string m_strServer;
     int m_nProgressPos = 0;

@@ -2,7 +2,8 @@
 // service on current Windows (the service in session 0): it cannot see the service's window,
 // and reaches the service over the channel. Synchronising against a local chrony, breaking a
 // run against a silent server, the reload after Options, two consoles on two desktops hearing
-// one result, the same with the service installed through the service manager.
+// one result, the same with the service installed through the service manager; and a console
+// started with an action's argument going straight into it.
 
 #include <windows.h>
 
@@ -201,6 +202,38 @@ TEST_F(CrossDesktopTest, TheInstalledServiceServesAConsoleOnAnotherDesktopAndClo
     EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
     expectServiceMissing(dialog);
     std::printf("[ measured ] -e with a console connected: %.0f ms\n", stopMs);
+}
+
+// --- action arguments --------------------------------------------------------------------------
+
+class ConsoleStartActionTest : public CConsoleSession {};
+
+TEST_F(ConsoleStartActionTest, AConsoleStartedWithAnActionGoesStraightIntoIt) {
+    HWND dialog = startConsole("/options");
+    ASSERT_NE(dialog, nullptr);
+    HWND options = waitForWindow("Options", console.pid());
+    ASSERT_NE(options, nullptr);
+    ASSERT_TRUE(dismiss(options));  // OK; no service runs, so the console says so
+    HWND box = waitForMessageBox("Error", console.pid());
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(messageBoxText(box), "\nHoralux Service does not work now!");
+    EXPECT_TRUE(dismiss(box));
+    console.terminate();
+
+    dialog = startConsole("/SERVERS");
+    ASSERT_NE(dialog, nullptr);
+    HWND servers = waitForWindow("Time Servers", console.pid());
+    ASSERT_NE(servers, nullptr);
+    click(servers, IDCANCEL);
+    EXPECT_TRUE(waitForWindowGone(servers));
+    console.terminate();
+
+    WriteText(log, "one\r\ntwo\r\n");
+    dialog = startConsole("/clearlog");
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(WaitUntil([&] { return !FileExists(log); }, kWait));
+    EXPECT_TRUE(waitForText(dialog, IDC_LOG, ""));
+    EXPECT_TRUE(console.running());
 }
 
 }  // namespace

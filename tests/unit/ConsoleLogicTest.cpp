@@ -8,6 +8,7 @@
 #include "console/resource.h"
 #include "settings/Settings.h"
 #include "tests/support/FakeConsoleUi.h"
+#include "tests/support/FakeElevation.h"
 #include "tests/support/FakeProfileStore.h"
 #include "tests/support/FakeServiceChannel.h"
 
@@ -49,7 +50,8 @@ protected:
     CSettings settings{store, [] { return std::string("12/8/2025 1:23:45 AM"); }};
     FakeConsoleUi ui;
     FakeServiceChannel channel;  // no service serves it, unless a test says so
-    CConsoleLogic logic{ui, settings, channel};
+    FakeElevation elevation;
+    CConsoleLogic logic{ui, settings, channel, elevation};
 };
 
 // --- start-up and the search for the service -------------------------------------------
@@ -274,7 +276,7 @@ TEST_F(ConsoleLogicTest, NoticesSetTheResultReloadTheLogAndStopTheBarOnlyWhenFin
         FakeConsoleUi fresh;
         fresh.windows = ui.windows;
         fresh.files[kLog] = "old\n";
-        CConsoleLogic console{fresh, settings, channel};
+        CConsoleLogic console{fresh, settings, channel, elevation};
         console.OnInit();
         console.OnServiceHello();
         console.OnSynchronizeNow();
@@ -356,7 +358,7 @@ TEST_F(ConsoleLogicTest, ConfirmedOptionsTellTheServiceOrSayItIsMissing) {
     FakeConsoleUi unreplied;
     unreplied.windows = ui.windows;
     unreplied.optionsAnswer = true;
-    CConsoleLogic console{unreplied, settings, channel};
+    CConsoleLogic console{unreplied, settings, channel, elevation};
     console.OnInit();
     console.OnOptions();
     EXPECT_TRUE(unreplied.postedOf(UM_OPTIONS_UPDATED).empty());
@@ -506,6 +508,75 @@ TEST_F(ConsoleLogicTest, ABrokenChannelIsOpenedOnceMoreAndWithoutItTheWindowIsSe
     ui.optionsAnswer = true;
     logic.OnOptions();
     EXPECT_EQ(ui.boxes.size(), 2u);
+}
+
+// --- elevation on demand ----------------------------------------------------------------------
+
+TEST_F(ConsoleLogicTest, AFilteredAdministratorIsOfferedAnElevatedConsoleStraightIntoTheAction) {
+    startConnected();
+    makeSettingsReadOnly();
+    ui.optionsAnswer = ui.serversAnswer = true;
+    elevation.token = ElevationType::Limited;
+    elevation.bAnswer = true;
+
+    logic.OnOptions();
+    logic.OnServer();
+    logic.OnClearLog();
+
+    EXPECT_EQ(elevation.started, (std::vector<std::string>{"/options", "/servers", "/clearlog"}));
+    ASSERT_EQ(elevation.questions.size(), 3u);
+    EXPECT_EQ(elevation.questions[0],
+              "Changing the options needs the rights of an administrator.\nDo you want to continue as "
+              "administrator?");
+    EXPECT_EQ(elevation.captions[0], "Horalux Clock Service Console");
+    EXPECT_TRUE(ui.boxes.empty());
+    EXPECT_EQ(ui.optionsRuns + ui.serversRuns, 0);
+    EXPECT_TRUE(ui.files.count(kLog));
+
+    // No: nothing more. A start the user declined at the system's prompt: nothing more. A start
+    // that failed: the box that says why nothing happens.
+    elevation.bAnswer = false;
+    logic.OnOptions();
+    elevation.bAnswer = true;
+    elevation.outcome = ElevatedStart::Declined;
+    logic.OnOptions();
+    EXPECT_TRUE(ui.boxes.empty());
+    elevation.outcome = ElevatedStart::Failed;
+    logic.OnOptions();
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text, kNoRights);
+    EXPECT_EQ(elevation.started.size(), 5u);
+}
+
+TEST_F(ConsoleLogicTest, StandardAndElevatedUsersGetTheWarningWithoutAnOffer) {
+    startConnected();
+    makeSettingsReadOnly();
+    for (ElevationType token : {ElevationType::Default, ElevationType::Full, ElevationType::Unknown}) {
+        elevation.token = token;
+        logic.OnOptions();
+    }
+    EXPECT_EQ(ui.boxes.size(), 3u);
+    EXPECT_TRUE(elevation.questions.empty());
+}
+
+TEST_F(ConsoleLogicTest, AConsoleStartedIntoAnActionRunsItAndTheArgumentsNameTheActions) {
+    startConnected();
+    ui.optionsAnswer = true;
+    logic.RunStartAction(ConsoleAction::Options);
+    logic.RunStartAction(ConsoleAction::Servers);
+    logic.RunStartAction(ConsoleAction::None);
+    EXPECT_EQ(ui.optionsRuns, 1);
+    EXPECT_EQ(ui.serversRuns, 1);
+    EXPECT_EQ(ui.postedOf(UM_OPTIONS_UPDATED).size(), 1u);
+    logic.RunStartAction(ConsoleAction::ClearLog);
+    EXPECT_EQ(ui.deleted, std::vector<std::string>{kLog});
+
+    EXPECT_EQ(ParseConsoleAction({"cpu-probe-7", "/CLEARLOG", "/options"}), ConsoleAction::ClearLog);
+    EXPECT_EQ(ParseConsoleAction({"/servers"}), ConsoleAction::Servers);
+    EXPECT_EQ(ParseConsoleAction({"options", "-options", "/option"}), ConsoleAction::None);
+    for (ConsoleAction action : {ConsoleAction::Options, ConsoleAction::Servers, ConsoleAction::ClearLog}) {
+        EXPECT_EQ(ParseConsoleAction({ActionArgument(action)}), action);
+    }
 }
 
 }  // namespace
