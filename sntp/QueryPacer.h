@@ -25,6 +25,6 @@ public:
 private:
     MonotonicClock& m_clock;
     std::chrono::milliseconds m_spacing;
-    // Keyed by the lower-case name, as host names are.
+    // Keyed by the server in lower case (SntpQuery names it by address and port).
     std::map<std::string, MonotonicClock::TimePoint> m_mapLastSend;
 };

@@ -18,11 +18,13 @@
 #include "settings/Settings.h"
 #include "settings/Win32ProfileStore.h"
 #include "settings/WorkingDirectory.h"
+#include "sntp/NameLookup.h"
 #include "sntp/SteadyClock.h"
 #include "sntp/Win32SystemClock.h"
 #include "sntp/Win32TimePrivilege.h"
 
 #include <cstdlib>
+#include <memory>
 
 namespace {
 
@@ -38,7 +40,7 @@ public:
         : m_log(kLogFileName, m_localClock, m_notifier, [this] { return m_engineSettings.LogLimitsNow(); }),
           m_settings(m_profileStore, LocalDateTimeText),
           m_engineSettings(m_settings),
-          m_attempt(m_systemClock, m_privilege, m_log, m_steadyClock),
+          m_attempt(m_systemClock, m_privilege, m_log, m_steadyClock, std::make_shared<CSystemNameLookup>()),
           m_controller(m_engineSettings, m_attempt, m_localClock, m_log, kRecordFileName),
           m_scheduler(m_controller, m_engineSettings, m_localClock, m_probe, m_log),
           m_engine(m_engineSettings, m_log, m_controller, m_scheduler, m_strVersion),

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "sntp/DatagramSocket.h"
+#include "tests/support/TestAddress.h"
 
 using namespace std::chrono_literals;
 
@@ -31,7 +32,7 @@ protected:
         DatagramSocket socket;
         const NtpTimestamp sent = m_pClock->nowUtc();
         const SntpDatagram request = buildSntpRequest(sent);
-        EXPECT_TRUE(socket.create() && socket.connectTo(m_server.address(), m_server.port()) &&
+        EXPECT_TRUE(socket.create() && socket.connectTo(TestAddress(m_server.address(), m_server.port())) &&
                     socket.sendAll(request.data(), request.size()));
         bool readable = false;
         while (socket.waitReadable(result.nDatagrams == 0 ? waitMs : 300, readable) && readable) {
@@ -116,7 +117,7 @@ TEST_F(FakeSntpServerTest, RequestsSentToAnotherAddressAreNotHeard) {
     // Under Wine the server's socket receives these too; the server must still not answer.
     DatagramSocket stray;
     const SntpDatagram request = buildSntpRequest(m_pClock->nowUtc());
-    ASSERT_TRUE(stray.create() && stray.connectTo("127.0.0.9", m_server.port()) &&
+    ASSERT_TRUE(stray.create() && stray.connectTo(TestAddress("127.0.0.9", m_server.port())) &&
                 stray.sendAll(request.data(), request.size()));
 
     EXPECT_EQ(exchange().nDatagrams, 1);

@@ -7,6 +7,7 @@
 #include "sntp/SteadyClock.h"
 #include "tests/support/FakeMonotonicClock.h"
 #include "tests/support/SyncOutcomeText.h"
+#include "tests/support/TestAddress.h"
 #include "tools/kit/FakeSntpServer.h"
 
 #include <gtest/gtest.h>
@@ -41,8 +42,10 @@ protected:
         CFakeMonotonicClock monotonic;
         CQueryPacer pacer(monotonic);
         SntpQuery query(*m_pClock, pacer, stop, timeoutMs);
-        return query.exchange(m_server.address(), m_response, m_server.port());
+        return query.exchange(serverAddress(), m_response);
     }
+
+    NetAddress serverAddress() const { return TestAddress(m_server.address(), m_server.port()); }
 
     CSocketLibrary m_library;
     std::unique_ptr<SystemClock> m_pClock = makeSystemClock();
@@ -208,8 +211,8 @@ TEST_F(SntpQueryTest, TwoRequestsToOneServerAreFourSecondsApart) {
     CSteadyClock steady;
     CQueryPacer pacer(steady);
     SntpQuery query(*m_pClock, pacer);
-    ASSERT_TRUE(query.exchange(m_server.address(), m_response, m_server.port()).bSucceeded);
-    ASSERT_TRUE(query.exchange(m_server.address(), m_response, m_server.port()).bSucceeded);
+    ASSERT_TRUE(query.exchange(serverAddress(), m_response).bSucceeded);
+    ASSERT_TRUE(query.exchange(serverAddress(), m_response).bSucceeded);
     const std::vector<ReceivedRequest> requests = m_server.requests();
     ASSERT_EQ(requests.size(), 2u);
     // Measured where the server notes arrivals, which adds its own scheduling jitter.

@@ -1,6 +1,6 @@
 // What the control window's messages do to the engine: the start line, a close that stops a
 // run in progress promptly and says "Is closed", and the SNTP attempt behind the engine's
-// port.
+// port, also while it waits for a name lookup that never answers.
 
 #include "engine/SntpSyncAttempt.h"
 #include "engine/SyncEngine.h"
@@ -8,6 +8,7 @@
 #include "common/LogResult.h"
 #include "engine/FileStore.h"
 #include "tests/support/FakeMonotonicClock.h"
+#include "tests/support/FakeNameLookup.h"
 #include "tests/support/FakeProfileStore.h"
 #include "tests/support/RecordingLogSink.h"
 #include "tests/support/VirtualClock.h"
@@ -19,7 +20,9 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -168,7 +171,8 @@ TEST(SntpSyncAttempt, SetsTheClockFromTheServerAndStopsWhenAsked) {
     CFakeTimePrivilege privilege;
     RecordingLogSink log;
     CFakeMonotonicClock monotonic;
-    CSntpSyncAttempt attempt(clock, privilege, log, monotonic, server.port());
+    CSntpSyncAttempt attempt(clock, privilege, log, monotonic, std::make_shared<CFakeNameLookup>(),
+                             server.port());
 
     const std::atomic<bool> running{false};
     const SyncOutcome outcome = attempt.attempt(server.address(), running);
@@ -178,6 +182,66 @@ TEST(SntpSyncAttempt, SetsTheClockFromTheServerAndStopsWhenAsked) {
     server.answerWith(FakeReply::silent());
     const std::atomic<bool> stopped{true};
     EXPECT_EQ(attempt.attempt(server.address(), stopped).failure, SyncFailure::Cancelled);
+}
+
+// A name whose lookup never answers: neither a break nor the service's stop waits for it, the
+// next run waits for the same lookup instead of starting another, and once the system's
+// resolver gives up the lookup lets go of everything, although the engine has gone by then.
+TEST(SntpSyncAttempt, BreakAndStopDuringAHangingNameLookupTakeUnder200Milliseconds) {
+    const auto lookup = std::make_shared<CFakeNameLookup>();
+    lookup->hold();
+    std::vector<int> codes;
+    std::chrono::steady_clock::duration breakTime{};
+    std::chrono::steady_clock::duration closeTime{};
+    {
+        const TempDir dir;
+        FakeProfileStore store;
+        store.setText(
+            "zHoraluxServ.ini",
+            "[Options]\nnSynPeriod=3\n[Servers]\nServers_Counter=1\nServers 0=Hanging~hang.test~1\n");
+        CSettings settings(store, [] { return std::string("05.03.2024 10:00:00"); });
+        CEngineSettings engineSettings(settings);
+        CFixedLocalClock localClock;
+        CCountingNotifier notifier;
+        CConnected probe;
+        const std::unique_ptr<SystemClock> realClock = makeSystemClock();
+        CVirtualClock clock(*realClock);
+        CFakeTimePrivilege privilege;
+        CFakeMonotonicClock monotonic;
+        SyncLog log(dir.file("zHoraluxServ.log"), localClock, notifier,
+                    [&] { return engineSettings.LogLimitsNow(); });
+        CSntpSyncAttempt attempt(clock, privilege, log, monotonic, lookup);
+        CSyncController controller(engineSettings, attempt, localClock, log, dir.file("zHoraluxServ.bin"));
+        CScheduler scheduler(controller, engineSettings, localClock, probe, log);
+        CSyncEngine engine(engineSettings, log, controller, scheduler, "2.5");
+        engine.Open();
+
+        engine.SyncNow();
+        ASSERT_TRUE(lookup->waitForLookups(1, 5s));
+        auto start = std::chrono::steady_clock::now();
+        engine.SyncBreak();
+        breakTime = std::chrono::steady_clock::now() - start;
+
+        engine.SyncNow();
+        std::this_thread::sleep_for(100ms);  // the second run is waiting for the first lookup
+        start = std::chrono::steady_clock::now();
+        engine.Close();
+        closeTime = std::chrono::steady_clock::now() - start;
+        codes = notifier.codes();
+    }
+    EXPECT_LT(breakTime, 200ms);
+    EXPECT_LT(closeTime, 200ms);
+    EXPECT_EQ(codes, std::vector<int>{LOG_BROKEN}) << "no run wrote a result";
+    EXPECT_EQ(lookup->lookups(), 1);
+    lookup->release();
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (lookup.use_count() > 1 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(5ms);
+    }
+    EXPECT_EQ(lookup.use_count(), 1) << "a lookup thread still holds what it shared";
+    std::printf("[ measured ] break %.1f ms, stop %.1f ms during a hanging lookup\n",
+                std::chrono::duration<double, std::milli>(breakTime).count(),
+                std::chrono::duration<double, std::milli>(closeTime).count());
 }
 
 }  // namespace
