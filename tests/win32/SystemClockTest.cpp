@@ -186,11 +186,11 @@ TEST_F(ScriptedToken, OtherTokenFailuresAreFailures) {
 // and gives it back afterwards.
 TEST(Win32Clock, LocalTimeIsSetThroughThePrivilege) {
     CWin32LocalClock clock;
-    EXPECT_TRUE(clock.setLocal(clock.nowLocal()));
+    EXPECT_TRUE(clock.setLocal(clock.nowLocal()).bSucceeded);
     EXPECT_FALSE(systemTimePrivilegeEnabled());
 
     CalendarTime farAhead = clock.nowLocal();
     farAhead.wYear = static_cast<std::uint16_t>(farAhead.wYear + 1);
-    EXPECT_FALSE(clock.setLocal(farAhead));  // Wine refuses any real move
+    EXPECT_FALSE(clock.setLocal(farAhead).bSucceeded);  // Wine refuses any real move
     EXPECT_FALSE(systemTimePrivilegeEnabled());
 }
