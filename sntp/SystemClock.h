@@ -5,13 +5,8 @@
 
 #include <memory>
 
+#include "common/ClockResult.h"
 #include "sntp/NtpTimestamp.h"
-
-// Outcome of a platform call that may fail, with the platform's error code when it did.
-struct ClockResult {
-    bool bSucceeded = false;
-    int nError = 0;
-};
 
 class SystemClock {
 public:

@@ -3,9 +3,10 @@
 // platform's profile functions (Wine 8): ordered sections and keys, names compared without
 // regard to ASCII case, a write replaces in place / appends the key at the end of its
 // section / appends the section at the end of the file / creates the file; values are
-// stored without surrounding blanks and read without surrounding quotes; integers are the
-// leading signed decimal (an empty value reads as the default; out-of-range values are
-// clamped). A file can be made read-only, so that writes fail.
+// stored without surrounding blanks (the platform may keep trailing ones in the file, but no
+// read ever returns them) and read without surrounding quotes; integers are the leading
+// signed decimal (an empty value reads as the default; out-of-range values are clamped). A
+// file can be made read-only, so that writes fail. tests/contract holds it to the platform.
 
 #include "settings/ProfileStore.h"
 

@@ -31,7 +31,8 @@ ClockResult CVirtualClock::setUtc(const CalendarTime& utc) {
     if (m_pRequired && !m_pRequired->isHeld()) {
         return {false, kErrorPrivilegeNotHeld};
     }
-    if (m_nRefusal != 0) {
+    if (m_nRefusal != 0 && std::fabs(NtpTimestamp::secondsSince(NtpTimestamp::fromSystemTime(utc),
+                                                                nowUtc())) >= m_dRefusedFrom) {
         return {false, m_nRefusal};
     }
     m_nOffset =

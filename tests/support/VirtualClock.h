@@ -40,9 +40,14 @@ public:
     NtpTimestamp nowUtc() const override;
     ClockResult setUtc(const CalendarTime& utc) override;
 
-    // From now on settings fail with this error (0: they succeed again).
-    void refuseSettings(int error) { m_nRefusal = error; }
-    // Settings fail with 1314 (privilege not held) unless privilege is held at that moment.
+    // From now on a setting that moves the clock by fromSeconds or more (0: every setting) fails
+    // with error and changes nothing; error 0 accepts every setting again.
+    void refuseSettings(int error, double fromSeconds = 0.0) {
+        m_nRefusal = error;
+        m_dRefusedFrom = fromSeconds;
+    }
+    // Settings fail with 1314 (privilege not held) unless privilege is held at that moment, as on
+    // Windows (Wine sets the moves it accepts without it).
     void requirePrivilege(const CFakeTimePrivilege* privilege) { m_pRequired = privilege; }
 
     double offsetSeconds() const;
@@ -52,6 +57,7 @@ private:
     const SystemClock& m_base;
     std::int64_t m_nOffset;  // in units of 2^-32 s, so the offset is exact
     int m_nRefusal = 0;
+    double m_dRefusedFrom = 0.0;
     const CFakeTimePrivilege* m_pRequired = nullptr;
     std::vector<ClockSetting> m_vecSettings;
 };

@@ -137,6 +137,25 @@ TEST_F(SyncControllerTest, AnOffsetBeyondTheCalendarFailsTheRun) {
     EXPECT_EQ(rig.controller.CurrentServer(), 1);
 }
 
+// A clock that refuses the shift leaves the computer off by the offset: the run has failed.
+TEST_F(SyncControllerTest, ARefusedOffsetShiftFailsTheRunAndSaysWhy) {
+    rig.configure("nOffset=120");
+    rig.clock.refuseSettings(1314);
+    rig.attempt.push(ScriptedSyncAttempt::Succeeded(0.02));
+    runToEnd(RunKind::Manual);
+    const std::vector<LoggedLine> lines = rig.log.lines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_THAT(lines[0].text, ::testing::StartsWith("Error. The clock was not shifted by 120 seconds. "
+                                                     "System error 1314"));
+    EXPECT_EQ(lines[0].resultCode, LOG_NOTICE);
+    EXPECT_EQ(lines[1].text, "Failed. Server: Alpha");
+    EXPECT_EQ(lines[1].resultCode, LOG_FAILED);
+    EXPECT_TRUE(rig.clock.settings().empty());
+    EXPECT_FALSE(rig.controller.IsSynchronized());
+    EXPECT_FALSE(std::filesystem::exists(rig.recordFile()));
+    EXPECT_EQ(rig.controller.CurrentServer(), 1);
+}
+
 TEST_F(SyncControllerTest, SuccessIsRecordedOnlyWhenTheEndedRunIsHarvested) {
     rig.attempt.push(ScriptedSyncAttempt::Succeeded(0.02));
     ASSERT_TRUE(rig.controller.StartRun(RunKind::Manual));
