@@ -1,5 +1,6 @@
 #include "settings/Settings.h"
 
+#include "common/ProductFacts.h"
 #include "settings/DefaultServers.h"
 #include "settings/SyncMode.h"
 
@@ -42,7 +43,7 @@ constexpr int kMinTimeOut = 5;
 CSettings::CSettings(ProfileStore& store, LocalTimeTextProvider localTimeText)
     : m_strOptionsSection("Options"),
       m_strServersSection("Servers"),
-      m_strFileName("zHoraluxServ.ini"),
+      m_strFileName(kSettingsFileName),
       m_servers(m_strServersSection, m_strServersSection, m_strFileName, store),
       m_store(store),
       m_localTimeText(std::move(localTimeText)) {

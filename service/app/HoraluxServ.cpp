@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "common/Firewall.h"
+#include "common/ProductFacts.h"
 #include "engine/EngineSettings.h"
 #include "engine/Scheduler.h"
 #include "engine/SntpSyncAttempt.h"
@@ -25,10 +26,6 @@
 #include <cstdlib>
 
 namespace {
-
-constexpr const char* kVersion = "2.5";
-constexpr const char* kLogFileName = "zHoraluxServ.log";
-constexpr const char* kRecordFileName = "zHoraluxServ.bin";
 
 // The program's long-lived objects. Members are constructed in declaration order: the
 // platform adapters first, then the log, the settings, the controller and the version.
@@ -68,7 +65,7 @@ private:
     CEngineSettings m_engineSettings;
     CSntpSyncAttempt m_attempt;
     CSyncController m_controller;
-    const std::string m_strVersion = kVersion;
+    const std::string m_strVersion = HORALUX_VERSION_TEXT;
 
     CScheduler m_scheduler;
     CSyncEngine m_engine;
