@@ -38,8 +38,9 @@ public:
     // whether every write succeeded (the product ignores it).
     bool Save() const;
 
-    // m_nSynPeriod 0, m_nOffset 0, m_nMaxAttempts 5, m_nTimeOut 20, m_bOnlySuccLog 1,
-    // m_nLogFileLen 100; m_nStartingServ and the server list stay; writes nothing.
+    // Every option but m_nStartingServ back to its default (m_nSynPeriod 0, m_nOffset 0,
+    // m_nMaxAttempts 5, m_nTimeOut 20, m_bOnlySuccLog 1, m_nLogFileLen 100); the starting
+    // server and the server list stay; writes nothing.
     void SetDefaults();
 
     // "Daily", "OnStart", "Hourly", "DemandOnly", or "Error" outside 0 to 3.
@@ -67,13 +68,14 @@ public:
     // (never throws).
     std::string GetStartingServerTitle() const;
 
-    int m_nSynPeriod = 0;
-    int m_nOffset = 0;
-    int m_nMaxAttempts = 5;
-    int m_nTimeOut = 20;
-    int m_bOnlySuccLog = 1;
-    int m_nLogFileLen = 100;
-    int m_nStartingServ = 0;
+    // The construction sets each to its default (OptionTable.h).
+    int m_nSynPeriod;
+    int m_nOffset;
+    int m_nMaxAttempts;
+    int m_nTimeOut;
+    int m_bOnlySuccLog;
+    int m_nLogFileLen;
+    int m_nStartingServ;
     std::string m_strOptionsSection;
     std::string m_strServersSection;
     std::string m_strFileName;
