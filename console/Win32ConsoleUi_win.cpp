@@ -10,10 +10,18 @@
 #include <memory>
 
 #include "common/WinHandle.h"
+#include "console/FileErrorText.h"
 #include "console/OptionsDlg.h"
 #include "console/ServersDlg.h"
 #include "console/Win32DialogView.h"
 #include "console/resource.h"
+
+// deleteFile hands the platform's code to the core, which names these.
+static_assert(file_error::kFileNotFound == ERROR_FILE_NOT_FOUND);
+static_assert(file_error::kPathNotFound == ERROR_PATH_NOT_FOUND);
+static_assert(file_error::kAccessDenied == ERROR_ACCESS_DENIED);
+static_assert(file_error::kSharingViolation == ERROR_SHARING_VIOLATION);
+static_assert(file_error::kLockViolation == ERROR_LOCK_VIOLATION);
 
 namespace {
 
