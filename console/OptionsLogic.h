@@ -54,7 +54,10 @@ private:
 
     void OnRestoreDefaults();
     void OnStoreAndShow();
+    // Stores the fields and saves the settings; a refused save is shown and keeps the dialog
+    // open with the settings in memory unchanged.
     void OnOk();
+    void StoreFields(CSettings& settings) const;
     // Reads the controls into the fields; on the first failing field shows its message,
     // focuses it, leaves the fields as they were and returns false.
     bool ReadFields();

@@ -52,13 +52,15 @@ void CSettings::Load() {
     LoadServers();
 }
 
-bool CSettings::Save() const {
-    bool ok = true;
-    for (const Field field : kSaveOrder)
-        ok = m_store.writeString(m_strFileName, m_strOptionsSection, OptionKeyOf(field).key,
-                                 std::to_string(this->*field)) &&
-             ok;
-    return ok;
+SystemResult CSettings::Save() const {
+    SystemResult written = SystemResult::success();
+    for (const Field field : kSaveOrder) {
+        written = m_store.writeString(m_strFileName, m_strOptionsSection, OptionKeyOf(field).key,
+                                      std::to_string(this->*field));
+        if (!written)
+            break;
+    }
+    return written;
 }
 
 void CSettings::SetDefaults() {
@@ -73,7 +75,9 @@ const char* CSettings::GetModeName() const {
 
 bool CSettings::IsWritable() {
     const std::string probe = m_localTimeText ? m_localTimeText() : std::string();
-    m_store.writeString(m_strFileName, m_strOptionsSection, kProbeKey, probe);
+    // A refused write is not writable even when an earlier probe left the same text behind.
+    if (!m_store.writeString(m_strFileName, m_strOptionsSection, kProbeKey, probe))
+        return false;
     const std::string readBack =
         m_store.readString(m_strFileName, m_strOptionsSection, kProbeKey, kProbeDefault, kProbeBufferSize);
     return readBack == probe;
@@ -82,13 +86,14 @@ bool CSettings::IsWritable() {
 void CSettings::LoadServers() {
     if (!m_servers.Load()) {
         RestoreDefaultServers();
-        m_servers.Save();
+        // Loading never fails: a list that cannot be written back is rebuilt at the next load.
+        static_cast<void>(m_servers.Save());
     }
     if (m_nStartingServ < 0 || m_nStartingServ >= m_servers.GetCount())
         m_nStartingServ = 0;
 }
 
-bool CSettings::SaveServers() const {
+SystemResult CSettings::SaveServers() const {
     return m_servers.Save();
 }
 

@@ -8,6 +8,7 @@
 // a run thread must work on a copy of what it needs (the fields are plain ints and
 // m_servers is a copyable value), taken under whatever lock the service holds.
 
+#include "common/SystemResult.h"
 #include "settings/ProfileStore.h"
 #include "settings/TimeServerList.h"
 
@@ -34,9 +35,9 @@ public:
     // "Options".
     void Load();
 
-    // Writes the seven "Options" keys as "%d" values in the console's order. Returns
-    // whether every write succeeded (the product ignores it).
-    bool Save() const;
+    // Writes the seven "Options" keys as "%d" values in the console's order; stops at the
+    // first write that fails and returns its error.
+    [[nodiscard]] SystemResult Save() const;
 
     // Every option but m_nStartingServ back to its default (m_nSynPeriod 0, m_nOffset 0,
     // m_nMaxAttempts 5, m_nTimeOut 20, m_bOnlySuccLog 1, m_nLogFileLen 100); the starting
@@ -47,14 +48,16 @@ public:
     const char* GetModeName() const;
 
     // Writes the local date-time text to "sTestStr" in "Options", reads it back (256-byte
-    // buffer, default "Undefined") and returns whether it came back unchanged.
+    // buffer, default "Undefined") and returns whether the write succeeded and the text came
+    // back unchanged.
     bool IsWritable();
 
     // Loads m_servers; when that fails, RestoreDefaultServers and writes the list. Then
     // brings m_nStartingServ to 0 when it does not index the list.
     void LoadServers();
 
-    bool SaveServers() const;
+    // The list's Save.
+    [[nodiscard]] SystemResult SaveServers() const;
 
     // Empties the list and appends copies of the entries of servers (the file binding of
     // m_servers stays). Replacing the list by itself leaves it as it is.

@@ -87,10 +87,10 @@ std::optional<std::string> FakeConsoleUi::readTextFile(const std::string& file) 
 
 bool FakeConsoleUi::runOptionsDialog() {
     ++optionsRuns;
-    return optionsAnswer;
+    return optionsDialog ? optionsDialog() : optionsAnswer;
 }
 
 bool FakeConsoleUi::runServersDialog() {
     ++serversRuns;
-    return serversAnswer;
+    return serversDialog ? serversDialog() : serversAnswer;
 }
