@@ -4,7 +4,9 @@
 #include <windows.h>
 
 #include "common/Firewall.h"
+#include "common/LogResult.h"
 #include "common/ProductFacts.h"
+#include "common/TextFormat.h"
 #include "engine/EngineSettings.h"
 #include "engine/Scheduler.h"
 #include "engine/SntpSyncAttempt.h"
@@ -51,6 +53,11 @@ public:
         return 0;
     }
 
+    // What escaped the program's work goes to its log.
+    void LogEscape(const char* where, const char* what) {
+        m_log.write(FormatText("%s: %s", where, what), LOG_NOTICE, 0.0);
+    }
+
 private:
     CWin32LocalClock m_localClock;
     CWin32ResultNotifier m_notifier;
@@ -79,8 +86,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     CallGuarded(
         [&] {
             CServiceProgram program;
-            exitCode = program.Run(__argc, __argv);
+            CallGuarded([&] { exitCode = program.Run(__argc, __argv); },
+                        [&](const char* what) { program.LogEscape("WinMain", what); });
         },
+        // Before the log exists (or after it is gone) only a debugger can be told.
         [](const char* what) { ::OutputDebugStringA(what); });
     return exitCode;
 }
