@@ -60,11 +60,7 @@ std::uint32_t ChooseEventId(std::uint16_t type, std::int32_t eventId);
 
 // The control requests of the service control manager.
 namespace service_control {
-constexpr std::uint32_t kStop = 1;
-constexpr std::uint32_t kPause = 2;
-constexpr std::uint32_t kContinue = 3;
-constexpr std::uint32_t kInterrogate = 4;
-constexpr std::uint32_t kShutdown = 5;
+enum : std::uint32_t { kStop = 1, kPause = 2, kContinue = 3, kInterrogate = 4, kShutdown = 5 };
 }  // namespace service_control
 
 // What a control request from the service control manager does.
