@@ -13,7 +13,7 @@ enum class FileWriteResult {
 };
 
 // Native seam (FileStore_posix.cpp / FileStore_win.cpp).
-FileWriteResult ReplaceFileContents(const std::string& path, const std::string& bytes);
+[[nodiscard]] FileWriteResult ReplaceFileContents(const std::string& path, const std::string& bytes);
 
 // The whole file as bytes; false when it cannot be opened or read.
 bool ReadFileContents(const std::string& path, std::string& bytes);

@@ -1,5 +1,8 @@
 #include "engine/SyncController.h"
 
+#include "common/LogResult.h"
+#include "common/TextFormat.h"
+
 namespace {
 
 int startingServer(const CSettings& s) {
@@ -113,5 +116,6 @@ bool CSyncController::StartRun(RunKind kind) {
     RunServices services{m_attempt, m_clock, m_log, m_commitMutex, [this] { NextServer(); }};
     CSyncRun run(TakeSnapshot(kind), std::move(services));
     return m_syncThread.Start(
-        [run = std::move(run)](const std::atomic<bool>& stop) mutable { return run.Execute(stop); });
+        [run = std::move(run)](const std::atomic<bool>& stop) mutable { return run.Execute(stop); },
+        [this](const char* what) { m_log.write(FormatText("SyncRun: %s", what), LOG_NOTICE, 0.0); });
 }

@@ -96,5 +96,5 @@ void SyncLog::saveLocked() const {
     }
     // A file that cannot be written stays as it was; the lines held are the master copy and
     // the next write tries again.
-    ReplaceFileContents(m_strFileName, bytes);
+    static_cast<void>(ReplaceFileContents(m_strFileName, bytes));
 }

@@ -26,6 +26,6 @@ public:
                 int def) const override;
     std::string readString(const std::string& file, const std::string& section, const std::string& key,
                            const std::string& def, std::size_t capacity) const override;
-    bool writeString(const std::string& file, const std::string& section, const std::string& key,
-                     const std::string& value) override;
+    SystemResult writeString(const std::string& file, const std::string& section, const std::string& key,
+                             const std::string& value) override;
 };

@@ -4,6 +4,9 @@
 #include <windows.h>
 
 #include "common/Firewall.h"
+#include "common/LogResult.h"
+#include "common/ProductFacts.h"
+#include "common/TextFormat.h"
 #include "engine/EngineSettings.h"
 #include "engine/Scheduler.h"
 #include "engine/SntpSyncAttempt.h"
@@ -27,10 +30,6 @@
 #include <memory>
 
 namespace {
-
-constexpr const char* kVersion = "2.5";
-constexpr const char* kLogFileName = "zHoraluxServ.log";
-constexpr const char* kRecordFileName = "zHoraluxServ.bin";
 
 // The program's long-lived objects. Members are constructed in declaration order: the
 // platform adapters first, then the log, the settings, the controller and the version.
@@ -56,6 +55,11 @@ public:
         return service.ParseCommandLine(argc, argv) ? EXIT_SUCCESS : EXIT_FAILURE;
     }
 
+    // What escaped the program's work goes to its log.
+    void LogEscape(const char* where, const char* what) {
+        m_log.write(FormatText("%s: %s", where, what), LOG_NOTICE, 0.0);
+    }
+
 private:
     CWin32LocalClock m_localClock;
     CWin32ResultNotifier m_notifier;
@@ -70,7 +74,7 @@ private:
     CEngineSettings m_engineSettings;
     CSntpSyncAttempt m_attempt;
     CSyncController m_controller;
-    const std::string m_strVersion = kVersion;
+    const std::string m_strVersion = HORALUX_VERSION_TEXT;
 
     CScheduler m_scheduler;
     CSyncEngine m_engine;
@@ -84,8 +88,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     CallGuarded(
         [&] {
             CServiceProgram program;
-            exitCode = program.Run(__argc, __argv);
+            CallGuarded([&] { exitCode = program.Run(__argc, __argv); },
+                        [&](const char* what) { program.LogEscape("WinMain", what); });
         },
+        // Before the log exists (or after it is gone) only a debugger can be told.
         [](const char* what) { ::OutputDebugStringA(what); });
     return exitCode;
 }

@@ -3,6 +3,7 @@
 // servers, a settable local clock, scripted attempts, a recording log, a connectivity probe
 // and the record file in a temporary folder.
 
+#include "common/ProductFacts.h"
 #include "engine/EngineSettings.h"
 #include "engine/Scheduler.h"
 #include "engine/SyncController.h"
@@ -39,7 +40,7 @@ public:
     // Harvests the run in progress, if any; false when it did not end within five seconds.
     bool waitUntilIdle();
 
-    std::string recordFile() const { return dir.file("zHoraluxServ.bin"); }
+    std::string recordFile() const { return dir.file(kRecordFileName); }
 
     FakeProfileStore store;
     CSettings settings{store, [] { return std::string("12/8/2025 1:23:45 AM"); }};

@@ -258,11 +258,15 @@ public:
 
 }  // namespace
 
-TEST_F(SyncControllerTest, SomethingThrownInARunEndsItAsFailedWithoutEscaping) {
+// What was caught is kept as a notice (the console is not told, as for any notice).
+TEST_F(SyncControllerTest, SomethingThrownInARunEndsItAsFailedWithoutEscapingAndIsLogged) {
     ThrowingAttempt throwing;
     CSyncController controller(rig.engineSettings, throwing, rig.clock, rig.log, rig.recordFile());
     ASSERT_TRUE(controller.StartRun(RunKind::Manual));
     EXPECT_TRUE(WaitUntil([&] { return !controller.IsRunning(); }));
     EXPECT_FALSE(controller.IsSynchronized());
-    EXPECT_TRUE(rig.log.lines().empty());
+    const std::vector<LoggedLine> lines = rig.log.lines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].text, "SyncRun: out of the blue");
+    EXPECT_EQ(lines[0].resultCode, LOG_NOTICE);
 }

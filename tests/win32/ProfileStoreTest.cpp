@@ -109,7 +109,7 @@ TEST_F(Win32ProfileStoreTest, SaveWritesTheSevenKeysInOrder) {
     settings.Load();
     settings.m_nOffset = -90;
     settings.m_nStartingServ = 2;
-    settings.Save();
+    ASSERT_TRUE(settings.Save());
     std::vector<std::string> expected = defaultServerLines();
     for (const char* line : {"[Options]", "nLogFileLen=100", "nSynPeriod=0", "nOffset=-90", "nMaxAttempts=5",
                              "nTimeOut=20", "nStartingServ=2", "bOnlySuccLog=1"})
@@ -129,7 +129,7 @@ TEST_F(Win32ProfileStoreTest, LeftoverEntryKeysStayButReloadYieldsTheCount) {
     while (five.GetCount() > 5)
         five.RemoveAt(five.GetCount() - 1);
     settings.ReplaceServers(five);
-    settings.SaveServers();
+    ASSERT_TRUE(settings.SaveServers());
     const std::string text = fileText();
     EXPECT_NE(text.find("Servers_Counter=5\r\n"), std::string::npos);
     EXPECT_NE(text.find("\r\nServers 17=" + std::string(kDefaultServers[17].title)), std::string::npos);
@@ -184,13 +184,17 @@ TEST_F(Win32ProfileStoreTest, IsWritableFollowsTheReadOnlyAttribute) {
 }
 
 // A file another program holds open without write sharing cannot be written on any
-// platform, also not by root under Wine: IsWritable must say so.
+// platform, also not by root under Wine: IsWritable must say so, and a refused save carries
+// the platform's reason, which the console names in its box.
 TEST_F(Win32ProfileStoreTest, IsWritableIsFalseWhileTheFileIsLockedAgainstWriting) {
     settings.Load();
     const HANDLE lock = CreateFileA(m_path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(lock, INVALID_HANDLE_VALUE);
-    EXPECT_FALSE(store.writeString(kFile, "Options", "x", "1"));
+    const SystemResult refused = store.writeString(kFile, "Options", "x", "1");
+    EXPECT_FALSE(refused);
+    EXPECT_EQ(refused.nError, static_cast<unsigned long>(ERROR_SHARING_VIOLATION));
+    EXPECT_EQ(settings.Save().nError, static_cast<unsigned long>(ERROR_SHARING_VIOLATION));
     EXPECT_FALSE(settings.IsWritable());
     CloseHandle(lock);
     EXPECT_TRUE(settings.IsWritable());
