@@ -1,8 +1,9 @@
 #pragma once
 // The outcome of an operation the platform carries out: whether it succeeded and, when it did
-// not, the platform's error code (GetLastError on Windows), kept for the message the user sees.
+// not, the platform's error code (GetLastError on Windows, errno natively), kept for the message
+// the user sees. Ignoring one is a bug, so the type is [[nodiscard]].
 
-struct SystemResult {
+struct [[nodiscard]] SystemResult {
     bool bSucceeded = false;
     unsigned long nError = 0;
 

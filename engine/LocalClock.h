@@ -3,7 +3,7 @@
 // see it. The Win32 adapter reads and sets the local time; tests use a fake.
 
 #include "common/Calendar.h"
-#include "common/ClockResult.h"
+#include "common/SystemResult.h"
 
 class LocalClock {
 public:
@@ -11,5 +11,5 @@ public:
     virtual CalendarTime nowLocal() const = 0;
     // Sets the local time. A refusal carries the platform's error code and leaves the clock
     // as it was.
-    virtual ClockResult setLocal(const CalendarTime& local) = 0;
+    virtual SystemResult setLocal(const CalendarTime& local) = 0;
 };

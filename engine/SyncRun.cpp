@@ -47,7 +47,7 @@ int CSyncRun::Commit(const SyncOutcome& outcome) {
         if (!ShiftedLocalTime(shifted)) {
             return Fail("Time conversion error!");
         }
-        const ClockResult set = m_services.clock.setLocal(shifted);
+        const SystemResult set = m_services.clock.setLocal(shifted);
         if (!set.bSucceeded) {
             LogRefusedShift(set.nError);
             return Fail(failedLine);

@@ -18,7 +18,7 @@ public:
     CalendarTime nowLocal() const override;
     // Through the system-time privilege, which NT requires for SetLocalTime as for SetSystemTime.
     // The error is the privilege's or SetLocalTime's, whichever failed.
-    ClockResult setLocal(const CalendarTime& local) override;
+    SystemResult setLocal(const CalendarTime& local) override;
 
 private:
     CWin32TimePrivilege m_privilege;

@@ -11,12 +11,11 @@ CalendarTime CWin32LocalClock::nowLocal() const {
     return FromWin32Time(now);
 }
 
-ClockResult CWin32LocalClock::setLocal(const CalendarTime& local) {
-    ClockResult result = m_privilege.enable();
+SystemResult CWin32LocalClock::setLocal(const CalendarTime& local) {
+    SystemResult result = m_privilege.enable();
     if (result.bSucceeded) {
         const SYSTEMTIME time = ToWin32Time(local);
-        result = ::SetLocalTime(&time) ? ClockResult{true, 0}
-                                       : ClockResult{false, static_cast<int>(::GetLastError())};
+        result = ::SetLocalTime(&time) ? SystemResult::success() : SystemResult::failure(::GetLastError());
     }
     m_privilege.restore();
     return result;

@@ -34,13 +34,13 @@ TEST_P(SystemClockContract, ThePrivilegeIsEnabledOnlyUntilItIsRestored) {
 
 TEST_P(SystemClockContract, ASmallSettingIsAcceptedALargeOneRefusedAndTheClockKept) {
     SystemClock& clock = subject().clock();
-    const ClockResult small = setSystemClock(clock, subject().privilege(), clock.nowUtc().plusSeconds(0.1));
+    const SystemResult small = setSystemClock(clock, subject().privilege(), clock.nowUtc().plusSeconds(0.1));
     EXPECT_TRUE(small.bSucceeded) << small.nError;
     EXPECT_EQ(small.nError, 0);
     EXPECT_FALSE(subject().privilegeEnabled());
 
     const NtpTimestamp before = clock.nowUtc();
-    const ClockResult large = setSystemClock(clock, subject().privilege(), before.plusSeconds(7200.0));
+    const SystemResult large = setSystemClock(clock, subject().privilege(), before.plusSeconds(7200.0));
     EXPECT_FALSE(large.bSucceeded);
     EXPECT_EQ(large.nError, kErrorPrivilegeNotHeld);
     EXPECT_FALSE(subject().privilegeEnabled());
@@ -54,7 +54,7 @@ TEST_P(LocalClockContract, ReadingsNeverGoBackAndASettingToNowIsAccepted) {
     ASSERT_TRUE(first.isValid());
     EXPECT_LE(first.days(), second.days());
 
-    const ClockResult result = clock.setLocal(clock.nowLocal());
+    const SystemResult result = clock.setLocal(clock.nowLocal());
     EXPECT_TRUE(result.bSucceeded) << result.nError;
     EXPECT_EQ(result.nError, 0);
 }
@@ -66,7 +66,7 @@ TEST_P(LocalClockContract, ARefusedMoveReportsThePlatformErrorAndLeavesTheClock)
     const AutomationDate before = localNow(clock);
     CalendarTime ahead;
     ASSERT_TRUE(before.plusSeconds(120).toCalendar(ahead));
-    const ClockResult result = clock.setLocal(ahead);
+    const SystemResult result = clock.setLocal(ahead);
     EXPECT_FALSE(result.bSucceeded);
     EXPECT_EQ(result.nError, kErrorPrivilegeNotHeld);
     EXPECT_LT(std::abs(AutomationSpan::between(localNow(clock), before).wholeSeconds()), 2);

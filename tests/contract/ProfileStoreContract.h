@@ -27,7 +27,7 @@ public:
 class ProfileStoreContract : public ContractTest<ProfileStoreSubject> {
 protected:
     bool write(const char* section, const char* key, const std::string& value) {
-        return subject().store().writeString(subject().fileName(), section, key, value);
+        return subject().store().writeString(subject().fileName(), section, key, value).bSucceeded;
     }
     int readInt(const char* section, const char* key, int def) {
         return subject().store().readInt(subject().fileName(), section, key, def);

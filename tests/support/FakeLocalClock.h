@@ -39,13 +39,13 @@ public:
 
     // From now on a setting that moves the clock by fromSeconds or more (0: every setting) fails
     // with error and changes nothing; error 0 accepts every setting again.
-    void refuseSettings(int error, double fromSeconds = 0.0) {
+    void refuseSettings(unsigned long error, double fromSeconds = 0.0) {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_nRefusal = error;
         m_dRefusedFrom = fromSeconds;
     }
 
-    ClockResult setLocal(const CalendarTime& local) override {
+    SystemResult setLocal(const CalendarTime& local) override {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (m_nRefusal != 0 && std::fabs(secondsOf(local) - secondsOf(m_now)) >= m_dRefusedFrom) {
             return {false, m_nRefusal};
@@ -69,6 +69,6 @@ private:
     mutable std::mutex m_mutex;
     CalendarTime m_now;
     std::vector<CalendarTime> m_settings;
-    int m_nRefusal = 0;
+    unsigned long m_nRefusal = 0;
     double m_dRefusedFrom = 0.0;
 };

@@ -135,7 +135,7 @@ TEST_F(SettingsTest, AbsentOnlySuccLogKeepsTheValueInMemory) {
     settings.Load();
     EXPECT_EQ(settings.m_bOnlySuccLog, 1) << "1 after construction";
 
-    store.writeString(kFile, "Options", "bOnlySuccLog", "0");
+    ASSERT_TRUE(store.writeString(kFile, "Options", "bOnlySuccLog", "0"));
     settings.Load();
     EXPECT_EQ(settings.m_bOnlySuccLog, 0);
     store.setText(kFile, std::string("[Options]\nnSynPeriod=1\n") + kOneServer);

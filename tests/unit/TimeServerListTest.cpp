@@ -387,7 +387,7 @@ TEST_P(SettingsStartingServerRange, LoadBringsAnOutOfRangeIndexToZero) {
     FakeProfileStore store;
     CSettings settings(store, [] { return std::string("now"); });
     settings.LoadServers();  // writes the 18 defaults
-    store.writeString(kFile, "Options", "nStartingServ", std::to_string(GetParam().first));
+    ASSERT_TRUE(store.writeString(kFile, "Options", "nStartingServ", std::to_string(GetParam().first)));
     settings.Load();
     EXPECT_EQ(settings.m_nStartingServ, GetParam().second);
     EXPECT_EQ(settings.GetStartingServerTitle(),

@@ -59,7 +59,7 @@ TEST(Win32Clock, WithoutThePreciseCallReadsWholeMilliseconds) {
 TEST(Win32Clock, ARefusedSettingLeavesItsErrorAsTheLastError) {
     CWin32SystemClock clock;
     CWin32TimePrivilege privilege;
-    const ClockResult large = setSystemClock(clock, privilege, clock.nowUtc().plusSeconds(7200.0));
+    const SystemResult large = setSystemClock(clock, privilege, clock.nowUtc().plusSeconds(7200.0));
     EXPECT_EQ(large.nError, kErrorPrivilegeNotHeld);
     EXPECT_EQ(::GetLastError(), static_cast<DWORD>(kErrorPrivilegeNotHeld)) << "restore kept the error";
 }
@@ -106,7 +106,7 @@ protected:
 };
 
 TEST_F(ScriptedToken, RealTokenEnablesThenDisables) {
-    const ClockResult result =
+    const SystemResult result =
         setSystemClock(m_realClock, m_privilege, m_realClock.nowUtc().plusSeconds(0.05));
     EXPECT_TRUE(result.bSucceeded) << result.nError;
     EXPECT_EQ(g_adjustCalls, 2);
@@ -114,12 +114,12 @@ TEST_F(ScriptedToken, RealTokenEnablesThenDisables) {
 
 TEST_F(ScriptedToken, WithoutAccessTokensTheClockIsSetDirectly) {
     g_openError = ERROR_CALL_NOT_IMPLEMENTED;
-    const ClockResult enabled = m_privilege.enable();
+    const SystemResult enabled = m_privilege.enable();
     EXPECT_TRUE(enabled.bSucceeded);
     EXPECT_EQ(::GetLastError(), 0u);
     m_privilege.restore();
 
-    const ClockResult result =
+    const SystemResult result =
         setSystemClock(m_realClock, m_privilege, m_realClock.nowUtc().plusSeconds(0.05));
     EXPECT_TRUE(result.bSucceeded) << result.nError;
     EXPECT_EQ(g_adjustCalls, 0);
@@ -128,7 +128,7 @@ TEST_F(ScriptedToken, WithoutAccessTokensTheClockIsSetDirectly) {
 TEST_F(ScriptedToken, FailedLookUpLeavesTheClockAloneAndRestoreDoesNothing) {
     g_lookupError = ERROR_NO_SUCH_PRIVILEGE;
     CVirtualClock clock(m_realClock);
-    const ClockResult result = setSystemClock(clock, m_privilege, clock.nowUtc().plusSeconds(0.05));
+    const SystemResult result = setSystemClock(clock, m_privilege, clock.nowUtc().plusSeconds(0.05));
     EXPECT_FALSE(result.bSucceeded);
     EXPECT_EQ(result.nError, static_cast<int>(ERROR_NO_SUCH_PRIVILEGE));
     EXPECT_TRUE(clock.settings().empty());
@@ -138,7 +138,7 @@ TEST_F(ScriptedToken, FailedLookUpLeavesTheClockAloneAndRestoreDoesNothing) {
 TEST_F(ScriptedToken, OtherTokenFailuresAreFailures) {
     g_openError = ERROR_ACCESS_DENIED;
     CVirtualClock clock(m_realClock);
-    const ClockResult result = setSystemClock(clock, m_privilege, clock.nowUtc());
+    const SystemResult result = setSystemClock(clock, m_privilege, clock.nowUtc());
     EXPECT_FALSE(result.bSucceeded);
     EXPECT_EQ(result.nError, static_cast<int>(ERROR_ACCESS_DENIED));
     EXPECT_TRUE(clock.settings().empty());
