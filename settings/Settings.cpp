@@ -51,13 +51,17 @@ CSettings::CSettings(ProfileStore& store, LocalTimeTextProvider localTimeText)
 }
 
 void CSettings::Load() {
+    LoadOptions();
+    LoadServers();
+}
+
+void CSettings::LoadOptions() {
     for (const OptionKey* option : kLoadOrder) {
         const int def = option->loadKeepsCurrent ? this->*(option->field) : option->defaultValue;
         this->*(option->field) = m_store.readInt(m_strFileName, m_strOptionsSection, option->key, def);
     }
     if (m_nTimeOut < kMinTimeOut)
         m_nTimeOut = kMinTimeOut;  // in memory only; the file keeps its value
-    LoadServers();
 }
 
 bool CSettings::Save() const {

@@ -11,6 +11,7 @@
 #include "engine/SyncEngine.h"
 #include "engine/SyncLog.h"
 #include "engine/Win32EnginePorts.h"
+#include "engine/Win32NamedMutex.h"
 #include "service/ExecWindow.h"
 #include "service/HostMessages.h"
 #include "service/TimeService.h"
@@ -28,6 +29,7 @@ namespace {
 
 constexpr const char* kVersion = "2.5";
 constexpr const char* kLogFileName = "zHoraluxServ.log";
+constexpr const char* kLogLockName = "Global\\Horalux.zHoraluxServ.log";
 constexpr const char* kRecordFileName = "zHoraluxServ.bin";
 
 // The program's long-lived objects. Members are constructed in declaration order: the
@@ -35,7 +37,8 @@ constexpr const char* kRecordFileName = "zHoraluxServ.bin";
 class CServiceProgram {
 public:
     CServiceProgram()
-        : m_log(kLogFileName, m_localClock, m_notifier, [this] { return m_engineSettings.LogLimitsNow(); }),
+        : m_log(kLogFileName, m_localClock, m_notifier, m_logLock,
+                [this] { return m_engineSettings.LogLimitsNow(); }),
           m_settings(m_profileStore, LocalDateTimeText),
           m_engineSettings(m_settings),
           m_attempt(m_systemClock, m_privilege, m_log, m_steadyClock),
@@ -50,6 +53,7 @@ public:
         CHostReporter reporter(m_log, WriteStandardOutput);
         CTimeService service(reporter, m_window);
         SetWorkingDirectory();
+        m_engineSettings.ReloadOptions();  // a command-line action's lines obey the log's limit too
         service.ParseCommandLine(argc, argv);
         return 0;
     }
@@ -62,6 +66,7 @@ private:
     CWin32SystemClock m_systemClock;
     CWin32TimePrivilege m_privilege;
     CSteadyClock m_steadyClock;
+    CWin32NamedMutex m_logLock{kLogLockName};
 
     SyncLog m_log;
     CSettings m_settings;

@@ -12,6 +12,7 @@
 #include "tests/support/RecordingLogSink.h"
 #include "tests/support/VirtualClock.h"
 #include "tools/kit/FakeSntpServer.h"
+#include "tools/kit/InProcessLock.h"
 #include "tools/kit/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -120,7 +121,9 @@ protected:
     CCountingNotifier m_notifier;
     CConnected m_probe;
     CHangingAttempt m_attempt;
-    SyncLog m_log{m_logPath, m_clock, m_notifier, [this] { return m_engineSettings.LogLimitsNow(); }};
+    CInProcessLock m_logLock;
+    SyncLog m_log{m_logPath, m_clock, m_notifier, m_logLock,
+                  [this] { return m_engineSettings.LogLimitsNow(); }};
     CSyncController m_controller{m_engineSettings, m_attempt, m_clock, m_log, m_dir.file("zHoraluxServ.bin")};
     CScheduler m_scheduler{m_controller, m_engineSettings, m_clock, m_probe, m_log};
     CSyncEngine m_engine{m_engineSettings, m_log, m_controller, m_scheduler, "2.5"};
