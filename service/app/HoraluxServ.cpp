@@ -42,7 +42,7 @@ public:
           m_settings(m_profileStore, LocalDateTimeText),
           m_engineSettings(m_settings),
           m_attempt(m_systemClock, m_privilege, m_log, m_steadyClock),
-          m_controller(m_engineSettings, m_attempt, m_localClock, m_log, kRecordFileName),
+          m_controller(m_engineSettings, m_attempt, m_localClock, m_steadyClock, m_log, kRecordFileName),
           m_scheduler(m_controller, m_engineSettings, m_localClock, m_probe, m_log),
           m_engine(m_engineSettings, m_log, m_controller, m_scheduler, m_strVersion),
           m_window(m_engine, m_notifier, m_log) {}

@@ -78,7 +78,8 @@ TEST(EngineConcurrencyTest, ReloadsDuringRunsNeverTearTheServerList) {
     SyncLog log(dir.file("zHoraluxServ.log"), clock, notifier, fileLock,
                 [&] { return engineSettings.LogLimitsNow(); });
     FakeConnectivity probe;
-    CSyncController controller(engineSettings, attempt, clock, log, dir.file("zHoraluxServ.bin"));
+    CFakeMonotonicClock monotonic;
+    CSyncController controller(engineSettings, attempt, clock, monotonic, log, dir.file("zHoraluxServ.bin"));
     CScheduler scheduler(controller, engineSettings, clock, probe, log);
 
     const auto write = [&](const std::string& limit, const std::string& servers) {
@@ -92,6 +93,7 @@ TEST(EngineConcurrencyTest, ReloadsDuringRunsNeverTearTheServerList) {
     for (int i = 0; i < 300; ++i) {
         write(i % 2 ? "5000" : "4000", i % 2 ? EngineRig::kThreeServers : kOneServer);
         scheduler.OptionsUpdated();
+        monotonic.advance(std::chrono::hours(2));  // past any back-off: scheduled runs go on
         scheduler.Tick();
         if (i % 50 == 0) {
             scheduler.RequestSyncNow();

@@ -241,7 +241,8 @@ public:
 
 TEST_F(SyncControllerTest, SomethingThrownInARunEndsItAsFailedWithoutEscaping) {
     ThrowingAttempt throwing;
-    CSyncController controller(rig.engineSettings, throwing, rig.clock, rig.log, rig.recordFile());
+    CSyncController controller(rig.engineSettings, throwing, rig.clock, rig.monotonic, rig.log,
+                               rig.recordFile());
     ASSERT_TRUE(controller.StartRun(RunKind::Manual));
     EXPECT_TRUE(WaitUntil([&] { return !controller.IsRunning(); }));
     EXPECT_FALSE(controller.IsSynchronized());

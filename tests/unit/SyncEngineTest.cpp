@@ -124,7 +124,9 @@ protected:
     CInProcessLock m_logLock;
     SyncLog m_log{m_logPath, m_clock, m_notifier, m_logLock,
                   [this] { return m_engineSettings.LogLimitsNow(); }};
-    CSyncController m_controller{m_engineSettings, m_attempt, m_clock, m_log, m_dir.file("zHoraluxServ.bin")};
+    CFakeMonotonicClock m_monotonic;
+    CSyncController m_controller{m_engineSettings, m_attempt, m_clock,
+                                 m_monotonic,      m_log,     m_dir.file("zHoraluxServ.bin")};
     CScheduler m_scheduler{m_controller, m_engineSettings, m_clock, m_probe, m_log};
     CSyncEngine m_engine{m_engineSettings, m_log, m_controller, m_scheduler, "2.5"};
 };
