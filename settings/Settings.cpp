@@ -42,6 +42,11 @@ CSettings::CSettings(ProfileStore& store, LocalTimeTextProvider localTimeText)
 }
 
 void CSettings::Load() {
+    LoadOptions();
+    LoadServers();
+}
+
+void CSettings::LoadOptions() {
     for (const Field field : kLoadOrder) {
         const OptionKey& option = OptionKeyOf(field);
         const int def = option.loadKeepsCurrent ? this->*field : option.defaultValue;
@@ -49,7 +54,6 @@ void CSettings::Load() {
     }
     if (m_nTimeOut < kMinTimeOut)
         m_nTimeOut = kMinTimeOut;  // in memory only; the file keeps its value
-    LoadServers();
 }
 
 SystemResult CSettings::Save() const {

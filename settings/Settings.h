@@ -30,10 +30,12 @@ public:
     // file, and applies SetDefaults. Reads nothing. store must outlive the instance.
     CSettings(ProfileStore& store, LocalTimeTextProvider localTimeText);
 
-    // Reads the seven "Options" keys (missing keys take their defaults; "bOnlySuccLog"
-    // keeps the value in memory), raises m_nTimeOut to 5, then LoadServers. Never writes
-    // "Options".
+    // LoadOptions, then LoadServers. Never writes "Options".
     void Load();
+
+    // Reads the seven "Options" keys (missing keys take their defaults; "bOnlySuccLog"
+    // keeps the value in memory) and raises m_nTimeOut to 5. Writes nothing.
+    void LoadOptions();
 
     // Writes the seven "Options" keys as "%d" values in the console's order; stops at the
     // first write that fails and returns its error.

@@ -14,6 +14,7 @@
 #include "engine/SyncEngine.h"
 #include "engine/SyncLog.h"
 #include "engine/Win32EnginePorts.h"
+#include "engine/Win32NamedMutex.h"
 #include "service/ExecWindow.h"
 #include "service/HostMessages.h"
 #include "service/TimeService.h"
@@ -31,16 +32,21 @@
 
 namespace {
 
+// Serialises the log's read-modify-write between the service and a command-line instance,
+// which may run in another session.
+constexpr const char* kLogLockName = "Global\\Horalux.Log";
+
 // The program's long-lived objects. Members are constructed in declaration order: the
 // platform adapters first, then the log, the settings, the controller and the version.
 class CServiceProgram {
 public:
     CServiceProgram()
-        : m_log(kLogFileName, m_localClock, m_notifier, [this] { return m_engineSettings.LogLimitsNow(); }),
+        : m_log(kLogFileName, m_localClock, m_notifier, m_logLock,
+                [this] { return m_engineSettings.LogLimitsNow(); }),
           m_settings(m_profileStore, LocalDateTimeText),
           m_engineSettings(m_settings),
           m_attempt(m_systemClock, m_privilege, m_log, m_steadyClock, std::make_shared<CSystemNameLookup>()),
-          m_controller(m_engineSettings, m_attempt, m_localClock, m_log, kRecordFileName),
+          m_controller(m_engineSettings, m_attempt, m_localClock, m_steadyClock, m_log, kRecordFileName),
           m_scheduler(m_controller, m_engineSettings, m_localClock, m_probe, m_log),
           m_engine(m_engineSettings, m_log, m_controller, m_scheduler, m_strVersion),
           m_window(m_engine, m_notifier, m_log) {}
@@ -52,6 +58,7 @@ public:
         CHostReporter reporter(m_log, WriteStandardOutput);
         CTimeService service(reporter, m_window);
         SetWorkingDirectory();
+        m_engineSettings.ReloadOptions();  // a command-line action's lines obey the log's limit too
         return service.ParseCommandLine(argc, argv) ? EXIT_SUCCESS : EXIT_FAILURE;
     }
 
@@ -68,6 +75,7 @@ private:
     CWin32SystemClock m_systemClock;
     CWin32TimePrivilege m_privilege;
     CSteadyClock m_steadyClock;
+    CWin32NamedMutex m_logLock{kLogLockName};
 
     SyncLog m_log;
     CSettings m_settings;

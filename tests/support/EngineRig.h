@@ -1,7 +1,7 @@
 #pragma once
 // The synchronisation engine wired to fakes: settings in an in-memory INI with three
-// servers, a settable local clock, scripted attempts, a recording log, a connectivity probe
-// and the record file in a temporary folder.
+// servers, a settable local clock, a monotonic clock that moves only when told, scripted
+// attempts, a recording log, a connectivity probe and the record file in a temporary folder.
 
 #include "common/ProductFacts.h"
 #include "engine/EngineSettings.h"
@@ -10,6 +10,7 @@
 #include "settings/Settings.h"
 #include "tests/support/FakeConnectivity.h"
 #include "tests/support/FakeLocalClock.h"
+#include "tests/support/FakeMonotonicClock.h"
 #include "tests/support/FakeProfileStore.h"
 #include "tests/support/RecordingLogSink.h"
 #include "tests/support/ScriptedSyncAttempt.h"
@@ -46,10 +47,11 @@ public:
     CSettings settings{store, [] { return std::string("12/8/2025 1:23:45 AM"); }};
     CEngineSettings engineSettings{settings};
     FakeLocalClock clock;
+    CFakeMonotonicClock monotonic;
     ScriptedSyncAttempt attempt;
     RecordingLogSink log;
     FakeConnectivity probe;
     TempDir dir;
-    CSyncController controller{engineSettings, attempt, clock, log, recordFile()};
+    CSyncController controller{engineSettings, attempt, clock, monotonic, log, recordFile()};
     CScheduler scheduler{controller, engineSettings, clock, probe, log};
 };

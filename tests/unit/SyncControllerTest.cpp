@@ -261,7 +261,8 @@ public:
 // What was caught is kept as a notice (the console is not told, as for any notice).
 TEST_F(SyncControllerTest, SomethingThrownInARunEndsItAsFailedWithoutEscapingAndIsLogged) {
     ThrowingAttempt throwing;
-    CSyncController controller(rig.engineSettings, throwing, rig.clock, rig.log, rig.recordFile());
+    CSyncController controller(rig.engineSettings, throwing, rig.clock, rig.monotonic, rig.log,
+                               rig.recordFile());
     ASSERT_TRUE(controller.StartRun(RunKind::Manual));
     EXPECT_TRUE(WaitUntil([&] { return !controller.IsRunning(); }));
     EXPECT_FALSE(controller.IsSynchronized());

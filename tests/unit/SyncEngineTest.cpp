@@ -17,6 +17,7 @@
 #include "tests/support/ScriptedSyncAttempt.h"
 #include "tests/support/VirtualClock.h"
 #include "tools/kit/FakeSntpServer.h"
+#include "tools/kit/InProcessLock.h"
 #include "tools/kit/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -66,8 +67,12 @@ protected:
     RecordingNotifier m_notifier;
     FakeConnectivity m_probe;
     ScriptedSyncAttempt m_attempt;
-    SyncLog m_log{m_logPath, m_clock, m_notifier, [this] { return m_engineSettings.LogLimitsNow(); }};
-    CSyncController m_controller{m_engineSettings, m_attempt, m_clock, m_log, m_dir.file("zHoraluxServ.bin")};
+    CInProcessLock m_logLock;
+    SyncLog m_log{m_logPath, m_clock, m_notifier, m_logLock,
+                  [this] { return m_engineSettings.LogLimitsNow(); }};
+    CFakeMonotonicClock m_monotonic;
+    CSyncController m_controller{m_engineSettings, m_attempt, m_clock,
+                                 m_monotonic,      m_log,     m_dir.file("zHoraluxServ.bin")};
     CScheduler m_scheduler{m_controller, m_engineSettings, m_clock, m_probe, m_log};
     CSyncEngine m_engine{m_engineSettings, m_log, m_controller, m_scheduler, "2.5"};
 };
@@ -151,10 +156,12 @@ TEST(SntpSyncAttempt, BreakAndStopDuringAHangingNameLookupTakeUnder200Millisecon
         CVirtualClock clock(*realClock);
         CFakeTimePrivilege privilege;
         CFakeMonotonicClock monotonic;
-        SyncLog log(dir.file("zHoraluxServ.log"), localClock, notifier,
+        CInProcessLock logLock;
+        SyncLog log(dir.file("zHoraluxServ.log"), localClock, notifier, logLock,
                     [&] { return engineSettings.LogLimitsNow(); });
         CSntpSyncAttempt attempt(clock, privilege, log, monotonic, lookup);
-        CSyncController controller(engineSettings, attempt, localClock, log, dir.file("zHoraluxServ.bin"));
+        CSyncController controller(engineSettings, attempt, localClock, monotonic, log,
+                                   dir.file("zHoraluxServ.bin"));
         CScheduler scheduler(controller, engineSettings, localClock, probe, log);
         CSyncEngine engine(engineSettings, log, controller, scheduler, "2.5");
         engine.Open();

@@ -8,6 +8,8 @@
 #include "common/Messages.h"
 #include "common/WinHandle.h"
 #include "engine/FileStore.h"
+#include "engine/Win32NamedMutex.h"
+#include "sntp/SteadyClock.h"
 #include "tests/support/FakeConnectivity.h"
 #include "tests/support/FakeProfileStore.h"
 #include "tests/support/ScriptedSyncAttempt.h"
@@ -62,8 +64,12 @@ protected:
     CWin32ResultNotifier m_notifier;
     FakeConnectivity m_probe;
     ScriptedSyncAttempt m_attempt;  // nothing scripted: every attempt times out
-    SyncLog m_log{m_logPath, m_clock, m_notifier, [this] { return m_engineSettings.LogLimitsNow(); }};
-    CSyncController m_controller{m_engineSettings, m_attempt, m_clock, m_log, m_dir.file("zHoraluxServ.bin")};
+    CWin32NamedMutex m_logLock{"Global\\HoraluxTest.ExecWindow.log"};
+    SyncLog m_log{m_logPath, m_clock, m_notifier, m_logLock,
+                  [this] { return m_engineSettings.LogLimitsNow(); }};
+    CSteadyClock m_monotonic;
+    CSyncController m_controller{m_engineSettings, m_attempt, m_clock,
+                                 m_monotonic,      m_log,     m_dir.file("zHoraluxServ.bin")};
     CScheduler m_scheduler{m_controller, m_engineSettings, m_clock, m_probe, m_log};
     CSyncEngine m_engine{m_engineSettings, m_log, m_controller, m_scheduler, "2.5"};
     CExecWindow m_window{m_engine, m_notifier, m_log};
