@@ -14,12 +14,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "common/LogSink.h"
+#include "sntp/NameLookup.h"
+#include "sntp/NetAddress.h"
 #include "sntp/SntpQuery.h"
 #include "sntp/SocketLibrary.h"
 #include "sntp/SteadyClock.h"
@@ -75,10 +79,15 @@ int query(const std::string& address, int count, double trueOffset) {
     // Loopback and our own servers: no courtesy spacing needed.
     CQueryPacer pacer(steady, std::chrono::milliseconds(0));
     SntpQuery sntp(*clock, pacer);
+    const std::optional<NetAddress> server = parseAddressLiteral(address, kNtpPort);
+    if (!server) {
+        std::fprintf(stderr, "not an address: %s\n", address.c_str());
+        return 2;
+    }
     Samples samples;
     for (; samples.attempts < count; ++samples.attempts) {
         SntpResponse response;
-        if (sntp.exchange(address, response, kNtpPort).bSucceeded) {
+        if (sntp.exchange(*server, response).bSucceeded) {
             samples.errors.push_back(std::fabs(response.clockOffset - trueOffset));
             samples.delays.push_back(response.roundTripDelay);
         }
@@ -121,7 +130,9 @@ int sync(const std::string& address) {
     CStdoutLog log;
     CSteadyClock steady;
     CQueryPacer pacer(steady);
-    const SyncOutcome outcome = synchronizeWithServer(address, SyncContext{*clock, *privilege, log, pacer});
+    CHostResolver resolver(std::make_shared<CSystemNameLookup>());
+    const SyncOutcome outcome =
+        synchronizeWithServer(address, SyncContext{*clock, *privilege, log, pacer, resolver});
     std::printf("sync ok=%d failure=%d error=%d delay_us=%.1f\n", outcome.bSucceeded ? 1 : 0,
                 static_cast<int>(outcome.failure), outcome.nError, outcome.roundTripDelay * 1e6);
     return outcome.bSucceeded ? 0 : 1;

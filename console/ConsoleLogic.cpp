@@ -5,6 +5,7 @@
 
 #include "common/LogResult.h"
 #include "common/Messages.h"
+#include "common/ProductFacts.h"
 #include "common/TextFormat.h"
 #include "console/FileErrorText.h"
 #include "console/LogDisplay.h"

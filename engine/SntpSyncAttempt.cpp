@@ -3,11 +3,16 @@
 #include "sntp/TimeSync.h"
 
 CSntpSyncAttempt::CSntpSyncAttempt(SystemClock& clock, TimePrivilege& privilege, LogSink& log,
-                                   MonotonicClock& monotonic, int port)
-    : m_clock(clock), m_privilege(privilege), m_log(log), m_pacer(monotonic), m_nPort(port) {}
+                                   MonotonicClock& monotonic, std::shared_ptr<NameLookup> lookup, int port)
+    : m_clock(clock),
+      m_privilege(privilege),
+      m_log(log),
+      m_pacer(monotonic),
+      m_resolver(std::move(lookup)),
+      m_nPort(port) {}
 
 SyncOutcome CSntpSyncAttempt::attempt(const std::string& host, const std::atomic<bool>& stop) {
-    SyncContext context{m_clock, m_privilege, m_log, m_pacer};
+    SyncContext context{m_clock, m_privilege, m_log, m_pacer, m_resolver};
     context.stop = &stop;
     context.port = m_nPort;
     return synchronizeWithServer(host, context);

@@ -1,21 +1,26 @@
 #pragma once
 // The engine's SyncAttempt carried out by the SNTP client: one exchange with the server and
-// the setting of the clock. The pacer lives here, so the spacing between requests to one
-// server holds across attempts and runs.
+// the setting of the clock. The pacer and the resolver live here, so the spacing between
+// requests to one address holds across attempts and runs, and a name lookup that an attempt
+// left behind is waited for again by the next attempt instead of being started anew.
 
 #include "common/LogSink.h"
 #include "engine/SyncAttempt.h"
+#include "sntp/HostResolver.h"
 #include "sntp/MonotonicClock.h"
 #include "sntp/QueryPacer.h"
 #include "sntp/SystemClock.h"
+
+#include <memory>
 
 class CSntpSyncAttempt final : public SyncAttempt {
 public:
     static constexpr int kNtpPort = 123;
 
-    // Everything given must outlive the attempt.
+    // Everything given by reference must outlive the attempt; lookup resolves names (the
+    // system's resolver in the product).
     CSntpSyncAttempt(SystemClock& clock, TimePrivilege& privilege, LogSink& log, MonotonicClock& monotonic,
-                     int port = kNtpPort);
+                     std::shared_ptr<NameLookup> lookup, int port = kNtpPort);
 
     SyncOutcome attempt(const std::string& host, const std::atomic<bool>& stop) override;
 
@@ -24,5 +29,6 @@ private:
     TimePrivilege& m_privilege;
     LogSink& m_log;
     CQueryPacer m_pacer;
+    CHostResolver m_resolver;
     int m_nPort;
 };

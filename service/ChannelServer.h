@@ -11,9 +11,9 @@
 
 #include "common/ChannelPipe.h"
 #include "common/ChannelProtocol.h"
+#include "common/SystemResult.h"
 #include "engine/ResultNotifier.h"
 #include "service/ChannelSessions.h"
-#include "service/SystemResult.h"
 
 #include <array>
 #include <atomic>

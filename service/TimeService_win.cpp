@@ -29,7 +29,7 @@ void CTimeService::OpenChannel() {
     }
     if (const SystemResult opened = m_channel.Start(); !opened) {
         const std::string text = FormatText("The console channel could not be opened - %s",
-                                            SystemErrorText(opened.error()).c_str());
+                                            SystemErrorText(opened.nError).c_str());
         ReportLogEvent(text.c_str(), event_type::kWarning, kEventIdFromType);
     }
 }

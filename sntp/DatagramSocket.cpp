@@ -12,9 +12,6 @@ using WaitClock = std::chrono::steady_clock;
 // How long one slice of a stoppable wait may take: a broken-off run has to end promptly.
 constexpr std::chrono::milliseconds kStopSlice{20};
 
-constexpr int kLowestPort = 1;
-constexpr int kHighestPort = 65535;
-
 bool stopRequested(const std::atomic<bool>* stop) {
     return stop != nullptr && stop->load();
 }
@@ -22,20 +19,28 @@ bool stopRequested(const std::atomic<bool>* stop) {
 }  // namespace
 
 bool DatagramSocket::create() {
-    m_hSocket.reset(sp::openUdpSocket());
+    m_hSocket.reset(sp::openUdpSocket(AddressFamily::IPv4));
+    m_family = AddressFamily::IPv4;
     return m_hSocket.isValid();
 }
 
-bool DatagramSocket::connectTo(const std::string& host, int port) {
-    if (port < kLowestPort || port > kHighestPort) {
+bool DatagramSocket::connectTo(const NetAddress& peer) {
+    if (!peer.isUsablePeer() || peer.port() == 0) {
         sp::setLastError(sp::kErrorInvalidArgument);
         return false;
     }
-    std::uint32_t address = 0;
-    if (!sp::parseDottedAddress(host, address) && !sp::lookUpHost(host, address)) {
+    if (m_hSocket.isValid() && m_family != peer.family()) {
+        m_hSocket.reset(sp::openUdpSocket(peer.family()));  // its failure is the reason kept
+        m_family = peer.family();
+        if (!m_hSocket.isValid()) {
+            return false;
+        }
+    }
+    if (!sp::connectTo(m_hSocket.get(), peer)) {
         return false;
     }
-    return sp::connectIpv4(m_hSocket.get(), address, static_cast<std::uint16_t>(port));
+    m_peer = peer;
+    return true;
 }
 
 bool DatagramSocket::sendAll(const void* data, std::size_t length) {
@@ -67,7 +72,9 @@ bool DatagramSocket::waitReadable(std::uint32_t timeoutMs, bool& readable, const
 }
 
 int DatagramSocket::receive(void* buffer, std::size_t capacity) {
-    return sp::receiveDatagram(m_hSocket.get(), buffer, capacity);
+    NetAddress source;
+    const int count = sp::receiveDatagram(m_hSocket.get(), buffer, capacity, source);
+    return count >= 0 && source != m_peer ? kNotFromPeer : count;
 }
 
 void DatagramSocket::close() {

@@ -11,6 +11,9 @@
 
 #include "sntp/MonotonicClock.h"
 
+// How a server is told apart from others: its name in lower case, as host names compare.
+std::string ServerKey(std::string server);
+
 class CQueryPacer {
 public:
     static constexpr std::chrono::milliseconds kMinimumSpacing{4000};
@@ -25,6 +28,6 @@ public:
 private:
     MonotonicClock& m_clock;
     std::chrono::milliseconds m_spacing;
-    // Keyed by the lower-case name, as host names are.
+    // Keyed by the server in lower case (SntpQuery names it by address and port).
     std::map<std::string, MonotonicClock::TimePoint> m_mapLastSend;
 };

@@ -4,6 +4,7 @@
 #include <array>
 #include <chrono>
 #include <cstring>
+#include <optional>
 
 #include "sntp/DatagramSocket.h"
 
@@ -40,10 +41,16 @@ SyncOutcome noUsableReply(ReplyCheck lastDiscarded) {
 }
 
 // One datagram: parsed into response and checked against the request. False when the receive
-// failed (an ICMP "port unreachable" arrives this way).
-bool receiveReply(DatagramSocket& socket, NtpTimestamp sent, SntpResponse& response, ReplyCheck& check) {
+// failed (an ICMP "port unreachable" arrives this way). A datagram from elsewhere leaves check
+// unset: it says nothing about the server.
+bool receiveReply(DatagramSocket& socket, NtpTimestamp sent, SntpResponse& response,
+                  std::optional<ReplyCheck>& check) {
     std::array<std::uint8_t, kSntpReceiveCapacity> buffer{};  // zero-filled: a short reply reads zeros
     const int length = socket.receive(buffer.data(), buffer.size());
+    check.reset();
+    if (length == DatagramSocket::kNotFromPeer) {
+        return true;
+    }
     if (length < 0) {
         return false;
     }
@@ -63,8 +70,9 @@ SyncOutcome accepted(SntpResponse& response, NtpTimestamp arrived) {
     return outcome;
 }
 
+// Rounded up: a wait cut to whole milliseconds would end before the time-out.
 std::uint32_t remainingMs(Clock::time_point deadline) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
     return static_cast<std::uint32_t>(std::max<decltype(left)>(left, 0));
 }
 
@@ -74,12 +82,13 @@ SntpQuery::SntpQuery(const SystemClock& clock, CQueryPacer& pacer, const std::at
                      std::uint32_t timeoutMs)
     : m_clock(clock), m_pacer(pacer), m_pStop(stop), m_nTimeoutMs(timeoutMs) {}
 
-SyncOutcome SntpQuery::exchange(const std::string& server, SntpResponse& response, int port) {
+SyncOutcome SntpQuery::exchange(const NetAddress& server, SntpResponse& response) {
     DatagramSocket socket;  // closed on every way out
-    if (!socket.create() || !socket.connectTo(server, port)) {
+    if (!socket.create() || !socket.connectTo(server)) {
         return networkFailure();
     }
-    if (!m_pacer.awaitTurn(server, m_pStop)) {
+    const std::string pacerKey = server.toString();
+    if (!m_pacer.awaitTurn(pacerKey, m_pStop)) {
         return failure(SyncFailure::Cancelled);
     }
     const NtpTimestamp sent = m_clock.nowUtc();  // T1, right before the send
@@ -87,7 +96,7 @@ SyncOutcome SntpQuery::exchange(const std::string& server, SntpResponse& respons
     if (!socket.sendAll(request.data(), request.size())) {
         return networkFailure();
     }
-    m_pacer.noteSend(server);
+    m_pacer.noteSend(pacerKey);
     return awaitReply(socket, sent, response);
 }
 
@@ -104,14 +113,14 @@ SyncOutcome SntpQuery::awaitReply(DatagramSocket& socket, NtpTimestamp sent, Snt
                                               : noUsableReply(lastDiscarded);
         }
         const NtpTimestamp arrived = m_clock.nowUtc();  // T4, before the receive and any parsing
-        ReplyCheck check = ReplyCheck::Passed;
+        std::optional<ReplyCheck> check;
         if (!receiveReply(socket, sent, response, check)) {
             return networkFailure();
         }
-        switch (dispositionOf(check)) {
+        switch (check ? dispositionOf(*check) : ReplyDisposition::Discard) {
             case ReplyDisposition::Accept: return accepted(response, arrived);
-            case ReplyDisposition::Reject: return badReply(check, response);
-            case ReplyDisposition::Discard: lastDiscarded = check; break;
+            case ReplyDisposition::Reject: return badReply(*check, response);
+            case ReplyDisposition::Discard: lastDiscarded = check.value_or(lastDiscarded); break;
         }
         if (Clock::now() >= deadline) {
             return noUsableReply(lastDiscarded);

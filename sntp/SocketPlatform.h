@@ -7,8 +7,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "common/UniqueHandle.h"
+#include "sntp/NetAddress.h"
 
 namespace socket_platform {
 
@@ -25,7 +27,7 @@ extern const int kErrorInvalidArgument;
 int lastError();
 void setLastError(int code);
 
-NativeSocket openUdpSocket();
+NativeSocket openUdpSocket(AddressFamily family);
 void closeSocket(NativeSocket socket);
 
 struct SocketTraits {
@@ -39,13 +41,19 @@ using UniqueSocket = UniqueHandle<SocketTraits>;
 // inet_addr: false when the text is not a dotted address (or is 255.255.255.255, which reads
 // the same as "not an address").
 bool parseDottedAddress(const std::string& text, std::uint32_t& address);
-// The first IPv4 address of the name.
-bool lookUpHost(const std::string& name, std::uint32_t& address);
-bool connectIpv4(NativeSocket socket, std::uint32_t address, std::uint16_t port);
+// inet_pton for IPv6: false when the text is not an IPv6 address.
+bool parseIpv6Text(const std::string& text, NetAddress::Bytes& bytes);
+// Every address of the name (getaddrinfo, both families), in the order the system prefers,
+// with port 0. Blocks for as long as the system's resolver takes. False (with the reason in
+// lastError) when the name has none. Starts and stops the socket library for itself, so that
+// it may run on a thread of its own that outlives its caller's use of the library.
+bool lookUpAddresses(const std::string& name, std::vector<NetAddress>& addresses);
+bool connectTo(NativeSocket socket, const NetAddress& peer);
 bool sendDatagram(NativeSocket socket, const void* data, std::size_t length);
-// Byte count, or -1. A datagram longer than the capacity fails with a message-size error on
-// both platforms (as Winsock does) instead of arriving cut short.
-int receiveDatagram(NativeSocket socket, void* buffer, std::size_t capacity);
+// Byte count, or -1; source receives the address it came from. A datagram longer than the
+// capacity fails with a message-size error on both platforms (as Winsock does) instead of
+// arriving cut short.
+int receiveDatagram(NativeSocket socket, void* buffer, std::size_t capacity, NetAddress& source);
 
 enum class WaitResult { Failed, TimedOut, Readable };
 // One wait of at most timeoutUs. It may end early without a datagram (a signal), so callers

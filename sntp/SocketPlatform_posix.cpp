@@ -2,6 +2,8 @@
 
 #include "sntp/SocketPlatform.h"
 
+#include "sntp/SocketAddress.h"
+
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -12,8 +14,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstring>
-#include <memory>
 
 namespace socket_platform {
 
@@ -25,10 +25,6 @@ namespace {
 int descriptorOf(NativeSocket socket) {
     return socket == kInvalidSocket ? -1 : static_cast<int>(socket);
 }
-
-struct AddrInfoDeleter {
-    void operator()(addrinfo* list) const { ::freeaddrinfo(list); }
-};
 
 // getaddrinfo reports through its own codes; errno carries only EAI_SYSTEM. The resolver
 // has no errno of its own for "no such host", so that becomes "host unreachable".
@@ -46,8 +42,8 @@ void setLastError(int code) {
     errno = code;
 }
 
-NativeSocket openUdpSocket() {
-    const int descriptor = ::socket(AF_INET, SOCK_DGRAM, 0);
+NativeSocket openUdpSocket(AddressFamily family) {
+    const int descriptor = ::socket(familyCode(family), SOCK_DGRAM, 0);
     return descriptor < 0 ? kInvalidSocket : static_cast<NativeSocket>(descriptor);
 }
 
@@ -64,38 +60,34 @@ bool parseDottedAddress(const std::string& text, std::uint32_t& address) {
     return true;
 }
 
-bool lookUpHost(const std::string& name, std::uint32_t& address) {
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_DGRAM;
-    addrinfo* raw = nullptr;
-    const int code = ::getaddrinfo(name.c_str(), nullptr, &hints, &raw);
-    const std::unique_ptr<addrinfo, AddrInfoDeleter> list(raw);
-    if (code != 0) {
-        errno = errnoOfLookup(code);
-        return false;
-    }
-    sockaddr_in first{};
-    std::memcpy(&first, list->ai_addr, sizeof first);
-    address = first.sin_addr.s_addr;
-    return true;
+bool parseIpv6Text(const std::string& text, NetAddress::Bytes& bytes) {
+    return ::inet_pton(AF_INET6, text.c_str(), bytes.data()) == 1;
 }
 
-bool connectIpv4(NativeSocket socket, std::uint32_t address, std::uint16_t port) {
-    sockaddr_in peer{};
-    peer.sin_family = AF_INET;
-    peer.sin_port = htons(port);
-    peer.sin_addr.s_addr = address;
-    return ::connect(descriptorOf(socket), reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0;
+bool lookUpAddresses(const std::string& name, std::vector<NetAddress>& addresses) {
+    const int code = lookUpBothFamilies(name, addresses);
+    if (code != 0) {
+        errno = errnoOfLookup(code);
+    }
+    return code == 0;
+}
+
+bool connectTo(NativeSocket socket, const NetAddress& peer) {
+    sockaddr_storage record{};
+    const socklen_t length = toSocketAddress(peer, record);
+    return ::connect(descriptorOf(socket), reinterpret_cast<const sockaddr*>(&record), length) == 0;
 }
 
 bool sendDatagram(NativeSocket socket, const void* data, std::size_t length) {
     return ::send(descriptorOf(socket), data, length, 0) >= 0;
 }
 
-int receiveDatagram(NativeSocket socket, void* buffer, std::size_t capacity) {
+int receiveDatagram(NativeSocket socket, void* buffer, std::size_t capacity, NetAddress& source) {
     iovec part{buffer, std::min<std::size_t>(capacity, INT_MAX)};
+    sockaddr_storage from{};
     msghdr message{};
+    message.msg_name = &from;
+    message.msg_namelen = sizeof from;
     message.msg_iov = &part;
     message.msg_iovlen = 1;
     const ssize_t count = ::recvmsg(descriptorOf(socket), &message, 0);
@@ -103,6 +95,7 @@ int receiveDatagram(NativeSocket socket, void* buffer, std::size_t capacity) {
         errno = EMSGSIZE;
         return -1;
     }
+    source = sourceOf(from);
     return count < 0 ? -1 : static_cast<int>(count);
 }
 

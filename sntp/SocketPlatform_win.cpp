@@ -1,14 +1,16 @@
-// Winsock for the Windows build. inet_addr and gethostbyname are the Winsock 1.1 calls the
-// service is written for; MSVC calls them deprecated, so say that we mean them.
+// Winsock for the Windows build. inet_addr is the Winsock 1.1 call the service reads dotted
+// addresses with; MSVC calls it deprecated, so say that we mean it.
 #define _WINSOCK_DEPRECATED_NO_WARNINGS
 
 #include "sntp/SocketPlatform.h"
 
+#include "sntp/SocketAddress.h"
+
 #include <winsock2.h>
+#include <ws2tcpip.h>
 
 #include <algorithm>
 #include <climits>
-#include <cstring>
 
 static_assert(sizeof(SOCKET) == sizeof(socket_platform::NativeSocket),
               "a SOCKET fits the native socket type");
@@ -25,6 +27,23 @@ SOCKET handleOf(NativeSocket socket) {
     return static_cast<SOCKET>(socket);
 }
 
+// The lookup's own reference to Winsock: it may still run after its caller cleaned up.
+class CLookupLibrary {
+public:
+    CLookupLibrary() : m_bStarted(::WSAStartup(MAKEWORD(2, 2), &m_data) == 0) {}
+    ~CLookupLibrary() {
+        if (m_bStarted) {
+            ::WSACleanup();
+        }
+    }
+    CLookupLibrary(const CLookupLibrary&) = delete;
+    CLookupLibrary& operator=(const CLookupLibrary&) = delete;
+
+private:
+    WSADATA m_data{};
+    bool m_bStarted;
+};
+
 }  // namespace
 
 int lastError() {
@@ -35,8 +54,8 @@ void setLastError(int code) {
     ::WSASetLastError(code);
 }
 
-NativeSocket openUdpSocket() {
-    return static_cast<NativeSocket>(::socket(AF_INET, SOCK_DGRAM, 0));
+NativeSocket openUdpSocket(AddressFamily family) {
+    return static_cast<NativeSocket>(::socket(familyCode(family), SOCK_DGRAM, 0));
 }
 
 void closeSocket(NativeSocket socket) {
@@ -52,26 +71,23 @@ bool parseDottedAddress(const std::string& text, std::uint32_t& address) {
     return true;
 }
 
-bool lookUpHost(const std::string& name, std::uint32_t& address) {
-    // The answer lives in per-thread storage of Winsock, so it is copied at once.
-    const hostent* host = ::gethostbyname(name.c_str());
-    if (host == nullptr) {
-        return false;
-    }
-    if (host->h_addrtype != AF_INET || host->h_length != sizeof address || host->h_addr_list[0] == nullptr) {
-        ::WSASetLastError(WSANO_DATA);
-        return false;
-    }
-    std::memcpy(&address, host->h_addr_list[0], sizeof address);
-    return true;
+bool parseIpv6Text(const std::string& text, NetAddress::Bytes& bytes) {
+    return ::inet_pton(AF_INET6, text.c_str(), bytes.data()) == 1;
 }
 
-bool connectIpv4(NativeSocket socket, std::uint32_t address, std::uint16_t port) {
-    sockaddr_in peer{};
-    peer.sin_family = AF_INET;
-    peer.sin_port = ::htons(port);
-    peer.sin_addr.s_addr = address;
-    return ::connect(handleOf(socket), reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0;
+bool lookUpAddresses(const std::string& name, std::vector<NetAddress>& addresses) {
+    const CLookupLibrary library;
+    const int code = lookUpBothFamilies(name, addresses);
+    if (code != 0) {
+        ::WSASetLastError(code);  // getaddrinfo's codes are Winsock's
+    }
+    return code == 0;
+}
+
+bool connectTo(NativeSocket socket, const NetAddress& peer) {
+    sockaddr_storage record{};
+    const socklen_t length = toSocketAddress(peer, record);
+    return ::connect(handleOf(socket), reinterpret_cast<const sockaddr*>(&record), length) == 0;
 }
 
 bool sendDatagram(NativeSocket socket, const void* data, std::size_t length) {
@@ -83,9 +99,13 @@ bool sendDatagram(NativeSocket socket, const void* data, std::size_t length) {
            SOCKET_ERROR;
 }
 
-int receiveDatagram(NativeSocket socket, void* buffer, std::size_t capacity) {
-    const int count = ::recv(handleOf(socket), static_cast<char*>(buffer),
-                             static_cast<int>(std::min<std::size_t>(capacity, INT_MAX)), 0);
+int receiveDatagram(NativeSocket socket, void* buffer, std::size_t capacity, NetAddress& source) {
+    sockaddr_storage from{};
+    int length = sizeof from;
+    const int count = ::recvfrom(handleOf(socket), static_cast<char*>(buffer),
+                                 static_cast<int>(std::min<std::size_t>(capacity, INT_MAX)), 0,
+                                 reinterpret_cast<sockaddr*>(&from), &length);
+    source = sourceOf(from);
     return count == SOCKET_ERROR ? -1 : count;
 }
 

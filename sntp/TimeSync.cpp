@@ -1,8 +1,11 @@
 #include "sntp/TimeSync.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 
 #include "common/LogResult.h"
+#include "sntp/SocketPlatform.h"
 
 namespace {
 
@@ -19,7 +22,7 @@ SyncOutcome failure(SyncFailure kind, int error = 0) {
 
 // Sets the clock to newTime; the outcome carries the delay of the exchange behind it.
 SyncOutcome setClock(const SyncContext& context, NtpTimestamp newTime, double roundTripDelay) {
-    const ClockResult result = setSystemClock(context.clock, context.privilege, newTime);
+    const SystemResult result = setSystemClock(context.clock, context.privilege, newTime);
     if (!result.bSucceeded) {
         return failure(SyncFailure::ClockNotSet, result.nError);
     }
@@ -39,6 +42,39 @@ SyncOutcome setFinely(const SyncContext& context, const SntpResponse& response) 
 SyncOutcome stepCoarsely(const SyncContext& context, const SntpResponse& response) {
     return setClock(context, coarseTarget(context.clock.nowUtc(), response.clockOffset),
                     response.roundTripDelay);
+}
+
+// What a resolution that gave no address means for the attempt.
+SyncOutcome unresolved(const Resolution& resolution) {
+    switch (resolution.status) {
+        case Resolution::Status::Cancelled: return failure(SyncFailure::Cancelled);
+        case Resolution::Status::TimedOut:
+            return failure(SyncFailure::TimedOut, socket_platform::kErrorTimedOut);
+        default: return failure(SyncFailure::Network, resolution.nError);
+    }
+}
+
+// Asks the addresses in turn until one gives a usable reply (one that passes the exchange's
+// checks and whose time is plausible); answered is then that address. When none does, the
+// last failure counts, and the server refused us only when every address did.
+SyncOutcome queryInTurn(SntpQuery& query, const std::vector<NetAddress>& addresses, SntpResponse& response,
+                        NetAddress& answered) {
+    SyncOutcome outcome = failure(SyncFailure::Network, socket_platform::kErrorInvalidArgument);
+    bool bAllRefused = true;
+    const std::size_t count = std::min(addresses.size(), kMaxAddressesPerAttempt);
+    for (std::size_t i = 0; i < count; ++i) {
+        outcome = query.exchange(addresses[i], response);
+        if (outcome.bSucceeded && !isPlausibleServerTime(response.receiveTime)) {
+            outcome = failure(SyncFailure::YearOutOfRange);
+        }
+        if (outcome.bSucceeded || outcome.failure == SyncFailure::Cancelled) {
+            answered = addresses[i];
+            return outcome;
+        }
+        bAllRefused = bAllRefused && outcome.bServerRefused;
+    }
+    outcome.bServerRefused = bAllRefused && count > 0;
+    return outcome;
 }
 
 }  // namespace
@@ -73,14 +109,17 @@ SyncOutcome synchronizeWithServer(const std::string& server, const SyncContext& 
     if (!acceptSocketLibrary(library.status(), context.log)) {
         return failure(SyncFailure::SocketLibrary, library.status().nError);
     }
+    const Resolution resolution = context.resolver.Resolve(
+        server, context.port, std::chrono::milliseconds(context.timeoutMs), context.stop);
+    if (resolution.status != Resolution::Status::Resolved) {
+        return unresolved(resolution);
+    }
     SntpQuery query(context.clock, context.pacer, context.stop, context.timeoutMs);
     SntpResponse response;
-    const SyncOutcome first = query.exchange(server, response, context.port);
+    NetAddress answered;
+    const SyncOutcome first = queryInTurn(query, resolution.addresses, response, answered);
     if (!first.bSucceeded) {
         return first;
-    }
-    if (!isPlausibleServerTime(response.receiveTime)) {
-        return failure(SyncFailure::YearOutOfRange);
     }
     if (isFineOffset(response.clockOffset)) {
         return setFinely(context, response);
@@ -90,6 +129,6 @@ SyncOutcome synchronizeWithServer(const std::string& server, const SyncContext& 
         return step;
     }
     // The second reply is trusted as it is: the first one passed the year and size tests.
-    const SyncOutcome second = query.exchange(server, response, context.port);
+    const SyncOutcome second = query.exchange(answered, response);
     return second.bSucceeded ? setFinely(context, response) : second;
 }

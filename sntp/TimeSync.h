@@ -1,13 +1,22 @@
 #pragma once
-// One synchronisation attempt against one server: start the socket library, ask the server,
-// check the answer and set the clock. An offset under an hour is applied in one fine setting;
-// a larger one is first stepped in whole seconds, then measured again and applied finely.
+// One synchronisation attempt against one server: start the socket library, resolve the
+// server, ask it, check the answer and set the clock. An offset under an hour is applied in one
+// fine setting; a larger one is first stepped in whole seconds, then measured again (at the
+// same address) and applied finely.
+//
+// A name with several addresses is asked address by address, in the order the system gives
+// them, until one gives a usable reply. The attempt stays bounded: the lookup gets the reply's
+// time-out, at most kMaxAddressesPerAttempt addresses are asked, and each request waits at most
+// the four-second spacing from an earlier request to its address and then the reply's
+// time-out. With the defaults that is at most 5 + 4 x (4 + 5) = 41 s, plus 4 + 5 s for the
+// second query after a coarse step; a stop ends it within 50 ms wherever it is.
 
 #include <atomic>
 #include <cstdint>
 #include <string>
 
 #include "common/LogSink.h"
+#include "sntp/HostResolver.h"
 #include "sntp/QueryPacer.h"
 #include "sntp/SntpQuery.h"
 #include "sntp/SocketLibrary.h"
@@ -18,12 +27,16 @@ struct SyncContext {
     SystemClock& clock;
     TimePrivilege& privilege;
     LogSink& log;
-    CQueryPacer& pacer;  // kept by the caller across attempts and runs
+    CQueryPacer& pacer;       // kept by the caller across attempts and runs
+    CHostResolver& resolver;  // likewise, so that a lookup left behind is joined, not repeated
     const std::atomic<bool>* stop = nullptr;
     int port = 123;
     std::uint32_t timeoutMs = SntpQuery::kDefaultTimeoutMs;
 };
 
+constexpr std::size_t kMaxAddressesPerAttempt = 4;
+
+// server: a host name or an address literal (dotted IPv4, IPv6, IPv6 in brackets).
 SyncOutcome synchronizeWithServer(const std::string& server, const SyncContext& context);
 
 // Logs why the socket library cannot be used, if it cannot; true when it can.

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # A reference NTP server for tests and the demonstration: chronyd with -x (it never touches
-# this machine's clock), serving its local clock on one loopback address only.
+# this machine's clock), serving its local clock on one loopback address (IPv4 or IPv6).
 #   chrony-local.sh start DIR [ADDRESS]   starts it, prints its pid, waits until it answers
 #   chrony-local.sh stop DIR              stops the one started in DIR, by its pid
 set -euo pipefail
@@ -9,6 +9,10 @@ cmd=${1:?usage: chrony-local.sh start|stop DIR [ADDRESS]}
 dir=${2:?usage: chrony-local.sh start|stop DIR [ADDRESS]}
 address=${3:-127.0.0.1}
 chronyd=$(command -v chronyd || echo /usr/sbin/chronyd)
+case "$address" in
+*:*) endpoint="[$address]:123" ;;
+*) endpoint="$address:123" ;;
+esac
 
 case "$cmd" in
 start)
@@ -18,6 +22,7 @@ start)
 bindaddress $address
 port 123
 allow 127.0.0.0/8
+allow ::1/128
 local stratum 8
 cmdport 0
 pidfile $dir/chronyd.pid
@@ -27,7 +32,7 @@ CONF
     echo $! > "$dir/chronyd.pid.own"
     # Ready once something is bound to the address's UDP port 123.
     for _ in $(seq 1 100); do
-        if ss -Hlun "src $address:123" 2>/dev/null | grep -q .; then
+        if ss -Hlun "src $endpoint" 2>/dev/null | grep -q .; then
             cat "$dir/chronyd.pid.own"
             exit 0
         fi

@@ -7,9 +7,16 @@ set -uo pipefail
 
 # Each session gets a network namespace of its own with only loopback in it: nothing a test
 # starts can reach another machine, and its servers on 127.0.0.x:123 cannot collide with
-# anybody else's (Wine binds a loopback port on every loopback address at once).
-if [ -z "${HORALUX_NETNS:-}" ] && unshare -n true 2>/dev/null; then
-    exec env HORALUX_NETNS=1 unshare -n -- bash -c 'ip link set lo up && exec "$0" "$@"' "$0" "$@"
+# anybody else's (Wine binds a loopback port on every loopback address at once). Where it can,
+# it also gets a mount namespace, in which its own copies of the hosts file and the resolver's
+# configuration stand over the machine's (see below).
+if [ -z "${HORALUX_NETNS:-}" ]; then
+    if unshare -n -m true 2>/dev/null; then
+        exec env HORALUX_NETNS=1 HORALUX_MOUNTNS=1 unshare -n -m --propagation private -- \
+            bash -c 'ip link set lo up && exec "$0" "$@"' "$0" "$@"
+    elif unshare -n true 2>/dev/null; then
+        exec env HORALUX_NETNS=1 unshare -n -- bash -c 'ip link set lo up && exec "$0" "$@"' "$0" "$@"
+    fi
 fi
 
 root=${HORALUX_WINE_DIR:-$PWD}
@@ -81,6 +88,21 @@ start_xvfb() {
     echo "wine-session: no free X display" >&2
     return 1
 }
+
+# Name resolution of the session's own: a test may rewrite these copies (in place, so that
+# the mounts keep showing them) to give a name the addresses it wants or to point the
+# resolver at a loopback address that never answers. Wine resolves through the host's libc,
+# so its programs see them too. The machine's files are never touched.
+bind_session_file() {
+    local name=$1 variable=$2
+    [ -e "/etc/$name" ] || return 0
+    cp "/etc/$name" "$session/$name" && mount --bind "$session/$name" "/etc/$name" &&
+        export "$variable=$session/$name"
+}
+if [ "${HORALUX_MOUNTNS:-}" = 1 ]; then
+    bind_session_file hosts HORALUX_HOSTS_FILE
+    bind_session_file resolv.conf HORALUX_RESOLV_CONF
+fi
 
 start_xvfb || exit 1
 mkdir -p "$WINEPREFIX"

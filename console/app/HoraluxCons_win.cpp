@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "common/Firewall.h"
+#include "console/CaughtFailureBox.h"
 #include "console/ConsoleAction.h"
 #include "console/ConsoleDlg.h"
 #include "console/app/ConsoleApp.h"
@@ -15,14 +17,18 @@
 #include <vector>
 
 int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPSTR /*commandLine*/, int /*show*/) {
-    try {
-        Win32ProfileStore store;
-        CSettings settings(store, LocalDateTimeText);
-        CConsoleDlg mainDialog(settings,
-                               ParseConsoleAction(std::vector<std::string>(__argv + 1, __argv + __argc)));
-        CConsoleApp app(settings, mainDialog);
-        return app.Run();
-    } catch (...) {
-        return 1;  // out of memory before the window could tell anybody
-    }
+    int exitCode = 1;
+    // What fails outside every window (before the main window exists, or after it closed) is
+    // shown in a box of its own.
+    CallGuarded(
+        [&] {
+            Win32ProfileStore store;
+            CSettings settings(store, LocalDateTimeText);
+            CConsoleDlg mainDialog(settings,
+                                   ParseConsoleAction(std::vector<std::string>(__argv + 1, __argv + __argc)));
+            CConsoleApp app(settings, mainDialog);
+            exitCode = app.Run();
+        },
+        [](const char* what) { ShowCaughtFailure(nullptr, "WinMain", what); });
+    return exitCode;
 }

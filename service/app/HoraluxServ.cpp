@@ -4,6 +4,9 @@
 #include <windows.h>
 
 #include "common/Firewall.h"
+#include "common/LogResult.h"
+#include "common/ProductFacts.h"
+#include "common/TextFormat.h"
 #include "engine/EngineSettings.h"
 #include "engine/ResultFanOut.h"
 #include "engine/Scheduler.h"
@@ -12,6 +15,7 @@
 #include "engine/SyncEngine.h"
 #include "engine/SyncLog.h"
 #include "engine/Win32EnginePorts.h"
+#include "engine/Win32NamedMutex.h"
 #include "service/ChannelServer.h"
 #include "service/ExecWindow.h"
 #include "service/HostMessages.h"
@@ -20,17 +24,19 @@
 #include "settings/Settings.h"
 #include "settings/Win32ProfileStore.h"
 #include "settings/WorkingDirectory.h"
+#include "sntp/NameLookup.h"
 #include "sntp/SteadyClock.h"
 #include "sntp/Win32SystemClock.h"
 #include "sntp/Win32TimePrivilege.h"
 
 #include <cstdlib>
+#include <memory>
 
 namespace {
 
-constexpr const char* kVersion = "2.5";
-constexpr const char* kLogFileName = "zHoraluxServ.log";
-constexpr const char* kRecordFileName = "zHoraluxServ.bin";
+// Serialises the log's read-modify-write between the service and a command-line instance,
+// which may run in another session.
+constexpr const char* kLogLockName = "Global\\Horalux.Log";
 
 // The program's long-lived objects. Members are constructed in declaration order: the
 // platform adapters first (the notices go to the announced console window and to the
@@ -40,11 +46,12 @@ public:
     CServiceProgram()
         : m_channel([this] { return m_window.Window(); }),
           m_notices{&m_notifier, &m_channel},
-          m_log(kLogFileName, m_localClock, m_notices, [this] { return m_engineSettings.LogLimitsNow(); }),
+          m_log(kLogFileName, m_localClock, m_notices, m_logLock,
+                [this] { return m_engineSettings.LogLimitsNow(); }),
           m_settings(m_profileStore, LocalDateTimeText),
           m_engineSettings(m_settings),
-          m_attempt(m_systemClock, m_privilege, m_log, m_steadyClock),
-          m_controller(m_engineSettings, m_attempt, m_localClock, m_log, kRecordFileName),
+          m_attempt(m_systemClock, m_privilege, m_log, m_steadyClock, std::make_shared<CSystemNameLookup>()),
+          m_controller(m_engineSettings, m_attempt, m_localClock, m_steadyClock, m_log, kRecordFileName),
           m_scheduler(m_controller, m_engineSettings, m_localClock, m_probe, m_log),
           m_engine(m_engineSettings, m_log, m_controller, m_scheduler, m_strVersion),
           m_window(m_engine, m_notifier, m_log) {}
@@ -56,7 +63,13 @@ public:
         CHostReporter reporter(m_log, WriteStandardOutput);
         CTimeService service(reporter, m_window, m_channel);
         SetWorkingDirectory();
+        m_engineSettings.ReloadOptions();  // a command-line action's lines obey the log's limit too
         return service.ParseCommandLine(argc, argv) ? EXIT_SUCCESS : EXIT_FAILURE;
+    }
+
+    // What escaped the program's work goes to its log.
+    void LogEscape(const char* where, const char* what) {
+        m_log.write(FormatText("%s: %s", where, what), LOG_NOTICE, 0.0);
     }
 
 private:
@@ -69,13 +82,14 @@ private:
     CSteadyClock m_steadyClock;
     CChannelServer m_channel;
     CResultFanOut m_notices;
+    CWin32NamedMutex m_logLock{kLogLockName};
 
     SyncLog m_log;
     CSettings m_settings;
     CEngineSettings m_engineSettings;
     CSntpSyncAttempt m_attempt;
     CSyncController m_controller;
-    const std::string m_strVersion = kVersion;
+    const std::string m_strVersion = HORALUX_VERSION_TEXT;
 
     CScheduler m_scheduler;
     CSyncEngine m_engine;
@@ -89,8 +103,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     CallGuarded(
         [&] {
             CServiceProgram program;
-            exitCode = program.Run(__argc, __argv);
+            CallGuarded([&] { exitCode = program.Run(__argc, __argv); },
+                        [&](const char* what) { program.LogEscape("WinMain", what); });
         },
+        // Before the log exists (or after it is gone) only a debugger can be told.
         [](const char* what) { ::OutputDebugStringA(what); });
     return exitCode;
 }

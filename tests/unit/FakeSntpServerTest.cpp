@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "sntp/DatagramSocket.h"
+#include "tests/support/TestAddress.h"
 
 using namespace std::chrono_literals;
 
@@ -31,7 +32,7 @@ protected:
         DatagramSocket socket;
         const NtpTimestamp sent = m_pClock->nowUtc();
         const SntpDatagram request = buildSntpRequest(sent);
-        EXPECT_TRUE(socket.create() && socket.connectTo(m_server.address(), m_server.port()) &&
+        EXPECT_TRUE(socket.create() && socket.connectTo(TestAddress(m_server.address(), m_server.port())) &&
                     socket.sendAll(request.data(), request.size()));
         bool readable = false;
         while (socket.waitReadable(result.nDatagrams == 0 ? waitMs : 300, readable) && readable) {
@@ -63,7 +64,12 @@ TEST_F(FakeSntpServerTest, ScriptedOffsetDelayAndHoldAreWhatAClientMeasures) {
     reply.holdTime = 10ms;
     m_server.answerWith(reply);
 
-    const Exchanged got = exchange();
+    // A busy machine only ever makes an exchange late, never early: the least late of a few
+    // tries is the one that shows what the server simulates.
+    Exchanged got = exchange();
+    for (int i = 0; i < 4 && got.nDatagrams == 1 && got.first.roundTripDelay - 0.040 >= 0.030; ++i) {
+        got = exchange();
+    }
     ASSERT_EQ(got.nDatagrams, 1);
     EXPECT_EQ(checkSntpReply(kSntpHeaderSize, got.first, got.first.originateTime), ReplyCheck::Passed);
     // The simulated path is symmetric; scheduling delays only lengthen it, and whatever they
@@ -116,7 +122,7 @@ TEST_F(FakeSntpServerTest, RequestsSentToAnotherAddressAreNotHeard) {
     // Under Wine the server's socket receives these too; the server must still not answer.
     DatagramSocket stray;
     const SntpDatagram request = buildSntpRequest(m_pClock->nowUtc());
-    ASSERT_TRUE(stray.create() && stray.connectTo("127.0.0.9", m_server.port()) &&
+    ASSERT_TRUE(stray.create() && stray.connectTo(TestAddress("127.0.0.9", m_server.port())) &&
                 stray.sendAll(request.data(), request.size()));
 
     EXPECT_EQ(exchange().nDatagrams, 1);

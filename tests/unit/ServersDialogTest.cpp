@@ -8,6 +8,7 @@
 #include "console/resource.h"
 #include "settings/DefaultServers.h"
 #include "settings/Settings.h"
+#include "sntp/NetAddress.h"
 #include "tests/support/FakeConsoleUi.h"
 #include "tests/support/FakeProfileStore.h"
 #include "tests/unit/FakeDialogView.h"
@@ -238,6 +239,22 @@ TEST_F(ServersAddDialogTest, StartsInTheTitleAndAddsATrimmedUserEntry) {
     ASSERT_TRUE(logic.result());
     EXPECT_EQ(*logic.result(), CTimeServer("Local clock", "127.0.0.1", 1));
     EXPECT_TRUE(view.boxes.empty());
+}
+
+TEST_F(ServersAddDialogTest, AnIPv6AddressIsTakenAsTypedAndSurvivesTheSettingsFile) {
+    // Its colons are no field separator, and the address is what the resolver reads.
+    for (const std::string url : {"2001:db8::123", "[::1]", "http://[fe80::1]"}) {
+        FakeDialogView freshView;
+        CAddServerLogic freshLogic{freshView, app};
+        freshView.texts[IDC_NEW_TITLE] = "IPv6";
+        freshView.texts[IDC_NEW_URL] = url;
+        freshLogic.OnCommand(kDialogOk);
+        ASSERT_TRUE(freshLogic.result()) << url;
+        CTimeServer loaded;
+        ASSERT_TRUE(loaded.Parse(freshLogic.result()->Format()));
+        EXPECT_EQ(loaded, *freshLogic.result());
+        EXPECT_TRUE(parseAddressLiteral(loaded.m_strAddress, 123).has_value()) << loaded.m_strAddress;
+    }
 }
 
 struct RefusedEntry {

@@ -1,95 +1,42 @@
 // What the control window's messages do to the engine: the start line, a close that stops a
 // run in progress promptly and says "Is closed", and the SNTP attempt behind the engine's
-// port.
+// port, also while it waits for a name lookup that never answers.
 
 #include "engine/SntpSyncAttempt.h"
 #include "engine/SyncEngine.h"
 
 #include "common/LogResult.h"
 #include "engine/FileStore.h"
+#include "tests/support/FakeConnectivity.h"
+#include "tests/support/FakeLocalClock.h"
 #include "tests/support/FakeMonotonicClock.h"
+#include "tests/support/FakeNameLookup.h"
 #include "tests/support/FakeProfileStore.h"
 #include "tests/support/RecordingLogSink.h"
+#include "tests/support/RecordingNotifier.h"
+#include "tests/support/ScriptedSyncAttempt.h"
 #include "tests/support/VirtualClock.h"
 #include "tools/kit/FakeSntpServer.h"
+#include "tools/kit/InProcessLock.h"
 #include "tools/kit/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
+#include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace {
 
 using namespace std::chrono_literals;
 
-class CFixedLocalClock : public LocalClock {
-public:
-    CalendarTime nowLocal() const override {
-        CalendarTime now;
-        now.wYear = 2024;
-        now.wMonth = 3;
-        now.wDay = 5;
-        now.wHour = 10;
-        return now;
-    }
-    bool setLocal(const CalendarTime&) override { return true; }
-};
-
-class CCountingNotifier : public ResultNotifier {
-public:
-    void notifyResult(int resultCode) override {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_vecCodes.push_back(resultCode);
-    }
-    std::vector<int> codes() {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_vecCodes;
-    }
-
-private:
-    std::mutex m_mutex;
-    std::vector<int> m_vecCodes;
-};
-
-class CConnected : public ConnectivityProbe {
-public:
-    bool isConnected() override { return true; }
-};
-
-// An attempt that hangs until it is told to stop, as one waiting for a silent server does.
-class CHangingAttempt : public SyncAttempt {
-public:
-    SyncOutcome attempt(const std::string&, const std::atomic<bool>& stop) override {
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_bStarted = true;
-        }
-        m_cvStarted.notify_all();
-        while (!stop.load()) {
-            std::this_thread::sleep_for(5ms);
-        }
-        SyncOutcome outcome;
-        outcome.failure = SyncFailure::Cancelled;
-        return outcome;
-    }
-    bool waitStarted() {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        return m_cvStarted.wait_for(lock, 10s, [this] { return m_bStarted; });
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_cvStarted;
-    bool m_bStarted = false;
-};
-
 class SyncEngineTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        m_attempt.pushWaitForStop();  // as an attempt waiting for a silent server does
         m_store.setText(
             "zHoraluxServ.ini",
             "[Options]\nnSynPeriod=3\n[Servers]\nServers_Counter=1\nServers 0=Fake~127.0.0.2~1\n");
@@ -116,12 +63,16 @@ protected:
     FakeProfileStore m_store;
     CSettings m_settings{m_store, [] { return std::string("05.03.2024 10:00:00"); }};
     CEngineSettings m_engineSettings{m_settings};
-    CFixedLocalClock m_clock;
-    CCountingNotifier m_notifier;
-    CConnected m_probe;
-    CHangingAttempt m_attempt;
-    SyncLog m_log{m_logPath, m_clock, m_notifier, [this] { return m_engineSettings.LogLimitsNow(); }};
-    CSyncController m_controller{m_engineSettings, m_attempt, m_clock, m_log, m_dir.file("zHoraluxServ.bin")};
+    FakeLocalClock m_clock{MakeLocalTime(2024, 3, 5, 10, 0, 0)};
+    RecordingNotifier m_notifier;
+    FakeConnectivity m_probe;
+    ScriptedSyncAttempt m_attempt;
+    CInProcessLock m_logLock;
+    SyncLog m_log{m_logPath, m_clock, m_notifier, m_logLock,
+                  [this] { return m_engineSettings.LogLimitsNow(); }};
+    CFakeMonotonicClock m_monotonic;
+    CSyncController m_controller{m_engineSettings, m_attempt, m_clock,
+                                 m_monotonic,      m_log,     m_dir.file("zHoraluxServ.bin")};
     CScheduler m_scheduler{m_controller, m_engineSettings, m_clock, m_probe, m_log};
     CSyncEngine m_engine{m_engineSettings, m_log, m_controller, m_scheduler, "2.5"};
 };
@@ -138,7 +89,7 @@ TEST_F(SyncEngineTest, OpenLoadsTheSettingsAndWritesTheStartLineUnannounced) {
 TEST_F(SyncEngineTest, CloseStopsARunInProgressPromptlyAndSaysSo) {
     m_engine.Open();
     m_engine.SyncNow();
-    ASSERT_TRUE(m_attempt.waitStarted());
+    ASSERT_TRUE(m_attempt.waitForAttempts(1, 10s));
     const auto before = std::chrono::steady_clock::now();
     m_engine.Close();
     EXPECT_LT(std::chrono::steady_clock::now() - before, 2s);
@@ -153,7 +104,7 @@ TEST_F(SyncEngineTest, CloseStopsARunInProgressPromptlyAndSaysSo) {
 TEST_F(SyncEngineTest, BreakIsAnnouncedWithItsCode) {
     m_engine.Open();
     m_engine.SyncNow();
-    ASSERT_TRUE(m_attempt.waitStarted());
+    ASSERT_TRUE(m_attempt.waitForAttempts(1, 10s));
     m_engine.SyncBreak();
     m_engine.OptionsUpdated();
     EXPECT_EQ(m_notifier.codes(), (std::vector<int>{LOG_BROKEN, LOG_RELOADED}));
@@ -168,7 +119,8 @@ TEST(SntpSyncAttempt, SetsTheClockFromTheServerAndStopsWhenAsked) {
     CFakeTimePrivilege privilege;
     RecordingLogSink log;
     CFakeMonotonicClock monotonic;
-    CSntpSyncAttempt attempt(clock, privilege, log, monotonic, server.port());
+    CSntpSyncAttempt attempt(clock, privilege, log, monotonic, std::make_shared<CFakeNameLookup>(),
+                             server.port());
 
     const std::atomic<bool> running{false};
     const SyncOutcome outcome = attempt.attempt(server.address(), running);
@@ -178,6 +130,68 @@ TEST(SntpSyncAttempt, SetsTheClockFromTheServerAndStopsWhenAsked) {
     server.answerWith(FakeReply::silent());
     const std::atomic<bool> stopped{true};
     EXPECT_EQ(attempt.attempt(server.address(), stopped).failure, SyncFailure::Cancelled);
+}
+
+// A name whose lookup never answers: neither a break nor the service's stop waits for it, the
+// next run waits for the same lookup instead of starting another, and once the system's
+// resolver gives up the lookup lets go of everything, although the engine has gone by then.
+TEST(SntpSyncAttempt, BreakAndStopDuringAHangingNameLookupTakeUnder200Milliseconds) {
+    const auto lookup = std::make_shared<CFakeNameLookup>();
+    lookup->hold();
+    std::vector<int> codes;
+    std::chrono::steady_clock::duration breakTime{};
+    std::chrono::steady_clock::duration closeTime{};
+    {
+        const TempDir dir;
+        FakeProfileStore store;
+        store.setText(
+            "zHoraluxServ.ini",
+            "[Options]\nnSynPeriod=3\n[Servers]\nServers_Counter=1\nServers 0=Hanging~hang.test~1\n");
+        CSettings settings(store, [] { return std::string("05.03.2024 10:00:00"); });
+        CEngineSettings engineSettings(settings);
+        FakeLocalClock localClock;
+        RecordingNotifier notifier;
+        FakeConnectivity probe;
+        const std::unique_ptr<SystemClock> realClock = makeSystemClock();
+        CVirtualClock clock(*realClock);
+        CFakeTimePrivilege privilege;
+        CFakeMonotonicClock monotonic;
+        CInProcessLock logLock;
+        SyncLog log(dir.file("zHoraluxServ.log"), localClock, notifier, logLock,
+                    [&] { return engineSettings.LogLimitsNow(); });
+        CSntpSyncAttempt attempt(clock, privilege, log, monotonic, lookup);
+        CSyncController controller(engineSettings, attempt, localClock, monotonic, log,
+                                   dir.file("zHoraluxServ.bin"));
+        CScheduler scheduler(controller, engineSettings, localClock, probe, log);
+        CSyncEngine engine(engineSettings, log, controller, scheduler, "2.5");
+        engine.Open();
+
+        engine.SyncNow();
+        ASSERT_TRUE(lookup->waitForLookups(1, 5s));
+        auto start = std::chrono::steady_clock::now();
+        engine.SyncBreak();
+        breakTime = std::chrono::steady_clock::now() - start;
+
+        engine.SyncNow();
+        std::this_thread::sleep_for(100ms);  // the second run is waiting for the first lookup
+        start = std::chrono::steady_clock::now();
+        engine.Close();
+        closeTime = std::chrono::steady_clock::now() - start;
+        codes = notifier.codes();
+    }
+    EXPECT_LT(breakTime, 200ms);
+    EXPECT_LT(closeTime, 200ms);
+    EXPECT_EQ(codes, std::vector<int>{LOG_BROKEN}) << "no run wrote a result";
+    EXPECT_EQ(lookup->lookups(), 1);
+    lookup->release();
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (lookup.use_count() > 1 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(5ms);
+    }
+    EXPECT_EQ(lookup.use_count(), 1) << "a lookup thread still holds what it shared";
+    std::printf("[ measured ] break %.1f ms, stop %.1f ms during a hanging lookup\n",
+                std::chrono::duration<double, std::milli>(breakTime).count(),
+                std::chrono::duration<double, std::milli>(closeTime).count());
 }
 
 }  // namespace

@@ -1,13 +1,16 @@
 // One synchronisation attempt end to end against the fake server with a virtual clock: the fine
 // setting, the coarse step and second query at an hour or more, the year window, kisses, the
-// privilege and clock failures, the socket library's log lines, spacing and cancellation.
+// privilege and clock failures, the socket library's log lines, spacing and cancellation, and a
+// name's addresses asked in turn.
 
 #include "common/LogResult.h"
 #include "sntp/TimeSync.h"
 #include "tests/support/CalendarTimePrinter.h"
 #include "tests/support/FakeMonotonicClock.h"
+#include "tests/support/FakeNameLookup.h"
 #include "tests/support/RecordingLogSink.h"
 #include "tests/support/SyncOutcomeText.h"
+#include "tests/support/TestAddress.h"
 #include "tests/support/VirtualClock.h"
 #include "tools/kit/FakeSntpServer.h"
 
@@ -44,9 +47,11 @@ protected:
         m_clock.requirePrivilege(&m_privilege);
     }
 
-    SyncOutcome synchronize(const std::atomic<bool>* stop = nullptr, std::uint32_t timeoutMs = 1000) {
-        const SyncContext context{m_clock, m_privilege, m_log, m_pacer, stop, m_server.port(), timeoutMs};
-        return synchronizeWithServer(m_server.address(), context);
+    SyncOutcome synchronize(const std::atomic<bool>* stop = nullptr, std::uint32_t timeoutMs = 1000,
+                            const std::string& server = "") {
+        const SyncContext context{m_clock,    m_privilege, m_log,           m_pacer,
+                                  m_resolver, stop,        m_server.port(), timeoutMs};
+        return synchronizeWithServer(server.empty() ? m_server.address() : server, context);
     }
 
     void expectFineSettingOnly(double offset) {
@@ -79,6 +84,8 @@ protected:
     RecordingLogSink m_log;
     CFakeMonotonicClock m_monotonic;
     CQueryPacer m_pacer{m_monotonic};
+    const std::shared_ptr<CFakeNameLookup> m_lookup = std::make_shared<CFakeNameLookup>();
+    CHostResolver m_resolver{m_lookup};
     CFakeSntpServer m_server;
 };
 
@@ -135,7 +142,8 @@ TEST_F(TimeSyncTest, ServerTimesInTwentyThirtySixAndTwentyOneHundredAreAccepted)
     for (int year : {2036, 2100}) {
         CVirtualClock clock(*m_pRealClock);
         m_server.answerWith(FakeReply::offsetBy(secondsUntilYear(*m_pRealClock, year)));
-        const SyncContext context{clock, m_privilege, m_log, m_pacer, nullptr, m_server.port(), 1000};
+        const SyncContext context{clock,      m_privilege, m_log,           m_pacer,
+                                  m_resolver, nullptr,     m_server.port(), 1000};
         const SyncOutcome outcome = synchronizeWithServer(m_server.address(), context);
         ASSERT_TRUE(outcome.bSucceeded) << year << ": " << describe(outcome);
         const CalendarTime now = clock.nowUtc().toSystemTime();
@@ -223,6 +231,75 @@ TEST_F(TimeSyncTest, AStopDuringTheWaitEndsTheAttemptPromptly) {
     stopper.join();
     EXPECT_EQ(outcome.failure, SyncFailure::Cancelled);
     EXPECT_LT(std::chrono::duration<double>(returnedAt - stoppedAt).count(), 0.2);
+}
+
+// --- a name and its addresses ----------------------------------------------------------------
+
+// 127.0.0.2 has nobody on the server's port: natively the system says so at once, under Wine
+// (whose server socket takes the port on every loopback address but does not answer there)
+// the reply's time-out passes.
+TEST_F(TimeSyncTest, ANamesAddressesAreAskedInTurnAndTheOneThatAnsweredIsAskedAgain) {
+    m_lookup->answer("pool.test", {TestAddress("127.0.0.2", 0), TestAddress(m_server.address(), 0)});
+    m_server.answerWith(FakeReply::offsetBy(7200.0));
+    const SyncOutcome outcome = synchronize(nullptr, 500, "pool.test");
+    ASSERT_TRUE(outcome.bSucceeded) << describe(outcome);
+    // The coarse step's second query went to the address that answered, four seconds after it.
+    EXPECT_EQ(m_server.requestCount(), 2u);
+    EXPECT_EQ(m_monotonic.waits(), std::vector<MonotonicClock::TimePoint::duration>{4s});
+    EXPECT_NEAR(m_clock.offsetSeconds(), 7200.0, outcome.roundTripDelay / 2 + 0.001);
+
+    // A server refuses us only when every one of its addresses does.
+    m_server.answerWith(FakeReply::kiss("RATE"));
+    const SyncOutcome kissed = synchronize(nullptr, 500, "pool.test");
+    EXPECT_EQ(kissed.failure, SyncFailure::BadReply);
+    EXPECT_FALSE(kissed.bServerRefused);
+}
+
+TEST_F(TimeSyncTest, ASilentFirstAddressGivesWayToTheSecond) {
+#ifdef _WIN32
+    GTEST_SKIP() << "under Wine a second server would take the first one's port on every address";
+#endif
+    CFakeSntpServer silent;
+    ASSERT_TRUE(silent.start("127.0.0.2", m_server.port()));
+    silent.answerWith(FakeReply::silent());
+    CFakeSntpServer second;
+    ASSERT_TRUE(second.start("127.0.0.3", m_server.port()));
+    m_lookup->answer("two.test", {TestAddress("127.0.0.2", 0), TestAddress("127.0.0.3", 0)});
+    const auto start = Steady::now();
+    const SyncOutcome outcome = synchronize(nullptr, 400, "two.test");
+    ASSERT_TRUE(outcome.bSucceeded) << describe(outcome);
+    EXPECT_GE(Steady::now() - start, 400ms) << "the first address had its whole time-out";
+    EXPECT_EQ(silent.requestCount(), 1u);
+    EXPECT_EQ(second.requestCount(), 1u);
+    EXPECT_EQ(m_server.requestCount(), 0u);
+}
+
+TEST_F(TimeSyncTest, ALookupThatFailsHangsOrIsStoppedEndsTheAttemptWithoutARequest) {
+    const SyncOutcome unknown = synchronize(nullptr, 1000, "unknown.test");
+    EXPECT_EQ(unknown.failure, SyncFailure::Network);
+    EXPECT_EQ(unknown.nError, CFakeNameLookup::kUnknownName);
+
+    m_lookup->hold();
+    auto start = Steady::now();
+    const SyncOutcome hanging = synchronize(nullptr, 300, "hanging.test");
+    EXPECT_EQ(hanging.failure, SyncFailure::TimedOut);
+    EXPECT_GE(Steady::now() - start, 300ms);
+    EXPECT_LT(Steady::now() - start, 1500ms);
+
+    std::atomic<bool> stop{false};
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(100ms);
+        stop.store(true);
+    });
+    start = Steady::now();
+    const SyncOutcome stopped = synchronize(&stop, 5000, "hanging.test");
+    stopper.join();
+    EXPECT_EQ(stopped.failure, SyncFailure::Cancelled);
+    EXPECT_LT(Steady::now() - start, 300ms);
+    EXPECT_EQ(m_lookup->lookups(), 2) << "the stopped attempt waited for the lookup left behind";
+    m_lookup->release();
+    EXPECT_EQ(m_server.requestCount(), 0u);
+    EXPECT_TRUE(m_clock.settings().empty());
 }
 
 TEST(SocketLibraryCheck, LogsWhyTheLibraryCannotBeUsed) {

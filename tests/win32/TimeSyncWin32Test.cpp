@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 namespace {
@@ -19,7 +20,8 @@ protected:
     void SetUp() override { ASSERT_TRUE(m_server.start("127.0.0.1", 0)) << socket_platform::lastError(); }
 
     SyncOutcome synchronize() {
-        const SyncContext context{m_clock, m_privilege, m_log, m_pacer, nullptr, m_server.port(), 2000};
+        const SyncContext context{m_clock,    m_privilege, m_log,           m_pacer,
+                                  m_resolver, nullptr,     m_server.port(), 2000};
         return synchronizeWithServer(m_server.address(), context);
     }
 
@@ -28,6 +30,7 @@ protected:
     RecordingLogSink m_log;
     CFakeMonotonicClock m_monotonic;
     CQueryPacer m_pacer{m_monotonic};
+    CHostResolver m_resolver{std::make_shared<CSystemNameLookup>()};
     CFakeSntpServer m_server;
 };
 

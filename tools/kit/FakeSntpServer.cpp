@@ -82,7 +82,7 @@ bool CFakeSntpServer::start(const std::string& address, int port) {
         return false;
     }
     local.port = static_cast<std::uint16_t>(port);
-    sp::UniqueSocket socket(sp::openUdpSocket());
+    sp::UniqueSocket socket(sp::openUdpSocket(AddressFamily::IPv4));
     if (!m_library.status().bStarted || !socket.isValid() || !server_socket::bindIpv4(socket.get(), local) ||
         !server_socket::localEndpoint(socket.get(), local)) {
         return false;
