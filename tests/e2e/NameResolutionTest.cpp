@@ -184,8 +184,8 @@ TEST_F(NameResolutionTest, AServiceStopDuringALookupThatNeverAnswersEndsWithinIt
     ASSERT_TRUE(sink.start()) << sp::lastError();
     ASSERT_TRUE(m_resolverConf.write(kHangingResolver));
     PrepareServiceFiles(Settings({"Hanging~hang.horalux.test"}));
-    ASSERT_EQ(RunAction(ServiceExePath(), "-i"), "");
-    ASSERT_EQ(RunAction(ServiceExePath(), "-s"), "");
+    ASSERT_EQ(RunAction(ServiceExePath(), "-i"), (ActionOutcome{"", 0}));
+    ASSERT_EQ(RunAction(ServiceExePath(), "-s"), (ActionOutcome{"", 0}));
     const HWND hWindow = WaitForExecWindow(10s);
     if (hWindow == nullptr) {
         GTEST_SKIP() << "the service's control window is not visible from this test";
