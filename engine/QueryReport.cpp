@@ -129,9 +129,11 @@ std::string FormatSummaryLine(const QuerySummary& summary) {
     if (summary.nAnswered == 0) {
         return answered + ".";
     }
-    return answered + FormatText("; median offset %+.3f ms; smallest delay %.3f ms, offset then %+.3f ms.",
-                                 milliseconds(summary.medianOffset), milliseconds(summary.smallestDelay),
-                                 milliseconds(summary.offsetAtSmallestDelay));
+    return answered + FormatText(
+                          "; median offset %+.3f ms; smallest delay %.3f ms; best estimate "
+                          "(offset at the smallest delay) %+.3f ms.",
+                          milliseconds(summary.medianOffset), milliseconds(summary.smallestDelay),
+                          milliseconds(summary.offsetAtSmallestDelay));
 }
 
 std::string DescribeSampleFailure(const QuerySample& sample, const ErrorTextFunction& errorText,

@@ -28,7 +28,9 @@ struct QuerySummary {
     int nAnswered = 0;  // the valid samples; the figures below are theirs
     double medianOffset = 0.0;
     double smallestDelay = 0.0;
-    double offsetAtSmallestDelay = 0.0;  // the best estimate: its path was the least disturbed
+    // The best estimate: the path of that sample was the least disturbed, and whatever delayed one
+    // leg more than the other can have moved its offset by at most half its delay.
+    double offsetAtSmallestDelay = 0.0;
 };
 
 QuerySummary SummarizeSamples(const std::vector<QuerySample>& samples);

@@ -87,8 +87,10 @@ TEST_F(ServerQueryTest, ValidSamplesFourSecondsApartThenTheSummaryAndExitCodeZer
         EXPECT_NEAR(std::stod(match[1]), 250.0, std::stod(match[2]) / 2 + 1.0) << line;
     }
     EXPECT_TRUE(std::regex_match(
-        m_lines.back(), std::regex("Summary: 3 of 3 samples answered; median offset \\+[0-9]+\\.[0-9]{3} "
-                                   "ms; smallest delay [0-9.]+ ms, offset then \\+[0-9]+\\.[0-9]{3} ms\\.")))
+        m_lines.back(),
+        std::regex("Summary: 3 of 3 samples answered; median offset \\+[0-9]+\\.[0-9]{3} "
+                   "ms; smallest delay [0-9.]+ ms; best estimate \\(offset at the smallest delay\\) "
+                   "\\+[0-9]+\\.[0-9]{3} ms\\.")))
         << m_lines.back();
     EXPECT_EQ(m_monotonic.waits(), (std::vector<MonotonicClock::TimePoint::duration>{4s, 4s}));
     EXPECT_TRUE(m_clock.settings().empty());
