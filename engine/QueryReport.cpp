@@ -39,9 +39,9 @@ struct FailureText {
     std::string (*describe)(const FailureContext& context);
 };
 
+// The ways a sample can fail: a query neither sets the clock nor breaks off, and starts the
+// socket library before any sample.
 constexpr FailureText kFailureTexts[] = {
-    {SyncFailure::SocketLibrary,
-     [](const FailureContext& c) { return errorWithText("the socket library did not start", c); }},
     {SyncFailure::Network,
      [](const FailureContext& c) {
          return errorWithText(
@@ -51,14 +51,12 @@ constexpr FailureText kFailureTexts[] = {
      [](const FailureContext& c) {
          return FormatText("no reply within %g s (time-out)", c.timeoutMs / kMillisecondsPerSecond);
      }},
-    {SyncFailure::Cancelled, [](const FailureContext&) { return std::string("broken off"); }},
     {SyncFailure::BadReply, badReply},
     {SyncFailure::YearOutOfRange,
      [](const FailureContext& c) {
          return FormatText("bad reply: the server's time lies in the year %d",
                            static_cast<int>(c.sample.response.receiveTime.toSystemTime().wYear));
      }},
-    {SyncFailure::ClockNotSet, [](const FailureContext& c) { return errorWithText("clock not set", c); }},
 };
 
 std::string localTimeText(const CalendarTime& t) {

@@ -6,10 +6,12 @@
 #include "tools/kit/ServiceProgram.h"
 
 #include "common/Messages.h"
+#include "tests/support/BadReplyCases.h"
 #include "tools/kit/FakeSntpServer.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -20,7 +22,6 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr const char* kServerAddress = "127.0.0.1";
-constexpr double kSecondsPerYear = 365.25 * 86400;
 
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
@@ -62,7 +63,9 @@ TEST_F(QueryCommandTest, AgainstChronyWhileTheServiceRunsEverySampleAndTheSummar
     const std::string logBefore = ReadWholeFile(WindowsFile("zHoraluxServ.log"));
 
     // No server named: the settings file's starting server.
+    const auto start = std::chrono::steady_clock::now();
     const ActionOutcome outcome = RunAction(ServiceExePath(), "-q -n 3");
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 8s) << "three requests, four seconds apart";
 
     EXPECT_EQ(outcome.exitCode, 0u) << outcome.output;
     const std::vector<std::string> lines = Lines(outcome.output);
@@ -104,40 +107,12 @@ TEST_F(QueryCommandTest, EachBadReplyOfTheServerNamesTheCheckItFailed) {
     CFakeSntpServer server;
     ASSERT_TRUE(server.start(kServerAddress)) << socket_platform::lastError();
     PrepareServiceFiles(ServiceSettings(kModeDemandOnly, kServerAddress, {"Fake"}));
-    struct Case {
-        FakeReply reply;
-        const char* expected;
-    };
-    std::vector<Case> cases;
-    FakeReply reply;
-    reply.length = 40;
-    cases.push_back({reply, "shorter than 48 bytes"});
-    reply = FakeReply();
-    reply.mode = 3;
-    cases.push_back({reply, "not in server mode"});
-    reply = FakeReply();
-    reply.version = 5;
-    cases.push_back({reply, "unsupported version"});
-    reply = FakeReply();
-    reply.wrongOrigin = true;
-    cases.push_back({reply, "originate time does not match the request"});
-    cases.push_back({FakeReply::kiss("DENY"), "kiss-o'-death, code DENY"});
-    reply = FakeReply();
-    reply.leapIndicator = 3;
-    cases.push_back({reply, "server clock not synchronised"});
-    reply = FakeReply();
-    reply.stratum = 16;
-    cases.push_back({reply, "stratum above 15"});
-    reply = FakeReply();
-    reply.zeroTransmitTime = true;
-    cases.push_back({reply, "receive or transmit time is zero"});
-    cases.push_back({FakeReply::offsetBy(-30 * kSecondsPerYear), "the server's time lies in the year 19"});
-
-    for (const Case& c : cases) {
-        server.answerWith(c.reply);
+    const std::vector<BadReplyCase> cases = OneBadReplyOfEachKind();
+    for (const BadReplyCase& bad : cases) {
+        server.answerWith(bad.reply);
         const ActionOutcome outcome = RunAction(ServiceExePath(), "-q 127.0.0.1 -n 1");
         EXPECT_EQ(outcome.exitCode, 1u) << outcome.output;
-        EXPECT_NE(outcome.output.find(std::string("  127.0.0.1:123  failed: bad reply: ") + c.expected),
+        EXPECT_NE(outcome.output.find(std::string("  127.0.0.1:123  failed: bad reply: ") + bad.shown),
                   std::string::npos)
             << outcome.output;
     }

@@ -4,6 +4,7 @@
 // chooses; and that nothing sets the clock or writes the settings file.
 
 #include "engine/ServerQuery.h"
+#include "tests/support/BadReplyCases.h"
 #include "tests/support/FakeLocalClock.h"
 #include "tests/support/FakeMonotonicClock.h"
 #include "tests/support/FakeNameLookup.h"
@@ -26,7 +27,6 @@ using namespace std::chrono_literals;
 
 // Long enough for Wine's first exchange on a busy machine (up to 0.2 s measured).
 constexpr std::uint32_t kTimeoutMs = 1000;
-constexpr double kSecondsPerYear = 365.25 * 86400;
 
 class ServerQueryTest : public ::testing::Test {
 protected:
@@ -97,38 +97,9 @@ TEST_F(ServerQueryTest, ValidSamplesFourSecondsApartThenTheSummaryAndExitCodeZer
 }
 
 TEST_F(ServerQueryTest, EachBadReplyNamesTheCheckItFailedAndTheClockStaysUntouched) {
-    struct Case {
-        FakeReply reply;
-        const char* expected;
-    };
-    std::vector<Case> cases;
-    const auto add = [&cases](FakeReply reply, const char* expected) { cases.push_back({reply, expected}); };
-    FakeReply reply;
-    reply.length = 40;
-    add(reply, "bad reply: shorter than 48 bytes");
-    reply = FakeReply();
-    reply.mode = 3;
-    add(reply, "bad reply: not in server mode");
-    reply = FakeReply();
-    reply.version = 5;
-    add(reply, "bad reply: unsupported version");
-    reply = FakeReply();
-    reply.wrongOrigin = true;
-    add(reply, "bad reply: originate time does not match the request");
-    add(FakeReply::kiss("RATE"), "bad reply: kiss-o'-death, code RATE");
-    reply = FakeReply();
-    reply.leapIndicator = 3;
-    add(reply, "bad reply: server clock not synchronised");
-    reply = FakeReply();
-    reply.stratum = 16;
-    add(reply, "bad reply: stratum above 15");
-    reply = FakeReply();
-    reply.zeroTransmitTime = true;
-    add(reply, "bad reply: receive or transmit time is zero");
-    // A sound reply, but thirty years off: the run's plausibility test refuses it too.
-    add(FakeReply::offsetBy(-30 * kSecondsPerYear), "bad reply: the server's time lies in the year 19");
-    for (const Case& c : cases) {
-        m_server.queueAnswer(c.reply);
+    const std::vector<BadReplyCase> cases = OneBadReplyOfEachKind();
+    for (const BadReplyCase& bad : cases) {
+        m_server.queueAnswer(bad.reply);
     }
 
     EXPECT_EQ(Run("127.0.0.1", static_cast<int>(cases.size())), kQueryUnanswered);
@@ -136,10 +107,10 @@ TEST_F(ServerQueryTest, EachBadReplyNamesTheCheckItFailedAndTheClockStaysUntouch
     const std::vector<std::string> lines = SampleLines();
     ASSERT_EQ(lines.size(), cases.size());
     for (std::size_t i = 0; i < cases.size(); ++i) {
-        EXPECT_NE(lines[i].find(std::string("  failed: ") + cases[i].expected), std::string::npos)
+        EXPECT_NE(lines[i].find(std::string("  failed: bad reply: ") + cases[i].shown), std::string::npos)
             << lines[i];
     }
-    EXPECT_EQ(m_lines.back(), "Summary: 0 of 9 samples answered.");
+    EXPECT_EQ(m_lines.back(), "Summary: 0 of " + std::to_string(cases.size()) + " samples answered.");
     EXPECT_TRUE(m_clock.settings().empty());
 }
 
