@@ -1,10 +1,11 @@
-// Cost of one log write as the log grows: the whole file is rewritten on every line, so the
-// time grows with the lines held. Prints the median time of one write with 100, 1000 and
-// 30000 lines held, and the growth ratio 30000/100 against the 100-line case of the same run.
+// Cost of one log write as the log grows: every line reads the file, keeps its newest lines
+// and replaces it, so the time grows with the lines held. Prints the median time of one write with 100, 1000
+// and 30000 lines held, and the growth ratio 30000/100 against the 100-line case of the same run.
 //
 // Usage: log_write [WRITES]   (default 50 timed writes per size)
 
 #include "engine/SyncLog.h"
+#include "tools/kit/InProcessLock.h"
 #include "tools/kit/TempDir.h"
 
 #include <algorithm>
@@ -21,7 +22,7 @@ namespace {
 class FixedClock final : public LocalClock {
 public:
     CalendarTime nowLocal() const override { return CalendarTime{2005, 3, 4, 3, 14, 7, 9, 0}; }
-    bool setLocal(const CalendarTime&) override { return false; }
+    SystemResult setLocal(const CalendarTime&) override { return {}; }
 };
 
 class SilentNotifier final : public ResultNotifier {
@@ -36,18 +37,18 @@ double medianWriteMicroseconds(int linesHeld, int writes) {
     TempDir dir;
     FixedClock clock;
     SilentNotifier notifier;
-    SyncLog log(dir.file("zHoraluxServ.log"), clock, notifier, [linesHeld] {
+    CInProcessLock fileLock;
+    SyncLog log(dir.file("zHoraluxServ.log"), clock, notifier, fileLock, [linesHeld] {
         return LogLimits{linesHeld, false};
     });
     {
-        // A log already at its limit, as the service finds it at start: every timed write then
-        // trims one line. Filled through the file, not through write, which would take O(n^2).
+        // A log already at its limit: every timed write then trims one line. Filled through
+        // the file, not through write, which would take O(n^2).
         std::ofstream file(dir.file("zHoraluxServ.log"), std::ios::binary);
         for (int i = 0; i < linesHeld; ++i) {
             file << "[ 03/03/2005 14:07:09 ] " << kText << " Round Trip Delay: 48 ms\r\n";
         }
     }
-    log.load();
     std::vector<double> samples;
     samples.reserve(static_cast<std::size_t>(writes));
     for (int i = 0; i < writes; ++i) {

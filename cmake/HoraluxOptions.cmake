@@ -1,7 +1,9 @@
 # Compiler settings shared by every target of the project (not by GoogleTest).
 add_library(horalux_options INTERFACE)
 target_compile_options(horalux_options INTERFACE -Wall -Wextra -Wshadow -Wformat=2)
-target_include_directories(horalux_options INTERFACE ${PROJECT_SOURCE_DIR})
+# Sources include "folder/File.h" from the source tree; headers the build makes (common/ProductFacts.h)
+# lie under generated/ in the build tree.
+target_include_directories(horalux_options INTERFACE ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
 
 if(WIN32)
     # ANSI Win32 only; no UNICODE/TCHAR anywhere.

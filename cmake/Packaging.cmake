@@ -85,12 +85,14 @@ set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS [=[
   ExecWait '"$INSTDIR\HoraluxServ.exe" -e'
   ExecWait '"$INSTDIR\HoraluxServ.exe" -u'
   Delete "$WINDIR\zHoraluxHelp.chm"
-  MessageBox MB_YESNO|MB_ICONQUESTION|MB_DEFBUTTON2 "Delete the settings, the log and the record of the last synchronisation as well?$\n$\n$WINDIR\zHoraluxServ.ini$\n$WINDIR\zHoraluxServ.log$\n$WINDIR\zHoraluxServ.bin" /SD IDNO IDNO horalux_keep_settings
-    Delete "$WINDIR\zHoraluxServ.ini"
-    Delete "$WINDIR\zHoraluxServ.log"
-    Delete "$WINDIR\zHoraluxServ.bin"
+  MessageBox MB_YESNO|MB_ICONQUESTION|MB_DEFBUTTON2 "Delete the settings, the log and the record of the last synchronisation as well?$\n$\n$WINDIR\@HORALUX_SETTINGS_FILE@$\n$WINDIR\@HORALUX_LOG_FILE@$\n$WINDIR\@HORALUX_RECORD_FILE@" /SD IDNO IDNO horalux_keep_settings
+    Delete "$WINDIR\@HORALUX_SETTINGS_FILE@"
+    Delete "$WINDIR\@HORALUX_LOG_FILE@"
+    Delete "$WINDIR\@HORALUX_RECORD_FILE@"
   horalux_keep_settings:
 ]=])
+# The file names the programs use (top CMakeLists.txt).
+string(CONFIGURE "${CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS}" CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS @ONLY)
 
 # CPack writes these values into CPackConfig.cmake between quotes without escaping them.
 foreach(variable CPACK_NSIS_EXTRA_INSTALL_COMMANDS CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS)

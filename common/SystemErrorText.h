@@ -10,3 +10,8 @@
 constexpr std::size_t kErrorTextSpare = 14;
 
 std::string TrimSystemErrorText(const std::string& message, std::size_t bufferSize);
+
+// The platform's text for one of its error codes, as the log shows it; "" when there is none.
+// Native seam: FormatMessageA on Windows (Win32SystemError_win.cpp), the C library's text
+// elsewhere (SystemErrorText_posix.cpp).
+std::string ErrorCodeText(int error);

@@ -13,6 +13,10 @@ std::string SystemErrorText(DWORD error, std::size_t bufferSize) {
                                bufferSize);
 }
 
+std::string ErrorCodeText(int error) {
+    return SystemErrorText(static_cast<DWORD>(error));
+}
+
 std::string LastErrorText() {
     const DWORD error = ::GetLastError();
     std::string text = SystemErrorText(error);

@@ -6,6 +6,7 @@
 
 #include "common/LogResult.h"
 #include "common/Messages.h"
+#include "common/ProductFacts.h"
 #include "console/FileErrorText.h"
 #include "console/LogDisplay.h"
 #include "console/resource.h"

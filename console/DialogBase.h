@@ -1,7 +1,8 @@
 #pragma once
 // A modal dialog on a dialog template: owns the dialog procedure's thunk (the object
 // rides in the window's user data) and turns messages into virtual calls. Nothing thrown
-// by a handler leaves the dialog procedure. Include only from Windows-only files.
+// by a handler leaves the dialog procedure: the user is shown what failed
+// (CaughtFailureBox.h). Include only from Windows-only files.
 
 #include <windows.h>
 

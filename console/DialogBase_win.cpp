@@ -1,5 +1,8 @@
 #include "console/DialogBase.h"
 
+#include "common/Firewall.h"
+#include "console/CaughtFailureBox.h"
+
 INT_PTR CDialogBase::DoModal(HWND hOwner) {
     return ::DialogBoxParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_nTemplateId), hOwner, DialogProc,
                              reinterpret_cast<LPARAM>(this));
@@ -52,12 +55,13 @@ INT_PTR CALLBACK CDialogBase::DialogProc(HWND hWnd, UINT message, WPARAM wParam,
     if (dialog == nullptr) {
         return FALSE;  // messages before WM_INITDIALOG (WM_SETFONT): the default handling
     }
-    try {
-        INT_PTR result = TRUE;
-        return dialog->Dispatch(message, wParam, lParam, result) ? result : FALSE;
-    } catch (...) {
-        // A failed handler leaves the dialog as it was; the user may try again.
-        ::OutputDebugStringA("Horalux console: a dialog handler failed\n");
-        return FALSE;
-    }
+    // A failed handler is shown and leaves the dialog as it was; the user may try again.
+    INT_PTR handled = FALSE;
+    CallGuarded(
+        [&] {
+            INT_PTR result = TRUE;
+            handled = dialog->Dispatch(message, wParam, lParam, result) ? result : FALSE;
+        },
+        [hWnd](const char* what) { ShowCaughtFailure(hWnd, "DialogProc", what); });
+    return handled;
 }

@@ -9,11 +9,11 @@ struct FileErrorEntry {
 };
 
 const FileErrorEntry kFileErrors[] = {
-    {2, "", " was not found."},                                  // ERROR_FILE_NOT_FOUND
-    {3, "", " contains an invalid path."},                       // ERROR_PATH_NOT_FOUND
-    {5, "Access to ", " was denied."},                           // ERROR_ACCESS_DENIED
-    {32, "A sharing violation occurred while accessing ", "."},  // ERROR_SHARING_VIOLATION
-    {33, "A locking violation occurred while accessing ", "."},  // ERROR_LOCK_VIOLATION
+    {file_error::kFileNotFound, "", " was not found."},
+    {file_error::kPathNotFound, "", " contains an invalid path."},
+    {file_error::kAccessDenied, "Access to ", " was denied."},
+    {file_error::kSharingViolation, "A sharing violation occurred while accessing ", "."},
+    {file_error::kLockViolation, "A locking violation occurred while accessing ", "."},
 };
 
 const FileErrorEntry kUnknownFileError = {0, "An unknown error occurred while accessing ", "."};

@@ -6,6 +6,7 @@
 #include <cstddef>
 
 #include "console/ConsoleLogic.h"
+#include "console/FileErrorText.h"
 #include "console/resource.h"
 #include "settings/SyncMode.h"
 
@@ -155,15 +156,28 @@ void COptionsLogic::OnOk() {
     if (!ReadFields()) {
         return;
     }
-    const long long shift = static_cast<long long>(m_fields.nMinutes) * 60 + m_fields.nSeconds;
-    m_settings.m_nLogFileLen = m_fields.nLogLines;
-    m_settings.m_nSynPeriod = m_fields.nMode;
-    m_settings.m_nOffset = static_cast<int>(m_fields.nDirection == kBackward ? -shift : shift);
-    m_settings.m_nMaxAttempts = m_fields.nAttempts;
-    m_settings.m_bOnlySuccLog = m_fields.bOnlySuccess;
-    m_settings.m_nTimeOut = m_fields.nTimeOut;
-    m_settings.Save();
+    // Saved from a copy: a refused save leaves the settings in memory as they were and the
+    // dialog open, so the user can try again or cancel, and the service is told nothing.
+    CSettings edited(m_settings);
+    StoreFields(edited);
+    const SystemResult saved = edited.Save();
+    if (!saved) {
+        m_view.showMessageBox(FileErrorText(saved.nError, edited.m_strFileName), m_app.applicationTitle(),
+                              MessageIcon::Error);
+        return;
+    }
+    StoreFields(m_settings);
     m_view.endDialog(true);
+}
+
+void COptionsLogic::StoreFields(CSettings& settings) const {
+    const long long shift = static_cast<long long>(m_fields.nMinutes) * 60 + m_fields.nSeconds;
+    settings.m_nLogFileLen = m_fields.nLogLines;
+    settings.m_nSynPeriod = m_fields.nMode;
+    settings.m_nOffset = static_cast<int>(m_fields.nDirection == kBackward ? -shift : shift);
+    settings.m_nMaxAttempts = m_fields.nAttempts;
+    settings.m_bOnlySuccLog = m_fields.bOnlySuccess;
+    settings.m_nTimeOut = m_fields.nTimeOut;
 }
 
 bool COptionsLogic::ReadFields() {

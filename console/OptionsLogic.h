@@ -10,18 +10,21 @@
 
 #include "console/ConsoleUi.h"
 #include "console/DialogView.h"
+#include "settings/OptionTable.h"
 #include "settings/Settings.h"
 
 // The dialog's copies of the settings, in the dialog's terms.
 struct OptionsFields {
-    int nMode = 0;     // index of the chosen mode button, -1 for none
+    // Index of the chosen mode button, -1 for none.
+    int nMode = OptionDefault(&CSettings::m_nSynPeriod);
     int nMinutes = 0;  // whole minutes of the clock shift
-    int nAttempts = 5;
+    int nAttempts = OptionDefault(&CSettings::m_nMaxAttempts);
     int nSeconds = 0;    // seconds of the clock shift
     int nDirection = 0;  // 0 "Ahead (+)", 1 "Backward (-)"
     int bOnlySuccess = 0;
-    int nLogLines = 100;
-    int nTimeOut = 20;  // not shown; kept so that OK after "Restore Default" stores it too
+    int nLogLines = OptionDefault(&CSettings::m_nLogFileLen);
+    // Not shown; kept so that OK after "Restore Default" stores it too.
+    int nTimeOut = OptionDefault(&CSettings::m_nTimeOut);
 };
 
 // The leading integer of a field as the C library's "%d" reads it: of the first 63
@@ -51,7 +54,10 @@ private:
 
     void OnRestoreDefaults();
     void OnStoreAndShow();
+    // Stores the fields and saves the settings; a refused save is shown and keeps the dialog
+    // open with the settings in memory unchanged.
     void OnOk();
+    void StoreFields(CSettings& settings) const;
     // Reads the controls into the fields; on the first failing field shows its message,
     // focuses it, leaves the fields as they were and returns false.
     bool ReadFields();

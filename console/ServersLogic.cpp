@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iterator>
 
+#include "console/FileErrorText.h"
 #include "console/resource.h"
 
 namespace {
@@ -87,10 +88,23 @@ void CServersLogic::OnAdd() {
 }
 
 void CServersLogic::OnOk() {
-    m_settings.ReplaceServers(m_working);
-    m_settings.m_nStartingServ = m_nCurrent;
-    m_settings.Save();
-    m_settings.SaveServers();
+    const auto handBack = [this](CSettings& settings) {
+        settings.ReplaceServers(m_working);
+        settings.m_nStartingServ = m_nCurrent;
+    };
+    // Saved from a copy, as the Options dialog does: a refused save changes nothing in memory.
+    CSettings edited(m_settings);
+    handBack(edited);
+    SystemResult saved = edited.Save();
+    if (saved) {
+        saved = edited.SaveServers();
+    }
+    if (!saved) {
+        m_view.showMessageBox(FileErrorText(saved.nError, edited.m_strFileName), m_app.applicationTitle(),
+                              MessageIcon::Error);
+        return;
+    }
+    handBack(m_settings);
     m_view.endDialog(true);
 }
 

@@ -35,6 +35,8 @@ private:
     void OnDelete();
     void OnRestore();
     void OnAdd();
+    // Hands the working copy back and saves it; a refused save is shown and keeps the dialog
+    // open with the settings in memory unchanged.
     void OnOk();
     // Rebuilds the rows from the working copy and highlights the current one.
     void ShowRows();

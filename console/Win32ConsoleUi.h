@@ -8,6 +8,9 @@
 #include "console/ConsoleUi.h"
 #include "settings/Settings.h"
 
+// The program's file name without its extension: the caption of the framework's own boxes.
+std::string ApplicationTitle();
+
 class CWin32ConsoleUi final : public ConsoleUi {
 public:
     // settings (edited by the Options and Time Servers dialogs) must outlive the instance.

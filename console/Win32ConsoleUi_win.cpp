@@ -9,11 +9,21 @@
 #include <iterator>
 #include <memory>
 
+#include "common/Firewall.h"
 #include "common/WinHandle.h"
+#include "console/CaughtFailureBox.h"
+#include "console/FileErrorText.h"
 #include "console/OptionsDlg.h"
 #include "console/ServersDlg.h"
 #include "console/Win32DialogView.h"
 #include "console/resource.h"
+
+// deleteFile hands the platform's code to the core, which names these.
+static_assert(file_error::kFileNotFound == ERROR_FILE_NOT_FOUND);
+static_assert(file_error::kPathNotFound == ERROR_PATH_NOT_FOUND);
+static_assert(file_error::kAccessDenied == ERROR_ACCESS_DENIED);
+static_assert(file_error::kSharingViolation == ERROR_SHARING_VIOLATION);
+static_assert(file_error::kLockViolation == ERROR_LOCK_VIOLATION);
 
 namespace {
 
@@ -35,15 +45,23 @@ int FieldControl(ConsoleField field) {
     return 0;
 }
 
+struct Enumeration {
+    const std::function<bool(WindowId, const std::string&)>& visit;
+    HWND hOwner;  // the main window, which owns a box about a failed visit
+};
+
 BOOL CALLBACK VisitTopLevelWindow(HWND hWnd, LPARAM lParam) {
-    try {
-        auto& visit = *reinterpret_cast<const std::function<bool(WindowId, const std::string&)>*>(lParam);
-        char title[1023] = "";
-        ::GetWindowTextA(hWnd, title, static_cast<int>(std::size(title)));
-        return visit(reinterpret_cast<WindowId>(hWnd), title) ? TRUE : FALSE;
-    } catch (...) {
-        return FALSE;  // nothing thrown may cross into the platform's enumeration
-    }
+    const Enumeration& enumeration = *reinterpret_cast<const Enumeration*>(lParam);
+    // A failed visit ends the enumeration.
+    BOOL bGoOn = FALSE;
+    CallGuarded(
+        [&] {
+            char title[1023] = "";
+            ::GetWindowTextA(hWnd, title, static_cast<int>(std::size(title)));
+            bGoOn = enumeration.visit(reinterpret_cast<WindowId>(hWnd), title) ? TRUE : FALSE;
+        },
+        [&](const char* what) { ShowCaughtFailure(enumeration.hOwner, "EnumWindows", what); });
+    return bGoOn;
 }
 
 struct FileCloser {
@@ -80,7 +98,8 @@ WindowId CWin32ConsoleUi::mainWindow() const {
 
 void CWin32ConsoleUi::forEachTopLevelWindow(
     const std::function<bool(WindowId, const std::string&)>& visit) const {
-    ::EnumWindows(VisitTopLevelWindow, reinterpret_cast<LPARAM>(&visit));
+    const Enumeration enumeration{visit, m_hWnd};
+    ::EnumWindows(VisitTopLevelWindow, reinterpret_cast<LPARAM>(&enumeration));
 }
 
 bool CWin32ConsoleUi::postMessage(WindowId target, unsigned message, std::uintptr_t wParam,
@@ -113,11 +132,15 @@ std::string CWin32ConsoleUi::loadString(int id) const {
     return std::string(text, length > 0 ? static_cast<std::size_t>(length) : 0);
 }
 
-std::string CWin32ConsoleUi::applicationTitle() const {
+std::string ApplicationTitle() {
     char path[MAX_PATH] = "";
     ::GetModuleFileNameA(nullptr, path, static_cast<DWORD>(std::size(path)));
     const std::string file = std::string(path).substr(std::string(path).find_last_of("\\/") + 1);
     return file.substr(0, file.rfind('.'));
+}
+
+std::string CWin32ConsoleUi::applicationTitle() const {
+    return ApplicationTitle();
 }
 
 void CWin32ConsoleUi::setWindowTitle(const std::string& title) {

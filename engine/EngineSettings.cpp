@@ -5,6 +5,11 @@ void CEngineSettings::Reload() {
     m_settings.Load();
 }
 
+void CEngineSettings::ReloadOptions() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_settings.LoadOptions();
+}
+
 LogLimits CEngineSettings::LogLimitsNow() const {
     return Read([](const CSettings& s) { return LogLimits{s.m_nLogFileLen, s.m_bOnlySuccLog != 0}; });
 }

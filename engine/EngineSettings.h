@@ -18,6 +18,9 @@ public:
 
     // Re-reads the settings file (options and server list).
     void Reload();
+    // Re-reads the options alone; never writes the file (a damaged server list is rebuilt
+    // only by Reload).
+    void ReloadOptions();
 
     // Calls reader with the settings under the lock and returns what it returns. reader must
     // copy what it needs and must not call back into the engine.

@@ -1,5 +1,6 @@
 #include "engine/FileStore.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 
@@ -13,21 +14,19 @@ using UniqueFile = std::unique_ptr<std::FILE, FileCloser>;
 }  // namespace
 
 // C stdio rather than streams: a path that names a folder, or a read error, must come back
-// as false, not as an exception.
-bool ReadFileContents(const std::string& path, std::string& bytes) {
+// as a failure, not as an exception. Only "no such file" counts as missing: a file that is
+// there but cannot be read must not be taken for an empty one.
+FileReadResult ReadFileIfPresent(const std::string& path, std::string& bytes) {
+    bytes.clear();  // keeps its room: a caller that reads the same file often allocates once
+    errno = 0;
     UniqueFile file(std::fopen(path.c_str(), "rb"));
     if (!file) {
-        return false;
+        return errno == ENOENT ? FileReadResult::Missing : FileReadResult::Failed;
     }
-    std::string content;
-    char buffer[4096];
+    char buffer[16384];
     std::size_t n = 0;
     while ((n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
-        content.append(buffer, n);
+        bytes.append(buffer, n);
     }
-    if (std::ferror(file.get())) {
-        return false;
-    }
-    bytes = std::move(content);
-    return true;
+    return std::ferror(file.get()) ? FileReadResult::Failed : FileReadResult::Read;
 }

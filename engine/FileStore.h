@@ -12,8 +12,20 @@ enum class FileWriteResult {
     Failed,      // writing, flushing or replacing failed; the target is untouched
 };
 
+enum class FileReadResult {
+    Read,
+    Missing,  // there is no such file
+    Failed,   // it exists (or may) but could not be opened or read
+};
+
 // Native seam (FileStore_posix.cpp / FileStore_win.cpp).
-FileWriteResult ReplaceFileContents(const std::string& path, const std::string& bytes);
+[[nodiscard]] FileWriteResult ReplaceFileContents(const std::string& path, const std::string& bytes);
+
+// The whole file as bytes (empty when Missing, undefined when Failed). bytes keeps its
+// capacity, so reading into the same string again allocates nothing new.
+FileReadResult ReadFileIfPresent(const std::string& path, std::string& bytes);
 
 // The whole file as bytes; false when it cannot be opened or read.
-bool ReadFileContents(const std::string& path, std::string& bytes);
+inline bool ReadFileContents(const std::string& path, std::string& bytes) {
+    return ReadFileIfPresent(path, bytes) == FileReadResult::Read;
+}

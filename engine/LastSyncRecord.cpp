@@ -51,7 +51,7 @@ LastSyncRecord::LastSyncRecord(std::string fileName, LogSink& log)
 
 void LastSyncRecord::store(const AutomationDate& value) {
     m_value = value;
-    if (ReplaceFileContents(m_strFileName, encode(value)) == FileWriteResult::Failed) {
+    if (ReplaceFileContents(m_strFileName, encode(value)) != FileWriteResult::Written) {
         m_log.write(kStoreFailed, LOG_NOTICE, 0.0);
     }
 }

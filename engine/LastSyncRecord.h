@@ -19,9 +19,8 @@ public:
     // Starts at 30 December 1899 00:00, valid. log must outlive the record.
     LastSyncRecord(std::string fileName, LogSink& log);
 
-    // Takes the value and writes the file. A file that cannot be created is passed over in
-    // silence; one that fails while being written leaves a notice in the log. Either way the
-    // old file stays whole and the value held is the new one.
+    // Takes the value and writes the file. A file that cannot be created or written leaves a
+    // notice in the log; the old file then stays whole and the value held is the new one.
     void store(const AutomationDate& value);
 
     // Reads the value from the file. A missing file keeps the value held, silently. A short

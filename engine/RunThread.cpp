@@ -1,15 +1,22 @@
 #include "engine/RunThread.h"
 
+#include "common/Firewall.h"
+
 #include <system_error>
 
 namespace {
 
-int runGuarded(const CRunThread::Body& body, const std::atomic<bool>& stop) noexcept {
-    try {
-        return body(stop);
-    } catch (...) {
-        return 0;  // a run that threw has failed; nothing crosses the thread's edge
-    }
+// A run that threw has failed: exit code 0.
+int runGuarded(const CRunThread::Body& body, const std::atomic<bool>& stop,
+               const CRunThread::EscapeReport& report) noexcept {
+    int code = 0;
+    CallGuarded([&] { code = body(stop); },
+                [&](const char* what) {
+                    if (report) {
+                        report(what);
+                    }
+                });
+    return code;
 }
 
 }  // namespace
@@ -29,15 +36,15 @@ CRunThread& CRunThread::operator=(CRunThread&& other) noexcept {
     return *this;
 }
 
-bool CRunThread::Start(Body body) {
+bool CRunThread::Start(Body body, EscapeReport report) {
     if (IsHeld()) {
         return false;
     }
     auto state = std::make_unique<State>();
     State* shared = state.get();
     try {
-        m_thread = std::thread([shared, work = std::move(body)] {
-            shared->nExitCode.store(runGuarded(work, shared->bStop), std::memory_order_relaxed);
+        m_thread = std::thread([shared, work = std::move(body), escape = std::move(report)] {
+            shared->nExitCode.store(runGuarded(work, shared->bStop, escape), std::memory_order_relaxed);
             shared->bFinished.store(true, std::memory_order_release);
         });
     } catch (const std::system_error&) {

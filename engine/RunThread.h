@@ -2,7 +2,8 @@
 // A worker thread that can be asked to stop and that reports an exit code when it has
 // ended. It is always joined (by join, or on destruction after a stop request); it is never
 // detached and never killed, so it can never leave a lock held or a socket open behind it.
-// Nothing thrown by the body escapes the thread: it ends the run with exit code 0.
+// Nothing thrown by the body escapes the thread: it ends the run with exit code 0, and what
+// was caught goes to the report given with the body.
 
 #include <atomic>
 #include <functional>
@@ -13,6 +14,8 @@ class CRunThread {
 public:
     // The body looks at stop and returns the exit code.
     using Body = std::function<int(const std::atomic<bool>& stop)>;
+    // Told, on the run thread, what the body threw.
+    using EscapeReport = std::function<void(const char* what)>;
 
     CRunThread() = default;
     // Asks a running body to stop and waits for it.
@@ -24,8 +27,8 @@ public:
     CRunThread& operator=(const CRunThread&) = delete;
 
     // Starts body on a new thread; false when a thread is still held or none could be
-    // created.
-    bool Start(Body body);
+    // created. report may be empty.
+    bool Start(Body body, EscapeReport report = {});
 
     // A thread is held (running, or ended and not yet joined).
     bool IsHeld() const { return m_thread.joinable(); }

@@ -17,6 +17,8 @@ struct DueContext {
     const CalendarTime& now;
     const AutomationDate& lastSync;
     bool bStartRunDone;
+    bool bWaiting;   // a failed scheduled run's wait is not over
+    bool bRetryDue;  // scheduled runs failed since the last success, and the wait is over
 };
 
 bool sameDate(const CalendarTime& a, const CalendarTime& b) {
@@ -26,18 +28,20 @@ bool sameDate(const CalendarTime& a, const CalendarTime& b) {
 // A last synchronisation that is not a valid date counts as long past.
 bool dailyDue(const DueContext& c) {
     CalendarTime last;
-    return !c.lastSync.toCalendar(last) || !sameDate(last, c.now);
+    return !c.bWaiting && (!c.lastSync.toCalendar(last) || !sameDate(last, c.now));
 }
 
+// The start run itself never waits; a failed one is retried with the back-off.
 bool onStartDue(const DueContext& c) {
-    return !c.bStartRunDone;
+    return !c.bStartRunDone || c.bRetryDue;
 }
 
 // A last synchronisation in the future gives a negative count: no run.
 bool hourlyDue(const DueContext& c) {
-    return !c.lastSync.isValid() ||
-           AutomationSpan::between(AutomationDate::fromCalendar(c.now), c.lastSync).wholeMinutes() >=
-               kMinutesBetweenHourlyRuns;
+    return !c.bWaiting &&
+           (!c.lastSync.isValid() ||
+            AutomationSpan::between(AutomationDate::fromCalendar(c.now), c.lastSync).wholeMinutes() >=
+                kMinutesBetweenHourlyRuns);
 }
 
 bool neverDue(const DueContext&) {
@@ -124,12 +128,17 @@ void CScheduler::CheckSchedule() {
     if (!m_probe.isConnected()) {
         return;  // asked again at the next tick
     }
+    if (!m_controller.SkipRefusedServers()) {
+        return;  // every server refused us lately
+    }
     m_controller.StartRun(CSyncController::RunKind::Scheduled);
-    m_controller.MarkStartRunDone();  // also when no thread could be made: "OnStart" runs once
+    m_controller.MarkStartRunDone();  // also when no thread could be made: that counts as a failure
 }
 
 bool CScheduler::IsScheduledRunDue(int mode, const CalendarTime& now) const {
-    const DueContext context{now, m_controller.LastSync(), m_controller.IsStartRunDone()};
+    const bool bWaiting = m_controller.IsScheduledRunWaiting();
+    const DueContext context{now, m_controller.LastSync(), m_controller.IsStartRunDone(), bWaiting,
+                             m_controller.HasScheduledRunFailed() && !bWaiting};
     for (const ModeRule& rule : kModeRules) {
         if (rule.mode == mode) {
             return rule.isDue(context);

@@ -1,8 +1,9 @@
 #pragma once
 // Decides once a second whether a run starts: the manual chain that the console's "now"
 // request begins (one server per run until one succeeds, the list is used up, or the user
-// breaks it off), and the scheduled runs of the configured mode. Everything here runs on
-// the control window's thread; it never waits for a run, except to end one on a break.
+// breaks it off), and the scheduled runs of the configured mode, spaced out while servers
+// fail (RunBackoff.h). Everything here runs on the control window's thread; it never waits
+// for a run, except to end one on a break.
 //
 // No run time-out: a run always ends by itself (its attempts are bounded) or by a break,
 // and ending it early would skip its failure step, so the server would never advance.

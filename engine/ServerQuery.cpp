@@ -14,6 +14,7 @@
 namespace {
 
 constexpr std::size_t kMaxSampleDigits = 3;
+constexpr unsigned long kWriteRefused = 5;  // the platform's "access denied"
 
 // Reads through to a store and refuses every write, so that loading the settings changes nothing.
 class CReadOnlyProfileStore final : public ProfileStore {
@@ -28,9 +29,9 @@ public:
                            const std::string& def, std::size_t capacity) const override {
         return m_store.readString(file, section, key, def, capacity);
     }
-    bool writeString(const std::string&, const std::string&, const std::string&,
-                     const std::string&) override {
-        return false;
+    SystemResult writeString(const std::string&, const std::string&, const std::string&,
+                             const std::string&) override {
+        return SystemResult::failure(kWriteRefused);
     }
 
 private:

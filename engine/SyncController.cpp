@@ -1,5 +1,10 @@
 #include "engine/SyncController.h"
 
+#include "common/LogResult.h"
+#include "common/TextFormat.h"
+
+#include <vector>
+
 namespace {
 
 int startingServer(const CSettings& s) {
@@ -13,12 +18,15 @@ int serverCount(const CSettings& s) {
 }  // namespace
 
 CSyncController::CSyncController(CEngineSettings& settings, SyncAttempt& attempt, LocalClock& clock,
-                                 LogSink& log, std::string recordFileName)
+                                 const MonotonicClock& monotonic, LogSink& log, std::string recordFileName,
+                                 const BackoffPolicy& policy)
     : m_settings(settings),
-      m_attempt(attempt),
+      m_refusalWatch(attempt),
       m_clock(clock),
+      m_monotonic(monotonic),
       m_log(log),
-      m_lastSync(std::move(recordFileName), log) {}
+      m_lastSync(std::move(recordFileName), log),
+      m_backoff(policy) {}
 
 CSyncController::~CSyncController() {
     BreakRun();
@@ -34,7 +42,11 @@ bool CSyncController::IsRunning() {
     if (m_syncThread.Join() == 1) {
         m_bSynchronized.store(true);
         m_lastSync.store(AutomationDate::fromCalendar(m_clock.nowLocal()));
+        m_backoff.RunSucceeded();
+    } else if (m_runKind == RunKind::Scheduled) {
+        m_backoff.ScheduledRunFailed(m_monotonic.now());
     }
+    NoteRefusals();
     return false;
 }
 
@@ -44,6 +56,13 @@ void CSyncController::BreakRun() {
         m_syncThread.RequestStop();
     }
     m_syncThread.Join();  // exit code ignored: a broken run records nothing
+    NoteRefusals();
+}
+
+void CSyncController::NoteRefusals() {
+    for (const std::string& host : m_refusalWatch.TakeRefusedHosts()) {
+        m_backoff.ServerRefused(host, m_monotonic.now());
+    }
 }
 
 void CSyncController::NextServer() {
@@ -66,6 +85,7 @@ void CSyncController::Reload(bool resetStartRun) {
     m_lastSync.load();
     if (resetStartRun) {
         m_bStartRunDone.store(false);
+        m_backoff.Reset();
     }
 }
 
@@ -85,6 +105,27 @@ std::string CSyncController::CurrentServerName() const {
 
 std::string CSyncController::CurrentServerHost() const {
     return m_settings.Read([this](const CSettings& s) { return ServerAt(s).m_strAddress; });
+}
+
+bool CSyncController::SkipRefusedServers() {
+    const std::vector<std::string> addresses = m_settings.Read([](const CSettings& s) {
+        std::vector<std::string> list;
+        for (int i = 0; i < s.m_servers.GetCount(); ++i) {
+            list.push_back(s.m_servers.GetAt(i).m_strAddress);
+        }
+        return list;
+    });
+    const int count = static_cast<int>(addresses.size());
+    const int current = m_nCurServer.load();
+    const MonotonicClock::TimePoint now = m_monotonic.now();
+    for (int i = 0; i < count; ++i) {
+        const int index = ((current >= 0 && current < count ? current : 0) + i) % count;
+        if (!m_backoff.IsLeftOut(addresses[static_cast<std::size_t>(index)], now)) {
+            m_nCurServer.store(index);
+            return true;
+        }
+    }
+    return count == 0;  // an empty list leaves nobody out: the run fails as it always did
 }
 
 RunSnapshot CSyncController::TakeSnapshot(RunKind kind) {
@@ -110,8 +151,14 @@ bool CSyncController::StartRun(RunKind kind) {
     if (m_syncThread.IsHeld()) {
         return false;
     }
-    RunServices services{m_attempt, m_clock, m_log, m_commitMutex, [this] { NextServer(); }};
+    RunServices services{m_refusalWatch, m_clock, m_log, m_commitMutex, [this] { NextServer(); }};
     CSyncRun run(TakeSnapshot(kind), std::move(services));
-    return m_syncThread.Start(
-        [run = std::move(run)](const std::atomic<bool>& stop) mutable { return run.Execute(stop); });
+    m_runKind = kind;
+    const bool bStarted = m_syncThread.Start(
+        [run = std::move(run)](const std::atomic<bool>& stop) mutable { return run.Execute(stop); },
+        [this](const char* what) { m_log.write(FormatText("SyncRun: %s", what), LOG_NOTICE, 0.0); });
+    if (!bStarted && kind == RunKind::Scheduled) {
+        m_backoff.ScheduledRunFailed(m_monotonic.now());  // tried again after the wait
+    }
+    return bStarted;
 }

@@ -1,14 +1,17 @@
 #pragma once
 // The synchronisation controller: holds the run thread (at most one), the current server,
 // the record of the last successful synchronisation, and the counters and flags the
-// scheduler consults. Every operation is called on the control window's thread; the run
-// thread only advances the server when a run fails. Shared counters and flags are atomic;
-// the settings are read under their lock.
+// scheduler consults, the back-off among them (RunBackoff.h): how long scheduled runs wait
+// after failures, and which servers refused us. Every operation is called on the control
+// window's thread; the run thread only advances the server when a run fails. Shared
+// counters and flags are atomic; the settings are read under their lock.
 
 #include "common/LogSink.h"
 #include "engine/EngineSettings.h"
 #include "engine/LastSyncRecord.h"
 #include "engine/LocalClock.h"
+#include "engine/RefusalWatch.h"
+#include "engine/RunBackoff.h"
 #include "engine/RunThread.h"
 #include "engine/SyncAttempt.h"
 #include "engine/SyncRun.h"
@@ -22,9 +25,11 @@ public:
     enum class RunKind { Scheduled, Manual };
 
     // Everything given must outlive the controller. recordFileName names the
-    // last-synchronisation file ("zHoraluxServ.bin" in the product).
-    CSyncController(CEngineSettings& settings, SyncAttempt& attempt, LocalClock& clock, LogSink& log,
-                    std::string recordFileName);
+    // last-synchronisation file ("zHoraluxServ.bin" in the product); monotonic times the
+    // back-off.
+    CSyncController(CEngineSettings& settings, SyncAttempt& attempt, LocalClock& clock,
+                    const MonotonicClock& monotonic, LogSink& log, std::string recordFileName,
+                    const BackoffPolicy& policy = BackoffPolicy());
     // A run still going is broken off and waited for.
     ~CSyncController();
 
@@ -32,7 +37,8 @@ public:
     CSyncController& operator=(const CSyncController&) = delete;
 
     // True while a run thread is working. A thread that has ended is harvested here: exit
-    // code 1 sets the synchronised flag and stores the current local time in the record.
+    // code 1 sets the synchronised flag, stores the current local time in the record and
+    // ends the back-off; a failed scheduled run makes the next one wait longer.
     bool IsRunning();
 
     // Stops a run cooperatively and waits for it (the attempt honours the stop flag within
@@ -47,7 +53,8 @@ public:
     void PrepareManualRun();
 
     // After the settings were (re)loaded: back to the starting server, the record re-read
-    // from its file; resetStartRun also forgets that a scheduled run was started.
+    // from its file; resetStartRun (a fresh start) also forgets that a scheduled run was
+    // started, and the back-off.
     void Reload(bool resetStartRun);
 
     // Title and address of the current server ("" when the list is empty).
@@ -58,6 +65,14 @@ public:
     // held or none could be created.
     bool StartRun(RunKind kind);
 
+    // A scheduled run failed since the last success, and the next must wait still.
+    bool IsScheduledRunWaiting() const { return m_backoff.IsWaiting(m_monotonic.now()); }
+    // A scheduled run failed since the last success (or the fresh start).
+    bool HasScheduledRunFailed() const { return m_backoff.HasFailures(); }
+    // Before a scheduled run: moves the current server on, from itself, past the servers
+    // that refused us within the hold; false (and no move) when every one did.
+    bool SkipRefusedServers();
+
     int CurrentServer() const { return m_nCurServer.load(); }
     int ServersTried() const { return m_nServersTried.load(); }
     bool IsSynchronized() const { return m_bSynchronized.load(); }
@@ -66,12 +81,14 @@ public:
     const AutomationDate& LastSync() const { return m_lastSync.value(); }
 
 private:
+    void NoteRefusals();
     RunSnapshot TakeSnapshot(RunKind kind);
     CTimeServer ServerAt(const CSettings& settings) const;
 
     CEngineSettings& m_settings;
-    SyncAttempt& m_attempt;
+    CRefusalWatch m_refusalWatch;  // wraps the attempt given
     LocalClock& m_clock;
+    const MonotonicClock& m_monotonic;
     LogSink& m_log;
 
     std::atomic<int> m_nCurServer{0};
@@ -79,6 +96,8 @@ private:
     std::atomic<int> m_nServersTried{0};
     std::atomic<bool> m_bSynchronized{false};
     std::atomic<bool> m_bStartRunDone{false};
+    RunKind m_runKind = RunKind::Scheduled;  // of the run held
+    CRunBackoff m_backoff;
     std::mutex m_commitMutex;  // a run's result versus BreakRun's stop request
     CRunThread m_syncThread;   // last, so it is ended before anything its run uses goes
 };

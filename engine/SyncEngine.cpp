@@ -15,7 +15,6 @@ CSyncEngine::CSyncEngine(CEngineSettings& settings, SyncLog& log, CSyncControlle
 
 void CSyncEngine::Open() {
     m_settings.Reload();
-    m_log.load();
     m_log.write(FormatText("Horalux Clock Service v. %s is started.", m_strVersion.c_str()), LOG_NOTICE, 0.0);
     m_controller.Reload(true);
 }

@@ -16,8 +16,8 @@ public:
     CSyncEngine(CEngineSettings& settings, SyncLog& log, CSyncController& controller, CScheduler& scheduler,
                 std::string version);
 
-    // The window was created: settings and log loaded, the start line written, the
-    // controller prepared for a fresh start.
+    // The window was created: settings loaded, the start line written, the controller
+    // prepared for a fresh start.
     void Open();
     void Tick() { m_scheduler.Tick(); }
     void SyncNow() { m_scheduler.RequestSyncNow(); }

@@ -4,13 +4,16 @@
 #include "common/TextFormat.h"
 #include "engine/FileStore.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <string_view>
+#include <vector>
 
 namespace {
 
 // The file is a Windows text file: CR LF after every line, in every build.
-constexpr const char* kLineEnd = "\r\n";
+constexpr std::string_view kLineEnd = "\r\n";
 
 int delayMilliseconds(double roundTripSeconds) {
     const double ms = std::trunc(roundTripSeconds * 1000.0);
@@ -22,56 +25,81 @@ int delayMilliseconds(double roundTripSeconds) {
     return static_cast<int>(ms > kMax ? kMax : ms < kMin ? kMin : ms);
 }
 
-// Splits bytes as a text-mode reader does (LF ends a line, the CR before it goes).
-std::deque<std::string> splitLines(const std::string& bytes, int limit, std::size_t maxLength) {
-    std::deque<std::string> lines;
-    std::size_t pos = 0;
-    while (pos < bytes.size() && static_cast<int>(lines.size()) < limit) {
-        std::size_t end = bytes.find('\n', pos);
-        const std::size_t next = end == std::string::npos ? bytes.size() : end + 1;
-        end = end == std::string::npos ? bytes.size() : end;
-        if (end > pos && bytes[end - 1] == '\r') {
+// Records where each line of bytes begins, as a text-mode reader splits them (LF ends a
+// line; a last line without LF counts). True when every line already has the file's own
+// shape: CR LF at its end and at most the longest line kept.
+bool scanLines(std::string_view bytes, std::vector<std::size_t>& starts) {
+    starts.clear();
+    bool bTidy = true;
+    for (std::size_t pos = 0; pos < bytes.size();) {
+        starts.push_back(pos);
+        const std::size_t lf = bytes.find('\n', pos);
+        if (lf == std::string_view::npos) {
+            return false;
+        }
+        bTidy = bTidy && lf > pos && bytes[lf - 1] == '\r' && lf - 1 - pos <= SyncLog::kMaxLineLength;
+        pos = lf + 1;
+    }
+    return bTidy;
+}
+
+// The lines of region in the file's own shape (a file written or edited by someone else).
+std::string tidyLines(std::string_view region) {
+    std::string bytes;
+    for (std::size_t pos = 0; pos < region.size();) {
+        std::size_t end = region.find('\n', pos);
+        const std::size_t next = end == std::string_view::npos ? region.size() : end + 1;
+        end = end == std::string_view::npos ? region.size() : end;
+        if (end > pos && region[end - 1] == '\r') {
             --end;
         }
-        lines.push_back(bytes.substr(pos, std::min(end - pos, maxLength)));
+        bytes.append(region.substr(pos, std::min(end - pos, SyncLog::kMaxLineLength)));
+        bytes.append(kLineEnd);
         pos = next;
     }
-    return lines;
+    return bytes;
 }
+
+std::size_t linesKept(int limit) {
+    return limit > 0 ? static_cast<std::size_t>(limit) : 0;
+}
+
+// Holds the cross-process lock for one write, when it could be had in time.
+class HeldLock {
+public:
+    HeldLock(CrossProcessLock& lock, std::chrono::milliseconds wait)
+        : m_lock(lock), m_bHeld(lock.acquire(wait)) {}
+    ~HeldLock() {
+        if (m_bHeld) {
+            m_lock.release();
+        }
+    }
+    HeldLock(const HeldLock&) = delete;
+    HeldLock& operator=(const HeldLock&) = delete;
+
+private:
+    CrossProcessLock& m_lock;
+    const bool m_bHeld;
+};
 
 }  // namespace
 
-SyncLog::SyncLog(std::string fileName, const LocalClock& clock, ResultNotifier& notifier, LimitsSource limits)
-    : m_strFileName(std::move(fileName)), m_clock(clock), m_notifier(notifier), m_limits(std::move(limits)) {}
-
-void SyncLog::load() {
-    const LogLimits limits = m_limits();
-    std::lock_guard<std::mutex> lock(m_mutex);
-    loadLocked(limits.nLogFileLen);
-}
-
-void SyncLog::loadLocked(int limit) {
-    m_bLoaded = true;
-    std::string bytes;
-    if (ReadFileContents(m_strFileName, bytes)) {
-        m_lines = splitLines(bytes, limit, kMaxLoadedLine);
-    }
-}
+SyncLog::SyncLog(std::string fileName, const LocalClock& clock, ResultNotifier& notifier,
+                 CrossProcessLock& fileLock, LimitsSource limits)
+    : m_strFileName(std::move(fileName)),
+      m_clock(clock),
+      m_notifier(notifier),
+      m_fileLock(fileLock),
+      m_limits(std::move(limits)) {}
 
 void SyncLog::write(const std::string& text, int resultCode, double roundTripSeconds) {
     const LogLimits limits = m_limits();
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (!m_bLoaded) {
-        loadLocked(limits.nLogFileLen);
-    }
     const bool dropped = resultCode == LOG_FAILED && limits.bOnlySuccLog;
     if (!dropped) {
-        m_lines.push_back(formatLine(text, resultCode, roundTripSeconds));
+        m_pending.push_back(formatLine(text, resultCode, roundTripSeconds));
     }
-    while (!m_lines.empty() && static_cast<long long>(m_lines.size()) > limits.nLogFileLen) {
-        m_lines.pop_front();
-    }
-    saveLocked();
+    flushLocked(limits.nLogFileLen);
     if (resultCode != LOG_NOTICE) {
         m_notifier.notifyResult(resultCode);
     }
@@ -85,16 +113,38 @@ std::string SyncLog::formatLine(const std::string& text, int resultCode, double 
     if (resultCode == LOG_SUCCEEDED) {
         line += FormatText(" Round Trip Delay: %d ms", delayMilliseconds(roundTripSeconds));
     }
+    line.resize(std::min(line.size(), kMaxLineLength));
     return line;
 }
 
-void SyncLog::saveLocked() const {
-    std::string bytes;
-    for (const std::string& line : m_lines) {
-        bytes += line;
-        bytes += kLineEnd;
+// Also when nothing new is pending: the file is trimmed to a lowered limit at once.
+void SyncLog::flushLocked(int limit) {
+    const std::size_t keep = linesKept(limit);
+    while (m_pending.size() > keep) {
+        m_pending.pop_front();
     }
-    // A file that cannot be written stays as it was; the lines held are the master copy and
-    // the next write tries again.
-    ReplaceFileContents(m_strFileName, bytes);
+    const HeldLock held(m_fileLock, kLockWait);
+    if (ReadFileIfPresent(m_strFileName, m_buffer) == FileReadResult::Failed) {
+        return;  // replacing a file we could not read would lose its lines
+    }
+    keepNewestFileLines(keep - m_pending.size());
+    for (const std::string& line : m_pending) {
+        m_buffer += line;
+        m_buffer += kLineEnd;
+    }
+    if (ReplaceFileContents(m_strFileName, m_buffer) == FileWriteResult::Written) {
+        m_pending.clear();
+    }
+}
+
+// In place, so that a long log is moved within the buffer it was read into.
+void SyncLog::keepNewestFileLines(std::size_t count) {
+    const bool bTidy = scanLines(m_buffer, m_lineStarts);
+    const std::size_t first = m_lineStarts.size() > count ? m_lineStarts.size() - count : 0;
+    const std::size_t offset = first < m_lineStarts.size() ? m_lineStarts[first] : m_buffer.size();
+    if (bTidy) {
+        m_buffer.erase(0, offset);
+    } else {
+        m_buffer = tidyLines(std::string_view(m_buffer).substr(offset));
+    }
 }

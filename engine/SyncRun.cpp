@@ -1,6 +1,7 @@
 #include "engine/SyncRun.h"
 
 #include "common/LogResult.h"
+#include "common/SystemErrorText.h"
 #include "common/TextFormat.h"
 #include "engine/AutomationDate.h"
 #include "settings/SyncMode.h"
@@ -37,11 +38,20 @@ SyncOutcome CSyncRun::Query(const std::atomic<bool>& stop) {
 }
 
 int CSyncRun::Commit(const SyncOutcome& outcome) {
+    const std::string failedLine = FormatText("Failed. Server: %s", m_snapshot.strTitle.c_str());
     if (!outcome.bSucceeded) {
-        return Fail(FormatText("Failed. Server: %s", m_snapshot.strTitle.c_str()));
+        return Fail(failedLine);
     }
-    if (m_snapshot.nOffset != 0 && !ShiftLocalClock()) {
-        return Fail("Time conversion error!");
+    if (m_snapshot.nOffset != 0) {
+        CalendarTime shifted;
+        if (!ShiftedLocalTime(shifted)) {
+            return Fail("Time conversion error!");
+        }
+        const SystemResult set = m_services.clock.setLocal(shifted);
+        if (!set.bSucceeded) {
+            LogRefusedShift(set.nError);
+            return Fail(failedLine);
+        }
     }
     const char* label = m_snapshot.bManual ? kManualLabel : SyncModeName(m_snapshot.nSynPeriod);
     m_services.log.write(FormatText("%s. Successful. Server: %s.", label, m_snapshot.strTitle.c_str()),
@@ -55,16 +65,25 @@ int CSyncRun::Fail(const std::string& text) {
     return 0;
 }
 
-// Moves the freshly set clock by nOffset whole seconds, keeping its milliseconds.
-bool CSyncRun::ShiftLocalClock() {
+// The freshly set clock moved by nOffset whole seconds, keeping its milliseconds; false when
+// the sum lies outside the calendar.
+bool CSyncRun::ShiftedLocalTime(CalendarTime& shifted) const {
     CalendarTime local = m_services.clock.nowLocal();
     const std::uint16_t milliseconds = local.wMilliseconds;
     local.wMilliseconds = 0;
-    CalendarTime shifted;
     if (!AutomationDate::fromCalendar(local).plusSeconds(m_snapshot.nOffset).toCalendar(shifted)) {
         return false;
     }
     shifted.wMilliseconds = milliseconds;
-    m_services.clock.setLocal(shifted);  // as before: a refused setting is not a failed run
     return true;
+}
+
+// A notice, so that the reason stays in the log even when failures are not logged, and so
+// that it comes before the failure line: the console reloads the log when that line is
+// announced, and the notice itself is never announced.
+void CSyncRun::LogRefusedShift(int error) {
+    const std::string reason = ErrorCodeText(error);
+    m_services.log.write(FormatText("Error. The clock was not shifted by %d seconds. System error %d%s%s",
+                                    m_snapshot.nOffset, error, reason.empty() ? "." : ": ", reason.c_str()),
+                         LOG_NOTICE, 0.0);
 }

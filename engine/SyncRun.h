@@ -1,6 +1,7 @@
 #pragma once
 // One synchronisation run, executed on the run thread: up to nMaxAttempts attempts against
-// one server, the optional offset shift of the local clock, and exactly one result line.
+// one server, the optional offset shift of the local clock, and exactly one result line. A
+// shift the platform refuses fails the run like a failed exchange, after a notice that says why.
 // It works only on the snapshot it was given, never on the live settings.
 //
 // The result (offset shift, result line, server advance) is committed under commitLock,
@@ -45,7 +46,8 @@ private:
     SyncOutcome Query(const std::atomic<bool>& stop);
     int Commit(const SyncOutcome& outcome);
     int Fail(const std::string& text);
-    bool ShiftLocalClock();
+    bool ShiftedLocalTime(CalendarTime& shifted) const;
+    void LogRefusedShift(int error);
 
     const RunSnapshot m_snapshot;
     RunServices m_services;

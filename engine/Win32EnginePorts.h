@@ -17,7 +17,8 @@ class CWin32LocalClock final : public LocalClock {
 public:
     CalendarTime nowLocal() const override;
     // Through the system-time privilege, which NT requires for SetLocalTime as for SetSystemTime.
-    bool setLocal(const CalendarTime& local) override;
+    // The error is the privilege's or SetLocalTime's, whichever failed.
+    SystemResult setLocal(const CalendarTime& local) override;
 
 private:
     CWin32TimePrivilege m_privilege;

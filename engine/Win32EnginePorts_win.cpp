@@ -11,14 +11,14 @@ CalendarTime CWin32LocalClock::nowLocal() const {
     return FromWin32Time(now);
 }
 
-bool CWin32LocalClock::setLocal(const CalendarTime& local) {
-    bool bSet = false;
-    if (m_privilege.enable().bSucceeded) {
+SystemResult CWin32LocalClock::setLocal(const CalendarTime& local) {
+    SystemResult result = m_privilege.enable();
+    if (result.bSucceeded) {
         const SYSTEMTIME time = ToWin32Time(local);
-        bSet = ::SetLocalTime(&time) != FALSE;
+        result = ::SetLocalTime(&time) ? SystemResult::success() : SystemResult::failure(::GetLastError());
     }
     m_privilege.restore();
-    return bSet;
+    return result;
 }
 
 bool CWin32ConnectivityProbe::isConnected() {

@@ -4,11 +4,11 @@ namespace {
 
 bool MakeSessionWindow(ProcessModePort& port, const CHostReporter& reporter) {
     if (const SystemResult registered = port.registerSessionClass(); !registered) {
-        reporter.report(HostText::RegisterClassFailed, {port.errorText(registered.error())});
+        reporter.report(HostText::RegisterClassFailed, {port.errorText(registered.nError)});
         return false;
     }
     if (const SystemResult created = port.createSessionWindow(); !created) {
-        reporter.report(HostText::CreateWindowFailed, {port.errorText(created.error())});
+        reporter.report(HostText::CreateWindowFailed, {port.errorText(created.nError)});
         return false;
     }
     return true;

@@ -5,7 +5,7 @@
 // CWin32ProcessMode and CWin32StartEntry are the Win32 adapters.
 
 #include "service/HostMessages.h"
-#include "service/SystemResult.h"
+#include "common/SystemResult.h"
 
 #include <cstdint>
 #include <functional>

@@ -4,7 +4,7 @@
 // what it holds when it goes. CWin32ServiceManager is the Win32 adapter.
 
 #include "service/ServiceWait.h"
-#include "service/SystemResult.h"
+#include "common/SystemResult.h"
 
 #include <cstdint>
 #include <memory>

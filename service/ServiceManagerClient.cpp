@@ -20,7 +20,7 @@ bool CServiceManagerClient::Install(const ProgramPath& program, ServiceDefinitio
         return false;
     }
     if (!m_bIsNt) {
-        return m_startEntry.set(*program.path).succeeded();
+        return m_startEntry.set(*program.path).bSucceeded;
     }
     definition.name = m_identity.name;
     definition.displayName = m_identity.displayName;
@@ -37,7 +37,7 @@ bool CServiceManagerClient::CreateService(const ServiceDefinition& definition) {
     }
     const SystemResult created = manager.object->createService(definition);
     if (!created) {
-        m_reporter.report(HostText::CreateFailed, {ErrorText(created.error())});
+        m_reporter.report(HostText::CreateFailed, {ErrorText(created.nError)});
         return false;
     }
     m_reporter.report(HostText::Installed, {definition.displayName});
@@ -47,24 +47,24 @@ bool CServiceManagerClient::CreateService(const ServiceDefinition& definition) {
 bool CServiceManagerClient::RegisterEventSource(const std::string& messageFile) {
     const SystemResult registered = m_hooks.registerSource(messageFile);
     if (!registered) {
-        m_reporter.report(HostText::RegisterSourceFailed, {ErrorText(registered.error())});
+        m_reporter.report(HostText::RegisterSourceFailed, {ErrorText(registered.nError)});
     }
     m_hooks.reportInstalled();
-    return registered.succeeded();
+    return registered.bSucceeded;
 }
 
 bool CServiceManagerClient::Remove() {
     if (!m_bIsNt) {
-        return m_startEntry.clear().succeeded();
+        return m_startEntry.clear().bSucceeded;
     }
     if (!DeleteService()) {
         return false;
     }
     const SystemResult unregistered = m_hooks.unregisterSource();
     if (!unregistered) {
-        m_reporter.report(HostText::UnregisterSourceFailed, {ErrorText(unregistered.error())});
+        m_reporter.report(HostText::UnregisterSourceFailed, {ErrorText(unregistered.nError)});
     }
-    return unregistered.succeeded();
+    return unregistered.bSucceeded;
 }
 
 bool CServiceManagerClient::DeleteService() {
@@ -75,7 +75,7 @@ bool CServiceManagerClient::DeleteService() {
     StopBeforeRemoval(*opened.service);
     const SystemResult deleted = opened.service->remove();
     if (!deleted) {
-        m_reporter.report(HostText::DeleteFailed, {ErrorText(deleted.error())});
+        m_reporter.report(HostText::DeleteFailed, {ErrorText(deleted.nError)});
         return false;
     }
     m_reporter.report(HostText::Removed);
@@ -101,7 +101,7 @@ bool CServiceManagerClient::StartRunning() {
         return false;
     }
     if (const SystemResult started = opened.service->start(); !started) {
-        m_reporter.report(HostText::StartFailedOut, {m_identity.displayName, ErrorText(started.error())});
+        m_reporter.report(HostText::StartFailedOut, {m_identity.displayName, ErrorText(started.nError)});
         return false;
     }
     if (WaitWhile(*opened.service, service_state::kStartPending).state != service_state::kRunning) {
@@ -117,7 +117,7 @@ bool CServiceManagerClient::StopRunning() {
         return false;
     }
     if (const SystemResult stopping = opened.service->controlStop(); !stopping) {
-        m_reporter.report(HostText::StopRefusedOut, {ErrorText(stopping.error())});
+        m_reporter.report(HostText::StopRefusedOut, {ErrorText(stopping.nError)});
         return false;
     }
     m_reporter.report(HostText::Stopping, {m_identity.displayName});

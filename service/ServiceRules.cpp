@@ -2,19 +2,12 @@
 
 namespace {
 
-constexpr std::uint32_t kWmQueryEndSession = 17;
-constexpr std::uint32_t kWmQuit = 18;
-constexpr std::uint32_t kWmEndSession = 22;
-
-constexpr std::uint32_t kCtrlCEvent = 0;
-constexpr std::uint32_t kCtrlBreakEvent = 1;
-
 constexpr ControlRule kControlRules[] = {
-    {1, service_state::kStopPending, ControlOperation::Stop},
-    {2, service_state::kPausePending, ControlOperation::Pause},
-    {3, service_state::kContinuePending, ControlOperation::Continue},
-    {4, 0, ControlOperation::Interrogate},
-    {5, 0, ControlOperation::Shutdown},
+    {service_control::kStop, service_state::kStopPending, ControlOperation::Stop},
+    {service_control::kPause, service_state::kPausePending, ControlOperation::Pause},
+    {service_control::kContinue, service_state::kContinuePending, ControlOperation::Continue},
+    {service_control::kInterrogate, 0, ControlOperation::Interrogate},
+    {service_control::kShutdown, 0, ControlOperation::Shutdown},
 };
 constexpr ControlRule kIgnoredControl = {0, 0, ControlOperation::None};
 
@@ -56,15 +49,16 @@ const ControlRule& ControlRuleFor(std::uint32_t control) {
 }
 
 SessionResponse RespondToSessionMessage(std::uint32_t message, std::intptr_t lParam) {
-    if (message != kWmQueryEndSession && message != kWmEndSession && message != kWmQuit) {
+    using namespace session_message;
+    if (message != kQueryEndSession && message != kEndSession && message != kQuit) {
         return SessionResponse::NotSessionMessage;
     }
-    if (lParam != 0 && message != kWmQuit) {
+    if (lParam != 0 && message != kQuit) {
         return SessionResponse::DefaultProcessing;
     }
     return SessionResponse::StopService;
 }
 
 bool ConsoleEventStopsService(std::uint32_t eventType) {
-    return eventType == kCtrlCEvent || eventType == kCtrlBreakEvent;
+    return eventType == console_event::kCtrlC || eventType == console_event::kCtrlBreak;
 }

@@ -2,8 +2,8 @@
 // The decisions of the service framework, apart from the Win32 calls that carry them out:
 // what a status report says, which event identifier a report gets, what a control request
 // does, and which session or console events stop a service run as a process. The numbers
-// are the platform's (winsvc.h, winuser.h, wincon.h), repeated here so the core needs no
-// Windows header.
+// are the platform's (winsvc.h, winuser.h, wincon.h, winerror.h, winnt.h), repeated here so the
+// core needs no Windows header; ServiceRules_win.cpp checks each against those headers.
 
 #include <cstdint>
 
@@ -58,6 +58,11 @@ constexpr std::uint32_t kEventIdError = 0xC0000002;
 
 std::uint32_t ChooseEventId(std::uint16_t type, std::int32_t eventId);
 
+// The control requests of the service control manager.
+namespace service_control {
+enum : std::uint32_t { kStop = 1, kPause = 2, kContinue = 3, kInterrogate = 4, kShutdown = 5 };
+}  // namespace service_control
+
 // What a control request from the service control manager does.
 enum class ControlOperation { None, Stop, Pause, Continue, Interrogate, Shutdown };
 
@@ -75,7 +80,18 @@ const ControlRule& ControlRuleFor(std::uint32_t control);
 // with lParam 0, or the quit message) stops it, a log-off (lParam not 0) does not.
 enum class SessionResponse { NotSessionMessage, DefaultProcessing, StopService };
 
+namespace session_message {
+constexpr std::uint32_t kQueryEndSession = 17;
+constexpr std::uint32_t kQuit = 18;
+constexpr std::uint32_t kEndSession = 22;
+}  // namespace session_message
+
 SessionResponse RespondToSessionMessage(std::uint32_t message, std::intptr_t lParam);
+
+namespace console_event {
+constexpr std::uint32_t kCtrlC = 0;
+constexpr std::uint32_t kCtrlBreak = 1;
+}  // namespace console_event
 
 // Ctrl+C and Ctrl+Break stop a service run with -d; other console events do not.
 bool ConsoleEventStopsService(std::uint32_t eventType);

@@ -4,7 +4,7 @@
 
 #include "common/WinHandle.h"
 #include "service/EventSources.h"
-#include "service/SystemResult.h"
+#include "common/SystemResult.h"
 
 #include <string>
 

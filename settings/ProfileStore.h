@@ -16,10 +16,13 @@
 //   (capacity models the reader's buffer, terminating zero included; capacity 0 gives "").
 // - writeString: replaces the value of an existing key in place; a new key goes at the end
 //   of its section, a missing section at the end of the file, and a missing file is
-//   created. Returns false when the write failed (read-only file or folder, ...).
+//   created. A failed write (read-only file or folder, a file another program holds, ...)
+//   returns the platform's error code.
 // - A value written is seen by the next read, also by another program.
 // - Outside the contract (platform-defined): integers with a base prefix ("0x10") or
 //   beyond 32 bits; the product writes only "%d" values.
+
+#include "common/SystemResult.h"
 
 #include <cstddef>
 #include <string>
@@ -35,8 +38,8 @@ public:
                                    const std::string& key, const std::string& def,
                                    std::size_t capacity) const = 0;
 
-    virtual bool writeString(const std::string& file, const std::string& section, const std::string& key,
-                             const std::string& value) = 0;
+    virtual SystemResult writeString(const std::string& file, const std::string& section,
+                                     const std::string& key, const std::string& value) = 0;
 
 protected:
     ProfileStore() = default;

@@ -27,7 +27,9 @@ std::string Win32ProfileStore::readString(const std::string& file, const std::st
     return std::string(buffer.data(), length < size ? length : size - 1);
 }
 
-bool Win32ProfileStore::writeString(const std::string& file, const std::string& section,
-                                    const std::string& key, const std::string& value) {
-    return WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), file.c_str()) != FALSE;
+SystemResult Win32ProfileStore::writeString(const std::string& file, const std::string& section,
+                                            const std::string& key, const std::string& value) {
+    if (!WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), file.c_str()))
+        return SystemResult::failure(GetLastError());
+    return SystemResult::success();
 }

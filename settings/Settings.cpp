@@ -1,6 +1,8 @@
 #include "settings/Settings.h"
 
+#include "common/ProductFacts.h"
 #include "settings/DefaultServers.h"
+#include "settings/OptionTable.h"
 #include "settings/SyncMode.h"
 
 #include <utility>
@@ -8,31 +10,20 @@
 
 namespace {
 
-// One key of the "Options" section and the field it fills.
-struct OptionKey {
-    const char* key;
-    int CSettings::*field;
-    int defaultValue;
-    bool loadKeepsCurrent;  // Load reads it with the value in memory as the default
-    bool resetByDefaults;   // SetDefaults sets it to defaultValue
-};
-
-constexpr OptionKey kSynPeriod{"nSynPeriod", &CSettings::m_nSynPeriod, 0, false, true};
-constexpr OptionKey kOffset{"nOffset", &CSettings::m_nOffset, 0, false, true};
-constexpr OptionKey kMaxAttempts{"nMaxAttempts", &CSettings::m_nMaxAttempts, 5, false, true};
-constexpr OptionKey kTimeOut{"nTimeOut", &CSettings::m_nTimeOut, 20, false, true};
-constexpr OptionKey kOnlySuccLog{"bOnlySuccLog", &CSettings::m_bOnlySuccLog, 1, true, true};
-constexpr OptionKey kLogFileLen{"nLogFileLen", &CSettings::m_nLogFileLen, 100, false, true};
-constexpr OptionKey kStartingServ{"nStartingServ", &CSettings::m_nStartingServ, 0, false, false};
+using Field = int CSettings::*;
 
 // The order in which Load reads the keys.
-constexpr const OptionKey* kLoadOrder[] = {
-    &kLogFileLen, &kStartingServ, &kSynPeriod, &kOffset, &kMaxAttempts, &kTimeOut, &kOnlySuccLog,
+constexpr Field kLoadOrder[] = {
+    &CSettings::m_nLogFileLen,  &CSettings::m_nStartingServ, &CSettings::m_nSynPeriod,
+    &CSettings::m_nOffset,      &CSettings::m_nMaxAttempts,  &CSettings::m_nTimeOut,
+    &CSettings::m_bOnlySuccLog,
 };
 
 // The order in which the console writes the keys.
-constexpr const OptionKey* kSaveOrder[] = {
-    &kLogFileLen, &kSynPeriod, &kOffset, &kMaxAttempts, &kTimeOut, &kStartingServ, &kOnlySuccLog,
+constexpr Field kSaveOrder[] = {
+    &CSettings::m_nLogFileLen,  &CSettings::m_nSynPeriod, &CSettings::m_nOffset,
+    &CSettings::m_nMaxAttempts, &CSettings::m_nTimeOut,   &CSettings::m_nStartingServ,
+    &CSettings::m_bOnlySuccLog,
 };
 
 constexpr int kMinTimeOut = 5;
@@ -42,37 +33,44 @@ constexpr int kMinTimeOut = 5;
 CSettings::CSettings(ProfileStore& store, LocalTimeTextProvider localTimeText)
     : m_strOptionsSection("Options"),
       m_strServersSection("Servers"),
-      m_strFileName("zHoraluxServ.ini"),
+      m_strFileName(kSettingsFileName),
       m_servers(m_strServersSection, m_strServersSection, m_strFileName, store),
       m_store(store),
       m_localTimeText(std::move(localTimeText)) {
-    m_nStartingServ = 0;
-    SetDefaults();
+    for (const OptionKey& option : kOptionKeys)
+        this->*(option.field) = option.defaultValue;
 }
 
 void CSettings::Load() {
-    for (const OptionKey* option : kLoadOrder) {
-        const int def = option->loadKeepsCurrent ? this->*(option->field) : option->defaultValue;
-        this->*(option->field) = m_store.readInt(m_strFileName, m_strOptionsSection, option->key, def);
-    }
-    if (m_nTimeOut < kMinTimeOut)
-        m_nTimeOut = kMinTimeOut;  // in memory only; the file keeps its value
+    LoadOptions();
     LoadServers();
 }
 
-bool CSettings::Save() const {
-    bool ok = true;
-    for (const OptionKey* option : kSaveOrder)
-        ok = m_store.writeString(m_strFileName, m_strOptionsSection, option->key,
-                                 std::to_string(this->*(option->field))) &&
-             ok;
-    return ok;
+void CSettings::LoadOptions() {
+    for (const Field field : kLoadOrder) {
+        const OptionKey& option = OptionKeyOf(field);
+        const int def = option.loadKeepsCurrent ? this->*field : option.defaultValue;
+        this->*field = m_store.readInt(m_strFileName, m_strOptionsSection, option.key, def);
+    }
+    if (m_nTimeOut < kMinTimeOut)
+        m_nTimeOut = kMinTimeOut;  // in memory only; the file keeps its value
+}
+
+SystemResult CSettings::Save() const {
+    SystemResult written = SystemResult::success();
+    for (const Field field : kSaveOrder) {
+        written = m_store.writeString(m_strFileName, m_strOptionsSection, OptionKeyOf(field).key,
+                                      std::to_string(this->*field));
+        if (!written)
+            break;
+    }
+    return written;
 }
 
 void CSettings::SetDefaults() {
-    for (const OptionKey* option : kLoadOrder)
-        if (option->resetByDefaults)
-            this->*(option->field) = option->defaultValue;
+    for (const OptionKey& option : kOptionKeys)
+        if (option.resetByDefaults)
+            this->*(option.field) = option.defaultValue;
 }
 
 const char* CSettings::GetModeName() const {
@@ -81,7 +79,9 @@ const char* CSettings::GetModeName() const {
 
 bool CSettings::IsWritable() {
     const std::string probe = m_localTimeText ? m_localTimeText() : std::string();
-    m_store.writeString(m_strFileName, m_strOptionsSection, kProbeKey, probe);
+    // A refused write is not writable even when an earlier probe left the same text behind.
+    if (!m_store.writeString(m_strFileName, m_strOptionsSection, kProbeKey, probe))
+        return false;
     const std::string readBack =
         m_store.readString(m_strFileName, m_strOptionsSection, kProbeKey, kProbeDefault, kProbeBufferSize);
     return readBack == probe;
@@ -90,13 +90,14 @@ bool CSettings::IsWritable() {
 void CSettings::LoadServers() {
     if (!m_servers.Load()) {
         RestoreDefaultServers();
-        m_servers.Save();
+        // Loading never fails: a list that cannot be written back is rebuilt at the next load.
+        static_cast<void>(m_servers.Save());
     }
     if (m_nStartingServ < 0 || m_nStartingServ >= m_servers.GetCount())
         m_nStartingServ = 0;
 }
 
-bool CSettings::SaveServers() const {
+SystemResult CSettings::SaveServers() const {
     return m_servers.Save();
 }
 

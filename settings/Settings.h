@@ -8,6 +8,7 @@
 // a run thread must work on a copy of what it needs (the fields are plain ints and
 // m_servers is a copyable value), taken under whatever lock the service holds.
 
+#include "common/SystemResult.h"
 #include "settings/ProfileStore.h"
 #include "settings/TimeServerList.h"
 
@@ -29,31 +30,36 @@ public:
     // file, and applies SetDefaults. Reads nothing. store must outlive the instance.
     CSettings(ProfileStore& store, LocalTimeTextProvider localTimeText);
 
-    // Reads the seven "Options" keys (missing keys take their defaults; "bOnlySuccLog"
-    // keeps the value in memory), raises m_nTimeOut to 5, then LoadServers. Never writes
-    // "Options".
+    // LoadOptions, then LoadServers. Never writes "Options".
     void Load();
 
-    // Writes the seven "Options" keys as "%d" values in the console's order. Returns
-    // whether every write succeeded (the product ignores it).
-    bool Save() const;
+    // Reads the seven "Options" keys (missing keys take their defaults; "bOnlySuccLog"
+    // keeps the value in memory) and raises m_nTimeOut to 5. Writes nothing.
+    void LoadOptions();
 
-    // m_nSynPeriod 0, m_nOffset 0, m_nMaxAttempts 5, m_nTimeOut 20, m_bOnlySuccLog 1,
-    // m_nLogFileLen 100; m_nStartingServ and the server list stay; writes nothing.
+    // Writes the seven "Options" keys as "%d" values in the console's order; stops at the
+    // first write that fails and returns its error.
+    [[nodiscard]] SystemResult Save() const;
+
+    // Every option but m_nStartingServ back to its default (m_nSynPeriod 0, m_nOffset 0,
+    // m_nMaxAttempts 5, m_nTimeOut 20, m_bOnlySuccLog 1, m_nLogFileLen 100); the starting
+    // server and the server list stay; writes nothing.
     void SetDefaults();
 
     // "Daily", "OnStart", "Hourly", "DemandOnly", or "Error" outside 0 to 3.
     const char* GetModeName() const;
 
     // Writes the local date-time text to "sTestStr" in "Options", reads it back (256-byte
-    // buffer, default "Undefined") and returns whether it came back unchanged.
+    // buffer, default "Undefined") and returns whether the write succeeded and the text came
+    // back unchanged.
     bool IsWritable();
 
     // Loads m_servers; when that fails, RestoreDefaultServers and writes the list. Then
     // brings m_nStartingServ to 0 when it does not index the list.
     void LoadServers();
 
-    bool SaveServers() const;
+    // The list's Save.
+    [[nodiscard]] SystemResult SaveServers() const;
 
     // Empties the list and appends copies of the entries of servers (the file binding of
     // m_servers stays). Replacing the list by itself leaves it as it is.
@@ -67,13 +73,14 @@ public:
     // (never throws).
     std::string GetStartingServerTitle() const;
 
-    int m_nSynPeriod = 0;
-    int m_nOffset = 0;
-    int m_nMaxAttempts = 5;
-    int m_nTimeOut = 20;
-    int m_bOnlySuccLog = 1;
-    int m_nLogFileLen = 100;
-    int m_nStartingServ = 0;
+    // The construction sets each to its default (OptionTable.h).
+    int m_nSynPeriod;
+    int m_nOffset;
+    int m_nMaxAttempts;
+    int m_nTimeOut;
+    int m_bOnlySuccLog;
+    int m_nLogFileLen;
+    int m_nStartingServ;
     std::string m_strOptionsSection;
     std::string m_strServersSection;
     std::string m_strFileName;

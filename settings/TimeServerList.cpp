@@ -75,11 +75,11 @@ bool CTimeServerList::Load() {
     return true;
 }
 
-bool CTimeServerList::Save() const {
-    bool ok = m_store->writeString(m_strFileName, m_strSection, m_strCounterKey, std::to_string(GetCount()));
-    for (int i = 0; i < GetCount(); ++i)
-        ok = m_store->writeString(m_strFileName, m_strSection, EntryKey(i),
-                                  m_entries[static_cast<std::size_t>(i)].Format()) &&
-             ok;
-    return ok;
+SystemResult CTimeServerList::Save() const {
+    SystemResult written =
+        m_store->writeString(m_strFileName, m_strSection, m_strCounterKey, std::to_string(GetCount()));
+    for (int i = 0; written && i < GetCount(); ++i)
+        written = m_store->writeString(m_strFileName, m_strSection, EntryKey(i),
+                                       m_entries[static_cast<std::size_t>(i)].Format());
+    return written;
 }

@@ -10,6 +10,7 @@
 // work on a snapshot while the original is reloaded. The bound ProfileStore must outlive
 // every copy.
 
+#include "common/SystemResult.h"
 #include "settings/ProfileStore.h"
 #include "settings/TimeServer.h"
 
@@ -47,9 +48,9 @@ public:
     // failed parse the entries read before the bad one stay in the list.
     bool Load();
 
-    // Writes the counter key and then every entry key in index order. Returns whether all
-    // writes succeeded (the product ignores it).
-    bool Save() const;
+    // Writes the counter key and then every entry key in index order; stops at the first
+    // write that fails and returns its error.
+    [[nodiscard]] SystemResult Save() const;
 
     const std::string& GetSection() const { return m_strSection; }
     const std::string& GetKeyPrefix() const { return m_strKeyPrefix; }

@@ -10,9 +10,10 @@
 // - Beyond the port's contract: Wine also reads "0x10" as 16 (base-prefix parsing) and
 //   wraps a value beyond 32 bits ("99999999999" gives 1215752191). The product only
 //   ever writes "%d" values, so neither reaches it from its own writes.
-// - Values are stored without surrounding blanks and read without one pair of surrounding
-//   quotes; section and key names ignore case; sections are written as "[name]\r\n" with
-//   no blank line between them.
+// - A written value loses its leading blanks; trailing ones may stay in the file until the
+//   next write, but every read trims both (and drops one pair of surrounding quotes).
+//   Section and key names ignore case; sections are written as "[name]\r\n" with no blank
+//   line between them. tests/contract/ProfileStoreContract.cpp holds the fake to all this.
 // - The read-only file attribute is not honoured when Wine runs as root (the attribute
 //   maps to Unix write bits, which root ignores): the write succeeds. A file held open by
 //   another handle without FILE_SHARE_WRITE does make the write fail (error 32).
@@ -25,6 +26,6 @@ public:
                 int def) const override;
     std::string readString(const std::string& file, const std::string& section, const std::string& key,
                            const std::string& def, std::size_t capacity) const override;
-    bool writeString(const std::string& file, const std::string& section, const std::string& key,
-                     const std::string& value) override;
+    SystemResult writeString(const std::string& file, const std::string& section, const std::string& key,
+                             const std::string& value) override;
 };

@@ -3,21 +3,17 @@
 #include <algorithm>
 #include <cctype>
 
-namespace {
-
-std::string serverKey(std::string server) {
+std::string ServerKey(std::string server) {
     std::transform(server.begin(), server.end(), server.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return server;
 }
 
-}  // namespace
-
 CQueryPacer::CQueryPacer(MonotonicClock& clock, std::chrono::milliseconds spacing)
     : m_clock(clock), m_spacing(spacing) {}
 
 bool CQueryPacer::awaitTurn(const std::string& server, const std::atomic<bool>* stop) {
-    const auto last = m_mapLastSend.find(serverKey(server));
+    const auto last = m_mapLastSend.find(ServerKey(server));
     if (last == m_mapLastSend.end()) {
         return !(stop && stop->load());
     }
@@ -25,5 +21,5 @@ bool CQueryPacer::awaitTurn(const std::string& server, const std::atomic<bool>* 
 }
 
 void CQueryPacer::noteSend(const std::string& server) {
-    m_mapLastSend[serverKey(server)] = m_clock.now();
+    m_mapLastSend[ServerKey(server)] = m_clock.now();
 }

@@ -11,6 +11,9 @@
 
 #include "sntp/MonotonicClock.h"
 
+// How a server is told apart from others: its name in lower case, as host names compare.
+std::string ServerKey(std::string server);
+
 class CQueryPacer {
 public:
     static constexpr std::chrono::milliseconds kMinimumSpacing{4000};

@@ -1,8 +1,8 @@
 #include "sntp/SystemClock.h"
 
-ClockResult setSystemClock(SystemClock& clock, TimePrivilege& privilege, NtpTimestamp utc) {
-    const ClockResult enabled = privilege.enable();
-    const ClockResult result = enabled.bSucceeded ? clock.setUtc(utc.toSystemTime()) : enabled;
+SystemResult setSystemClock(SystemClock& clock, TimePrivilege& privilege, NtpTimestamp utc) {
+    const SystemResult enabled = privilege.enable();
+    const SystemResult result = enabled.bSucceeded ? clock.setUtc(utc.toSystemTime()) : enabled;
     privilege.restore();
     return result;
 }

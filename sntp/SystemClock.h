@@ -5,13 +5,8 @@
 
 #include <memory>
 
+#include "common/SystemResult.h"
 #include "sntp/NtpTimestamp.h"
-
-// Outcome of a platform call that may fail, with the platform's error code when it did.
-struct ClockResult {
-    bool bSucceeded = false;
-    int nError = 0;
-};
 
 class SystemClock {
 public:
@@ -19,7 +14,7 @@ public:
     // UTC now, at the best resolution the platform offers.
     virtual NtpTimestamp nowUtc() const = 0;
     // Writes UTC to the clock as given; the caller looks after any privilege.
-    virtual ClockResult setUtc(const CalendarTime& utc) = 0;
+    virtual SystemResult setUtc(const CalendarTime& utc) = 0;
 };
 
 // The right to set the clock, held only for the duration of one setting.
@@ -27,14 +22,14 @@ class TimePrivilege {
 public:
     virtual ~TimePrivilege() = default;
     // Succeeds when the clock may now be set (also on a system that has no access tokens).
-    virtual ClockResult enable() = 0;
+    virtual SystemResult enable() = 0;
     // Undoes what enable did; nothing when enable did not get as far as enabling.
     virtual void restore() = 0;
 };
 
 // Sets the clock to utc with the privilege enabled for this call alone; when the privilege
 // cannot be enabled the clock is not touched. The privilege is restored on every path.
-ClockResult setSystemClock(SystemClock& clock, TimePrivilege& privilege, NtpTimestamp utc);
+SystemResult setSystemClock(SystemClock& clock, TimePrivilege& privilege, NtpTimestamp utc);
 
 // The platform's clock and privilege. Natively the clock is only read: every setting is refused,
 // and so is the privilege.

@@ -16,12 +16,12 @@ public:
         return NtpTimestamp::fromUnixTime(now.tv_sec, static_cast<std::uint32_t>(now.tv_nsec));
     }
 
-    ClockResult setUtc(const CalendarTime&) override { return {false, EPERM}; }
+    SystemResult setUtc(const CalendarTime&) override { return {false, EPERM}; }
 };
 
 class CPosixTimePrivilege : public TimePrivilege {
 public:
-    ClockResult enable() override { return {false, EPERM}; }
+    SystemResult enable() override { return {false, EPERM}; }
     void restore() override {}
 };
 

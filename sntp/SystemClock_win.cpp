@@ -40,12 +40,9 @@ NtpTimestamp CWin32SystemClock::nowUtc() const {
     return NtpTimestamp::fromSystemTime(FromWin32Time(st));
 }
 
-ClockResult CWin32SystemClock::setUtc(const CalendarTime& utc) {
+SystemResult CWin32SystemClock::setUtc(const CalendarTime& utc) {
     const SYSTEMTIME st = ToWin32Time(utc);
-    if (::SetSystemTime(&st)) {
-        return {true, 0};
-    }
-    return {false, static_cast<int>(::GetLastError())};
+    return ::SetSystemTime(&st) ? SystemResult::success() : SystemResult::failure(::GetLastError());
 }
 
 std::unique_ptr<SystemClock> makeSystemClock() {

@@ -4,8 +4,8 @@ namespace {
 
 constexpr char kSystemTimePrivilege[] = "SeSystemtimePrivilege";
 
-ClockResult lastErrorFailure() {
-    return {false, static_cast<int>(::GetLastError())};
+SystemResult lastErrorFailure() {
+    return SystemResult::failure(::GetLastError());
 }
 
 }  // namespace
@@ -17,7 +17,7 @@ const TokenApi& win32TokenApi() {
 
 CWin32TimePrivilege::CWin32TimePrivilege(const TokenApi& api) : m_api(api) {}
 
-ClockResult CWin32TimePrivilege::enable() {
+SystemResult CWin32TimePrivilege::enable() {
     m_bEnabled = false;
     if (!m_api.openProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY,
                                 m_hToken.put())) {
@@ -44,14 +44,15 @@ void CWin32TimePrivilege::restore() {
     const DWORD error = ::GetLastError();
     if (m_bEnabled) {
         m_privileges.Privileges[0].Attributes &= ~static_cast<DWORD>(SE_PRIVILEGE_ENABLED);
-        adjust();
+        // Nobody to tell: the privilege goes with the token, which is closed just below.
+        static_cast<void>(adjust());
         m_bEnabled = false;
     }
     m_hToken.reset();
     ::SetLastError(error);
 }
 
-ClockResult CWin32TimePrivilege::adjust() {
+SystemResult CWin32TimePrivilege::adjust() {
     if (m_api.adjustTokenPrivileges(m_hToken.get(), FALSE, &m_privileges, 0, nullptr, nullptr)) {
         return {true, 0};
     }

@@ -22,7 +22,7 @@ SyncOutcome failure(SyncFailure kind, int error = 0) {
 
 // Sets the clock to newTime; the outcome carries the delay of the exchange behind it.
 SyncOutcome setClock(const SyncContext& context, NtpTimestamp newTime, double roundTripDelay) {
-    const ClockResult result = setSystemClock(context.clock, context.privilege, newTime);
+    const SystemResult result = setSystemClock(context.clock, context.privilege, newTime);
     if (!result.bSucceeded) {
         return failure(SyncFailure::ClockNotSet, result.nError);
     }

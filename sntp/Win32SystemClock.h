@@ -16,7 +16,7 @@ public:
     explicit CWin32SystemClock(PreciseTimeReader reader);
 
     NtpTimestamp nowUtc() const override;
-    ClockResult setUtc(const CalendarTime& utc) override;
+    SystemResult setUtc(const CalendarTime& utc) override;
 
     bool readsPrecisely() const { return m_pfnPreciseReader != nullptr; }
 

@@ -23,11 +23,11 @@ class CWin32TimePrivilege : public TimePrivilege {
 public:
     explicit CWin32TimePrivilege(const TokenApi& api = win32TokenApi());
 
-    ClockResult enable() override;
+    SystemResult enable() override;
     void restore() override;
 
 private:
-    ClockResult adjust();
+    SystemResult adjust();
 
     const TokenApi& m_api;
     UniqueTokenHandle m_hToken;

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "common/Firewall.h"
+#include "console/CaughtFailureBox.h"
 #include "console/ConsoleDlg.h"
 #include "console/app/ConsoleApp.h"
 #include "settings/LocalTimeText.h"
@@ -9,13 +11,17 @@
 #include "settings/Win32ProfileStore.h"
 
 int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPSTR /*commandLine*/, int /*show*/) {
-    try {
-        Win32ProfileStore store;
-        CSettings settings(store, LocalDateTimeText);
-        CConsoleDlg mainDialog(settings);
-        CConsoleApp app(settings, mainDialog);
-        return app.Run();
-    } catch (...) {
-        return 1;  // out of memory before the window could tell anybody
-    }
+    int exitCode = 1;
+    // What fails outside every window (before the main window exists, or after it closed) is
+    // shown in a box of its own.
+    CallGuarded(
+        [&] {
+            Win32ProfileStore store;
+            CSettings settings(store, LocalDateTimeText);
+            CConsoleDlg mainDialog(settings);
+            CConsoleApp app(settings, mainDialog);
+            exitCode = app.Run();
+        },
+        [](const char* what) { ShowCaughtFailure(nullptr, "WinMain", what); });
+    return exitCode;
 }

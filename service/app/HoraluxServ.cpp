@@ -4,6 +4,9 @@
 #include <windows.h>
 
 #include "common/Firewall.h"
+#include "common/LogResult.h"
+#include "common/ProductFacts.h"
+#include "common/TextFormat.h"
 #include "engine/EngineSettings.h"
 #include "engine/Scheduler.h"
 #include "engine/SntpSyncAttempt.h"
@@ -11,6 +14,7 @@
 #include "engine/SyncEngine.h"
 #include "engine/SyncLog.h"
 #include "engine/Win32EnginePorts.h"
+#include "engine/Win32NamedMutex.h"
 #include "service/ExecWindow.h"
 #include "service/HostMessages.h"
 #include "service/QueryCommand.h"
@@ -31,20 +35,21 @@
 
 namespace {
 
-constexpr const char* kVersion = "2.5";
-constexpr const char* kLogFileName = "zHoraluxServ.log";
-constexpr const char* kRecordFileName = "zHoraluxServ.bin";
+// Serialises the log's read-modify-write between the service and a command-line instance,
+// which may run in another session.
+constexpr const char* kLogLockName = "Global\\Horalux.Log";
 
 // The program's long-lived objects. Members are constructed in declaration order: the
 // platform adapters first, then the log, the settings, the controller and the version.
 class CServiceProgram {
 public:
     CServiceProgram()
-        : m_log(kLogFileName, m_localClock, m_notifier, [this] { return m_engineSettings.LogLimitsNow(); }),
+        : m_log(kLogFileName, m_localClock, m_notifier, m_logLock,
+                [this] { return m_engineSettings.LogLimitsNow(); }),
           m_settings(m_profileStore, LocalDateTimeText),
           m_engineSettings(m_settings),
           m_attempt(m_systemClock, m_privilege, m_log, m_steadyClock, std::make_shared<CSystemNameLookup>()),
-          m_controller(m_engineSettings, m_attempt, m_localClock, m_log, kRecordFileName),
+          m_controller(m_engineSettings, m_attempt, m_localClock, m_steadyClock, m_log, kRecordFileName),
           m_scheduler(m_controller, m_engineSettings, m_localClock, m_probe, m_log),
           m_engine(m_engineSettings, m_log, m_controller, m_scheduler, m_strVersion),
           m_window(m_engine, m_notifier, m_log) {}
@@ -56,7 +61,13 @@ public:
         CHostReporter reporter(m_log, WriteStandardOutput);
         CTimeService service(reporter, m_window);
         SetWorkingDirectory();
+        m_engineSettings.ReloadOptions();  // a command-line action's lines obey the log's limit too
         return service.ParseCommandLine(argc, argv) ? EXIT_SUCCESS : EXIT_FAILURE;
+    }
+
+    // What escaped the program's work goes to its log.
+    void LogEscape(const char* where, const char* what) {
+        m_log.write(FormatText("%s: %s", where, what), LOG_NOTICE, 0.0);
     }
 
 private:
@@ -67,13 +78,14 @@ private:
     CWin32SystemClock m_systemClock;
     CWin32TimePrivilege m_privilege;
     CSteadyClock m_steadyClock;
+    CWin32NamedMutex m_logLock{kLogLockName};
 
     SyncLog m_log;
     CSettings m_settings;
     CEngineSettings m_engineSettings;
     CSntpSyncAttempt m_attempt;
     CSyncController m_controller;
-    const std::string m_strVersion = kVersion;
+    const std::string m_strVersion = HORALUX_VERSION_TEXT;
 
     CScheduler m_scheduler;
     CSyncEngine m_engine;
@@ -94,8 +106,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
                 return;
             }
             CServiceProgram program;
-            exitCode = program.Run(__argc, __argv);
+            CallGuarded([&] { exitCode = program.Run(__argc, __argv); },
+                        [&](const char* what) { program.LogEscape("WinMain", what); });
         },
+        // Before the log exists (or after it is gone) only a debugger can be told.
         [](const char* what) { ::OutputDebugStringA(what); });
     return exitCode;
 }

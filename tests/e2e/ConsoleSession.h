@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "common/ProductFacts.h"
 #include "tools/kit/ChildProcess.h"
 #include "tools/kit/ServiceProgram.h"
 #include "tools/kit/UiDriver.h"
@@ -34,7 +35,7 @@ protected:
         service.terminate();
         desktop.reset();
         ::DeleteFileA(log.c_str());
-        ::DeleteFileA(WindowsFile("zHoraluxServ.bin").c_str());
+        ::DeleteFileA(WindowsFile(kRecordFileName).c_str());
     }
 
     // arguments: words the console ignores, to tell its process apart.
@@ -59,8 +60,8 @@ protected:
         EXPECT_TRUE(ui_driver::dismiss(box));
     }
 
-    const std::string ini = WindowsFile("zHoraluxServ.ini");
-    const std::string log = WindowsFile("zHoraluxServ.log");
+    const std::string ini = WindowsFile(kSettingsFileName);
+    const std::string log = WindowsFile(kLogFileName);
     std::unique_ptr<ui_driver::CTestDesktop> desktop;
     CChildProcess console;
     CChildProcess service;

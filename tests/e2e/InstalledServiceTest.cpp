@@ -1,8 +1,8 @@
 // HoraluxServ.exe as an installed service under Wine's service control manager: install,
-// start, stop and remove from its command line, with the messages where they belong and an
-// exit code that says whether the action succeeded; the dispatcher refusing a start from a
-// shell; the Windows 9x start entry under a Windows 98 version setting; and the program's
-// resources.
+// start, stop and remove from its command line, with the messages where they belong (a long
+// log keeps its newest lines) and an exit code that says whether the action succeeded; the
+// dispatcher refusing a start from a shell; the Windows 9x start entry under a Windows 98
+// version setting; and the program's resources.
 
 #include "tools/kit/ServiceProgram.h"
 
@@ -15,6 +15,8 @@
 
 #include <tlhelp32.h>
 
+#include <fstream>
+#include <sstream>
 #include <vector>
 
 namespace {
@@ -95,6 +97,31 @@ TEST_F(InstalledServiceTest, InstallStartStopRemove) {
     EXPECT_LT(lines.find("is started."), lines.find("The Service is removed."));
     std::printf("[ measured ] -s %.0f ms, -e %.0f ms; control window of the service %s from the test\n",
                 startMs, stopMs, bWindowSeen ? "visible" : "not visible");
+}
+
+// The command-line instance obeys the log's limit from the settings and keeps the newest
+// lines, as the installer's and uninstaller's calls find a long log.
+TEST_F(InstalledServiceTest, RemoveKeepsTheNewestLinesOfALongLog) {
+    PrepareServiceFiles(
+        "[Options]\nnSynPeriod=3\nnLogFileLen=5000\n[Servers]\nServers_Counter=1\nServers "
+        "0=Nobody~127.0.0.254~1\n");
+    const std::string log = WindowsFile("zHoraluxServ.log");
+    {
+        std::ofstream file(log, std::ios::binary);
+        for (int i = 0; i < 5000; ++i) {
+            file << "[ 01/01/2005 00:00:00 ] old " << i << "\r\n";
+        }
+    }
+    EXPECT_EQ(RunAction(ServiceExePath(), "-u"), (ActionOutcome{"", 1})) << "nothing to remove";
+    std::vector<std::string> lines;
+    std::istringstream text(ReadWholeFile(log));
+    for (std::string line; std::getline(text, line);) {
+        lines.push_back(line);
+    }
+    ASSERT_EQ(lines.size(), 5000u);
+    EXPECT_EQ(lines.front(), "[ 01/01/2005 00:00:00 ] old 1\r");
+    EXPECT_EQ(lines[4998], "[ 01/01/2005 00:00:00 ] old 4999\r");
+    EXPECT_NE(lines.back().find("] Open Service failed - "), std::string::npos) << lines.back();
 }
 
 TEST_F(InstalledServiceTest, StartedFromAShellWithoutSwitchesTheProgramEnds) {

@@ -114,6 +114,28 @@ TEST_F(ServiceProcessTest, SilentServerFailsAndTheNextIsTried) {
     EXPECT_NE(log.find("Successful. Server: Fake B."), std::string::npos) << log;
 }
 
+// Wine sets the clock to the server's time (a move under half a second) but refuses the
+// two-minute shift: the computer is not where the user asked, so the run has failed.
+TEST_F(ServiceProcessTest, ARefusedOffsetShiftIsReportedAsAFailure) {
+    std::string settings = ServiceSettings(kModeDemandOnly, m_server.address(), {"Fake A"});
+    settings.insert(settings.find('\n') + 1, "nOffset=120\n");
+    LaunchProcess(settings);
+    CConsoleStandIn console;
+    Hello(console);
+    ASSERT_TRUE(::PostMessageA(m_hWindow, UM_SYNC_NOW, 0, 0));
+    EXPECT_EQ(NextResult(console), LOG_FAILED);
+    EXPECT_EQ(m_server.requestCount(), 1u);
+    const std::string log = Log();
+    EXPECT_NE(log.find("] Error. The clock was not shifted by 120 seconds. System error 1314: "),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("] Failed. Server: Fake A\r\n"), std::string::npos) << log;
+    EXPECT_EQ(log.find("Successful"), std::string::npos) << log;
+    // The only server has failed: the request ends there, and nothing is recorded.
+    EXPECT_EQ(NextResult(console, 3s), -100);
+    EXPECT_FALSE(FileExists(WindowsFile("zHoraluxServ.bin")));
+}
+
 TEST_F(ServiceProcessTest, BreakEndsTheRunAndNoOtherFollows) {
     m_server.answerWith(FakeReply::silent());
     LaunchProcess(ServiceSettings(kModeDemandOnly, m_server.address(), {"Fake A", "Fake B"}));

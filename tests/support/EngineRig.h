@@ -1,14 +1,16 @@
 #pragma once
 // The synchronisation engine wired to fakes: settings in an in-memory INI with three
-// servers, a settable local clock, scripted attempts, a recording log, a connectivity probe
-// and the record file in a temporary folder.
+// servers, a settable local clock, a monotonic clock that moves only when told, scripted
+// attempts, a recording log, a connectivity probe and the record file in a temporary folder.
 
+#include "common/ProductFacts.h"
 #include "engine/EngineSettings.h"
 #include "engine/Scheduler.h"
 #include "engine/SyncController.h"
 #include "settings/Settings.h"
 #include "tests/support/FakeConnectivity.h"
 #include "tests/support/FakeLocalClock.h"
+#include "tests/support/FakeMonotonicClock.h"
 #include "tests/support/FakeProfileStore.h"
 #include "tests/support/RecordingLogSink.h"
 #include "tests/support/ScriptedSyncAttempt.h"
@@ -39,16 +41,17 @@ public:
     // Harvests the run in progress, if any; false when it did not end within five seconds.
     bool waitUntilIdle();
 
-    std::string recordFile() const { return dir.file("zHoraluxServ.bin"); }
+    std::string recordFile() const { return dir.file(kRecordFileName); }
 
     FakeProfileStore store;
     CSettings settings{store, [] { return std::string("12/8/2025 1:23:45 AM"); }};
     CEngineSettings engineSettings{settings};
     FakeLocalClock clock;
+    CFakeMonotonicClock monotonic;
     ScriptedSyncAttempt attempt;
     RecordingLogSink log;
     FakeConnectivity probe;
     TempDir dir;
-    CSyncController controller{engineSettings, attempt, clock, log, recordFile()};
+    CSyncController controller{engineSettings, attempt, clock, monotonic, log, recordFile()};
     CScheduler scheduler{controller, engineSettings, clock, probe, log};
 };

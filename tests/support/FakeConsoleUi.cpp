@@ -1,5 +1,7 @@
 #include "tests/support/FakeConsoleUi.h"
 
+#include "console/FileErrorText.h"
+
 std::vector<FakeConsoleUi::Posted> FakeConsoleUi::postedOf(unsigned message) const {
     std::vector<Posted> result;
     for (const Posted& p : posted) {
@@ -69,7 +71,7 @@ unsigned long FakeConsoleUi::deleteFile(const std::string& file) {
         return error->second;
     }
     if (files.erase(file) == 0) {
-        return 2;
+        return file_error::kFileNotFound;
     }
     deleted.push_back(file);
     return 0;
@@ -85,10 +87,10 @@ std::optional<std::string> FakeConsoleUi::readTextFile(const std::string& file) 
 
 bool FakeConsoleUi::runOptionsDialog() {
     ++optionsRuns;
-    return optionsAnswer;
+    return optionsDialog ? optionsDialog() : optionsAnswer;
 }
 
 bool FakeConsoleUi::runServersDialog() {
     ++serversRuns;
-    return serversAnswer;
+    return serversDialog ? serversDialog() : serversAnswer;
 }

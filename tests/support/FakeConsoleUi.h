@@ -2,6 +2,7 @@
 // The console's UI port in memory: windows with titles, posted messages, timers, message
 // boxes, fields, files and dialog answers, all recorded for tests to read back.
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -46,6 +47,10 @@ public:
     std::vector<std::string> deleted;
     bool optionsAnswer = false;
     bool serversAnswer = false;
+    // When set, they run in place of the dialogs (a test drives a dialog's logic) and give the
+    // answer.
+    std::function<bool()> optionsDialog;
+    std::function<bool()> serversDialog;
     int optionsRuns = 0;
     int serversRuns = 0;
 

@@ -90,11 +90,11 @@ std::string FakeProfileStore::readString(const std::string& file, const std::str
     return value;
 }
 
-bool FakeProfileStore::writeString(const std::string& file, const std::string& section,
-                                   const std::string& key, const std::string& value) {
+SystemResult FakeProfileStore::writeString(const std::string& file, const std::string& section,
+                                           const std::string& key, const std::string& value) {
     File& f = m_files[lower(file)];
     if (f.readOnly)
-        return false;
+        return SystemResult::failure(kReadOnlyError);
     f.exists = true;
     ++m_writes;
     Section* target = nullptr;
@@ -110,10 +110,10 @@ bool FakeProfileStore::writeString(const std::string& file, const std::string& s
     for (Entry& e : target->entries)
         if (e.value && sameName(e.key, key)) {
             e.value = trim(value);
-            return true;
+            return SystemResult::success();
         }
     target->entries.push_back(Entry{key, trim(value)});
-    return true;
+    return SystemResult::success();
 }
 
 void FakeProfileStore::setText(const std::string& file, const std::string& text) {

@@ -3,9 +3,10 @@
 // platform's profile functions (Wine 8): ordered sections and keys, names compared without
 // regard to ASCII case, a write replaces in place / appends the key at the end of its
 // section / appends the section at the end of the file / creates the file; values are
-// stored without surrounding blanks and read without surrounding quotes; integers are the
-// leading signed decimal (an empty value reads as the default; out-of-range values are
-// clamped). A file can be made read-only, so that writes fail.
+// stored without surrounding blanks (the platform may keep trailing ones in the file, but no
+// read ever returns them) and read without surrounding quotes; integers are the leading
+// signed decimal (an empty value reads as the default; out-of-range values are clamped). A
+// file can be made read-only, so that writes fail. tests/contract holds it to the platform.
 
 #include "settings/ProfileStore.h"
 
@@ -16,12 +17,15 @@
 
 class FakeProfileStore final : public ProfileStore {
 public:
+    // What the platform reports for a write to a read-only file: ERROR_ACCESS_DENIED.
+    static constexpr unsigned long kReadOnlyError = 5;
+
     int readInt(const std::string& file, const std::string& section, const std::string& key,
                 int def) const override;
     std::string readString(const std::string& file, const std::string& section, const std::string& key,
                            const std::string& def, std::size_t capacity) const override;
-    bool writeString(const std::string& file, const std::string& section, const std::string& key,
-                     const std::string& value) override;
+    SystemResult writeString(const std::string& file, const std::string& section, const std::string& key,
+                             const std::string& value) override;
 
     // Makes file hold the INI text: "[section]" lines, "key=value" lines (LF or CRLF);
     // blank lines are dropped, other lines kept as they are.
@@ -34,7 +38,8 @@ public:
     bool exists(const std::string& file) const;
     void remove(const std::string& file);
 
-    // While read-only, every write to file fails (also the one that would create it).
+    // While read-only, every write to file fails (also the one that would create it) with
+    // kReadOnlyError.
     void setReadOnly(const std::string& file, bool readOnly);
 
     // The number of successful writes so far, to all files.

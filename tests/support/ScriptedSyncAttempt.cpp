@@ -38,6 +38,11 @@ void ScriptedSyncAttempt::release() {
     ++m_nReleases;
 }
 
+void ScriptedSyncAttempt::respondWith(std::function<SyncOutcome(const std::string& host)> responder) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_responder = std::move(responder);
+}
+
 void ScriptedSyncAttempt::pushWaitForStop() {
     std::lock_guard<std::mutex> lock(m_mutex);
     SyncOutcome cancelled;
@@ -51,7 +56,7 @@ ScriptedSyncAttempt::Step ScriptedSyncAttempt::nextStep(const std::string& host)
     m_nMaxInFlight = std::max(m_nMaxInFlight, ++m_nInFlight);
     m_changed.notify_all();
     if (m_script.empty()) {
-        return Step{TimedOut(), Wait::None};
+        return Step{TimedOut(), Wait::None, true};
     }
     Step step = m_script.front();
     m_script.pop_front();
@@ -67,8 +72,14 @@ void ScriptedSyncAttempt::finish() {
 SyncOutcome ScriptedSyncAttempt::attempt(const std::string& host, const std::atomic<bool>& stop) {
     const Step step = nextStep(host);
     waitOut(step.wait, stop);
+    std::function<SyncOutcome(const std::string&)> responder;
+    if (step.bBeyondScript) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        responder = m_responder;
+    }
+    const SyncOutcome outcome = responder ? responder(host) : step.outcome;
     finish();
-    return step.outcome;
+    return outcome;
 }
 
 void ScriptedSyncAttempt::waitOut(Wait wait, const std::atomic<bool>& stop) {

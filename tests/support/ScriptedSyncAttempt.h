@@ -1,14 +1,16 @@
 #pragma once
 // A synchronisation attempt for engine tests: each attempt takes the next scripted step (an
 // outcome, or a wait until the run is told to stop); once the script is used up every
-// attempt fails. It records the hosts asked and how many attempts were in flight at once,
-// and lets a test wait until a given number of attempts has begun.
+// attempt fails, or asks the responder a test gave. It records the hosts asked and how many
+// attempts were in flight at once, and lets a test wait until a given number of attempts
+// has begun.
 
 #include "engine/SyncAttempt.h"
 
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -26,6 +28,9 @@ public:
     // The next attempt waits until release (or stop), then gives outcome.
     void pushHeld(const SyncOutcome& outcome);
     void release();
+    // From now on an attempt beyond the script gives what responder (called on the run
+    // thread) gives for its host.
+    void respondWith(std::function<SyncOutcome(const std::string& host)> responder);
 
     SyncOutcome attempt(const std::string& host, const std::atomic<bool>& stop) override;
 
@@ -42,6 +47,7 @@ private:
     struct Step {
         SyncOutcome outcome;
         Wait wait = Wait::None;
+        bool bBeyondScript = false;
     };
 
     Step nextStep(const std::string& host);
@@ -51,6 +57,7 @@ private:
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;
     std::deque<Step> m_script;
+    std::function<SyncOutcome(const std::string& host)> m_responder;
     std::vector<std::string> m_hosts;
     int m_nReleases = 0;
     int m_nInFlight = 0;

@@ -9,7 +9,7 @@ constexpr int kErrorPrivilegeNotHeld = 1314;
 
 }  // namespace
 
-ClockResult CFakeTimePrivilege::enable() {
+SystemResult CFakeTimePrivilege::enable() {
     ++m_nEnables;
     m_bHeld = m_enableResult.bSucceeded;
     return m_enableResult;
@@ -27,11 +27,12 @@ NtpTimestamp CVirtualClock::nowUtc() const {
     return NtpTimestamp::fromValue(m_base.nowUtc().value() + static_cast<std::uint64_t>(m_nOffset));
 }
 
-ClockResult CVirtualClock::setUtc(const CalendarTime& utc) {
+SystemResult CVirtualClock::setUtc(const CalendarTime& utc) {
     if (m_pRequired && !m_pRequired->isHeld()) {
         return {false, kErrorPrivilegeNotHeld};
     }
-    if (m_nRefusal != 0) {
+    if (m_nRefusal != 0 && std::fabs(NtpTimestamp::secondsSince(NtpTimestamp::fromSystemTime(utc),
+                                                                nowUtc())) >= m_dRefusedFrom) {
         return {false, m_nRefusal};
     }
     m_nOffset =

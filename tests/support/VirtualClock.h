@@ -11,9 +11,9 @@
 class CFakeTimePrivilege : public TimePrivilege {
 public:
     // The result every enable gives from now on.
-    void setEnableResult(ClockResult result) { m_enableResult = result; }
+    void setEnableResult(SystemResult result) { m_enableResult = result; }
 
-    ClockResult enable() override;
+    SystemResult enable() override;
     void restore() override;
 
     bool isHeld() const { return m_bHeld; }
@@ -21,7 +21,7 @@ public:
     int restoreCount() const { return m_nRestores; }
 
 private:
-    ClockResult m_enableResult{true, 0};
+    SystemResult m_enableResult{true, 0};
     bool m_bHeld = false;
     int m_nEnables = 0;
     int m_nRestores = 0;
@@ -38,11 +38,16 @@ public:
     explicit CVirtualClock(const SystemClock& base, double offsetSeconds = 0.0);
 
     NtpTimestamp nowUtc() const override;
-    ClockResult setUtc(const CalendarTime& utc) override;
+    SystemResult setUtc(const CalendarTime& utc) override;
 
-    // From now on settings fail with this error (0: they succeed again).
-    void refuseSettings(int error) { m_nRefusal = error; }
-    // Settings fail with 1314 (privilege not held) unless privilege is held at that moment.
+    // From now on a setting that moves the clock by fromSeconds or more (0: every setting) fails
+    // with error and changes nothing; error 0 accepts every setting again.
+    void refuseSettings(unsigned long error, double fromSeconds = 0.0) {
+        m_nRefusal = error;
+        m_dRefusedFrom = fromSeconds;
+    }
+    // Settings fail with 1314 (privilege not held) unless privilege is held at that moment, as on
+    // Windows (Wine sets the moves it accepts without it).
     void requirePrivilege(const CFakeTimePrivilege* privilege) { m_pRequired = privilege; }
 
     double offsetSeconds() const;
@@ -51,7 +56,8 @@ public:
 private:
     const SystemClock& m_base;
     std::int64_t m_nOffset;  // in units of 2^-32 s, so the offset is exact
-    int m_nRefusal = 0;
+    unsigned long m_nRefusal = 0;
+    double m_dRefusedFrom = 0.0;
     const CFakeTimePrivilege* m_pRequired = nullptr;
     std::vector<ClockSetting> m_vecSettings;
 };

@@ -5,10 +5,13 @@
 
 #include "common/LogResult.h"
 #include "common/Messages.h"
+#include "console/OptionsLogic.h"
+#include "console/ServersLogic.h"
 #include "console/resource.h"
 #include "settings/Settings.h"
 #include "tests/support/FakeConsoleUi.h"
 #include "tests/support/FakeProfileStore.h"
+#include "tests/unit/FakeDialogView.h"
 
 #include <gtest/gtest.h>
 
@@ -393,6 +396,47 @@ TEST_F(ConsoleLogicTest, ConfirmedServersWithoutServiceSendAndReportNothing) {
     logic.OnServer();
     EXPECT_TRUE(ui.posted.empty());
     EXPECT_TRUE(ui.boxes.empty());
+}
+
+TEST_F(ConsoleLogicTest, ASaveRefusedAfterTheRightsCheckIsShownAndTheServiceIsNotTold) {
+    startConnected();
+    FakeDialogView view;
+    // The file turns read-only while a dialog is open; the user presses OK, reads the box and
+    // cancels.
+    const auto pressOkOnReadOnlyFile = [&](auto& dialog) {
+        store.setReadOnly(kIni, true);
+        dialog.OnCommand(kDialogOk);
+        store.setReadOnly(kIni, false);
+        return view.ended.value_or(false);
+    };
+    ui.optionsDialog = [&] {
+        COptionsLogic options{view, ui, settings};
+        options.OnInit();
+        view.texts[IDC_ATTEMPTS] = "9";
+        return pressOkOnReadOnlyFile(options);
+    };
+    ui.serversDialog = [&] {
+        CServersLogic servers{view, view, ui, settings};
+        servers.OnInit();
+        servers.OnRowHighlighted(0);
+        return pressOkOnReadOnlyFile(servers);
+    };
+
+    logic.OnOptions();
+    logic.OnServer();
+
+    ASSERT_EQ(view.boxes.size(), 2u);
+    for (const auto& box : view.boxes) {
+        EXPECT_EQ(box.text, "Access to zHoraluxServ.ini was denied.");
+        EXPECT_EQ(box.caption, "HoraluxCons");
+        EXPECT_EQ(box.icon, MessageIcon::Error);
+    }
+    EXPECT_TRUE(ui.postedOf(UM_OPTIONS_UPDATED).empty());
+    EXPECT_TRUE(ui.boxes.empty());
+    EXPECT_EQ(settings.m_nMaxAttempts, 5);
+    EXPECT_EQ(settings.m_nStartingServ, 1);
+    EXPECT_EQ(ui.fieldText(ConsoleField::Server), "Second");
+    EXPECT_EQ(store.readInt(kIni, "Options", "nMaxAttempts", -1), -1);
 }
 
 // --- Clear Log File and Help ----------------------------------------------------------------

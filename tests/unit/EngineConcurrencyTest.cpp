@@ -5,6 +5,7 @@
 #include "engine/SyncLog.h"
 #include "tests/support/EngineRig.h"
 #include "tests/support/RecordingNotifier.h"
+#include "tools/kit/InProcessLock.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -39,7 +40,10 @@ TEST(EngineConcurrencyTest, TwoThreadsWritingTheLogGiveWholeLinesInTheirOrder) {
     TempDir dir;
     FakeLocalClock clock;
     RecordingNotifier notifier;
-    SyncLog log(dir.file("zHoraluxServ.log"), clock, notifier, [] { return LogLimits{1000, false}; });
+    CInProcessLock fileLock;
+    SyncLog log(dir.file("zHoraluxServ.log"), clock, notifier, fileLock, [] {
+        return LogLimits{1000, false};
+    });
     constexpr int kPerThread = 200;
     const auto writer = [&](const std::string& name) {
         for (int i = 0; i < kPerThread; ++i) {
@@ -70,9 +74,12 @@ TEST(EngineConcurrencyTest, ReloadsDuringRunsNeverTearTheServerList) {
     ScriptedSyncAttempt attempt;
     RecordingNotifier notifier;
     TempDir dir;
-    SyncLog log(dir.file("zHoraluxServ.log"), clock, notifier, [&] { return engineSettings.LogLimitsNow(); });
+    CInProcessLock fileLock;
+    SyncLog log(dir.file("zHoraluxServ.log"), clock, notifier, fileLock,
+                [&] { return engineSettings.LogLimitsNow(); });
     FakeConnectivity probe;
-    CSyncController controller(engineSettings, attempt, clock, log, dir.file("zHoraluxServ.bin"));
+    CFakeMonotonicClock monotonic;
+    CSyncController controller(engineSettings, attempt, clock, monotonic, log, dir.file("zHoraluxServ.bin"));
     CScheduler scheduler(controller, engineSettings, clock, probe, log);
 
     const auto write = [&](const std::string& limit, const std::string& servers) {
@@ -86,6 +93,7 @@ TEST(EngineConcurrencyTest, ReloadsDuringRunsNeverTearTheServerList) {
     for (int i = 0; i < 300; ++i) {
         write(i % 2 ? "5000" : "4000", i % 2 ? EngineRig::kThreeServers : kOneServer);
         scheduler.OptionsUpdated();
+        monotonic.advance(std::chrono::hours(2));  // past any back-off: scheduled runs go on
         scheduler.Tick();
         if (i % 50 == 0) {
             scheduler.RequestSyncNow();

@@ -97,17 +97,21 @@ TEST_F(LastSyncRecordTest, ADeletedFileIsWrittenAgainByTheNextStore) {
     EXPECT_EQ(fileBytes().size(), 12u);
 }
 
-TEST_F(LastSyncRecordTest, AFileThatCannotBeCreatedIsPassedOverInSilence) {
+// Whether the file cannot be created (its folder is missing) or cannot be replaced (a folder
+// stands in its place), the record says so and keeps the new value.
+TEST_F(LastSyncRecordTest, AFileThatCannotBeCreatedOrReplacedIsReportedAndTheValueHeldIsTheNewOne) {
     LastSyncRecord nowhere(dir.file("missing-folder/zHoraluxServ.bin"), log);
     nowhere.store(march3);
-    EXPECT_EQ(nowhere.value().days(), march3.days());
-    EXPECT_TRUE(log.lines().empty());
-}
-
-TEST_F(LastSyncRecordTest, AFailedReplaceIsReportedAndTheValueHeldIsTheNewOne) {
-    std::filesystem::create_directory(path);  // nothing can replace a folder
+    std::filesystem::create_directory(path);
     record.store(march3);
-    expectOnlyLine(kStoreFailed);
+
+    const std::vector<LoggedLine> lines = log.lines();
+    ASSERT_EQ(lines.size(), 2u);
+    for (const LoggedLine& line : lines) {
+        EXPECT_EQ(line.text, kStoreFailed);
+        EXPECT_EQ(line.resultCode, LOG_NOTICE);
+    }
+    EXPECT_EQ(nowhere.value().days(), march3.days());
     EXPECT_EQ(record.value().days(), march3.days());
     EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
 }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <string>
 #include <utility>
 
 namespace {
@@ -31,10 +32,13 @@ TEST(RunThreadTest, ReportsTheExitCodeOnceTheBodyHasReturned) {
     EXPECT_FALSE(thread.HasFinished());
 }
 
-TEST(RunThreadTest, AThrowingBodyEndsWithExitCodeZero) {
+TEST(RunThreadTest, AThrowingBodyEndsWithExitCodeZeroAndIsReported) {
     CRunThread thread;
-    ASSERT_TRUE(thread.Start([](const std::atomic<bool>&) -> int { throw std::runtime_error("boom"); }));
+    std::string caught;
+    ASSERT_TRUE(thread.Start([](const std::atomic<bool>&) -> int { throw std::runtime_error("boom"); },
+                             [&](const char* what) { caught = what; }));
     EXPECT_EQ(thread.Join(), 0);
+    EXPECT_EQ(caught, "boom");
 }
 
 TEST(RunThreadTest, StartsNothingWhileAThreadIsHeld) {

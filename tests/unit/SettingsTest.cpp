@@ -126,7 +126,7 @@ TEST_F(SettingsTest, TimeOutThreeLoadsAsFiveAndTheFileKeepsThreeUntilSaved) {
     EXPECT_EQ(settings.m_nTimeOut, 5);
     EXPECT_EQ(store.writeCount(), writes);
     EXPECT_EQ(store.readInt(kFile, "Options", "nTimeOut", -1), 3);
-    settings.Save();
+    ASSERT_TRUE(settings.Save());
     EXPECT_EQ(store.readInt(kFile, "Options", "nTimeOut", -1), 5);
 }
 
@@ -135,7 +135,7 @@ TEST_F(SettingsTest, AbsentOnlySuccLogKeepsTheValueInMemory) {
     settings.Load();
     EXPECT_EQ(settings.m_bOnlySuccLog, 1) << "1 after construction";
 
-    store.writeString(kFile, "Options", "bOnlySuccLog", "0");
+    ASSERT_TRUE(store.writeString(kFile, "Options", "bOnlySuccLog", "0"));
     settings.Load();
     EXPECT_EQ(settings.m_bOnlySuccLog, 0);
     store.setText(kFile, std::string("[Options]\nnSynPeriod=1\n") + kOneServer);
@@ -173,7 +173,7 @@ TEST_F(SettingsTest, SaveReplacesInPlaceAndWritesNoServers) {
     store.setText(kFile, std::string("[Options]\nbOnlySuccLog=1\nsTestStr=x\nnOffset=5\n") + kOneServer);
     settings.m_nOffset = -60;
     settings.m_bOnlySuccLog = 0;
-    settings.Save();
+    ASSERT_TRUE(settings.Save());
     EXPECT_EQ(store.text(kFile),
               "[Options]\r\nbOnlySuccLog=0\r\nsTestStr=x\r\nnOffset=-60\r\nnLogFileLen=100\r\n"
               "nSynPeriod=0\r\nnMaxAttempts=5\r\nnTimeOut=20\r\nnStartingServ=0\r\n"

@@ -137,6 +137,25 @@ TEST_F(SyncControllerTest, AnOffsetBeyondTheCalendarFailsTheRun) {
     EXPECT_EQ(rig.controller.CurrentServer(), 1);
 }
 
+// A clock that refuses the shift leaves the computer off by the offset: the run has failed.
+TEST_F(SyncControllerTest, ARefusedOffsetShiftFailsTheRunAndSaysWhy) {
+    rig.configure("nOffset=120");
+    rig.clock.refuseSettings(1314);
+    rig.attempt.push(ScriptedSyncAttempt::Succeeded(0.02));
+    runToEnd(RunKind::Manual);
+    const std::vector<LoggedLine> lines = rig.log.lines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_THAT(lines[0].text, ::testing::StartsWith("Error. The clock was not shifted by 120 seconds. "
+                                                     "System error 1314"));
+    EXPECT_EQ(lines[0].resultCode, LOG_NOTICE);
+    EXPECT_EQ(lines[1].text, "Failed. Server: Alpha");
+    EXPECT_EQ(lines[1].resultCode, LOG_FAILED);
+    EXPECT_TRUE(rig.clock.settings().empty());
+    EXPECT_FALSE(rig.controller.IsSynchronized());
+    EXPECT_FALSE(std::filesystem::exists(rig.recordFile()));
+    EXPECT_EQ(rig.controller.CurrentServer(), 1);
+}
+
 TEST_F(SyncControllerTest, SuccessIsRecordedOnlyWhenTheEndedRunIsHarvested) {
     rig.attempt.push(ScriptedSyncAttempt::Succeeded(0.02));
     ASSERT_TRUE(rig.controller.StartRun(RunKind::Manual));
@@ -239,11 +258,16 @@ public:
 
 }  // namespace
 
-TEST_F(SyncControllerTest, SomethingThrownInARunEndsItAsFailedWithoutEscaping) {
+// What was caught is kept as a notice (the console is not told, as for any notice).
+TEST_F(SyncControllerTest, SomethingThrownInARunEndsItAsFailedWithoutEscapingAndIsLogged) {
     ThrowingAttempt throwing;
-    CSyncController controller(rig.engineSettings, throwing, rig.clock, rig.log, rig.recordFile());
+    CSyncController controller(rig.engineSettings, throwing, rig.clock, rig.monotonic, rig.log,
+                               rig.recordFile());
     ASSERT_TRUE(controller.StartRun(RunKind::Manual));
     EXPECT_TRUE(WaitUntil([&] { return !controller.IsRunning(); }));
     EXPECT_FALSE(controller.IsSynchronized());
-    EXPECT_TRUE(rig.log.lines().empty());
+    const std::vector<LoggedLine> lines = rig.log.lines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].text, "SyncRun: out of the blue");
+    EXPECT_EQ(lines[0].resultCode, LOG_NOTICE);
 }

@@ -7,18 +7,22 @@
 
 #include "common/LogResult.h"
 #include "engine/FileStore.h"
+#include "tests/support/FakeConnectivity.h"
+#include "tests/support/FakeLocalClock.h"
 #include "tests/support/FakeMonotonicClock.h"
 #include "tests/support/FakeNameLookup.h"
 #include "tests/support/FakeProfileStore.h"
 #include "tests/support/RecordingLogSink.h"
+#include "tests/support/RecordingNotifier.h"
+#include "tests/support/ScriptedSyncAttempt.h"
 #include "tests/support/VirtualClock.h"
 #include "tools/kit/FakeSntpServer.h"
+#include "tools/kit/InProcessLock.h"
 #include "tools/kit/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <memory>
 #include <mutex>
@@ -29,70 +33,10 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class CFixedLocalClock : public LocalClock {
-public:
-    CalendarTime nowLocal() const override {
-        CalendarTime now;
-        now.wYear = 2024;
-        now.wMonth = 3;
-        now.wDay = 5;
-        now.wHour = 10;
-        return now;
-    }
-    bool setLocal(const CalendarTime&) override { return true; }
-};
-
-class CCountingNotifier : public ResultNotifier {
-public:
-    void notifyResult(int resultCode) override {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_vecCodes.push_back(resultCode);
-    }
-    std::vector<int> codes() {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_vecCodes;
-    }
-
-private:
-    std::mutex m_mutex;
-    std::vector<int> m_vecCodes;
-};
-
-class CConnected : public ConnectivityProbe {
-public:
-    bool isConnected() override { return true; }
-};
-
-// An attempt that hangs until it is told to stop, as one waiting for a silent server does.
-class CHangingAttempt : public SyncAttempt {
-public:
-    SyncOutcome attempt(const std::string&, const std::atomic<bool>& stop) override {
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_bStarted = true;
-        }
-        m_cvStarted.notify_all();
-        while (!stop.load()) {
-            std::this_thread::sleep_for(5ms);
-        }
-        SyncOutcome outcome;
-        outcome.failure = SyncFailure::Cancelled;
-        return outcome;
-    }
-    bool waitStarted() {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        return m_cvStarted.wait_for(lock, 10s, [this] { return m_bStarted; });
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_cvStarted;
-    bool m_bStarted = false;
-};
-
 class SyncEngineTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        m_attempt.pushWaitForStop();  // as an attempt waiting for a silent server does
         m_store.setText(
             "zHoraluxServ.ini",
             "[Options]\nnSynPeriod=3\n[Servers]\nServers_Counter=1\nServers 0=Fake~127.0.0.2~1\n");
@@ -119,12 +63,16 @@ protected:
     FakeProfileStore m_store;
     CSettings m_settings{m_store, [] { return std::string("05.03.2024 10:00:00"); }};
     CEngineSettings m_engineSettings{m_settings};
-    CFixedLocalClock m_clock;
-    CCountingNotifier m_notifier;
-    CConnected m_probe;
-    CHangingAttempt m_attempt;
-    SyncLog m_log{m_logPath, m_clock, m_notifier, [this] { return m_engineSettings.LogLimitsNow(); }};
-    CSyncController m_controller{m_engineSettings, m_attempt, m_clock, m_log, m_dir.file("zHoraluxServ.bin")};
+    FakeLocalClock m_clock{MakeLocalTime(2024, 3, 5, 10, 0, 0)};
+    RecordingNotifier m_notifier;
+    FakeConnectivity m_probe;
+    ScriptedSyncAttempt m_attempt;
+    CInProcessLock m_logLock;
+    SyncLog m_log{m_logPath, m_clock, m_notifier, m_logLock,
+                  [this] { return m_engineSettings.LogLimitsNow(); }};
+    CFakeMonotonicClock m_monotonic;
+    CSyncController m_controller{m_engineSettings, m_attempt, m_clock,
+                                 m_monotonic,      m_log,     m_dir.file("zHoraluxServ.bin")};
     CScheduler m_scheduler{m_controller, m_engineSettings, m_clock, m_probe, m_log};
     CSyncEngine m_engine{m_engineSettings, m_log, m_controller, m_scheduler, "2.5"};
 };
@@ -141,7 +89,7 @@ TEST_F(SyncEngineTest, OpenLoadsTheSettingsAndWritesTheStartLineUnannounced) {
 TEST_F(SyncEngineTest, CloseStopsARunInProgressPromptlyAndSaysSo) {
     m_engine.Open();
     m_engine.SyncNow();
-    ASSERT_TRUE(m_attempt.waitStarted());
+    ASSERT_TRUE(m_attempt.waitForAttempts(1, 10s));
     const auto before = std::chrono::steady_clock::now();
     m_engine.Close();
     EXPECT_LT(std::chrono::steady_clock::now() - before, 2s);
@@ -156,7 +104,7 @@ TEST_F(SyncEngineTest, CloseStopsARunInProgressPromptlyAndSaysSo) {
 TEST_F(SyncEngineTest, BreakIsAnnouncedWithItsCode) {
     m_engine.Open();
     m_engine.SyncNow();
-    ASSERT_TRUE(m_attempt.waitStarted());
+    ASSERT_TRUE(m_attempt.waitForAttempts(1, 10s));
     m_engine.SyncBreak();
     m_engine.OptionsUpdated();
     EXPECT_EQ(m_notifier.codes(), (std::vector<int>{LOG_BROKEN, LOG_RELOADED}));
@@ -201,17 +149,19 @@ TEST(SntpSyncAttempt, BreakAndStopDuringAHangingNameLookupTakeUnder200Millisecon
             "[Options]\nnSynPeriod=3\n[Servers]\nServers_Counter=1\nServers 0=Hanging~hang.test~1\n");
         CSettings settings(store, [] { return std::string("05.03.2024 10:00:00"); });
         CEngineSettings engineSettings(settings);
-        CFixedLocalClock localClock;
-        CCountingNotifier notifier;
-        CConnected probe;
+        FakeLocalClock localClock;
+        RecordingNotifier notifier;
+        FakeConnectivity probe;
         const std::unique_ptr<SystemClock> realClock = makeSystemClock();
         CVirtualClock clock(*realClock);
         CFakeTimePrivilege privilege;
         CFakeMonotonicClock monotonic;
-        SyncLog log(dir.file("zHoraluxServ.log"), localClock, notifier,
+        CInProcessLock logLock;
+        SyncLog log(dir.file("zHoraluxServ.log"), localClock, notifier, logLock,
                     [&] { return engineSettings.LogLimitsNow(); });
         CSntpSyncAttempt attempt(clock, privilege, log, monotonic, lookup);
-        CSyncController controller(engineSettings, attempt, localClock, log, dir.file("zHoraluxServ.bin"));
+        CSyncController controller(engineSettings, attempt, localClock, monotonic, log,
+                                   dir.file("zHoraluxServ.bin"));
         CScheduler scheduler(controller, engineSettings, localClock, probe, log);
         CSyncEngine engine(engineSettings, log, controller, scheduler, "2.5");
         engine.Open();

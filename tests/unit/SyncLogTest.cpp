@@ -1,19 +1,25 @@
 // The service's log file: line format, the delay suffix, which lines are kept and which are
-// announced, trimming, loading, and the file surviving what happens around it.
+// announced, trimming to the newest lines, the file as the one truth (cleared from outside,
+// written by another process), the lock between writers, and the file surviving what
+// happens around it.
 
 #include "common/LogResult.h"
 #include "engine/SyncLog.h"
 #include "tests/support/FakeLocalClock.h"
 #include "tests/support/RecordingNotifier.h"
+#include "tools/kit/InProcessLock.h"
 #include "tools/kit/TempDir.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 using ::testing::ElementsAre;
@@ -60,7 +66,8 @@ protected:
     FakeLocalClock clock;
     RecordingNotifier notifier;
     LogLimits limits;
-    SyncLog log{path, clock, notifier, [this] { return limits; }};
+    CInProcessLock fileLock;
+    SyncLog log{path, clock, notifier, fileLock, [this] { return limits; }};
 };
 
 }  // namespace
@@ -102,9 +109,9 @@ TEST_F(SyncLogTest, EveryCodeButNoticeIsAnnouncedAlsoWhenTheFailureLineIsLeftOut
     EXPECT_THAT(fileLines(), ElementsAre(stamped("started"), stamped("ok Round Trip Delay: 10 ms"),
                                          stamped("broken"), stamped("reloaded"), stamped("odd")));
 
-    std::filesystem::remove(path);
+    limits.nLogFileLen = 2;
     log.write("Failed. Server: B", LOG_FAILED, 0.0);
-    EXPECT_EQ(fileLines().size(), 5u) << "the file is rewritten even when nothing was added";
+    EXPECT_EQ(fileLines().size(), 2u) << "the file is rewritten even when nothing was added";
 }
 
 TEST_F(SyncLogTest, TrimsTheOldestLinesToTheLimitReadAtEachWrite) {
@@ -127,37 +134,79 @@ TEST_F(SyncLogTest, TrimsTheOldestLinesToTheLimitReadAtEachWrite) {
     }
 }
 
-TEST_F(SyncLogTest, LoadTakesTheFirstLinesUpToTheLimit) {
+TEST_F(SyncLogTest, ALongerFileKeepsItsNewestLines) {
     writeFile("a\r\nb\nc\r\nd\r\n");
     limits.nLogFileLen = 3;
-    log.load();
     log.write("e", LOG_NOTICE, 0.0);
-    EXPECT_THAT(fileLines(), ElementsAre("b", "c", stamped("e")));
+    EXPECT_THAT(fileLines(), ElementsAre("c", "d", stamped("e")));
 }
 
-TEST_F(SyncLogTest, LoadKeepsTheFirst511CharactersOfALongLineAndTheLinesAfterIt) {
+TEST_F(SyncLogTest, LinesAreCutAt511CharactersAndTheLinesAfterALongOneStay) {
     const std::string longLine(600, 'x');
     const std::string exact(511, 'y');
-    writeFile(longLine + "\r\n" + exact + "\r\nafter\r\nlast without end");
-    log.load();
+    writeFile(longLine + "\r\n" + exact + "\r\n\r\nafter\r\nlast without end");
     log.write("new", LOG_NOTICE, 0.0);
-    EXPECT_THAT(fileLines(),
-                ElementsAre(std::string(511, 'x'), exact, "after", "last without end", stamped("new")));
+    log.write(std::string(600, 'z'), LOG_NOTICE, 0.0);
+    EXPECT_THAT(fileLines(), ElementsAre(std::string(511, 'x'), exact, "", "after", "last without end",
+                                         stamped("new"), stamped(std::string(511 - 24, 'z'))));
 }
 
-TEST_F(SyncLogTest, FirstWriteWithoutLoadKeepsTheLinesAlreadyInTheFile) {
+// Another process's log object is another SyncLog on the same file, sharing the lock.
+TEST_F(SyncLogTest, EachWriteKeepsWhatOthersWroteAndAClearedFileStartsAnew) {
     writeFile("[ 01/01/2005 00:00:00 ] earlier\r\n");
-    log.write("added", LOG_NOTICE, 0.0);
-    EXPECT_THAT(fileLines(), ElementsAre("[ 01/01/2005 00:00:00 ] earlier", stamped("added")));
+    SyncLog other(path, clock, notifier, fileLock, [this] { return limits; });
+    log.write("service 1", LOG_NOTICE, 0.0);
+    other.write("command line", LOG_NOTICE, 0.0);
+    log.write("service 2", LOG_NOTICE, 0.0);
+    EXPECT_THAT(fileLines(), ElementsAre("[ 01/01/2005 00:00:00 ] earlier", stamped("service 1"),
+                                         stamped("command line"), stamped("service 2")));
+
+    std::filesystem::remove(path);  // the console's "Clear Log File"
+    log.write("after clearing", LOG_NOTICE, 0.0);
+    EXPECT_THAT(fileLines(), ElementsAre(stamped("after clearing")));
 }
 
-TEST_F(SyncLogTest, MissingFileStartsEmptyAndADeletedOneComesBackWithTheLinesHeld) {
-    log.load();
-    EXPECT_FALSE(std::filesystem::exists(path));
-    log.write("first", LOG_NOTICE, 0.0);
-    std::filesystem::remove(path);
-    log.write("second", LOG_NOTICE, 0.0);
-    EXPECT_THAT(fileLines(), ElementsAre(stamped("first"), stamped("second")));
+// A holder (another process) takes the lock on its own thread, writes its line and lets the
+// lock go when told to.
+TEST_F(SyncLogTest, AWriteWaitsForAnotherWritersLockButNotForever) {
+    using namespace std::chrono_literals;
+    const auto holdLock = [this](std::future<void> release, std::promise<void>& held,
+                                 const std::string& line) {
+        fileLock.acquire(1s);
+        held.set_value();
+        release.wait_for(SyncLog::kLockWait * 2);
+        if (!line.empty()) {
+            writeFile(line);
+        }
+        fileLock.release();
+    };
+    std::promise<void> briefHeld;
+    std::promise<void> briefRelease;
+    std::thread brief(holdLock, briefRelease.get_future(), std::ref(briefHeld),
+                      "[ 01/01/2005 00:00:00 ] the holder's line\r\n");
+    briefHeld.get_future().wait();
+    std::thread releaser([&] {
+        std::this_thread::sleep_for(100ms);
+        briefRelease.set_value();
+    });
+    log.write("waited", LOG_NOTICE, 0.0);
+    releaser.join();
+    brief.join();
+    EXPECT_THAT(fileLines(), ElementsAre("[ 01/01/2005 00:00:00 ] the holder's line", stamped("waited")));
+
+    std::promise<void> stuckHeld;
+    std::promise<void> stuckRelease;
+    std::thread stuck(holdLock, stuckRelease.get_future(), std::ref(stuckHeld), "");
+    stuckHeld.get_future().wait();
+    const auto before = std::chrono::steady_clock::now();
+    log.write("not lost", LOG_NOTICE, 0.0);
+    const auto waited = std::chrono::steady_clock::now() - before;
+    stuckRelease.set_value();
+    stuck.join();
+    EXPECT_GE(waited, SyncLog::kLockWait - 50ms);
+    EXPECT_LT(waited, SyncLog::kLockWait + 2s);
+    EXPECT_THAT(fileLines(), ElementsAre("[ 01/01/2005 00:00:00 ] the holder's line", stamped("waited"),
+                                         stamped("not lost")));
 }
 
 TEST_F(SyncLogTest, AWriteThatCannotReachTheFileKeepsItsLineForTheNext) {

@@ -301,11 +301,11 @@ TEST_F(TimeServerListTest, LoadReadsAtMost1023CharactersOfAnEntry) {
 
 TEST_F(TimeServerListTest, SavingFiveOverEighteenLeavesTheOldKeysButReloadsFive) {
     AppendDefaultServers(list);
-    list.Save();
+    ASSERT_TRUE(list.Save());
     list.RemoveAll();
     for (int i = 0; i < 5; ++i)
         list.Add(user(i));
-    list.Save();
+    ASSERT_TRUE(list.Save());
     const std::string text = store.text(kFile);
     EXPECT_NE(text.find("Servers_Counter=5\r\n"), std::string::npos);
     for (int i = 5; i <= 17; ++i)
@@ -387,7 +387,7 @@ TEST_P(SettingsStartingServerRange, LoadBringsAnOutOfRangeIndexToZero) {
     FakeProfileStore store;
     CSettings settings(store, [] { return std::string("now"); });
     settings.LoadServers();  // writes the 18 defaults
-    store.writeString(kFile, "Options", "nStartingServ", std::to_string(GetParam().first));
+    ASSERT_TRUE(store.writeString(kFile, "Options", "nStartingServ", std::to_string(GetParam().first)));
     settings.Load();
     EXPECT_EQ(settings.m_nStartingServ, GetParam().second);
     EXPECT_EQ(settings.GetStartingServerTitle(),
@@ -418,7 +418,7 @@ TEST_F(SettingsServersTest, RecordWithMoreThanTwoTildesLoadsTheThirdPartAsFlag) 
 
 TEST_F(SettingsServersTest, TitleWithTildeIsSplitOnTheNextLoad) {
     settings.m_servers.Add(CTimeServer("My~Clock", "clock.example", 1));
-    settings.SaveServers();
+    ASSERT_TRUE(settings.SaveServers());
     settings.Load();
     ASSERT_EQ(settings.m_servers.GetCount(), 1);
     EXPECT_EQ(settings.m_servers.GetAt(0), CTimeServer("My", "Clock", 0));
@@ -444,8 +444,8 @@ TEST_F(SettingsServersTest, ConsoleConfirmationWritesOptionsThenServers) {
     edited.Add(user(1));
     settings.ReplaceServers(edited);
     settings.m_nStartingServ = 18;
-    settings.Save();
-    settings.SaveServers();
+    ASSERT_TRUE(settings.Save());
+    ASSERT_TRUE(settings.SaveServers());
 
     FakeProfileStore& s = store;
     CSettings service(s, [] { return std::string("x"); });

@@ -8,7 +8,11 @@
 #include "common/Messages.h"
 #include "common/WinHandle.h"
 #include "engine/FileStore.h"
+#include "engine/Win32NamedMutex.h"
+#include "sntp/SteadyClock.h"
+#include "tests/support/FakeConnectivity.h"
 #include "tests/support/FakeProfileStore.h"
+#include "tests/support/ScriptedSyncAttempt.h"
 #include "tools/kit/ConsoleStandIn.h"
 #include "tools/kit/TempDir.h"
 
@@ -21,23 +25,10 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class CNeverAttempt : public SyncAttempt {
-public:
-    SyncOutcome attempt(const std::string&, const std::atomic<bool>&) override {
-        SyncOutcome outcome;
-        outcome.failure = SyncFailure::TimedOut;
-        return outcome;
-    }
-};
-
-class COffline : public ConnectivityProbe {
-public:
-    bool isConnected() override { return false; }
-};
-
 class ExecWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        m_probe.m_bConnected = false;
         m_store.setText(
             "zHoraluxServ.ini",
             "[Options]\nnSynPeriod=3\n[Servers]\nServers_Counter=1\nServers 0=Loop~127.0.0.9~1\n");
@@ -71,10 +62,14 @@ protected:
     CEngineSettings m_engineSettings{m_settings};
     CWin32LocalClock m_clock;
     CWin32ResultNotifier m_notifier;
-    COffline m_probe;
-    CNeverAttempt m_attempt;
-    SyncLog m_log{m_logPath, m_clock, m_notifier, [this] { return m_engineSettings.LogLimitsNow(); }};
-    CSyncController m_controller{m_engineSettings, m_attempt, m_clock, m_log, m_dir.file("zHoraluxServ.bin")};
+    FakeConnectivity m_probe;
+    ScriptedSyncAttempt m_attempt;  // nothing scripted: every attempt times out
+    CWin32NamedMutex m_logLock{"Global\\HoraluxTest.ExecWindow.log"};
+    SyncLog m_log{m_logPath, m_clock, m_notifier, m_logLock,
+                  [this] { return m_engineSettings.LogLimitsNow(); }};
+    CSteadyClock m_monotonic;
+    CSyncController m_controller{m_engineSettings, m_attempt, m_clock,
+                                 m_monotonic,      m_log,     m_dir.file("zHoraluxServ.bin")};
     CScheduler m_scheduler{m_controller, m_engineSettings, m_clock, m_probe, m_log};
     CSyncEngine m_engine{m_engineSettings, m_log, m_controller, m_scheduler, "2.5"};
     CExecWindow m_window{m_engine, m_notifier, m_log};

@@ -1,6 +1,7 @@
 #include "tools/kit/ServiceProgram.h"
 
 #include "common/Messages.h"
+#include "common/ProductFacts.h"
 #include "common/WinHandle.h"
 #include "tools/kit/WaitUntil.h"
 
@@ -52,9 +53,9 @@ void PrepareServiceFiles(const std::string& iniText) {
         }
         crlf += c;
     }
-    std::ofstream(WindowsFile("zHoraluxServ.ini"), std::ios::binary) << crlf;
-    ::DeleteFileA(WindowsFile("zHoraluxServ.log").c_str());
-    ::DeleteFileA(WindowsFile("zHoraluxServ.bin").c_str());
+    std::ofstream(WindowsFile(kSettingsFileName), std::ios::binary) << crlf;
+    ::DeleteFileA(WindowsFile(kLogFileName).c_str());
+    ::DeleteFileA(WindowsFile(kRecordFileName).c_str());
 }
 
 std::string ServiceSettings(int mode, const std::string& address, const std::vector<std::string>& titles,
@@ -85,7 +86,7 @@ void WriteSyncRecord(const SyncRecord& record) {
     char bytes[sizeof record.status + sizeof record.days];
     std::memcpy(bytes, &record.status, sizeof record.status);
     std::memcpy(bytes + sizeof record.status, &record.days, sizeof record.days);
-    std::ofstream(WindowsFile("zHoraluxServ.bin"), std::ios::binary).write(bytes, sizeof bytes);
+    std::ofstream(WindowsFile(kRecordFileName), std::ios::binary).write(bytes, sizeof bytes);
 }
 
 std::string ReadWholeFile(const std::string& path) {
@@ -171,7 +172,7 @@ bool WaitForSyncRecord(SyncRecord& record, bool (*condition)(const SyncRecord&),
                        std::chrono::milliseconds limit) {
     std::string bytes;
     return WaitForFileContents(
-        WindowsFile("zHoraluxServ.bin"),
+        WindowsFile(kRecordFileName),
         [&](const std::string& contents) {
             if (contents.size() != sizeof record.status + sizeof record.days) {
                 return false;

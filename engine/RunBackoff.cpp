@@ -1,0 +1,29 @@
+#include "engine/RunBackoff.h"
+
+#include "sntp/QueryPacer.h"
+
+#include <algorithm>
+
+void CRunBackoff::ScheduledRunFailed(TimePoint now) {
+    m_lastWait = std::min(m_bFailing ? m_lastWait * 2 : m_policy.firstWait, m_policy.longestWait);
+    m_bFailing = true;
+    m_nextRun = now + m_lastWait;
+}
+
+void CRunBackoff::RunSucceeded() {
+    m_bFailing = false;
+}
+
+void CRunBackoff::Reset() {
+    m_bFailing = false;
+    m_mapRefusedUntil.clear();
+}
+
+void CRunBackoff::ServerRefused(const std::string& host, TimePoint now) {
+    m_mapRefusedUntil[ServerKey(host)] = now + m_policy.refusalHold;
+}
+
+bool CRunBackoff::IsLeftOut(const std::string& host, TimePoint now) const {
+    const auto refused = m_mapRefusedUntil.find(ServerKey(host));
+    return refused != m_mapRefusedUntil.end() && now < refused->second;
+}

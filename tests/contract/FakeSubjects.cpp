@@ -1,0 +1,85 @@
+// The contract suites run against the test fakes, configured as the test sessions' platform
+// behaves, and against the monotonic clock, which is the same real one in every build.
+
+#include "sntp/SteadyClock.h"
+#include "tests/contract/ClockContracts.h"
+#include "tests/contract/ProfileStoreContract.h"
+#include "tests/support/FakeConnectivity.h"
+#include "tests/support/FakeLocalClock.h"
+#include "tests/support/FakeMonotonicClock.h"
+#include "tests/support/FakeProfileStore.h"
+#include "tests/support/VirtualClock.h"
+
+namespace {
+
+class CFakeProfileStoreSubject : public ProfileStoreSubject {
+public:
+    ProfileStore& store() override { return m_store; }
+    std::string fileName() const override { return "zHoraluxContract.ini"; }
+    std::string fileText() const override { return m_store.text(fileName()); }
+    void setFileText(const std::string& text) override { m_store.setText(fileName(), text); }
+    void blockWrites(bool blocked) override { m_store.setReadOnly(fileName(), blocked); }
+
+private:
+    FakeProfileStore m_store;
+};
+
+class CVirtualClockSubject : public SystemClockSubject {
+public:
+    CVirtualClockSubject() { m_clock.refuseSettings(kErrorPrivilegeNotHeld, kRefusedMoveSeconds); }
+    SystemClock& clock() override { return m_clock; }
+    TimePrivilege& privilege() override { return m_privilege; }
+    bool privilegeEnabled() const override { return m_privilege.isHeld(); }
+
+private:
+    const std::unique_ptr<SystemClock> m_realClock = makeSystemClock();
+    CVirtualClock m_clock{*m_realClock};
+    CFakeTimePrivilege m_privilege;
+};
+
+class CFakeLocalClockSubject : public LocalClockSubject {
+public:
+    CFakeLocalClockSubject() { m_clock.refuseSettings(kErrorPrivilegeNotHeld, kRefusedMoveSeconds); }
+    LocalClock& clock() override { return m_clock; }
+
+private:
+    FakeLocalClock m_clock;
+};
+
+class COfflineSubject : public ConnectivitySubject {
+public:
+    COfflineSubject() { m_probe.m_bConnected = false; }
+    ConnectivityProbe& probe() override { return m_probe; }
+
+private:
+    FakeConnectivity m_probe;
+};
+
+template <typename Clock>
+class CMonotonicSubject : public MonotonicClockSubject {
+public:
+    MonotonicClock& clock() override { return m_clock; }
+
+private:
+    Clock m_clock;
+};
+
+}  // namespace
+
+INSTANTIATE_TEST_SUITE_P(
+    Fake, ProfileStoreContract,
+    ::testing::Values(MakeFactory<ProfileStoreSubject, CFakeProfileStoreSubject>("Fake")), FactoryName());
+INSTANTIATE_TEST_SUITE_P(Fake, SystemClockContract,
+                         ::testing::Values(MakeFactory<SystemClockSubject, CVirtualClockSubject>("Virtual")),
+                         FactoryName());
+INSTANTIATE_TEST_SUITE_P(Fake, LocalClockContract,
+                         ::testing::Values(MakeFactory<LocalClockSubject, CFakeLocalClockSubject>("Fake")),
+                         FactoryName());
+INSTANTIATE_TEST_SUITE_P(Fake, ConnectivityContract,
+                         ::testing::Values(MakeFactory<ConnectivitySubject, COfflineSubject>("Offline")),
+                         FactoryName());
+INSTANTIATE_TEST_SUITE_P(
+    Both, MonotonicClockContract,
+    ::testing::Values(MakeFactory<MonotonicClockSubject, CMonotonicSubject<CFakeMonotonicClock>>("Fake"),
+                      MakeFactory<MonotonicClockSubject, CMonotonicSubject<CSteadyClock>>("Steady")),
+    FactoryName());

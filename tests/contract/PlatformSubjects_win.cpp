@@ -1,0 +1,107 @@
+// The contract suites run against the Win32 adapters, under Wine in the test sessions.
+
+#include <windows.h>
+
+#include "common/WinHandle.h"
+#include "engine/Win32EnginePorts.h"
+#include "settings/Win32ProfileStore.h"
+#include "sntp/Win32SystemClock.h"
+#include "sntp/Win32TimePrivilege.h"
+#include "tests/contract/ClockContracts.h"
+#include "tests/contract/ProfileStoreContract.h"
+#include "tests/support/TokenPrivilege.h"
+
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+namespace {
+
+std::string windowsDirectory() {
+    char directory[MAX_PATH] = {};
+    const UINT length = ::GetWindowsDirectoryA(directory, static_cast<UINT>(std::size(directory)));
+    return std::string(directory, length);
+}
+
+// A file of this process's own in the Windows directory, so that cases running at the same
+// time in other processes never meet it.
+class CWin32ProfileStoreSubject : public ProfileStoreSubject {
+public:
+    CWin32ProfileStoreSubject() { removeFile(); }
+    ~CWin32ProfileStoreSubject() override {
+        m_hBlock.reset();
+        removeFile();
+    }
+
+    ProfileStore& store() override { return m_store; }
+    std::string fileName() const override { return m_strName; }
+
+    std::string fileText() const override {
+        std::ifstream in(m_strPath, std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    void setFileText(const std::string& text) override {
+        std::ofstream(m_strPath, std::ios::binary | std::ios::trunc) << text;
+    }
+
+    // Held open without write sharing, the file cannot be written by anyone, root included.
+    void blockWrites(bool blocked) override {
+        m_hBlock.reset(blocked ? ::CreateFileA(m_strPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)
+                               : INVALID_HANDLE_VALUE);
+        ASSERT_EQ(m_hBlock.isValid(), blocked) << ::GetLastError();
+    }
+
+private:
+    void removeFile() const { ::DeleteFileA(m_strPath.c_str()); }
+
+    const std::string m_strName = "zHoraluxContract" + std::to_string(::GetCurrentProcessId()) + ".ini";
+    const std::string m_strPath = windowsDirectory() + "\\" + m_strName;
+    Win32ProfileStore m_store;
+    UniqueFileHandle m_hBlock;
+};
+
+class CWin32SystemClockSubject : public SystemClockSubject {
+public:
+    SystemClock& clock() override { return m_clock; }
+    TimePrivilege& privilege() override { return m_privilege; }
+    bool privilegeEnabled() const override { return SystemTimePrivilegeEnabled(); }
+
+private:
+    CWin32SystemClock m_clock;
+    CWin32TimePrivilege m_privilege;
+};
+
+class CWin32LocalClockSubject : public LocalClockSubject {
+public:
+    LocalClock& clock() override { return m_clock; }
+
+private:
+    CWin32LocalClock m_clock;
+};
+
+class CWin32ConnectivitySubject : public ConnectivitySubject {
+public:
+    ConnectivityProbe& probe() override { return m_probe; }
+
+private:
+    CWin32ConnectivityProbe m_probe;
+};
+
+}  // namespace
+
+INSTANTIATE_TEST_SUITE_P(
+    Platform, ProfileStoreContract,
+    ::testing::Values(MakeFactory<ProfileStoreSubject, CWin32ProfileStoreSubject>("Win32")), FactoryName());
+INSTANTIATE_TEST_SUITE_P(
+    Platform, SystemClockContract,
+    ::testing::Values(MakeFactory<SystemClockSubject, CWin32SystemClockSubject>("Win32")), FactoryName());
+INSTANTIATE_TEST_SUITE_P(Platform, LocalClockContract,
+                         ::testing::Values(MakeFactory<LocalClockSubject, CWin32LocalClockSubject>("Win32")),
+                         FactoryName());
+INSTANTIATE_TEST_SUITE_P(
+    Platform, ConnectivityContract,
+    ::testing::Values(MakeFactory<ConnectivitySubject, CWin32ConnectivitySubject>("Win32")), FactoryName());
