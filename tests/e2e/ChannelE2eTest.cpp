@@ -2,8 +2,9 @@
 // service on current Windows (the service in session 0): it cannot see the service's window,
 // and reaches the service over the channel. Synchronising against a local chrony, breaking a
 // run against a silent server, the reload after Options, two consoles on two desktops hearing
-// one result, the same with the service installed through the service manager; and a console
-// started with an action's argument going straight into it.
+// one result, the same with the service installed through the service manager; a console
+// beside the service that finds the channel full and works through the window as before; and a
+// console started with an action's argument going straight into it.
 
 #include <windows.h>
 
@@ -18,9 +19,11 @@
 #include "common/ChannelProtocol.h"
 #include "common/Messages.h"
 #include "common/WinHandle.h"
+#include "console/Win32ServiceChannel.h"
 #include "console/resource.h"
 #include "tests/e2e/ConsoleSession.h"
 #include "tests/e2e/LocalChrony.h"
+#include "tools/kit/ConsoleStandIn.h"
 #include "tools/kit/ServiceProgram.h"
 #include "tools/kit/UiDriver.h"
 #include "tools/kit/WaitUntil.h"
@@ -110,6 +113,17 @@ protected:
             << text(dialog, IDC_LOG);
     }
 
+    // "Break" during a run against a server fallen silent.
+    void expectBreakHeard(HWND dialog, CLocalChrony& chrony) {
+        chrony.stop();
+        clickAsync(dialog, IDC_SYNCHRONIZE_NOW);
+        EXPECT_TRUE(waitForText(dialog, IDC_RESULT, "Synchronization Failed."));
+        EXPECT_TRUE(WaitUntil([&] { return progressPosition(dialog, IDC_PROGRESS) > 0; }, kWait));
+        click(dialog, IDC_BREAK);
+        EXPECT_TRUE(waitForText(dialog, IDC_RESULT, "Synchronization is broken by the user."));
+        EXPECT_EQ(progressPosition(dialog, IDC_PROGRESS), 0);
+    }
+
     // Options closed with OK: the service reloads and the console hears it.
     void expectReloadHeard(HWND dialog) {
         clickAsync(dialog, IDC_OPTIONS);
@@ -150,13 +164,7 @@ TEST_F(CrossDesktopTest, AConsoleOnAnotherDesktopSynchronisesBreaksAndHearsTheRe
     expectSynchronized(dialog);
     EXPECT_EQ(progressPosition(dialog, IDC_PROGRESS), 0);
 
-    chrony.stop();  // the server falls silent
-    clickAsync(dialog, IDC_SYNCHRONIZE_NOW);
-    EXPECT_TRUE(waitForText(dialog, IDC_RESULT, "Synchronization Failed."));
-    EXPECT_TRUE(WaitUntil([&] { return progressPosition(dialog, IDC_PROGRESS) > 0; }, kWait));
-    click(dialog, IDC_BREAK);
-    EXPECT_TRUE(waitForText(dialog, IDC_RESULT, "Synchronization is broken by the user."));
-    EXPECT_EQ(progressPosition(dialog, IDC_PROGRESS), 0);
+    expectBreakHeard(dialog, chrony);
     expectReloadHeard(dialog);
 }
 
@@ -187,6 +195,7 @@ TEST_F(CrossDesktopTest, TheInstalledServiceServesAConsoleOnAnotherDesktopAndClo
     ASSERT_NE(dialog, nullptr);
     expectSynchronized(dialog);
     expectReloadHeard(dialog);
+    expectBreakHeard(dialog, chrony);
 
     // With the console still connected, the stop ends well inside its wait hint, the channel
     // with it; the console then finds no service.
@@ -202,6 +211,54 @@ TEST_F(CrossDesktopTest, TheInstalledServiceServesAConsoleOnAnotherDesktopAndClo
     EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
     expectServiceMissing(dialog);
     std::printf("[ measured ] -e with a console connected: %.0f ms\n", stopMs);
+}
+
+// --- beside the service, through the window ----------------------------------------------------
+
+class SameDesktopTest : public CConsoleSession {};
+
+// Every place of the channel is held by a console that said hello, so HoraluxCons on the
+// service's desktop is turned away there and uses the control window, as the window protocol
+// has it: it synchronises and hears the reload after Options.
+TEST_F(SameDesktopTest, AConsoleTurnedAwayByAFullChannelWorksThroughTheWindow) {
+    CLocalChrony chrony;
+    ASSERT_TRUE(chrony.start("127.0.0.1")) << chrony.error();
+    WriteText(ini, ChronySettings());
+    ASSERT_TRUE(startService());
+    std::vector<std::unique_ptr<CConsoleStandIn>> holderWindows;
+    std::vector<std::unique_ptr<CWin32ServiceChannel>> holders;
+    for (std::size_t i = 0; i < channel::kMaxClients; ++i) {
+        holderWindows.push_back(std::make_unique<CConsoleStandIn>());
+        holders.push_back(std::make_unique<CWin32ServiceChannel>());
+        holders.back()->attach(holderWindows.back()->get());
+        ASSERT_TRUE(holders.back()->open(channel::kHelloWaitMs)) << i;
+    }
+    CWin32ServiceChannel turnedAway;
+    EXPECT_FALSE(turnedAway.open(channel::kHelloWaitMs));
+
+    HWND dialog = startConsole();
+    ASSERT_NE(dialog, nullptr);
+    bool bAccepted = false;
+    for (int press = 0; press < 2 && !bAccepted;
+         ++press) {  // the window protocol's first press may only introduce
+        clickAsync(dialog, IDC_SYNCHRONIZE_NOW);
+        HWND box = waitForMessageBox("Error", console.pid(), 2s);
+        bAccepted = box == nullptr;
+        EXPECT_TRUE(bAccepted || dismiss(box));
+    }
+    ASSERT_TRUE(bAccepted);
+    EXPECT_TRUE(waitForText(dialog, IDC_RESULT, "Successful Synchronization."));
+    clickAsync(dialog, IDC_OPTIONS);
+    HWND options = waitForWindow("Options", console.pid());
+    ASSERT_NE(options, nullptr);
+    click(options, IDOK);
+    EXPECT_TRUE(waitForText(dialog, IDC_RESULT, "Log File is updated."));
+    EXPECT_NE(text(dialog, IDC_LOG).find("] Options are updated."), std::string::npos)
+        << text(dialog, IDC_LOG);
+    // The places stayed with their holders: the console never had one.
+    for (std::size_t i = 0; i < holders.size(); ++i) {
+        EXPECT_TRUE(holders[i]->send(ChannelKind::ConsoleHello)) << i;
+    }
 }
 
 // --- action arguments --------------------------------------------------------------------------
