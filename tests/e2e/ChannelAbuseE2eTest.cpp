@@ -6,15 +6,13 @@
 
 #include <windows.h>
 
-#include <aclapi.h>
-#include <sddl.h>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -26,6 +24,7 @@
 #include "console/Win32ServiceChannel.h"
 #include "tests/e2e/ConsoleSession.h"
 #include "tools/kit/ConsoleStandIn.h"
+#include "tools/kit/DaclText.h"
 #include "tools/kit/ProcessHandles.h"
 #include "tools/kit/ServiceProgram.h"
 #include "tools/kit/WaitUntil.h"
@@ -278,17 +277,7 @@ TEST_F(ChannelAbuseTest, ThePipeIsAMessagePipeWithItsDescriptorAndAnswersWithinM
     DWORD flags = 0;
     ASSERT_TRUE(::GetNamedPipeInfo(client.handle(), &flags, nullptr, nullptr, nullptr));
     EXPECT_TRUE(flags & PIPE_TYPE_MESSAGE);
-    PACL dacl = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    ASSERT_EQ(::GetSecurityInfo(client.handle(), SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
-                                nullptr, &dacl, nullptr, &descriptor),
-              static_cast<DWORD>(ERROR_SUCCESS));
-    const UniqueLocalMemory owned(descriptor);
-    char* sddl = nullptr;
-    ASSERT_TRUE(::ConvertSecurityDescriptorToStringSecurityDescriptorA(
-        descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &sddl, nullptr));
-    const UniqueLocalMemory ownedText(sddl);
-    EXPECT_STREQ(sddl, channel::kPipeSecurity);
+    EXPECT_EQ(DaclText(client.handle()), std::optional<std::string>(channel::kPipeSecurity));
     client.close();
 
     // The same requests both ways: a hello, and a break answered with its result line.
