@@ -262,6 +262,16 @@ TEST_F(ChannelAbuseTest, MisbehavingClientsAreDroppedAndLeaveTheServiceAnswering
     const unsigned afterIdle = handlesSettled("64 idle clients");
 
     EXPECT_TRUE(service.running());
+    // Nothing the clients sent reached the log, nor started a run: it holds the start line and
+    // the five breaks of the well-behaved console, no more.
+    const std::string lines = ReadWholeFile(log);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 6) << lines;
+    std::size_t breaks = 0;
+    for (std::size_t at = 0;
+         (at = lines.find("] Synchronization is broken by the user.\r\n", at)) != std::string::npos; ++at) {
+        ++breaks;
+    }
+    EXPECT_EQ(breaks, 5u) << lines;
     std::printf(
         "[ measured ] 10,000 connects in %.1f s; garbage records taken before the drop: %d; 64 idle "
         "clients: %d held, the last dropped after %.1f s\n"
