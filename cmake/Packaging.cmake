@@ -10,16 +10,41 @@ find_program(HORALUX_CHMCMD chmcmd REQUIRED)
 set(help_source_dir ${PROJECT_SOURCE_DIR}/docs/help)
 set(help_build_dir ${CMAKE_BINARY_DIR}/help)
 set(HORALUX_HELP_FILE ${help_build_dir}/zHoraluxHelp.chm)
-file(GLOB help_sources CONFIGURE_DEPENDS ${help_source_dir}/*.html ${help_source_dir}/*.hhc ${help_source_dir}/*.hhp)
+file(GLOB help_sources CONFIGURE_DEPENDS ${help_source_dir}/*.html ${help_source_dir}/*.css
+    ${help_source_dir}/*.hhc ${help_source_dir}/*.hhk ${help_source_dir}/*.hhp)
+
+# The pictures of the console's windows, which the project file lists: taken from the real
+# console under Wine, in a Wine session of their own (never a test session's prefix), bounded
+# by a time-out. Without them the pages are compiled with their pictures missing.
+set(help_pictures console-window.png about.png options.png time-servers.png add-new-server.png)
+set(help_picture_dir ${help_build_dir}/pictures)
+set(help_picture_files "")
+if(HORALUX_HELP_PICTURES)
+    list(TRANSFORM help_pictures PREPEND ${help_picture_dir}/ OUTPUT_VARIABLE help_picture_files)
+    string(REPLACE "/" "\\" help_picture_dir_windows "Z:${help_picture_dir}")
+    add_custom_command(
+        OUTPUT ${help_picture_files}
+        COMMAND ${CMAKE_COMMAND} -E rm -rf ${help_picture_dir}
+        COMMAND ${CMAKE_COMMAND} -E env --unset=HORALUX_WINE_SESSION HORALUX_WINE_DIR=${help_build_dir}
+            timeout 180 ${PROJECT_SOURCE_DIR}/cmake/wine-emulator.sh $<TARGET_FILE:horalux_help_capture>
+            ${help_picture_dir_windows}
+        DEPENDS horalux_help_capture HoraluxCons
+        COMMENT "Taking the help file's pictures of the console under Wine"
+        VERBATIM)
+endif()
+
 # chmcmd writes beside its project and exits with 0 also when it fails, so the sources are
 # compiled in a copy of their own and the result is copied out, which fails when it is missing.
 add_custom_command(
     OUTPUT ${HORALUX_HELP_FILE}
     COMMAND ${CMAKE_COMMAND} -E rm -rf ${help_build_dir}/src
     COMMAND ${CMAKE_COMMAND} -E copy_directory ${help_source_dir} ${help_build_dir}/src
+    COMMAND ${CMAKE_COMMAND} -DPROJECT_FILE=${help_build_dir}/src/zHoraluxHelp.hhp
+        -DPICTURE_DIR=${help_picture_dir} -DPICTURES=$<BOOL:${HORALUX_HELP_PICTURES}>
+        -P ${PROJECT_SOURCE_DIR}/cmake/HelpPictures.cmake
     COMMAND ${CMAKE_COMMAND} -E chdir ${help_build_dir}/src ${HORALUX_CHMCMD} --verbosity 1 zHoraluxHelp.hhp
     COMMAND ${CMAKE_COMMAND} -E copy ${help_build_dir}/src/zHoraluxHelp.chm ${HORALUX_HELP_FILE}
-    DEPENDS ${help_sources}
+    DEPENDS ${help_sources} ${help_picture_files} ${PROJECT_SOURCE_DIR}/cmake/HelpPictures.cmake
     COMMENT "Compiling the help file zHoraluxHelp.chm"
     VERBATIM)
 add_custom_target(horalux_help ALL DEPENDS ${HORALUX_HELP_FILE})

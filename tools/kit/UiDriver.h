@@ -72,6 +72,9 @@ void waitForPaint(HWND window);
 // A PNG of the whole X display (ImageMagick's import) at a path on drive Z: (the Unix
 // root under Wine); false when it could not be made.
 bool screenshot(const std::string& windowsPath);
+// The same, cut to a window's frame (screen coordinates, which on a virtual desktop that
+// fills the display are the display's).
+bool screenshot(const std::string& windowsPath, HWND window);
 
 // A desktop of its own for the programs of one test: a Wine virtual desktop, on which
 // closing a window takes milliseconds instead of seconds. The calling thread moves onto

@@ -222,7 +222,12 @@ bool clickRow(HWND list, int row) {
     return true;
 }
 
-bool screenshot(const std::string& windowsPath) {
+namespace {
+
+// ImageMagick's import of the X display with extra options, written under another name and
+// renamed when complete: Wine starts a Unix program given by its Windows path, but its handle
+// does not wait for the Unix program, so the renamed file is the signal.
+bool importDisplay(const std::string& windowsPath, const std::string& options) {
     if (windowsPath.size() < 3 ||
         (windowsPath.compare(0, 2, "Z:") != 0 && windowsPath.compare(0, 2, "z:") != 0)) {
         return false;
@@ -232,14 +237,28 @@ bool screenshot(const std::string& windowsPath) {
         c = c == '\\' ? '/' : c;
     }
     ::DeleteFileA(windowsPath.c_str());
-    // Wine starts a Unix program given by its Windows path, but its handle does not wait
-    // for the Unix program: the picture is written under another name and renamed when
-    // complete, and the renamed file is the signal.
     CChildProcess shell;
-    return shell.start("Z:\\bin\\sh -c \"import -window root " + unixPath + ".part.png && mv " + unixPath +
-                       ".part.png " + unixPath + "\"") &&
+    return shell.start("Z:\\bin\\sh -c \"import -window root " + options + unixPath + ".part.png && mv " +
+                       unixPath + ".part.png " + unixPath + "\"") &&
            WaitUntil([&] { return ::GetFileAttributesA(windowsPath.c_str()) != INVALID_FILE_ATTRIBUTES; },
                      std::chrono::seconds(30));
+}
+
+}  // namespace
+
+bool screenshot(const std::string& windowsPath) {
+    return importDisplay(windowsPath, "");
+}
+
+bool screenshot(const std::string& windowsPath, HWND window) {
+    RECT rect{};
+    if (!::GetWindowRect(window, &rect) || rect.right <= rect.left || rect.bottom <= rect.top) {
+        return false;
+    }
+    const std::string crop = "-crop " + std::to_string(rect.right - rect.left) + "x" +
+                             std::to_string(rect.bottom - rect.top) + "+" + std::to_string(rect.left) + "+" +
+                             std::to_string(rect.top) + " +repage ";
+    return importDisplay(windowsPath, crop);
 }
 
 CTestDesktop::CTestDesktop(const std::string& name) : m_strName(name) {

@@ -1,0 +1,138 @@
+// Takes the guide's pictures of the console's windows: the main window, the About box and the
+// Options, Time Servers and Add New Server dialogs, each cut to its frame. The console runs on a
+// desktop of its own with a fixed settings file and a fixed log and no service, so the pictures
+// change only when the windows do. Usage: horalux_help_capture <output folder (Windows path)>.
+// Exit code 0 when every picture was taken; every wait is bounded, and the console is ended on
+// any failure.
+
+#include <windows.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "common/ProductFacts.h"
+#include "console/resource.h"
+#include "settings/DefaultServers.h"
+#include "tools/kit/ServiceProgram.h"
+#include "tools/kit/UiDriver.h"
+
+namespace {
+
+using namespace ui_driver;
+
+// The built-in list with one server of the user's at the end, started from the first row;
+// daily mode, no offset, the defaults otherwise.
+std::string FixedSettings() {
+    std::string text = "[Servers]\r\nServers_Counter=" + std::to_string(kDefaultServerCount + 1) + "\r\n";
+    int index = 0;
+    for (const DefaultServerRow& row : kDefaultServers) {
+        text += "Servers " + std::to_string(index++) + "=" + std::string(row.title) + "~" +
+                std::string(row.address) + "~0\r\n";
+    }
+    text += "Servers " + std::to_string(index) + "=Office time server~192.0.2.10~1\r\n";
+    return text +
+           "[Options]\r\nnLogFileLen=100\r\nnSynPeriod=0\r\nnOffset=0\r\nnMaxAttempts=5\r\nnTimeOut=5\r\n"
+           "nStartingServ=0\r\nbOnlySuccLog=0\r\n";
+}
+
+std::string FixedLog() {
+    const std::string first = std::string(kDefaultServers[0].title);
+    const std::string second = std::string(kDefaultServers[1].title);
+    return "[ 12/07/2026 08:00:02 ] Horalux Clock Service v. " HORALUX_VERSION_TEXT
+           " is started.\r\n"
+           "[ 12/07/2026 08:00:07 ] Failed. Server: " +
+           first +
+           "\r\n"
+           "[ 12/07/2026 08:01:09 ] Daily. Successful. Server: " +
+           second +
+           ". Round Trip Delay: 41 ms\r\n"
+           "[ 12/07/2026 12:31:40 ] Manualy. Successful. Server: " +
+           second + ". Round Trip Delay: 38 ms\r\n";
+}
+
+bool WriteFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+    return static_cast<bool>(out.flush());
+}
+
+class CCapture {
+public:
+    explicit CCapture(const std::string& folder) : m_strFolder(folder), m_desktop("horalux-help") {}
+
+    bool Run() {
+        if (!m_desktop.ready() || !m_desktop.start(m_console, "\"" + ConsoleExePath() + "\"")) {
+            return Fail("the console did not start");
+        }
+        HWND main = waitForWindow("Horalux Clock Service Console", m_console.pid());
+        return main != nullptr && Shoot(main, "console-window.png") &&
+               ShootDialog(main, IDC_ABOUT, "About", "about.png", IDOK) &&
+               ShootDialog(main, IDC_OPTIONS, "Options", "options.png", IDCANCEL) && ShootServers(main);
+    }
+
+private:
+    bool Fail(const std::string& what) const {
+        std::fprintf(stderr, "horalux_help_capture: %s\n", what.c_str());
+        return false;
+    }
+
+    bool Shoot(HWND window, const std::string& name) const {
+        if (window == nullptr) {
+            return Fail("no window for " + name);
+        }
+        waitForPaint(window);
+        return screenshot(m_strFolder + "\\" + name, window) || Fail("no picture " + name);
+    }
+
+    // Opens a dialog from the main window, takes its picture and closes it with a button.
+    bool ShootDialog(HWND main, int button, const std::string& caption, const std::string& name, int close) {
+        clickAsync(main, button);
+        HWND dialog = waitForWindow(caption, m_console.pid());
+        if (!Shoot(dialog, name)) {
+            return false;
+        }
+        clickAsync(dialog, close);
+        return waitForWindowGone(dialog) || Fail(caption + " did not close");
+    }
+
+    // The Time Servers dialog with its own server highlighted, and Add New Server over it.
+    bool ShootServers(HWND main) {
+        clickAsync(main, IDC_SERVER);
+        HWND servers = waitForWindow("Time Servers", m_console.pid());
+        if (servers == nullptr || !clickRow(control(servers, IDC_SERVER_LIST), 0) ||
+            !Shoot(servers, "time-servers.png")) {
+            return Fail("the Time Servers dialog");
+        }
+        clickAsync(servers, IDC_ADD_SERVER);
+        HWND add = waitForWindow("Add New Server", m_console.pid());
+        if (add == nullptr || !setText(control(add, IDC_NEW_TITLE), "Office time server") ||
+            !setText(control(add, IDC_NEW_URL), "ntp.example.com") || !Shoot(add, "add-new-server.png")) {
+            return Fail("the Add New Server dialog");
+        }
+        clickAsync(add, IDCANCEL);
+        clickAsync(servers, IDCANCEL);
+        return waitForWindowGone(servers) || Fail("Time Servers did not close");
+    }
+
+    std::string m_strFolder;
+    CTestDesktop m_desktop;
+    CChildProcess m_console;  // ended by its destructor, before the desktop goes
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: horalux_help_capture <output folder>\n");
+        return 2;
+    }
+    if (!WriteFile(WindowsFile(kSettingsFileName), FixedSettings()) ||
+        !WriteFile(WindowsFile(kLogFileName), FixedLog())) {
+        std::fprintf(stderr, "horalux_help_capture: cannot write the settings or the log\n");
+        return 1;
+    }
+    ::CreateDirectoryA(argv[1], nullptr);
+    CCapture capture(argv[1]);
+    return capture.Run() ? 0 : 1;
+}
