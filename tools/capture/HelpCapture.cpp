@@ -16,6 +16,7 @@
 #include "settings/DefaultServers.h"
 #include "tools/kit/ServiceProgram.h"
 #include "tools/kit/UiDriver.h"
+#include "tools/kit/WaitUntil.h"
 
 namespace {
 
@@ -105,13 +106,19 @@ private:
         return waitForWindowGone(dialog) || Fail(caption + " did not close");
     }
 
-    // The Time Servers dialog with its own server highlighted, and Add New Server over it.
+    // The Time Servers dialog with the user's own server, the last row, highlighted by the End
+    // key, and Add New Server over it.
     bool ShootServers(HWND main) {
         clickAsync(main, IDC_SERVER);
         HWND servers = waitForWindow("Time Servers", m_console.pid());
-        if (servers == nullptr || !clickRow(control(servers, IDC_SERVER_LIST), 0) ||
-            !Shoot(servers, "time-servers.png")) {
+        HWND list = servers != nullptr ? control(servers, IDC_SERVER_LIST) : nullptr;
+        if (list == nullptr || !clickRow(list, 0)) {
             return Fail("the Time Servers dialog");
+        }
+        pressKey(list, VK_END);
+        if (!WaitUntil([&] { return selectedRow(list) == rowCount(list) - 1; }, kWait) ||
+            !Shoot(servers, "time-servers.png")) {
+            return Fail("the Time Servers dialog's last row");
         }
         clickAsync(servers, IDC_ADD_SERVER);
         HWND add = waitForWindow("Add New Server", m_console.pid());
