@@ -107,15 +107,17 @@ std::string RegexEscape(const std::string& text) {
 }
 
 // A fixed piece of a quotation is in a text when it is part of it, or when the text's format
-// fields (%s, %d, %1, and @NAME@ of the build's templates) can be filled so that the whole text reads as the
-// piece; a text that is little more than its fields ("%s: %s") reads as anything and counts for nothing.
+// fields (%s, %d, %1, and @NAME@ of the build's templates) can be filled so that the whole text
+// reads as the piece; a text that is little more than its fields ("%s: %s") reads as anything and
+// counts for nothing.
 bool PieceIn(const std::string& piece, const std::string& text) {
     if (text.find(piece) != std::string::npos) {
         return true;
     }
     const std::regex field(R"(%[-+ #0-9.]*[a-zA-Z0-9]|@[A-Z_]+@)");
     const std::string fixed = std::regex_replace(text, field, "");
-    if (fixed == text || std::count_if(fixed.begin(), fixed.end(), ::isalpha) < 4) {
+    if (fixed == text ||
+        std::count_if(fixed.begin(), fixed.end(), [](unsigned char c) { return std::isalpha(c) != 0; }) < 4) {
         return false;
     }
     const std::string pattern = std::regex_replace(RegexEscape(text), field, ".+");
