@@ -12,6 +12,7 @@
 #include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -56,9 +57,36 @@ std::string Unescape(const std::string& literal) {
     return text;
 }
 
+std::string RegexEscape(const std::string& text) {
+    return std::regex_replace(text, std::regex(R"([.^$|()\[\]{}*+?\\])"), R"(\$&)");
+}
+
+// A text of the programs, and when it has format fields (%s, %d, %1, and @NAME@ of the build's
+// templates) the pattern of what it shows once they are filled. A text that is little more than
+// its fields ("%s: %s") would read as anything and gets no pattern.
+struct ProgramText {
+    std::string text;
+    std::optional<std::regex> filled;
+};
+
+ProgramText MakeProgramText(const std::string& text) {
+    static const std::regex field(R"(%[-+ #0-9.]*[a-zA-Z0-9]|@[A-Z_]+@)");
+    const std::string fixed = std::regex_replace(text, field, "");
+    const auto letters =
+        std::count_if(fixed.begin(), fixed.end(), [](unsigned char c) { return std::isalpha(c) != 0; });
+    if (fixed == text || letters < 4) {
+        return {text, std::nullopt};
+    }
+    try {
+        return {text, std::regex(std::regex_replace(RegexEscape(text), field, ".+"))};
+    } catch (const std::regex_error&) {
+        return {text, std::nullopt};
+    }
+}
+
 // Every string literal of the product's sources, and every element's text of its XML files.
-std::vector<std::string> ProgramTexts() {
-    std::vector<std::string> texts;
+std::vector<ProgramText> ProgramTexts() {
+    std::vector<ProgramText> texts;
     const std::regex literal(R"re("((?:[^"\\\n]|\\.)*)")re");
     const std::regex element(R"(>([^<>]+)<)");
     for (const char* folder : kProductFolders) {
@@ -72,7 +100,7 @@ std::vector<std::string> ProgramTexts() {
             const bool xml = ext == ".wxs" || ext == ".admx" || ext == ".adml";
             const std::regex& pattern = xml ? element : literal;
             for (std::sregex_iterator it(source.begin(), source.end(), pattern), end; it != end; ++it) {
-                texts.push_back(Squeeze(Unescape((*it)[1].str())));
+                texts.push_back(MakeProgramText(Squeeze(Unescape((*it)[1].str()))));
             }
         }
     }
@@ -102,33 +130,13 @@ std::vector<std::string> PageQuotes(const std::string& html) {
     return quotes;
 }
 
-std::string RegexEscape(const std::string& text) {
-    return std::regex_replace(text, std::regex(R"([.^$|()\[\]{}*+?\\])"), R"(\$&)");
+// A fixed piece of a quotation is in a text when it is part of it or the filled text reads as it.
+bool PieceIn(const std::string& piece, const ProgramText& text) {
+    return text.text.find(piece) != std::string::npos ||
+           (text.filled && std::regex_match(piece, *text.filled));
 }
 
-// A fixed piece of a quotation is in a text when it is part of it, or when the text's format
-// fields (%s, %d, %1, and @NAME@ of the build's templates) can be filled so that the whole text
-// reads as the piece; a text that is little more than its fields ("%s: %s") reads as anything and
-// counts for nothing.
-bool PieceIn(const std::string& piece, const std::string& text) {
-    if (text.find(piece) != std::string::npos) {
-        return true;
-    }
-    const std::regex field(R"(%[-+ #0-9.]*[a-zA-Z0-9]|@[A-Z_]+@)");
-    const std::string fixed = std::regex_replace(text, field, "");
-    if (fixed == text ||
-        std::count_if(fixed.begin(), fixed.end(), [](unsigned char c) { return std::isalpha(c) != 0; }) < 4) {
-        return false;
-    }
-    const std::string pattern = std::regex_replace(RegexEscape(text), field, ".+");
-    try {
-        return std::regex_match(piece, std::regex(pattern));
-    } catch (const std::regex_error&) {
-        return false;
-    }
-}
-
-bool QuoteInPrograms(const std::string& quote, const std::vector<std::string>& texts) {
+bool QuoteInPrograms(const std::string& quote, const std::vector<ProgramText>& texts) {
     if (kForeignTexts.count(quote) != 0) {
         return true;
     }
@@ -138,7 +146,7 @@ bool QuoteInPrograms(const std::string& quote, const std::vector<std::string>& t
         const std::string piece =
             std::regex_replace(quote.substr(begin, end - begin), std::regex(R"(^ +| +$)"), "");
         if (!piece.empty() && std::none_of(texts.begin(), texts.end(),
-                                           [&](const std::string& t) { return PieceIn(piece, t); })) {
+                                           [&](const ProgramText& t) { return PieceIn(piece, t); })) {
             return false;
         }
         begin = end + 3;
@@ -170,7 +178,7 @@ std::vector<fs::path> Pages() {
 }
 
 TEST(GuideDriftTest, EveryQuotedTextIsInTheProgramsAndEveryButtonIsInTheGuide) {
-    const std::vector<std::string> texts = ProgramTexts();
+    const std::vector<ProgramText> texts = ProgramTexts();
     ASSERT_FALSE(Pages().empty());
     std::set<std::string> quoted;
     for (const fs::path& page : Pages()) {
