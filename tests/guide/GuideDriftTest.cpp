@@ -78,7 +78,10 @@ ProgramText MakeProgramText(const std::string& text) {
         return {text, std::nullopt};
     }
     try {
-        return {text, std::regex(std::regex_replace(RegexEscape(text), field, ".+"))};
+        // A last field takes one word (a version, a number): else it would take any ending.
+        static const std::regex lastField(R"((%[-+ #0-9.]*[a-zA-Z0-9]|@[A-Z_]+@)\s*$)");
+        const std::string pattern = std::regex_replace(RegexEscape(text), lastField, R"(\S+)");
+        return {text, std::regex(std::regex_replace(pattern, field, ".+"))};
     } catch (const std::regex_error&) {
         return {text, std::nullopt};
     }
