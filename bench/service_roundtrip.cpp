@@ -56,19 +56,12 @@ int main(int argc, char** argv) {
 
     PrepareServiceFiles(ServiceSettings(kModeDemandOnly, address, {"Bench server"}));
     CChildProcess service;
-    if (!LaunchService(service, "-d")) {
-        std::fprintf(stderr, "the service did not start\n");
-        return 1;
-    }
-    const HWND hWindow = WaitForExecWindow();
     CConsoleStandIn console;
-    WPARAM parameter = 0;
-    if (hWindow == nullptr ||
-        !::PostMessageA(hWindow, UM_CONSOLE_HELLO, reinterpret_cast<WPARAM>(console.get()), 0) ||
-        !console.waitFor(UM_SERVICE_HELLO, parameter)) {
-        std::fprintf(stderr, "no control window or no answer to 2000\n");
+    const HWND hWindow = StartGreetedService(service, console);
+    if (hWindow == nullptr) {
         return 1;
     }
+    WPARAM parameter = 0;
 
     std::vector<double> runMs;
     int failures = 0;
