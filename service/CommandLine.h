@@ -15,6 +15,7 @@ enum class HostAction {
     Remove,        // -u
     StartRunning,  // -s
     StopRunning,   // -e
+    Query,         // -q: ask a time server and print what it answers; changes nothing
 };
 
 struct ServiceCommand {
@@ -22,12 +23,17 @@ struct ServiceCommand {
     // Account and password for Install; empty means the local system account.
     std::optional<std::string> account;
     std::optional<std::string> password;
+    // For Query: the server (none: the starting server of the settings file) and the number of
+    // samples as typed (none: the default).
+    std::optional<std::string> queryServer;
+    std::optional<std::string> sampleCount;
 };
 
 // args are the arguments after the program name. A switch is an argument beginning with
 // '-', chosen by its (case-sensitive) second character; anything else is ignored. The last
-// action switch counts; -d and -f act at once, so what follows them is not looked at. -l and
-// -p take the rest of their argument or, when that is empty, the next argument.
+// action switch counts; -d and -f act at once, so what follows them is not looked at. -l, -p
+// and -n take the rest of their argument or, when that is empty, the next argument; -q likewise
+// takes a server, but not from a next argument that is a switch.
 ServiceCommand ParseServiceArguments(const std::vector<std::string>& args);
 
 // The action to run: without an action switch, a service on NT, a hidden process on

@@ -107,6 +107,7 @@ BOOL CServiceBase::ParseCommandLine(int argc, char** argv) {
         case HostAction::StopRunning: return StopRunning();
         case HostAction::RunAsProcess: SetNotService(); return RunAsProcess(argc, argv, false);
         case HostAction::RunFaceless: SetNotService(); return RunAsProcess(argc, argv, true);
+        case HostAction::Query: return FALSE;  // the program answers -q itself, without a service object
         case HostAction::Dispatch:
         case HostAction::None: break;
     }

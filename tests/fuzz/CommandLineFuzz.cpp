@@ -1,5 +1,6 @@
 // The command line of HoraluxServ: whatever the arguments, the parse names one action, keeps
-// an account or password only when one was given, and never reads past the arguments.
+// an account, password, query server or sample count only when one was given, and never reads
+// past the arguments.
 //
 // Input: the arguments after the program name, each ended by a zero byte (as in the block the
 // system hands a program); a last one without it counts too.
@@ -42,6 +43,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(!command.account || (!command.account->empty() && IsGivenValue(args, *command.account, 'l')));
     FUZZ_CHECK(!command.password ||
                (!command.password->empty() && IsGivenValue(args, *command.password, 'p')));
+    FUZZ_CHECK(!command.queryServer ||
+               (!command.queryServer->empty() && IsGivenValue(args, *command.queryServer, 'q')));
+    FUZZ_CHECK(!command.sampleCount || IsGivenValue(args, *command.sampleCount, 'n'));
     for (const bool bIsNt : {true, false}) {
         const HostAction action = ResolveHostAction(command.action, bIsNt);
         FUZZ_CHECK(action != HostAction::None);
@@ -52,7 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const std::string& arg : args) {
         bAnySwitch = bAnySwitch || (arg.size() >= 2 && arg[0] == '-');
     }
-    FUZZ_CHECK(bAnySwitch || (command.action == HostAction::None && !command.account && !command.password));
+    FUZZ_CHECK(bAnySwitch || (command.action == HostAction::None && !command.account && !command.password &&
+                              !command.queryServer && !command.sampleCount));
     return 0;
 }
 
@@ -79,5 +84,8 @@ std::vector<std::string> FuzzSeeds() {
         block({"-lsomeone", "-l"}),
         block({"-l", ""}),
         block({}),
+        block({"-q", "127.0.0.1", "-n", "3"}),
+        block({"-q", "-n5"}),
+        block({"-qtime.example", "-n"}),
     };
 }
