@@ -84,20 +84,20 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot answer on 127.0.0.1:123\n");
         return 1;
     }
-    PrepareServiceFiles(ServiceSettings(kModeDemandOnly, server.address(), {"Endurance server"}));
     CChildProcess service;
     CConsoleStandIn console;
-    const HWND hWindow = StartGreetedService(service, console);
+    const HWND hWindow = StartGreetedService(
+        ServiceSettings(kModeDemandOnly, server.address(), {"Endurance server"}), service, console);
     if (hWindow == nullptr) {
         return 1;
     }
-    WPARAM parameter = 0;
 
     const auto begin = Clock::now();
     const auto seconds = [&begin] { return std::chrono::duration<double>(Clock::now() - begin).count(); };
     Print("start", 0, Measure(service.handle()), 0.0);
     int failures = 0;
     for (int i = 1; i <= count; ++i) {
+        WPARAM parameter = 0;
         if (!::PostMessageA(hWindow, UM_SYNC_NOW, 0, 0) ||
             !console.waitFor(UM_SYNC_RESULT, parameter, std::chrono::seconds(60))) {
             ReportStall(i, service.handle());

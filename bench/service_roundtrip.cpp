@@ -54,10 +54,10 @@ int main(int argc, char** argv) {
     const int count = std::atoi(argv[2]);
     const int idleSeconds = std::atoi(argv[3]);
 
-    PrepareServiceFiles(ServiceSettings(kModeDemandOnly, address, {"Bench server"}));
     CChildProcess service;
     CConsoleStandIn console;
-    const HWND hWindow = StartGreetedService(service, console);
+    const HWND hWindow =
+        StartGreetedService(ServiceSettings(kModeDemandOnly, address, {"Bench server"}), service, console);
     if (hWindow == nullptr) {
         return 1;
     }

@@ -152,7 +152,8 @@ HWND WaitForExecWindow(std::chrono::milliseconds limit) {
     return window;
 }
 
-HWND StartGreetedService(CChildProcess& service, CConsoleStandIn& console) {
+HWND StartGreetedService(const std::string& iniText, CChildProcess& service, CConsoleStandIn& console) {
+    PrepareServiceFiles(iniText);
     if (!LaunchService(service, "-d")) {
         std::fprintf(stderr, "the service did not start\n");
         return nullptr;
