@@ -25,9 +25,8 @@ if(HORALUX_TSAN)
     add_link_options(-fsanitize=thread)
 endif()
 if(HORALUX_FUZZ)
-    # Coverage for libFuzzer in every library; only the fuzz targets link its main.
-    add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all
-                        -fno-omit-frame-pointer)
+    # Coverage for libFuzzer in every library; each fuzz target links the fuzzer's main itself.
+    add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
     add_link_options(-fsanitize=address,undefined)
 endif()
 
