@@ -14,6 +14,7 @@ constexpr SwitchRule kActionSwitches[] = {
     {'d', HostAction::RunAsProcess, true},  {'f', HostAction::RunFaceless, true},
     {'i', HostAction::Install, false},      {'u', HostAction::Remove, false},
     {'s', HostAction::StartRunning, false}, {'e', HostAction::StopRunning, false},
+    {'c', HostAction::Write, true},
 };
 
 const SwitchRule* FindActionSwitch(char letter) {
@@ -55,6 +56,10 @@ ServiceCommand ParseServiceArguments(const std::vector<std::string>& args) {
         } else if (const SwitchRule* rule = FindActionSwitch(letter)) {
             command.action = rule->action;
             if (rule->bActsAtOnce) {
+                if (rule->action == HostAction::Write) {
+                    command.settingArgs.assign(args.begin() + static_cast<std::ptrdiff_t>(index) + 1,
+                                               args.end());
+                }
                 break;
             }
         }

@@ -15,6 +15,8 @@ enum class HostAction {
     Remove,        // -u
     StartRunning,  // -s
     StopRunning,   // -e
+    // -c NAME=VALUE ...: the installer's properties into the settings file
+    Write,
 };
 
 struct ServiceCommand {
@@ -22,11 +24,14 @@ struct ServiceCommand {
     // Account and password for Install; empty means the local system account.
     std::optional<std::string> account;
     std::optional<std::string> password;
+    // The arguments after -c.
+    std::vector<std::string> settingArgs;
 };
 
 // args are the arguments after the program name. A switch is an argument beginning with
 // '-', chosen by its (case-sensitive) second character; anything else is ignored. The last
-// action switch counts; -d and -f act at once, so what follows them is not looked at. -l and
+// action switch counts; -d, -f and -c act at once, so what follows them is not looked at as
+// switches (-c takes it as its NAME=VALUE arguments). -l and
 // -p take the rest of their argument or, when that is empty, the next argument.
 ServiceCommand ParseServiceArguments(const std::vector<std::string>& args);
 

@@ -15,6 +15,7 @@ public:
 
     void RunService(int argc, char** argv) override;
     void OnStop() override;
+    BOOL WriteSettings(const std::vector<std::string>& args) override;
 
 private:
     CExecWindow& m_window;

@@ -1,6 +1,7 @@
 #include "service/TimeService.h"
 
 #include "service/ServiceRules.h"
+#include "service/SettingsWriter.h"
 #include "settings/WorkingDirectory.h"
 
 CTimeService::CTimeService(CHostReporter& reporter, CExecWindow& window, bool bIsNt)
@@ -20,4 +21,8 @@ void CTimeService::OnStop() {
     // Stop pending is reported before the loop is told to end.
     SetStatus(SERVICE_STOP_PENDING, kStopWaitHint, 0);
     m_window.RequestQuit();
+}
+
+BOOL CTimeService::WriteSettings(const std::vector<std::string>& args) {
+    return WriteSettingsFile(args, Reporter()) ? TRUE : FALSE;
 }

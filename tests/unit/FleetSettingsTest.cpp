@@ -2,6 +2,8 @@
 // before anything is installed and then written into the file, and the organisation's
 // policy, which overrides the file without ever being written into it.
 
+#include "service/CommandLine.h"
+#include "service/SettingsWriter.h"
 #include "settings/Settings.h"
 #include "settings/SettingsPolicy.h"
 #include "settings/SetupProperties.h"
@@ -182,6 +184,29 @@ TEST_F(PolicyTest, SavingNeverWritesAManagedSettingIntoTheFile) {
     EXPECT_EQ(settings.m_nSynPeriod, 1);
     EXPECT_EQ(settings.m_servers.GetCount(), 2);
     EXPECT_FALSE(settings.Policy().Any());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SetupPropertiesTest, TheSettingsActionTakesWhatFollowsItAndWritesAllOrNothing) {
+    const ServiceCommand command = ParseServiceArguments({"-c", "MODE=demand", "-i", "OFFSET=5"});
+    EXPECT_EQ(command.action, HostAction::Write);
+    EXPECT_EQ(command.settingArgs, (std::vector<std::string>{"MODE=demand", "-i", "OFFSET=5"}));
+
+    FakeProfileStore store;
+    const SettingsWriteOutcome refused = WriteSetupArguments({"MODE=demand", "OFFSET=5", "-i"}, store);
+    EXPECT_FALSE(refused.bWritten);
+    EXPECT_EQ(refused.text, "\"-i\" is not of the form NAME=VALUE.");
+    EXPECT_FALSE(WriteSetupArguments({"MODE=demand", "LOGLENGTH=1"}, store).bWritten);
+    EXPECT_FALSE(WriteSetupArguments({}, store).bWritten);
+    EXPECT_FALSE(store.exists(kFile));
+
+    const SettingsWriteOutcome written = WriteSetupArguments({"MODE=demand", "OFFSET=5", "ATTEMPTS="}, store);
+    EXPECT_TRUE(written.bWritten);
+    EXPECT_EQ(written.text, "MODE=demand, OFFSET=5.");
+    EXPECT_EQ(store.text(kFile), "[Options]\r\nnSynPeriod=3\r\nnOffset=5\r\n");
 }
 
 }  // namespace
