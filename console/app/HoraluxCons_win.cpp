@@ -8,6 +8,7 @@
 #include "console/app/ConsoleApp.h"
 #include "settings/LocalTimeText.h"
 #include "settings/Settings.h"
+#include "settings/Win32PolicySource.h"
 #include "settings/Win32ProfileStore.h"
 
 int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPSTR /*commandLine*/, int /*show*/) {
@@ -18,6 +19,9 @@ int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPSTR /*comma
         [&] {
             Win32ProfileStore store;
             CSettings settings(store, LocalDateTimeText);
+            // What the organisation's policy sets shows greyed out and is never written.
+            const Win32PolicySource policy;
+            settings.SetPolicySource(&policy);
             CConsoleDlg mainDialog(settings);
             CConsoleApp app(settings, mainDialog);
             exitCode = app.Run();
