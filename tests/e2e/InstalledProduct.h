@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "common/WinHandle.h"
@@ -53,6 +54,21 @@ inline bool WriteBytes(const std::string& path, const std::string& bytes) {
 inline bool RunToEnd(const std::string& commandLine, std::chrono::milliseconds limit, DWORD* exitCode) {
     CChildProcess process;
     return process.start(commandLine) && process.waitForExit(limit, exitCode);
+}
+
+// The installed service as both packages register it: its own process, started with the
+// system, under the local system account, from the installed program; and running.
+inline void ExpectInstalledServiceRunning() {
+    const std::optional<ServiceConfig> config = QueryServiceConfiguration();
+    ASSERT_TRUE(config.has_value()) << "the service is not registered";
+    EXPECT_EQ(config->serviceType,
+              static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS));
+    EXPECT_EQ(config->startType, static_cast<DWORD>(SERVICE_AUTO_START));
+    EXPECT_EQ(::lstrcmpiA(config->binaryPath.c_str(), Installed("HoraluxServ.exe").c_str()), 0)
+        << config->binaryPath;
+    EXPECT_EQ(config->startName, "LocalSystem");
+    EXPECT_EQ(config->displayName, "Horalux Clock Service");
+    EXPECT_EQ(ServiceState(), static_cast<DWORD>(SERVICE_RUNNING));
 }
 
 // Removes what an installation left when the uninstaller did not: the service (stopped and

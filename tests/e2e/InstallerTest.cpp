@@ -175,16 +175,7 @@ protected:
 };
 
 TEST_F(InstallerTest, InstallsTheProgramsAndRegistersAndStartsTheService) {
-    const std::optional<ServiceConfig> config = QueryServiceConfiguration();
-    ASSERT_TRUE(config.has_value()) << "the service is not registered";
-    EXPECT_EQ(config->serviceType,
-              static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS));
-    EXPECT_EQ(config->startType, static_cast<DWORD>(SERVICE_AUTO_START));
-    EXPECT_EQ(::lstrcmpiA(config->binaryPath.c_str(), Installed("HoraluxServ.exe").c_str()), 0)
-        << config->binaryPath;
-    EXPECT_EQ(config->startName, "LocalSystem");
-    EXPECT_EQ(config->displayName, "Horalux Clock Service");
-    EXPECT_EQ(ServiceState(), static_cast<DWORD>(SERVICE_RUNNING));
+    ExpectInstalledServiceRunning();
     EXPECT_NE(WaitForExecWindow(10s), nullptr) << "the running service shows no control window";
 
     // The service read the settings written before it: nothing rebuilt the server list.

@@ -110,16 +110,7 @@ TEST_F(MsiPackageTest, InstallsWithPropertiesSynchronisesAndUninstallsKeepingThe
     ASSERT_TRUE(chrony.start("127.0.0.1")) << chrony.error();
     ASSERT_EQ(Msiexec("/i", HORALUX_MSI, "SERVERS=\"Local~127.0.0.1\" MODE=demand"), 0u);
 
-    const std::optional<ServiceConfig> config = QueryServiceConfiguration();
-    ASSERT_TRUE(config.has_value()) << "the service is not registered";
-    EXPECT_EQ(config->serviceType,
-              static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS));
-    EXPECT_EQ(config->startType, static_cast<DWORD>(SERVICE_AUTO_START));
-    EXPECT_EQ(::lstrcmpiA(config->binaryPath.c_str(), Installed("HoraluxServ.exe").c_str()), 0)
-        << config->binaryPath;
-    EXPECT_EQ(config->startName, "LocalSystem");
-    EXPECT_EQ(config->displayName, "Horalux Clock Service");
-    EXPECT_EQ(ServiceState(), static_cast<DWORD>(SERVICE_RUNNING));
+    ExpectInstalledServiceRunning();
     EXPECT_TRUE(FileExists(Installed("HoraluxCons.exe")));
     EXPECT_TRUE(FileExists(WindowsFile("zHoraluxHelp.chm")));
     EXPECT_TRUE(ShortcutExists());
