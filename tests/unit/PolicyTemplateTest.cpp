@@ -15,11 +15,11 @@
 
 namespace {
 
-std::string ReadTemplate() {
+// folder/name beside the template's folder (the language file lies in en-US/).
+std::string ReadTemplate(const std::string& name = "Horalux.admx") {
+    std::string path = HORALUX_POLICY_DIR "/" + name;
 #ifdef _WIN32
-    const std::string path = std::string("Z:") + HORALUX_POLICY_TEMPLATE;  // the host's root under Wine
-#else
-    const std::string path = HORALUX_POLICY_TEMPLATE;
+    path = "Z:" + path;  // the host's root under Wine
 #endif
     std::ifstream file(path, std::ios::binary);
     std::ostringstream text;
@@ -61,17 +61,24 @@ std::map<std::string, TemplatePolicy> TemplateValues(const std::string& admx) {
     return values;
 }
 
+std::set<std::string> Matches(const std::string& text, const std::string& pattern) {
+    std::set<std::string> found;
+    const std::regex regex(pattern);
+    for (std::sregex_iterator it(text.begin(), text.end(), regex), end; it != end; ++it)
+        found.insert((*it)[1].str());
+    return found;
+}
+
 std::set<int> EnumValues(const std::string& body) {
     std::set<int> numbers;
-    const std::regex item("<decimal value=\"(-?[0-9]+)\"/>");
-    for (std::sregex_iterator it(body.begin(), body.end(), item), end; it != end; ++it)
-        numbers.insert(std::stoi((*it)[1].str()));
+    for (const std::string& value : Matches(body, "<decimal value=\"(-?[0-9]+)\"/>"))
+        numbers.insert(std::stoi(value));
     return numbers;
 }
 
 TEST(PolicyTemplateTest, EveryPolicyWritesAValueTheProductReadsWithTheValuesItAccepts) {
     const std::string admx = ReadTemplate();
-    ASSERT_FALSE(admx.empty()) << "cannot read " << HORALUX_POLICY_TEMPLATE;
+    ASSERT_FALSE(admx.empty()) << "cannot read the template in " << HORALUX_POLICY_DIR;
     std::map<std::string, TemplatePolicy> values = TemplateValues(admx);
 
     for (const PolicyNumber& number : kPolicyNumbers) {
@@ -107,6 +114,23 @@ TEST(PolicyTemplateTest, EveryPolicyWritesAValueTheProductReadsWithTheValuesItAc
 
     for (const auto& [name, policy] : values)
         ADD_FAILURE() << "the template writes " << name << ", which the product never reads";
+}
+
+// Group Policy refuses a template whose texts or presentations are missing from its language file.
+TEST(PolicyTemplateTest, TheLanguageFileHoldsEveryTextAndPresentationTheTemplateNames) {
+    const std::string admx = ReadTemplate();
+    const std::string adml = ReadTemplate("en-US/Horalux.adml");
+    ASSERT_FALSE(adml.empty());
+    const std::set<std::string> strings = Matches(adml, "<string id=\"([^\"]+)\"");
+    for (const std::string& id : Matches(admx, "\\$\\(string\\.([^)]+)\\)"))
+        EXPECT_TRUE(strings.count(id)) << id;
+    const std::set<std::string> presentations = Matches(adml, "<presentation id=\"([^\"]+)\"");
+    for (const std::string& id : Matches(admx, "\\$\\(presentation\\.([^)]+)\\)"))
+        EXPECT_TRUE(presentations.count(id)) << id;
+    const std::set<std::string> elements = Matches(admx, "\\sid=\"([^\"]+)\"");
+    for (const std::string& id : Matches(adml, "refId=\"([^\"]+)\""))
+        EXPECT_TRUE(elements.count(id)) << id << " refers to no element of the template";
+    EXPECT_NE(adml.find("</policyDefinitionResources>"), std::string::npos);
 }
 
 }  // namespace
