@@ -1,7 +1,9 @@
 // Measures how far the offset one exchange estimates lies from the true one.
 //
-//   sntp_accuracy serve OFFSET               a fake server on a free 127.0.0.x:123 whose clock is
-//                                            OFFSET s ahead; prints its address, runs until killed
+//   sntp_accuracy serve OFFSET [JITTER_MS]   a fake server on a free 127.0.0.x:123 whose clock is
+//                                            OFFSET s ahead, its answers delayed by a random 0 to
+//                                            JITTER_MS ms each way; prints its address, runs until
+//                                            killed
 //   sntp_accuracy query ADDRESS COUNT TRUE   COUNT exchanges with ADDRESS:123, 20 ms apart
 //   sntp_accuracy stats TRUE                 the same figures for "offset [delay]" lines on stdin
 //   sntp_accuracy sync ADDRESS               one synchronisation attempt with the machine's clock
@@ -57,9 +59,11 @@ void print(const Samples& s) {
                 percentile(s.delays, 50) * 1e6);
 }
 
-int serve(double offset) {
+int serve(double offset, double jitterMs) {
     CFakeSntpServer server;
-    server.answerWith(FakeReply::offsetBy(offset));
+    FakeReply reply = FakeReply::offsetBy(offset);
+    reply.jitter = std::chrono::microseconds(static_cast<std::int64_t>(jitterMs * 1000.0));
+    server.answerWith(reply);
     if (!server.startOnFreeLoopbackAddress(kNtpPort)) {
         std::fprintf(stderr, "cannot bind a loopback address on port %d: %d\n", kNtpPort,
                      socket_platform::lastError());
@@ -140,7 +144,8 @@ int sync(const std::string& address) {
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: sntp_accuracy serve OFFSET | query ADDRESS COUNT TRUE_OFFSET | stats TRUE_OFFSET | "
+                 "usage: sntp_accuracy serve OFFSET [JITTER_MS] | query ADDRESS COUNT TRUE_OFFSET | stats "
+                 "TRUE_OFFSET | "
                  "sync ADDRESS\n");
     return 2;
 }
@@ -149,8 +154,8 @@ int usage() {
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.size() == 2 && args[0] == "serve") {
-        return serve(std::atof(args[1].c_str()));
+    if ((args.size() == 2 || args.size() == 3) && args[0] == "serve") {
+        return serve(std::atof(args[1].c_str()), args.size() == 3 ? std::atof(args[2].c_str()) : 0.0);
     }
     if (args.size() == 4 && args[0] == "query") {
         return query(args[1], std::atoi(args[2].c_str()), std::atof(args[3].c_str()));

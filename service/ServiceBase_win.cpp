@@ -108,6 +108,7 @@ BOOL CServiceBase::ParseCommandLine(int argc, char** argv) {
         case HostAction::Write: return WriteSettings(command.settingArgs);
         case HostAction::RunAsProcess: SetNotService(); return RunAsProcess(argc, argv, false);
         case HostAction::RunFaceless: SetNotService(); return RunAsProcess(argc, argv, true);
+        case HostAction::Query: return FALSE;  // the program answers -q itself, without a service object
         case HostAction::Dispatch:
         case HostAction::None: break;
     }

@@ -25,6 +25,9 @@ extern const int kErrorInvalidArgument;
 
 // The calling thread's last socket error (WSAGetLastError / errno).
 int lastError();
+// Whether code says that the peer cannot be reached: refused ("port unreachable"), no route to
+// its host or network, or the network down.
+bool isUnreachable(int code);
 void setLastError(int code);
 
 NativeSocket openUdpSocket(AddressFamily family);

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <iterator>
 
 namespace socket_platform {
 
@@ -40,6 +41,11 @@ int lastError() {
 
 void setLastError(int code) {
     errno = code;
+}
+
+bool isUnreachable(int code) {
+    constexpr int kUnreachable[] = {ECONNREFUSED, ENETUNREACH, EHOSTUNREACH, ENETDOWN};
+    return std::find(std::begin(kUnreachable), std::end(kUnreachable), code) != std::end(kUnreachable);
 }
 
 NativeSocket openUdpSocket(AddressFamily family) {

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <iterator>
 
 static_assert(sizeof(SOCKET) == sizeof(socket_platform::NativeSocket),
               "a SOCKET fits the native socket type");
@@ -52,6 +53,13 @@ int lastError() {
 
 void setLastError(int code) {
     ::WSASetLastError(code);
+}
+
+// Winsock reports an ICMP "port unreachable" for a datagram as a reset connection.
+bool isUnreachable(int code) {
+    constexpr int kUnreachable[] = {WSAECONNREFUSED, WSAECONNRESET, WSAENETUNREACH, WSAEHOSTUNREACH,
+                                    WSAENETDOWN};
+    return std::find(std::begin(kUnreachable), std::end(kUnreachable), code) != std::end(kUnreachable);
 }
 
 NativeSocket openUdpSocket(AddressFamily family) {

@@ -63,10 +63,7 @@ SyncOutcome queryInTurn(SntpQuery& query, const std::vector<NetAddress>& address
     bool bAllRefused = true;
     const std::size_t count = std::min(addresses.size(), kMaxAddressesPerAttempt);
     for (std::size_t i = 0; i < count; ++i) {
-        outcome = query.exchange(addresses[i], response);
-        if (outcome.bSucceeded && !isPlausibleServerTime(response.receiveTime)) {
-            outcome = failure(SyncFailure::YearOutOfRange);
-        }
+        outcome = exchangeWithPlausibleTime(query, addresses[i], response);
         if (outcome.bSucceeded || outcome.failure == SyncFailure::Cancelled) {
             answered = addresses[i];
             return outcome;
@@ -78,6 +75,14 @@ SyncOutcome queryInTurn(SntpQuery& query, const std::vector<NetAddress>& address
 }
 
 }  // namespace
+
+SyncOutcome exchangeWithPlausibleTime(SntpQuery& query, const NetAddress& address, SntpResponse& response) {
+    const SyncOutcome outcome = query.exchange(address, response);
+    if (outcome.bSucceeded && !isPlausibleServerTime(response.receiveTime)) {
+        return failure(SyncFailure::YearOutOfRange);
+    }
+    return outcome;
+}
 
 bool acceptSocketLibrary(const SocketLibraryStatus& status, LogSink& log) {
     if (!status.bStarted) {

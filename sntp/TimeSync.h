@@ -39,6 +39,10 @@ constexpr std::size_t kMaxAddressesPerAttempt = 4;
 // server: a host name or an address literal (dotted IPv4, IPv6, IPv6 in brackets).
 SyncOutcome synchronizeWithServer(const std::string& server, const SyncContext& context);
 
+// One exchange with address, whose reply must also carry a plausible time: what a run accepts
+// from one address.
+SyncOutcome exchangeWithPlausibleTime(SntpQuery& query, const NetAddress& address, SntpResponse& response);
+
 // Logs why the socket library cannot be used, if it cannot; true when it can.
 bool acceptSocketLibrary(const SocketLibraryStatus& status, LogSink& log);
 

@@ -1,5 +1,5 @@
 // HoraluxServ: the clock service, also run as a plain or hidden process, and the command
-// line that installs, removes, starts and stops it.
+// line that installs, removes, starts and stops it, or queries a time server.
 
 #include <windows.h>
 
@@ -17,6 +17,7 @@
 #include "engine/Win32NamedMutex.h"
 #include "service/ExecWindow.h"
 #include "service/HostMessages.h"
+#include "service/QueryCommand.h"
 #include "service/TimeService.h"
 #include "settings/LocalTimeText.h"
 #include "settings/Settings.h"
@@ -30,6 +31,8 @@
 
 #include <cstdlib>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -98,6 +101,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     int exitCode = EXIT_FAILURE;
     CallGuarded(
         [&] {
+            // A query touches neither the service nor its files, so none of them is made for it.
+            const ServiceCommand command = ParseServiceArguments(
+                std::vector<std::string>(__argv + (__argc > 0 ? 1 : 0), __argv + __argc));
+            if (command.action == HostAction::Query) {
+                exitCode = RunQueryCommand(command);
+                return;
+            }
             CServiceProgram program;
             CallGuarded([&] { exitCode = program.Run(__argc, __argv); },
                         [&](const char* what) { program.LogEscape("WinMain", what); });

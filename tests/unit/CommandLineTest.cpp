@@ -1,5 +1,5 @@
-// The command line of HoraluxServ: actions, the account and password of -l and -p, and what
-// happens without an action.
+// The command line of HoraluxServ: actions, the account and password of -l and -p, the server
+// and sample count of -q and -n, and what happens without an action.
 
 #include "service/CommandLine.h"
 
@@ -15,6 +15,7 @@ TEST(CommandLine, EachActionSwitchChoosesItsAction) {
     const std::pair<const char*, HostAction> cases[] = {
         {"-d", HostAction::RunAsProcess}, {"-f", HostAction::RunFaceless},  {"-i", HostAction::Install},
         {"-u", HostAction::Remove},       {"-s", HostAction::StartRunning}, {"-e", HostAction::StopRunning},
+        {"-q", HostAction::Query},
     };
     for (const auto& [arg, action] : cases) {
         EXPECT_EQ(Parse({arg}).action, action) << arg;
@@ -66,6 +67,26 @@ TEST(CommandLine, TrailingValueSwitchLeavesTheFieldEmpty) {
     EXPECT_FALSE(Parse({"-i", "-p"}).password.has_value());
     EXPECT_FALSE(Parse({"-lsomeone", "-l"}).account.has_value());
     EXPECT_FALSE(Parse({"-l", ""}).account.has_value());
+}
+
+TEST(CommandLine, QueryTakesAnOptionalServerButNoSwitchAsOneAndACount) {
+    const ServiceCommand apart = Parse({"-q", "time.example", "-n", "3"});
+    EXPECT_EQ(apart.action, HostAction::Query);
+    EXPECT_EQ(apart.queryServer, "time.example");
+    EXPECT_EQ(apart.sampleCount, "3");
+
+    const ServiceCommand together = Parse({"-n7", "-q::1"});
+    EXPECT_EQ(together.queryServer, "::1");
+    EXPECT_EQ(together.sampleCount, "7");
+
+    const ServiceCommand bare = Parse({"-q", "-n", "2"});
+    EXPECT_EQ(bare.action, HostAction::Query);
+    EXPECT_FALSE(bare.queryServer.has_value());
+    EXPECT_EQ(bare.sampleCount, "2");
+
+    EXPECT_FALSE(Parse({"-q"}).queryServer.has_value());
+    EXPECT_EQ(Parse({"-q", "-u"}).action, HostAction::Remove);
+    EXPECT_EQ(Parse({"-i", "-q", "x"}).action, HostAction::Query);
 }
 
 TEST(CommandLine, WithoutAnActionAServiceOnNtAHiddenProcessOn9x) {

@@ -44,6 +44,13 @@ protected:
         ASSERT_TRUE(m_socket.sendAll(m_request.data(), m_request.size())) << socket_platform::lastError();
     }
 
+    void sendAndAwaitReply() {
+        connectAndSend("127.0.0.1");
+        bool readable = false;
+        timedWait(5000, readable);
+        ASSERT_TRUE(readable);
+    }
+
     // Waits as the exchange does and says how long it took.
     long long timedWait(std::uint32_t timeoutMs, bool& readable, const std::atomic<bool>* stop = nullptr) {
         const Clock::time_point start = Clock::now();
@@ -60,10 +67,7 @@ protected:
 // --- connecting and one exchange -------------------------------------------------------------
 
 TEST_F(DatagramSocketTest, DottedAddressCarriesTheRequestAndTheReply) {
-    connectAndSend("127.0.0.1");
-    bool readable = false;
-    timedWait(5000, readable);
-    ASSERT_TRUE(readable);
+    ASSERT_NO_FATAL_FAILURE(sendAndAwaitReply());
 
     std::array<std::uint8_t, kSntpReceiveCapacity> buffer{};
     EXPECT_EQ(m_socket.receive(buffer.data(), buffer.size()), static_cast<int>(kSntpHeaderSize));
@@ -95,10 +99,7 @@ TEST_F(DatagramSocketTest, DatagramLongerThanTheBufferFailsInsteadOfBeingCut) {
     FakeReply longReply;
     longReply.length = 100;
     m_server.answerWith(longReply);
-    connectAndSend("127.0.0.1");
-    bool readable = false;
-    timedWait(5000, readable);
-    ASSERT_TRUE(readable);
+    ASSERT_NO_FATAL_FAILURE(sendAndAwaitReply());
 
     std::array<std::uint8_t, kSntpHeaderSize> small{};
     EXPECT_EQ(m_socket.receive(small.data(), small.size()), -1);
@@ -108,10 +109,7 @@ TEST_F(DatagramSocketTest, EmptyDatagramIsReadableAndReadsAsNothing) {
     FakeReply empty;
     empty.length = 0;
     m_server.answerWith(empty);
-    connectAndSend("127.0.0.1");
-    bool readable = false;
-    timedWait(5000, readable);
-    ASSERT_TRUE(readable);
+    ASSERT_NO_FATAL_FAILURE(sendAndAwaitReply());
 
     std::array<std::uint8_t, kSntpReceiveCapacity> buffer{};
     EXPECT_EQ(m_socket.receive(buffer.data(), buffer.size()), 0);
@@ -120,14 +118,12 @@ TEST_F(DatagramSocketTest, EmptyDatagramIsReadableAndReadsAsNothing) {
 TEST_F(DatagramSocketTest, ADatagramFromAnyOtherAddressIsDroppedNotTakenAsTheReply) {
     // The reply is waiting when the socket is pointed at another port: a stack that filters by
     // peer only on arrival would hand it out as the new peer's.
-    connectAndSend("127.0.0.1");
-    bool readable = false;
-    timedWait(5000, readable);
-    ASSERT_TRUE(readable);
+    ASSERT_NO_FATAL_FAILURE(sendAndAwaitReply());
     const int otherPort = m_server.port() == 65535 ? 1024 : m_server.port() + 1;
     ASSERT_TRUE(m_socket.connectTo(TestAddress("127.0.0.1", otherPort)));
 
     std::array<std::uint8_t, kSntpReceiveCapacity> buffer{};
+    bool readable = false;
     timedWait(1000, readable);
     if (!readable) {
         GTEST_SKIP() << "this stack dropped the waiting datagram when the socket was reconnected";

@@ -101,13 +101,17 @@ protected:
         g_adjustCalls = 0;
     }
 
+    // A change this small is one Wine carries out.
+    SystemResult nudgeRealClock() {
+        return setSystemClock(m_realClock, m_privilege, m_realClock.nowUtc().plusSeconds(0.05));
+    }
+
     CWin32SystemClock m_realClock;
     CWin32TimePrivilege m_privilege{kScriptedApi};
 };
 
 TEST_F(ScriptedToken, RealTokenEnablesThenDisables) {
-    const SystemResult result =
-        setSystemClock(m_realClock, m_privilege, m_realClock.nowUtc().plusSeconds(0.05));
+    const SystemResult result = nudgeRealClock();
     EXPECT_TRUE(result.bSucceeded) << result.nError;
     EXPECT_EQ(g_adjustCalls, 2);
 }
@@ -119,8 +123,7 @@ TEST_F(ScriptedToken, WithoutAccessTokensTheClockIsSetDirectly) {
     EXPECT_EQ(::GetLastError(), 0u);
     m_privilege.restore();
 
-    const SystemResult result =
-        setSystemClock(m_realClock, m_privilege, m_realClock.nowUtc().plusSeconds(0.05));
+    const SystemResult result = nudgeRealClock();
     EXPECT_TRUE(result.bSucceeded) << result.nError;
     EXPECT_EQ(g_adjustCalls, 0);
 }

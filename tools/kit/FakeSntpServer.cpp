@@ -109,6 +109,7 @@ void CFakeSntpServer::stop() {
     if (m_thread.joinable()) {
         m_thread.join();
     }
+    m_mapPending.clear();  // answers to requests of the old socket
     m_hSocket.reset();
 }
 
@@ -172,7 +173,7 @@ std::vector<std::uint8_t> CFakeSntpServer::buildReply(const FakeReply& reply,
 void CFakeSntpServer::serve() {
     std::vector<std::uint8_t> buffer(kRequestCapacity);
     while (!m_bStop.load()) {
-        const sp::WaitResult waited = sp::waitReadable(m_hSocket.get(), kStopSliceUs);
+        const sp::WaitResult waited = sp::waitReadable(m_hSocket.get(), microsecondsToNextSend());
         if (waited == sp::WaitResult::Failed) {
             return;
         }
@@ -184,13 +185,11 @@ void CFakeSntpServer::serve() {
                 : -1;
         // A failed receive is also how Winsock reports that an earlier answer found no one.
         // Requests from outside never get an answer: tests send nothing beyond loopback.
-        if (count < 0 || !isLoopback(peer.address) || destination.address != m_local.address) {
-            continue;
+        if (count >= 0 && isLoopback(peer.address) && destination.address == m_local.address) {
+            std::vector<std::uint8_t> request(buffer.begin(), buffer.begin() + count);
+            schedule(recordRequest(request), request, peer);
         }
-        std::vector<std::uint8_t> request(buffer.begin(), buffer.begin() + count);
-        for (const FakeReply& reply : recordRequest(request)) {
-            sendOne(reply, request, peer);
-        }
+        sendDue();
     }
 }
 
@@ -211,28 +210,67 @@ std::vector<FakeReply> CFakeSntpServer::recordRequest(const std::vector<std::uin
     return answer;
 }
 
-void CFakeSntpServer::sendOne(const FakeReply& reply, const std::vector<std::uint8_t>& request,
-                              const server_socket::Endpoint& peer) {
-    if (reply.shape == FakeReply::Shape::Silent) {
-        return;
-    }
-    std::vector<std::uint8_t> bytes(reply.length);
-    if (reply.shape == FakeReply::Shape::Garbage) {
-        std::generate(bytes.begin(), bytes.end(), [this] { return static_cast<std::uint8_t>(m_random()); });
-    } else {
-        const auto half = reply.networkDelay / 2;
-        std::this_thread::sleep_for(half);
-        const NtpTimestamp receiveTime = serverTime(reply);
-        std::this_thread::sleep_for(reply.holdTime);
-        const NtpTimestamp transmitTime = serverTime(reply);
-        bytes = buildReply(reply, request, receiveTime, transmitTime);
-        std::this_thread::sleep_for(reply.networkDelay - half);
-    }
-    for (int copy = 0; copy < reply.copies; ++copy) {
-        server_socket::sendTo(m_hSocket.get(), bytes.data(), bytes.size(), peer);
+// The datagrams of one answer travel one after the other: each starts on its path when the one
+// before it has arrived, as when the server slept through each path in turn.
+void CFakeSntpServer::schedule(const std::vector<FakeReply>& answer, const std::vector<std::uint8_t>& request,
+                               const server_socket::Endpoint& peer) {
+    const SteadyTime arrival = std::chrono::steady_clock::now();
+    const NtpTimestamp arrivalTime = m_trueClock.nowUtc();
+    SteadyTime at = arrival;
+    for (const FakeReply& reply : answer) {
+        if (reply.shape == FakeReply::Shape::Silent) {
+            continue;
+        }
+        const auto outbound = reply.networkDelay / 2 + randomDelay(reply.jitter);
+        const auto inbound = reply.networkDelay - reply.networkDelay / 2 + randomDelay(reply.jitter);
+        const double atServer = std::chrono::duration<double>(at + outbound - arrival).count();
+        PendingDatagram datagram{datagramOf(reply, request, arrivalTime.plusSeconds(atServer)), peer};
+        if (reply.shape == FakeReply::Shape::Reply) {
+            at += outbound + reply.holdTime + inbound;
+        }
+        for (int copy = 0; copy < reply.copies; ++copy) {
+            m_mapPending.emplace(at, datagram);
+        }
     }
 }
 
-NtpTimestamp CFakeSntpServer::serverTime(const FakeReply& reply) const {
-    return m_trueClock.nowUtc().plusSeconds(reply.offsetSeconds);
+std::vector<std::uint8_t> CFakeSntpServer::datagramOf(const FakeReply& reply,
+                                                      const std::vector<std::uint8_t>& request,
+                                                      NtpTimestamp receiveTime) {
+    if (reply.shape == FakeReply::Shape::Garbage) {
+        std::vector<std::uint8_t> bytes(reply.length);
+        std::generate(bytes.begin(), bytes.end(), [this] { return static_cast<std::uint8_t>(m_random()); });
+        return bytes;
+    }
+    const NtpTimestamp serverReceive = receiveTime.plusSeconds(reply.offsetSeconds);
+    const double held = std::chrono::duration<double>(reply.holdTime).count();
+    return buildReply(reply, request, serverReceive, serverReceive.plusSeconds(held));
+}
+
+std::chrono::microseconds CFakeSntpServer::randomDelay(std::chrono::microseconds upTo) {
+    if (upTo.count() <= 0) {
+        return std::chrono::microseconds(0);
+    }
+    return std::chrono::microseconds(
+        std::uniform_int_distribution<std::chrono::microseconds::rep>(0, upTo.count())(m_random));
+}
+
+void CFakeSntpServer::sendDue() {
+    const SteadyTime now = std::chrono::steady_clock::now();
+    while (!m_mapPending.empty() && m_mapPending.begin()->first <= now) {
+        const PendingDatagram& datagram = m_mapPending.begin()->second;
+        server_socket::sendTo(m_hSocket.get(), datagram.bytes.data(), datagram.bytes.size(), datagram.peer);
+        m_mapPending.erase(m_mapPending.begin());
+    }
+}
+
+// Until the next datagram is due, but never longer than a stop may wait.
+std::uint64_t CFakeSntpServer::microsecondsToNextSend() const {
+    if (m_mapPending.empty()) {
+        return kStopSliceUs;
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::microseconds>(m_mapPending.begin()->first -
+                                                                            std::chrono::steady_clock::now());
+    return static_cast<std::uint64_t>(
+        std::clamp<std::chrono::microseconds::rep>(left.count(), 0, kStopSliceUs));
 }

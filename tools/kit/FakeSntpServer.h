@@ -3,7 +3,8 @@
 // unless told otherwise), answers every request on its own thread as the script says, and
 // records what it received. Its clock is the machine's UTC clock (or one given to it) plus a
 // chosen offset. It hears only requests from loopback addresses that were sent to its own
-// address.
+// address. A simulated path delays an answer without holding up the requests behind it: the
+// answer is sent when its path delivers it, and its time stamps say when it passed the server.
 //
 // Under Wine a UDP socket bound to 127.0.0.x is bound to every address of the machine on that
 // port, and its answers leave from 127.0.0.1, which a client connected to any other 127.0.0.x
@@ -16,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <random>
@@ -41,6 +43,7 @@ struct FakeReply {
     Shape shape = Shape::Reply;
     double offsetSeconds = 0.0;                 // the server's clock is the true clock plus this
     std::chrono::microseconds networkDelay{0};  // simulated round trip: half before T2, half after T3
+    std::chrono::microseconds jitter{0};        // each way, a further random delay of 0 to this
     std::chrono::microseconds holdTime{0};      // between T2 and T3
     int leapIndicator = 0;
     int version = 4;
@@ -56,6 +59,12 @@ struct FakeReply {
     static FakeReply garbage(std::size_t bytes = kSntpHeaderSize);
     static FakeReply kiss(const std::string& code);
     static FakeReply offsetBy(double seconds);
+};
+
+// A datagram waiting for the moment its simulated path delivers it.
+struct PendingDatagram {
+    std::vector<std::uint8_t> bytes;
+    server_socket::Endpoint peer;
 };
 
 struct ReceivedRequest {
@@ -104,11 +113,17 @@ public:
                                                 NtpTimestamp receiveTime, NtpTimestamp transmitTime);
 
 private:
+    using SteadyTime = std::chrono::steady_clock::time_point;
+
     void serve();
-    void sendOne(const FakeReply& reply, const std::vector<std::uint8_t>& request,
-                 const server_socket::Endpoint& peer);
+    void schedule(const std::vector<FakeReply>& answer, const std::vector<std::uint8_t>& request,
+                  const server_socket::Endpoint& peer);
+    std::vector<std::uint8_t> datagramOf(const FakeReply& reply, const std::vector<std::uint8_t>& request,
+                                         NtpTimestamp receiveTime);
+    std::chrono::microseconds randomDelay(std::chrono::microseconds upTo);
+    void sendDue();
+    std::uint64_t microsecondsToNextSend() const;
     std::vector<FakeReply> recordRequest(const std::vector<std::uint8_t>& request);
-    NtpTimestamp serverTime(const FakeReply& reply) const;
 
     std::unique_ptr<SystemClock> m_pOwnClock;
     const SystemClock& m_trueClock;
@@ -123,7 +138,8 @@ private:
     std::deque<std::vector<FakeReply>> m_queAnswers;
     std::vector<ReceivedRequest> m_vecRequests;
 
-    std::minstd_rand m_random;  // the answer thread's alone
+    std::minstd_rand m_random;  // the answer thread's alone, like the datagrams it has yet to send
+    std::multimap<SteadyTime, PendingDatagram> m_mapPending;
     std::atomic<bool> m_bStop{false};
     std::thread m_thread;
 };
