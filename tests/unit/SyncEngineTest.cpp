@@ -219,7 +219,8 @@ TEST_F(SyncEngineTest, PolicyAppliesAtStartAndItsChangeAtTheNextCheck) {
     lines = logLines();
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_TRUE(endsWith(lines[2], "] Options are updated.")) << lines[2];
-    EXPECT_TRUE(endsWith(lines[3], "] Policy value nMaxAttempts is ignored: \"many\" is not a whole number."));
+    EXPECT_TRUE(
+        endsWith(lines[3], "] Policy value nMaxAttempts is ignored: \"many\" is not a whole number."));
     EXPECT_EQ(m_engineSettings.Read([](const CSettings& s) { return s.m_servers.GetAt(0).m_strAddress; }),
               "127.0.0.9");
     EXPECT_EQ(m_notifier.codes(), (std::vector<int>{LOG_RELOADED}));
