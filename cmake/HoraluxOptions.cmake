@@ -24,6 +24,11 @@ if(HORALUX_TSAN)
     add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
     add_link_options(-fsanitize=thread)
 endif()
+if(HORALUX_FUZZ)
+    # Coverage for libFuzzer in every library; each fuzz target links the fuzzer's main itself.
+    add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=address,undefined)
+endif()
 
 # horalux_add_module(NAME DEPENDS...): a static library of the .cpp files of the current folder.
 # Files ending in _win.cpp are the Win32 shell and build only for Windows; files ending in

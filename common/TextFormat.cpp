@@ -1,5 +1,7 @@
 #include "common/TextFormat.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdarg>
 #include <cstdio>
 #include <vector>
@@ -19,4 +21,11 @@ std::string FormatText(const char* format, ...) {
     }
     va_end(args);
     return text;
+}
+
+bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
 }

@@ -1,6 +1,6 @@
 #pragma once
 // printf-style formatting into a std::string; the attribute lets the compiler check every
-// format string against its arguments.
+// format string against its arguments. And one comparison of texts.
 
 #include <string>
 
@@ -11,3 +11,6 @@
 #endif
 
 std::string FormatText(const char* format, ...) HORALUX_PRINTF_FORMAT(1, 2);
+
+// Whether two texts are equal without regard to the case of their (ASCII) letters.
+bool EqualsIgnoringCase(const std::string& a, const std::string& b);

@@ -2,15 +2,18 @@
 // The console's main window (template 132). It turns window messages into calls on
 // CConsoleLogic, which makes every decision. Include only from Windows-only files.
 
+#include "console/ConsoleAction.h"
 #include "console/ConsoleLogic.h"
 #include "console/DialogBase.h"
 #include "console/Win32ConsoleUi.h"
+#include "console/Win32Elevation.h"
+#include "console/Win32ServiceChannel.h"
 #include "settings/Settings.h"
 
 class CConsoleDlg final : public CDialogBase {
 public:
-    // settings must outlive the dialog.
-    explicit CConsoleDlg(CSettings& settings);
+    // settings must outlive the dialog. startAction runs once the window is up.
+    CConsoleDlg(CSettings& settings, ConsoleAction startAction);
 
 protected:
     bool OnInit() override;
@@ -20,8 +23,15 @@ protected:
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    // Posted to itself at initialisation, so that the start action's dialog opens over a
+    // window that is already shown.
+    static constexpr UINT UM_RUN_START_ACTION = WM_APP + 1;
+
     void ShowAbout();
 
     CWin32ConsoleUi m_ui;
+    CWin32ServiceChannel m_channel;
+    CWin32Elevation m_elevation;
     CConsoleLogic m_logic;
+    const ConsoleAction m_startAction;
 };

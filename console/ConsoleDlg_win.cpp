@@ -4,12 +4,20 @@
 #include "console/AboutDlg.h"
 #include "console/resource.h"
 
-CConsoleDlg::CConsoleDlg(CSettings& settings)
-    : CDialogBase(IDD_CONSOLE), m_ui(settings), m_logic(m_ui, settings) {}
+CConsoleDlg::CConsoleDlg(CSettings& settings, ConsoleAction startAction)
+    : CDialogBase(IDD_CONSOLE),
+      m_ui(settings),
+      m_logic(m_ui, settings, m_channel, m_elevation),
+      m_startAction(startAction) {}
 
 bool CConsoleDlg::OnInit() {
     m_ui.attach(GetHwnd());
+    m_channel.attach(GetHwnd());
+    m_elevation.attach(GetHwnd());
     m_logic.OnInit();
+    if (m_startAction != ConsoleAction::None) {
+        ::PostMessageA(GetHwnd(), UM_RUN_START_ACTION, 0, 0);
+    }
     return true;
 }
 
@@ -43,6 +51,11 @@ bool CConsoleDlg::OnMessage(UINT message, WPARAM wParam, LPARAM /*lParam*/) {
         m_logic.OpenHelp();
     } else if (message == WM_HELP) {
         m_logic.OpenHelp();
+        return true;
+    } else if (message == UM_RUN_START_ACTION) {
+        // A modal dialog would open before the dialog manager first shows this window.
+        ::ShowWindow(GetHwnd(), SW_SHOW);
+        m_logic.RunStartAction(m_startAction);
         return true;
     }
     return false;

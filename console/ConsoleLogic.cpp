@@ -1,24 +1,17 @@
 #include "console/ConsoleLogic.h"
 
 #include <algorithm>
-#include <cctype>
 #include <optional>
 
 #include "common/LogResult.h"
 #include "common/Messages.h"
 #include "common/ProductFacts.h"
+#include "common/TextFormat.h"
 #include "console/FileErrorText.h"
 #include "console/LogDisplay.h"
 #include "console/resource.h"
 
 namespace {
-
-bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
 
 // What a result notice from the service does, by its code.
 struct ResultNotice {
@@ -45,19 +38,30 @@ const CommandEntry<CConsoleLogic> CConsoleLogic::kCommands[] = {
     {IDC_HELP_BUTTON, &CConsoleLogic::OpenHelp},
 };
 
-CConsoleLogic::CConsoleLogic(ConsoleUi& ui, CSettings& settings) : m_ui(ui), m_settings(settings) {}
+CConsoleLogic::CConsoleLogic(ConsoleUi& ui, CSettings& settings, ServiceChannel& channel,
+                             Elevation& elevation)
+    : m_ui(ui), m_settings(settings), m_channel(channel), m_elevation(elevation) {}
 
 bool CConsoleLogic::OnCommand(int id) {
     return DispatchCommand(*this, kCommands, id);
 }
 
 void CConsoleLogic::OnInit() {
-    FindServiceWindow();
+    FindService();
     ReloadLog();
     m_strServer = m_settings.GetStartingServerTitle();
     m_ui.setSmallIcon(IDI_HORALUX);
     m_ui.setWindowTitle(kWindowTitle);
     ShowFields();
+}
+
+void CConsoleLogic::FindService() {
+    m_bViaChannel = m_channel.isOpen() || m_channel.open(channel::kHelloWaitMs);
+    if (m_bViaChannel) {
+        m_hServiceWnd = 0;
+        return;
+    }
+    FindServiceWindow();
 }
 
 void CConsoleLogic::FindServiceWindow() {
@@ -74,12 +78,46 @@ void CConsoleLogic::FindServiceWindow() {
     }
 }
 
-bool CConsoleLogic::CheckRights() {
+// The service heard the console: over the channel, or by its window's reply.
+bool CConsoleLogic::ServiceAnswered() const {
+    return m_bViaChannel || (m_hServiceWnd != 0 && m_bServiceReplied);
+}
+
+// Over the channel when the last search reached the service there (opened once more if it
+// broke since, as a restarted service breaks it); else posted to the window of the last
+// search, as always. The kinds are the window messages they stand for.
+bool CConsoleLogic::TellService(ChannelKind request) {
+    if (!m_bViaChannel) {
+        PostToService(static_cast<unsigned>(request));
+        return true;
+    }
+    return m_channel.send(request) || (m_channel.open(channel::kHelloWaitMs) && m_channel.send(request));
+}
+
+// Under UAC an administrator's console runs with a filtered token that cannot write the
+// settings; it may go on in an elevated console started straight into the action, while this
+// one stays as it is.
+bool CConsoleLogic::CheckRights(ConsoleAction action) {
     if (m_settings.IsWritable()) {
         return true;
     }
-    m_ui.showMessageBox(m_ui.loadString(IDS_NO_RIGHTS), "Warning", MessageIcon::Warning);
+    if (m_elevation.tokenElevation() == ElevationType::Limited) {
+        OfferElevation(action);
+    } else {
+        ShowNoRights();
+    }
     return false;
+}
+
+void CConsoleLogic::OfferElevation(ConsoleAction action) {
+    if (m_elevation.confirm(ElevationOfferText(action), kWindowTitle) &&
+        m_elevation.startElevated(ActionArgument(action)) == ElevatedStart::Failed) {
+        ShowNoRights();
+    }
+}
+
+void CConsoleLogic::ShowNoRights() {
+    m_ui.showMessageBox(m_ui.loadString(IDS_NO_RIGHTS), "Warning", MessageIcon::Warning);
 }
 
 void CConsoleLogic::ShowFields() {
@@ -118,44 +156,41 @@ void CConsoleLogic::OnSynchronizeNow() {
     m_strResult.clear();
     m_nProgressPos = 0;
     ShowFields();
-    FindServiceWindow();
-    if (m_hServiceWnd == 0 || !m_bServiceReplied) {
+    FindService();
+    if (!ServiceAnswered() || !TellService(ChannelKind::SyncNow)) {
         ShowServiceMissing();
         return;
     }
-    PostToService(UM_SYNC_NOW);
     if (m_nTimerId == 0) {
         m_nTimerId = m_ui.startTimer(kProgressTimerId, kProgressPeriodMs);
     }
 }
 
 void CConsoleLogic::OnBreak() {
-    PostToService(UM_SYNC_BREAK);
+    TellService(ChannelKind::SyncBreak);
 }
 
 void CConsoleLogic::OnOptions() {
-    if (!CheckRights() || !m_ui.runOptionsDialog()) {
+    if (!CheckRights(ConsoleAction::Options) || !m_ui.runOptionsDialog()) {
         return;
     }
     // The settings are saved by now; the box tells only that the service was not told.
-    if (m_hServiceWnd == 0 || !m_bServiceReplied) {
+    if (!ServiceAnswered() || !TellService(ChannelKind::OptionsUpdated)) {
         ShowServiceMissing();
-        return;
     }
-    PostToService(UM_OPTIONS_UPDATED);
 }
 
 void CConsoleLogic::OnServer() {
-    if (!CheckRights() || !m_ui.runServersDialog()) {
+    if (!CheckRights(ConsoleAction::Servers) || !m_ui.runServersDialog()) {
         return;
     }
     m_strServer = m_settings.GetStartingServerTitle();
-    PostToService(UM_OPTIONS_UPDATED);
+    TellService(ChannelKind::OptionsUpdated);
     ShowFields();
 }
 
 void CConsoleLogic::OnClearLog() {
-    if (!CheckRights()) {
+    if (!CheckRights(ConsoleAction::ClearLog)) {
         return;
     }
     const unsigned long error = m_ui.deleteFile(kLogFileName);
@@ -168,6 +203,20 @@ void CConsoleLogic::OnClearLog() {
 
 void CConsoleLogic::OpenHelp() {
     m_ui.shellOpen(kHelpFileName);
+}
+
+void CConsoleLogic::RunStartAction(ConsoleAction action) {
+    using Handler = void (CConsoleLogic::*)();
+    static const std::pair<ConsoleAction, Handler> kStartActions[] = {
+        {ConsoleAction::Options, &CConsoleLogic::OnOptions},
+        {ConsoleAction::Servers, &CConsoleLogic::OnServer},
+        {ConsoleAction::ClearLog, &CConsoleLogic::OnClearLog},
+    };
+    for (const auto& [startAction, handler] : kStartActions) {
+        if (startAction == action) {
+            (this->*handler)();
+        }
+    }
 }
 
 void CConsoleLogic::ShowProgressTick() {

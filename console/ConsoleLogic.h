@@ -3,15 +3,21 @@
 // the buttons, the progress bar, the service's notices and the log display. The Win32
 // dialog (CConsoleDlg) turns window messages into these calls and nothing more.
 //
-// The service's window found by the last search is kept once, here: the console has one
-// main window, so a process-wide copy beside it would always hold the same value.
+// The service is looked for over the channel first, which reaches it in any session and
+// answers the hello before anything is decided; without the channel, by its window on this
+// desktop. The service's window found by the last search is kept once, here: the console has
+// one main window, so a process-wide copy beside it would always hold the same value.
 
 #include <cstdint>
 #include <optional>
 #include <string>
 
+#include "common/ChannelProtocol.h"
 #include "console/CommandTable.h"
+#include "console/ConsoleAction.h"
 #include "console/ConsoleUi.h"
+#include "console/Elevation.h"
+#include "console/ServiceChannel.h"
 #include "settings/Settings.h"
 
 class CConsoleLogic {
@@ -23,8 +29,8 @@ public:
     static constexpr unsigned kProgressPeriodMs = 100;
     static constexpr int kProgressMax = 100;
 
-    // Both must outlive the instance.
-    CConsoleLogic(ConsoleUi& ui, CSettings& settings);
+    // All must outlive the instance.
+    CConsoleLogic(ConsoleUi& ui, CSettings& settings, ServiceChannel& channel, Elevation& elevation);
 
     // The main window's initialisation: search and announce, load the log, the server
     // title, the icon and the title, show the fields.
@@ -40,6 +46,8 @@ public:
     void OnServer();
     void OnClearLog();
     void OpenHelp();
+    // The action a console was started into (an elevated one, say), once its window is up.
+    void RunStartAction(ConsoleAction action);
 
     // Every tick of a timer on the main window, whatever its identifier.
     void ShowProgressTick();
@@ -60,18 +68,28 @@ public:
     unsigned timerId() const { return m_nTimerId; }
     bool serviceReplied() const { return m_bServiceReplied; }
     WindowId serviceWindow() const { return m_hServiceWnd; }
+    // Whether the last search reached the service over the channel.
+    bool viaChannel() const { return m_bViaChannel; }
 
 private:
     static const CommandEntry<CConsoleLogic> kCommands[];
 
+    void FindService();
     void FindServiceWindow();
-    bool CheckRights();
+    bool ServiceAnswered() const;
+    bool TellService(ChannelKind request);
+    bool CheckRights(ConsoleAction action);
+    void OfferElevation(ConsoleAction action);
+    void ShowNoRights();
     void ShowFields();
     void ShowServiceMissing();
     void PostToService(unsigned message);
 
     ConsoleUi& m_ui;
     CSettings& m_settings;
+    ServiceChannel& m_channel;
+    Elevation& m_elevation;
+    bool m_bViaChannel = false;
     std::string m_strServer;
     int m_nProgressPos = 0;
     unsigned m_nTimerId = 0;

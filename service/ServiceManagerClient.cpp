@@ -25,6 +25,7 @@ bool CServiceManagerClient::Install(const ProgramPath& program, ServiceDefinitio
     definition.name = m_identity.name;
     definition.displayName = m_identity.displayName;
     definition.binaryPath = *program.path;
+    definition.serviceType = ServiceTypeForAccount(definition.serviceType, definition.account);
     // The manager's handles are closed before the event source is registered.
     return CreateService(definition) && RegisterEventSource(*program.path);
 }

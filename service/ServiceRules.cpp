@@ -1,5 +1,10 @@
 #include "service/ServiceRules.h"
 
+#include "common/TextFormat.h"
+
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 constexpr ControlRule kControlRules[] = {
@@ -10,6 +15,17 @@ constexpr ControlRule kControlRules[] = {
     {service_control::kShutdown, 0, ControlOperation::Shutdown},
 };
 constexpr ControlRule kIgnoredControl = {0, 0, ControlOperation::None};
+
+// The names CreateService takes for the local system account besides none at all.
+constexpr const char* kLocalSystemNames[] = {"", "LocalSystem", ".\\LocalSystem"};
+
+bool IsLocalSystem(const std::optional<std::string>& account) {
+    if (!account) {
+        return true;
+    }
+    return std::any_of(std::begin(kLocalSystemNames), std::end(kLocalSystemNames),
+                       [&](const char* name) { return EqualsIgnoringCase(name, *account); });
+}
 
 }  // namespace
 
@@ -61,4 +77,8 @@ SessionResponse RespondToSessionMessage(std::uint32_t message, std::intptr_t lPa
 
 bool ConsoleEventStopsService(std::uint32_t eventType) {
     return eventType == console_event::kCtrlC || eventType == console_event::kCtrlBreak;
+}
+
+std::uint32_t ServiceTypeForAccount(std::uint32_t serviceType, const std::optional<std::string>& account) {
+    return IsLocalSystem(account) ? serviceType : serviceType & ~kServiceInteractiveProcess;
 }

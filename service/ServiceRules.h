@@ -6,6 +6,8 @@
 // core needs no Windows header; ServiceRules_win.cpp checks each against those headers.
 
 #include <cstdint>
+#include <optional>
+#include <string>
 
 namespace service_state {
 constexpr std::uint32_t kStopped = 1;
@@ -95,3 +97,12 @@ constexpr std::uint32_t kCtrlBreak = 1;
 
 // Ctrl+C and Ctrl+Break stop a service run with -d; other console events do not.
 bool ConsoleEventStopsService(std::uint32_t eventType);
+
+// Service types of an install: its own process, interactive when the platform allows it.
+constexpr std::uint32_t kServiceWin32OwnProcess = 0x10;
+constexpr std::uint32_t kServiceInteractiveProcess = 0x100;
+
+// The platform refuses an interactive service for any account but the local system account
+// (no account, or "LocalSystem" / ".\LocalSystem" in any case): the type of such an install
+// leaves the interactive bit out.
+std::uint32_t ServiceTypeForAccount(std::uint32_t serviceType, const std::optional<std::string>& account);

@@ -1,7 +1,8 @@
 #pragma once
-// The clock service: its work is the control window's message loop, its stop ends that
-// loop. Windows only.
+// The clock service: its work is the control window's message loop with the console channel
+// beside it, its stop ends that loop and then the channel. Windows only.
 
+#include "service/ChannelServer.h"
 #include "service/ExecWindow.h"
 #include "service/ServiceBase.h"
 
@@ -10,13 +11,17 @@ public:
     static constexpr const char* kServiceName = "QN_HoraluxService";
     static constexpr const char* kDisplayName = "Horalux Clock Service";
 
-    // window must outlive the service object.
-    CTimeService(CHostReporter& reporter, CExecWindow& window, bool bIsNt = QueryPlatformIsNt());
+    // window and channel must outlive the service object.
+    CTimeService(CHostReporter& reporter, CExecWindow& window, CChannelServer& channel,
+                 bool bIsNt = QueryPlatformIsNt());
 
     void RunService(int argc, char** argv) override;
     void OnStop() override;
     BOOL WriteSettings(const std::vector<std::string>& args) override;
 
 private:
+    void OpenChannel();
+
     CExecWindow& m_window;
+    CChannelServer& m_channel;
 };

@@ -1,19 +1,37 @@
 #include "service/TimeService.h"
 
+#include "common/TextFormat.h"
+#include "common/Win32SystemError.h"
 #include "service/ServiceRules.h"
 #include "service/SettingsWriter.h"
 #include "settings/WorkingDirectory.h"
 
-CTimeService::CTimeService(CHostReporter& reporter, CExecWindow& window, bool bIsNt)
-    : CServiceBase(kServiceName, kDisplayName, reporter, bIsNt), m_window(window) {}
+CTimeService::CTimeService(CHostReporter& reporter, CExecWindow& window, CChannelServer& channel, bool bIsNt)
+    : CServiceBase(kServiceName, kDisplayName, reporter, bIsNt), m_window(window), m_channel(channel) {}
 
 void CTimeService::RunService(int, char**) {
     SetStatus(SERVICE_START_PENDING, kDefaultWaitHint, 0);
     SetStatus(SERVICE_RUNNING, kDefaultWaitHint, 0);
     // The log and the record file are named without a path.
     SetWorkingDirectory();
-    if (!m_window.RunExecWindow()) {
+    OpenChannel();
+    const bool bRan = m_window.RunExecWindow();
+    m_channel.Stop();
+    if (!bRan) {
         SetWorkFailed();
+    }
+}
+
+// Windows 9x serves no pipes; its consoles share its desktop and reach the window. Without
+// the channel the service goes on all the same, for the consoles that can reach its window.
+void CTimeService::OpenChannel() {
+    if (!IsNt()) {
+        return;
+    }
+    if (const SystemResult opened = m_channel.Start(); !opened) {
+        const std::string text = FormatText("The console channel could not be opened - %s",
+                                            SystemErrorText(opened.nError).c_str());
+        ReportLogEvent(text.c_str(), event_type::kWarning, kEventIdFromType);
     }
 }
 

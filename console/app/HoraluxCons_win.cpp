@@ -1,15 +1,21 @@
-// HoraluxCons.exe: the program-wide objects in their order, then the main window.
+// HoraluxCons.exe: the program-wide objects in their order, then the main window. An
+// argument naming an action (/options, /servers, /clearlog) opens the main window straight
+// into it; that is how a console continues elevated.
 
 #include <windows.h>
 
 #include "common/Firewall.h"
 #include "console/CaughtFailureBox.h"
+#include "console/ConsoleAction.h"
 #include "console/ConsoleDlg.h"
 #include "console/app/ConsoleApp.h"
 #include "settings/LocalTimeText.h"
 #include "settings/Settings.h"
 #include "settings/Win32PolicySource.h"
 #include "settings/Win32ProfileStore.h"
+
+#include <string>
+#include <vector>
 
 int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPSTR /*commandLine*/, int /*show*/) {
     int exitCode = 1;
@@ -22,7 +28,8 @@ int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPSTR /*comma
             // What the organisation's policy sets shows greyed out and is never written.
             const Win32PolicySource policy;
             settings.SetPolicySource(&policy);
-            CConsoleDlg mainDialog(settings);
+            CConsoleDlg mainDialog(settings,
+                                   ParseConsoleAction(std::vector<std::string>(__argv + 1, __argv + __argc)));
             CConsoleApp app(settings, mainDialog);
             exitCode = app.Run();
         },

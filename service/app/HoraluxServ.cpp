@@ -8,6 +8,7 @@
 #include "common/ProductFacts.h"
 #include "common/TextFormat.h"
 #include "engine/EngineSettings.h"
+#include "engine/ResultFanOut.h"
 #include "engine/Scheduler.h"
 #include "engine/SntpSyncAttempt.h"
 #include "engine/SyncController.h"
@@ -15,6 +16,7 @@
 #include "engine/SyncLog.h"
 #include "engine/Win32EnginePorts.h"
 #include "engine/Win32NamedMutex.h"
+#include "service/ChannelServer.h"
 #include "service/ExecWindow.h"
 #include "service/HostMessages.h"
 #include "service/QueryCommand.h"
@@ -41,11 +43,14 @@ namespace {
 constexpr const char* kLogLockName = "Global\\Horalux.Log";
 
 // The program's long-lived objects. Members are constructed in declaration order: the
-// platform adapters first, then the log, the settings, the controller and the version.
+// platform adapters first (the notices go to the announced console window and to the
+// channel's consoles), then the log, the settings, the controller and the version.
 class CServiceProgram {
 public:
     CServiceProgram()
-        : m_log(kLogFileName, m_localClock, m_notifier, m_logLock,
+        : m_channel([this] { return m_window.Window(); }),
+          m_notices{&m_notifier, &m_channel},
+          m_log(kLogFileName, m_localClock, m_notices, m_logLock,
                 [this] { return m_engineSettings.LogLimitsNow(); }),
           m_settings(m_profileStore, LocalDateTimeText),
           m_engineSettings(m_settings),
@@ -60,7 +65,7 @@ public:
     // The exit code says whether that action succeeded.
     int Run(int argc, char** argv) {
         CHostReporter reporter(m_log, WriteStandardOutput);
-        CTimeService service(reporter, m_window);
+        CTimeService service(reporter, m_window, m_channel);
         SetWorkingDirectory();
         m_settings.SetPolicySource(&m_policySource);
         m_engineSettings.ReloadOptions();  // a command-line action's lines obey the log's limit too
@@ -81,6 +86,8 @@ private:
     CWin32SystemClock m_systemClock;
     CWin32TimePrivilege m_privilege;
     CSteadyClock m_steadyClock;
+    CChannelServer m_channel;
+    CResultFanOut m_notices;
     CWin32NamedMutex m_logLock{kLogLockName};
 
     SyncLog m_log;

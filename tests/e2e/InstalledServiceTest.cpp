@@ -99,6 +99,16 @@ TEST_F(InstalledServiceTest, InstallStartStopRemove) {
                 startMs, stopMs, bWindowSeen ? "visible" : "not visible");
 }
 
+// Windows refuses an interactive service under any account but the local system.
+TEST_F(InstalledServiceTest, AnInstallUnderAnotherAccountIsNotInteractive) {
+    PrepareServiceFiles(kQuietSettings);
+    EXPECT_EQ(RunAction(ServiceExePath(), "-i -l .\\horalux -p secret"), (ActionOutcome{"", 0}));
+    const std::optional<ServiceConfig> config = QueryServiceConfiguration();
+    ASSERT_TRUE(config.has_value());
+    EXPECT_EQ(config->serviceType, static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS));
+    EXPECT_EQ(config->startName, ".\\horalux");
+}
+
 // The command-line instance obeys the log's limit from the settings and keeps the newest
 // lines, as the installer's and uninstaller's calls find a long log.
 TEST_F(InstalledServiceTest, RemoveKeepsTheNewestLinesOfALongLog) {

@@ -10,7 +10,9 @@
 #include "console/resource.h"
 #include "settings/Settings.h"
 #include "tests/support/FakeConsoleUi.h"
+#include "tests/support/FakeElevation.h"
 #include "tests/support/FakeProfileStore.h"
+#include "tests/support/FakeServiceChannel.h"
 #include "tests/unit/FakeDialogView.h"
 
 #include <gtest/gtest.h>
@@ -50,7 +52,9 @@ protected:
     FakeProfileStore store;
     CSettings settings{store, [] { return std::string("12/8/2025 1:23:45 AM"); }};
     FakeConsoleUi ui;
-    CConsoleLogic logic{ui, settings};
+    FakeServiceChannel channel;  // no service serves it, unless a test says so
+    FakeElevation elevation;
+    CConsoleLogic logic{ui, settings, channel, elevation};
 };
 
 // --- start-up and the search for the service -------------------------------------------
@@ -275,7 +279,7 @@ TEST_F(ConsoleLogicTest, NoticesSetTheResultReloadTheLogAndStopTheBarOnlyWhenFin
         FakeConsoleUi fresh;
         fresh.windows = ui.windows;
         fresh.files[kLog] = "old\n";
-        CConsoleLogic console{fresh, settings};
+        CConsoleLogic console{fresh, settings, channel, elevation};
         console.OnInit();
         console.OnServiceHello();
         console.OnSynchronizeNow();
@@ -357,7 +361,7 @@ TEST_F(ConsoleLogicTest, ConfirmedOptionsTellTheServiceOrSayItIsMissing) {
     FakeConsoleUi unreplied;
     unreplied.windows = ui.windows;
     unreplied.optionsAnswer = true;
-    CConsoleLogic console{unreplied, settings};
+    CConsoleLogic console{unreplied, settings, channel, elevation};
     console.OnInit();
     console.OnOptions();
     EXPECT_TRUE(unreplied.postedOf(UM_OPTIONS_UPDATED).empty());
@@ -495,6 +499,128 @@ TEST_F(ConsoleLogicTest, HelpOpensTheHelpFile) {
     logic.OpenHelp();
     EXPECT_EQ(ui.opened, std::vector<std::string>{"zHoraluxHelp.chm"});
     EXPECT_TRUE(ui.boxes.empty());
+}
+
+// --- the channel ----------------------------------------------------------------------------
+
+TEST_F(ConsoleLogicTest, OverTheChannelTheFirstPressWorksAndEveryRequestTakesIt) {
+    channel.bServing = true;
+    ui.optionsAnswer = ui.serversAnswer = true;
+    logic.OnInit();
+    EXPECT_TRUE(logic.viaChannel());
+
+    // No reply has come through any window, yet the first press goes through: the channel's
+    // hello was answered before the console decided.
+    logic.OnSynchronizeNow();
+    logic.OnBreak();
+    logic.OnOptions();
+    logic.OnServer();
+
+    EXPECT_EQ(channel.sent,
+              (std::vector<ChannelKind>{ChannelKind::SyncNow, ChannelKind::SyncBreak,
+                                        ChannelKind::OptionsUpdated, ChannelKind::OptionsUpdated}));
+    EXPECT_TRUE(ui.posted.empty()) << "nothing goes to the window the channel stands in for";
+    EXPECT_TRUE(ui.boxes.empty());
+    EXPECT_EQ(logic.timerId(), 1u);
+    EXPECT_EQ(channel.opens, 1);
+}
+
+TEST_F(ConsoleLogicTest, ABrokenChannelIsOpenedOnceMoreAndWithoutItTheWindowIsSearched) {
+    channel.bServing = true;
+    logic.OnInit();
+    channel.bOpen = false;  // the service was restarted
+    logic.OnBreak();
+    EXPECT_EQ(channel.sent, std::vector<ChannelKind>{ChannelKind::SyncBreak});
+    EXPECT_EQ(channel.opens, 2);
+
+    // The service has gone for good: Break sends nothing, and the next search finds its window,
+    // whose reply has not come yet.
+    channel.bOpen = channel.bServing = false;
+    logic.OnBreak();
+    logic.OnSynchronizeNow();
+    EXPECT_FALSE(logic.viaChannel());
+    EXPECT_EQ(channel.sent.size(), 1u);
+    ASSERT_EQ(ui.posted.size(), 1u);
+    EXPECT_EQ(ui.posted[0].message, UM_CONSOLE_HELLO);
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text, kMissing);
+
+    // Options confirmed while the channel is lost: the service was not told, and the box says so.
+    channel.bServing = true;
+    logic.OnSynchronizeNow();
+    channel.bOpen = channel.bServing = false;
+    ui.optionsAnswer = true;
+    logic.OnOptions();
+    EXPECT_EQ(ui.boxes.size(), 2u);
+}
+
+// --- elevation on demand ----------------------------------------------------------------------
+
+TEST_F(ConsoleLogicTest, AFilteredAdministratorIsOfferedAnElevatedConsoleStraightIntoTheAction) {
+    startConnected();
+    makeSettingsReadOnly();
+    ui.optionsAnswer = ui.serversAnswer = true;
+    elevation.token = ElevationType::Limited;
+    elevation.bAnswer = true;
+
+    logic.OnOptions();
+    logic.OnServer();
+    logic.OnClearLog();
+
+    EXPECT_EQ(elevation.started, (std::vector<std::string>{"/options", "/servers", "/clearlog"}));
+    ASSERT_EQ(elevation.questions.size(), 3u);
+    EXPECT_EQ(elevation.questions[0],
+              "Changing the options needs the rights of an administrator.\nDo you want to continue as "
+              "administrator?");
+    EXPECT_EQ(elevation.captions[0], "Horalux Clock Service Console");
+    EXPECT_TRUE(ui.boxes.empty());
+    EXPECT_EQ(ui.optionsRuns + ui.serversRuns, 0);
+    EXPECT_TRUE(ui.files.count(kLog));
+
+    // No: nothing more. A start the user declined at the system's prompt: nothing more. A start
+    // that failed: the box that says why nothing happens.
+    elevation.bAnswer = false;
+    logic.OnOptions();
+    elevation.bAnswer = true;
+    elevation.outcome = ElevatedStart::Declined;
+    logic.OnOptions();
+    EXPECT_TRUE(ui.boxes.empty());
+    elevation.outcome = ElevatedStart::Failed;
+    logic.OnOptions();
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text, kNoRights);
+    EXPECT_EQ(elevation.started.size(), 5u);
+}
+
+TEST_F(ConsoleLogicTest, StandardAndElevatedUsersGetTheWarningWithoutAnOffer) {
+    startConnected();
+    makeSettingsReadOnly();
+    for (ElevationType token : {ElevationType::Default, ElevationType::Full, ElevationType::Unknown}) {
+        elevation.token = token;
+        logic.OnOptions();
+    }
+    EXPECT_EQ(ui.boxes.size(), 3u);
+    EXPECT_TRUE(elevation.questions.empty());
+}
+
+TEST_F(ConsoleLogicTest, AConsoleStartedIntoAnActionRunsItAndTheArgumentsNameTheActions) {
+    startConnected();
+    ui.optionsAnswer = true;
+    logic.RunStartAction(ConsoleAction::Options);
+    logic.RunStartAction(ConsoleAction::Servers);
+    logic.RunStartAction(ConsoleAction::None);
+    EXPECT_EQ(ui.optionsRuns, 1);
+    EXPECT_EQ(ui.serversRuns, 1);
+    EXPECT_EQ(ui.postedOf(UM_OPTIONS_UPDATED).size(), 1u);
+    logic.RunStartAction(ConsoleAction::ClearLog);
+    EXPECT_EQ(ui.deleted, std::vector<std::string>{kLog});
+
+    EXPECT_EQ(ParseConsoleAction({"cpu-probe-7", "/CLEARLOG", "/options"}), ConsoleAction::ClearLog);
+    EXPECT_EQ(ParseConsoleAction({"/servers"}), ConsoleAction::Servers);
+    EXPECT_EQ(ParseConsoleAction({"options", "-options", "/option"}), ConsoleAction::None);
+    for (ConsoleAction action : {ConsoleAction::Options, ConsoleAction::Servers, ConsoleAction::ClearLog}) {
+        EXPECT_EQ(ParseConsoleAction({ActionArgument(action)}), action);
+    }
 }
 
 }  // namespace

@@ -179,6 +179,26 @@ TEST_F(ServiceManagerClientTest, InstallCreatesTheServiceThenRegistersItsEventSo
     EXPECT_TRUE(out.empty());
 }
 
+// The platform refuses an interactive service under any account but the local system.
+TEST_F(ServiceManagerClientTest, OnlyALocalSystemInstallIsInteractive) {
+    const std::pair<std::optional<std::string>, std::uint32_t> cases[] = {
+        {std::nullopt, 0x110u},
+        {std::string(""), 0x110u},
+        {std::string("LocalSystem"), 0x110u},
+        {std::string(".\\localsystem"), 0x110u},
+        {std::string(".\\clock"), 0x10u},
+        {std::string("DOMAIN\\clock"), 0x10u},
+        {std::string("NT AUTHORITY\\LocalService"), 0x10u},
+    };
+    for (const auto& [account, type] : cases) {
+        ServiceDefinition definition = Definition();
+        definition.serviceType = 0x110;
+        definition.account = account;
+        ASSERT_TRUE(Client().Install(kProgram, definition));
+        EXPECT_EQ(script.created.serviceType, type) << account.value_or("<none>");
+    }
+}
+
 TEST_F(ServiceManagerClientTest, InstallFailuresAreLoggedAndRegisterNothing) {
     EXPECT_FALSE(Client().Install(ProgramPath{std::nullopt, 122}, Definition()));
     script.connectError = kAccessDenied;

@@ -8,18 +8,18 @@
 #include "engine/Win32EnginePorts.h"
 #include "engine/Win32NamedMutex.h"
 #include "tools/kit/ChildProcess.h"
+#include "tools/kit/DaclText.h"
 #include "tools/kit/TempDir.h"
 
 #include <gtest/gtest.h>
-
-#include <aclapi.h>
-#include <sddl.h>
 
 #include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <future>
 #include <map>
+#include <optional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -65,16 +65,7 @@ TEST(NamedMutexTest, OnlySystemAndAdministratorsAreAdmitted) {
     CWin32NamedMutex mutex(UniqueName("Global\\", "Access"));
     ASSERT_TRUE(mutex.acquire(1s));
     mutex.release();
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    ASSERT_EQ(::GetSecurityInfo(mutex.Handle(), SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                                nullptr, nullptr, &descriptor),
-              static_cast<DWORD>(ERROR_SUCCESS));
-    const UniqueLocalMemory ownedDescriptor(descriptor);
-    char* text = nullptr;
-    ASSERT_TRUE(::ConvertSecurityDescriptorToStringSecurityDescriptorA(
-        descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr));
-    const UniqueLocalMemory ownedText(text);
-    EXPECT_STREQ(text, CWin32NamedMutex::kSecurity);
+    EXPECT_EQ(DaclText(mutex.Handle()), std::optional<std::string>(CWin32NamedMutex::kSecurity));
 }
 
 // Two objects of one name stand for two processes; the holder is a thread that ends holding

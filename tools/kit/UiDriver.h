@@ -85,6 +85,9 @@ public:
 
     bool ready() const { return m_bReady; }
     const std::string& name() const { return m_strName; }
+    // Moves the calling thread back onto this desktop (it must own no window); false when it
+    // could not.
+    bool enter() const;
     // Starts a program on this desktop.
     bool start(CChildProcess& process, const std::string& commandLine, const std::string& folder = "") const;
 

@@ -255,6 +255,10 @@ CTestDesktop::CTestDesktop(const std::string& name) : m_strName(name) {
     m_bReady = m_hDesktop && ::SetThreadDesktop(m_hDesktop.get());
 }
 
+bool CTestDesktop::enter() const {
+    return m_hDesktop && ::SetThreadDesktop(m_hDesktop.get());
+}
+
 CTestDesktop::~CTestDesktop() {
     m_explorer.terminate();
 }

@@ -1,0 +1,107 @@
+#include "common/ChannelProtocol.h"
+
+#include "common/LogResult.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace {
+
+// Where a field of the record lies.
+struct WireField {
+    std::size_t offset;
+    std::size_t size;
+};
+
+#define HORALUX_WIRE_FIELD(name)                                           \
+    WireField {                                                            \
+        offsetof(ChannelWireRecord, name), sizeof(ChannelWireRecord::name) \
+    }
+
+constexpr WireField kMagicField = HORALUX_WIRE_FIELD(magic);
+constexpr WireField kVersionField = HORALUX_WIRE_FIELD(version);
+constexpr WireField kKindField = HORALUX_WIRE_FIELD(kind);
+constexpr WireField kValueField = HORALUX_WIRE_FIELD(value);
+constexpr WireField kReservedField = HORALUX_WIRE_FIELD(reserved);
+
+#undef HORALUX_WIRE_FIELD
+
+constexpr ChannelKind kConsoleRequests[] = {ChannelKind::ConsoleHello, ChannelKind::OptionsUpdated,
+                                            ChannelKind::SyncNow, ChannelKind::SyncBreak};
+constexpr ChannelKind kServiceNotices[] = {ChannelKind::ServiceHello, ChannelKind::SyncResult};
+
+template <typename Range>
+bool Contains(const Range& range, ChannelKind kind) {
+    return std::find(std::begin(range), std::end(range), kind) != std::end(range);
+}
+
+void Put(unsigned char* bytes, WireField field, std::uint32_t value) {
+    for (std::size_t i = 0; i < field.size; ++i) {
+        bytes[field.offset + i] = static_cast<unsigned char>(value >> (8 * i));
+    }
+}
+
+std::uint32_t Get(const unsigned char* bytes, WireField field) {
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < field.size; ++i) {
+        value |= static_cast<std::uint32_t>(bytes[field.offset + i]) << (8 * i);
+    }
+    return value;
+}
+
+bool IsKnownKind(std::uint32_t kind) {
+    const auto known = static_cast<ChannelKind>(kind);
+    return Contains(kConsoleRequests, known) || Contains(kServiceNotices, known);
+}
+
+bool ValueFits(ChannelKind kind, std::int32_t value) {
+    if (kind == ChannelKind::SyncResult) {
+        return IsAnnouncedResult(value);
+    }
+    return value == 0;
+}
+
+}  // namespace
+
+void EncodeRecord(const ChannelRecord& record, ChannelBytes& bytes) {
+    Put(bytes, kMagicField, channel::kMagic);
+    Put(bytes, kVersionField, channel::kVersion);
+    Put(bytes, kKindField, static_cast<std::uint16_t>(record.kind));
+    Put(bytes, kValueField, static_cast<std::uint32_t>(record.value));
+    Put(bytes, kReservedField, 0);
+}
+
+DecodedRecord DecodeRecord(const unsigned char* data, std::size_t size) {
+    DecodedRecord decoded;
+    if (size != channel::kRecordSize) {
+        decoded.fault = RecordFault::Size;
+        return decoded;
+    }
+    const std::uint32_t kind = Get(data, kKindField);
+    decoded.record.kind = static_cast<ChannelKind>(kind);
+    decoded.record.value = static_cast<std::int32_t>(Get(data, kValueField));
+    if (Get(data, kMagicField) != channel::kMagic) {
+        decoded.fault = RecordFault::Magic;
+    } else if (Get(data, kVersionField) != channel::kVersion) {
+        decoded.fault = RecordFault::Version;
+    } else if (!IsKnownKind(kind)) {
+        decoded.fault = RecordFault::Kind;
+    } else if (!ValueFits(decoded.record.kind, decoded.record.value)) {
+        decoded.fault = RecordFault::Value;
+    } else if (Get(data, kReservedField) != 0) {
+        decoded.fault = RecordFault::Reserved;
+    }
+    return decoded;
+}
+
+bool IsConsoleRequest(ChannelKind kind) {
+    return Contains(kConsoleRequests, kind);
+}
+
+bool IsServiceNotice(ChannelKind kind) {
+    return Contains(kServiceNotices, kind);
+}
+
+bool IsAnnouncedResult(std::int32_t code) {
+    return code >= LOG_FAILED && code <= LOG_RELOADED;
+}

@@ -1,0 +1,296 @@
+// HoraluxCons.exe on another desktop than HoraluxServ.exe, as every console stands to a
+// service on current Windows (the service in session 0): it cannot see the service's window,
+// and reaches the service over the channel. Synchronising against a local chrony, breaking a
+// run against a silent server, the reload after Options, two consoles on two desktops hearing
+// one result, the same with the service installed through the service manager; a console
+// beside the service that finds the channel full and works through the window as before; and a
+// console started with an action's argument going straight into it.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/ChannelProtocol.h"
+#include "common/Messages.h"
+#include "common/WinHandle.h"
+#include "console/Win32ServiceChannel.h"
+#include "console/resource.h"
+#include "tests/e2e/ConsoleSession.h"
+#include "tests/e2e/LocalChrony.h"
+#include "tools/kit/ConsoleStandIn.h"
+#include "tools/kit/ServiceProgram.h"
+#include "tools/kit/UiDriver.h"
+#include "tools/kit/WaitUntil.h"
+
+namespace {
+
+using namespace ui_driver;
+using namespace std::chrono_literals;
+
+constexpr const char* kConsoleTitle = "Horalux Clock Service Console";
+constexpr const char* kStartLine = "] Horalux Clock Service v. 2.5 is started.";
+
+std::string ChronySettings() {
+    return "[Servers]\r\nServers_Counter=1\r\nServers 0=Loopback chrony~127.0.0.1~1\r\n[Options]\r\n"
+           "nLogFileLen=100\r\nnSynPeriod=3\r\nnOffset=0\r\nnMaxAttempts=1\r\nnTimeOut=5\r\nnStartingServ="
+           "0\r\n"
+           "bOnlySuccLog=0\r\n";
+}
+
+// The service on a desktop of its own; each console on another.
+class CrossDesktopTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        WriteText(ini, ChronySettings());
+        ::DeleteFileA(log.c_str());
+        m_serviceDesktop = makeDesktop("svc");
+        ASSERT_TRUE(m_serviceDesktop->ready());
+    }
+
+    void TearDown() override {
+        for (CChildProcess& console : consoles) {
+            console.terminate();
+        }
+        service.terminate();
+        RunAction(ServiceExePath(), "-u");  // whatever happened, leave no service behind
+        m_userDesktops.clear();
+        m_serviceDesktop.reset();
+        ::DeleteFileA(log.c_str());
+        ::DeleteFileA(WindowsFile("zHoraluxServ.bin").c_str());
+    }
+
+    std::unique_ptr<CTestDesktop> makeDesktop(const std::string& role) {
+        static int s_nDesktops = 0;
+        return std::make_unique<CTestDesktop>("horalux-" + role + "-" +
+                                              std::to_string(::GetCurrentProcessId()) + "-" +
+                                              std::to_string(++s_nDesktops));
+    }
+
+    // HoraluxServ -d on the service's desktop, once it has logged its start.
+    bool startService() {
+        return m_serviceDesktop->start(service, "\"" + ServiceExePath() + "\" -d") &&
+               WaitForFileText(log, kStartLine);
+    }
+
+    // Console number index on a fresh desktop of its own, where the calling thread stays.
+    HWND startConsole(std::size_t index, const std::string& arguments = "") {
+        m_userDesktops.push_back(makeDesktop("user"));
+        if (!m_userDesktops.back()->ready() ||
+            !m_userDesktops.back()->start(consoles[index], "\"" + ConsoleExePath() + "\" " + arguments)) {
+            return nullptr;
+        }
+        return waitForWindow(kConsoleTitle, consoles[index].pid());
+    }
+
+    // Back onto the desktop of console number index.
+    bool enterConsoleDesktop(std::size_t index) const { return m_userDesktops.at(index)->enter(); }
+
+    bool noErrorBox(std::size_t index) const {
+        return waitForMessageBox("Error", consoles[index].pid(), 0ms) == nullptr;
+    }
+
+    // The first console, as in another session: the service's window is out of its reach.
+    HWND startConsoleOutOfReach() {
+        HWND dialog = startConsole(0);
+        EXPECT_EQ(::FindWindowA(kExecWindowClass, kExecWindowTitle), nullptr);
+        return dialog;
+    }
+
+    // "Synchronize now" against chrony: the first press works, since the channel's hello was
+    // answered before the console decided.
+    void expectSynchronized(HWND dialog) {
+        clickAsync(dialog, IDC_SYNCHRONIZE_NOW);
+        EXPECT_TRUE(waitForText(dialog, IDC_RESULT, "Successful Synchronization."));
+        EXPECT_TRUE(noErrorBox(0));
+        EXPECT_NE(text(dialog, IDC_LOG).find("Manualy. Successful. Server: Loopback chrony."),
+                  std::string::npos)
+            << text(dialog, IDC_LOG);
+    }
+
+    // "Break" during a run against a server fallen silent.
+    void expectBreakHeard(HWND dialog, CLocalChrony& chrony) {
+        chrony.stop();
+        clickAsync(dialog, IDC_SYNCHRONIZE_NOW);
+        EXPECT_TRUE(waitForText(dialog, IDC_RESULT, "Synchronization Failed."));
+        EXPECT_TRUE(WaitUntil([&] { return progressPosition(dialog, IDC_PROGRESS) > 0; }, kWait));
+        click(dialog, IDC_BREAK);
+        EXPECT_TRUE(waitForText(dialog, IDC_RESULT, "Synchronization is broken by the user."));
+        EXPECT_EQ(progressPosition(dialog, IDC_PROGRESS), 0);
+    }
+
+    // Options closed with OK: the service reloads and the console hears it.
+    void expectReloadHeard(HWND dialog) {
+        clickAsync(dialog, IDC_OPTIONS);
+        HWND options = waitForWindow("Options", consoles[0].pid());
+        ASSERT_NE(options, nullptr);
+        click(options, IDOK);
+        EXPECT_TRUE(waitForText(dialog, IDC_RESULT, "Log File is updated."));
+        EXPECT_NE(text(dialog, IDC_LOG).find("] Options are updated."), std::string::npos)
+            << text(dialog, IDC_LOG);
+        EXPECT_TRUE(noErrorBox(0));
+    }
+
+    // "Synchronize now" of the first console, answered by the box that says there is no service.
+    void expectServiceMissing(HWND dialog) {
+        clickAsync(dialog, IDC_SYNCHRONIZE_NOW);
+        HWND box = waitForMessageBox("Error", consoles[0].pid());
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(messageBoxText(box), "\nHoralux Service does not work now!");
+        EXPECT_TRUE(dismiss(box));
+    }
+
+    const std::string ini = WindowsFile("zHoraluxServ.ini");
+    const std::string log = WindowsFile("zHoraluxServ.log");
+    CChildProcess service;
+    CChildProcess consoles[2];
+
+private:
+    std::unique_ptr<CTestDesktop> m_serviceDesktop;
+    std::vector<std::unique_ptr<CTestDesktop>> m_userDesktops;
+};
+
+TEST_F(CrossDesktopTest, AConsoleOnAnotherDesktopSynchronisesBreaksAndHearsTheReload) {
+    CLocalChrony chrony;
+    ASSERT_TRUE(chrony.start("127.0.0.1")) << chrony.error();
+    ASSERT_TRUE(startService());
+    HWND dialog = startConsoleOutOfReach();
+    ASSERT_NE(dialog, nullptr);
+    expectSynchronized(dialog);
+    EXPECT_EQ(progressPosition(dialog, IDC_PROGRESS), 0);
+
+    expectBreakHeard(dialog, chrony);
+    expectReloadHeard(dialog);
+}
+
+TEST_F(CrossDesktopTest, TwoConsolesOnTwoDesktopsBothHearOneResult) {
+    CLocalChrony chrony;
+    ASSERT_TRUE(chrony.start("127.0.0.1")) << chrony.error();
+    ASSERT_TRUE(startService());
+    HWND first = startConsole(0);
+    ASSERT_NE(first, nullptr);
+    HWND second = startConsole(1);
+    ASSERT_NE(second, nullptr);
+
+    clickAsync(second, IDC_SYNCHRONIZE_NOW);
+    EXPECT_TRUE(waitForText(second, IDC_RESULT, "Successful Synchronization."));
+    EXPECT_TRUE(noErrorBox(1));
+    ASSERT_TRUE(enterConsoleDesktop(0));
+    EXPECT_TRUE(waitForText(first, IDC_RESULT, "Successful Synchronization."));
+    EXPECT_NE(text(first, IDC_LOG).find("Manualy. Successful. Server: Loopback chrony."), std::string::npos);
+}
+
+TEST_F(CrossDesktopTest, TheInstalledServiceServesAConsoleOnAnotherDesktopAndClosesTheChannelWhenItStops) {
+    CLocalChrony chrony;
+    ASSERT_TRUE(chrony.start("127.0.0.1")) << chrony.error();
+    ASSERT_EQ(RunAction(ServiceExePath(), "-i"), (ActionOutcome{"", 0}));
+    ASSERT_EQ(RunAction(ServiceExePath(), "-s"), (ActionOutcome{"", 0}));
+    ASSERT_TRUE(WaitForFileText(log, kStartLine));
+    HWND dialog = startConsoleOutOfReach();
+    ASSERT_NE(dialog, nullptr);
+    expectSynchronized(dialog);
+    expectReloadHeard(dialog);
+    expectBreakHeard(dialog, chrony);
+
+    // With the console still connected, the stop ends well inside its wait hint, the channel
+    // with it; the console then finds no service.
+    const auto stopBegin = std::chrono::steady_clock::now();
+    const ActionOutcome stopped = RunAction(ServiceExePath(), "-e");
+    const double stopMs =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - stopBegin).count();
+    EXPECT_EQ(stopped.exitCode, 0u) << stopped.output;
+    EXPECT_LT(stopMs, 11000.0);
+    const UniqueFileHandle pipe(
+        ::CreateFileA(channel::kPipeName, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    EXPECT_FALSE(pipe.isValid());
+    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    expectServiceMissing(dialog);
+    std::printf("[ measured ] -e with a console connected: %.0f ms\n", stopMs);
+}
+
+// --- beside the service, through the window ----------------------------------------------------
+
+class SameDesktopTest : public CConsoleSession {};
+
+// Every place of the channel is held by a console that said hello, so HoraluxCons on the
+// service's desktop is turned away there and uses the control window, as the window protocol
+// has it: it synchronises and hears the reload after Options.
+TEST_F(SameDesktopTest, AConsoleTurnedAwayByAFullChannelWorksThroughTheWindow) {
+    CLocalChrony chrony;
+    ASSERT_TRUE(chrony.start("127.0.0.1")) << chrony.error();
+    WriteText(ini, ChronySettings());
+    ASSERT_TRUE(startService());
+    std::vector<std::unique_ptr<CConsoleStandIn>> holderWindows;
+    std::vector<std::unique_ptr<CWin32ServiceChannel>> holders;
+    for (std::size_t i = 0; i < channel::kMaxClients; ++i) {
+        holderWindows.push_back(std::make_unique<CConsoleStandIn>());
+        holders.push_back(std::make_unique<CWin32ServiceChannel>());
+        holders.back()->attach(holderWindows.back()->get());
+        ASSERT_TRUE(holders.back()->open(channel::kHelloWaitMs)) << i;
+    }
+    CWin32ServiceChannel turnedAway;
+    EXPECT_FALSE(turnedAway.open(channel::kHelloWaitMs));
+
+    HWND dialog = startConsole();
+    ASSERT_NE(dialog, nullptr);
+    bool bAccepted = false;
+    for (int press = 0; press < 2 && !bAccepted;
+         ++press) {  // the window protocol's first press may only introduce
+        clickAsync(dialog, IDC_SYNCHRONIZE_NOW);
+        HWND box = waitForMessageBox("Error", console.pid(), 2s);
+        bAccepted = box == nullptr;
+        EXPECT_TRUE(bAccepted || dismiss(box));
+    }
+    ASSERT_TRUE(bAccepted);
+    EXPECT_TRUE(waitForText(dialog, IDC_RESULT, "Successful Synchronization."));
+    clickAsync(dialog, IDC_OPTIONS);
+    HWND options = waitForWindow("Options", console.pid());
+    ASSERT_NE(options, nullptr);
+    click(options, IDOK);
+    EXPECT_TRUE(waitForText(dialog, IDC_RESULT, "Log File is updated."));
+    EXPECT_NE(text(dialog, IDC_LOG).find("] Options are updated."), std::string::npos)
+        << text(dialog, IDC_LOG);
+    // The places stayed with their holders: the console never had one.
+    for (std::size_t i = 0; i < holders.size(); ++i) {
+        EXPECT_TRUE(holders[i]->send(ChannelKind::ConsoleHello)) << i;
+    }
+}
+
+// --- action arguments --------------------------------------------------------------------------
+
+class ConsoleStartActionTest : public CConsoleSession {};
+
+TEST_F(ConsoleStartActionTest, AConsoleStartedWithAnActionGoesStraightIntoIt) {
+    HWND dialog = startConsole("/options");
+    ASSERT_NE(dialog, nullptr);
+    HWND options = waitForWindow("Options", console.pid());
+    ASSERT_NE(options, nullptr);
+    ASSERT_TRUE(dismiss(options));  // OK; no service runs, so the console says so
+    HWND box = waitForMessageBox("Error", console.pid());
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(messageBoxText(box), "\nHoralux Service does not work now!");
+    EXPECT_TRUE(dismiss(box));
+    console.terminate();
+
+    dialog = startConsole("/SERVERS");
+    ASSERT_NE(dialog, nullptr);
+    HWND servers = waitForWindow("Time Servers", console.pid());
+    ASSERT_NE(servers, nullptr);
+    click(servers, IDCANCEL);
+    EXPECT_TRUE(waitForWindowGone(servers));
+    console.terminate();
+
+    WriteText(log, "one\r\ntwo\r\n");
+    dialog = startConsole("/clearlog");
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(WaitUntil([&] { return !FileExists(log); }, kWait));
+    EXPECT_TRUE(waitForText(dialog, IDC_LOG, ""));
+    EXPECT_TRUE(console.running());
+}
+
+}  // namespace
