@@ -12,6 +12,8 @@
 
 #include "common/Firewall.h"
 #include "common/UniqueHandle.h"
+#include "common/WinHandle.h"
+#include "service/TimeService.h"
 #include "settings/SetupProperties.h"
 
 #include <string>
@@ -65,7 +67,55 @@ UINT Check(MSIHANDLE install) {
     return ERROR_SUCCESS;
 }
 
+// The process id of the running service, or 0.
+DWORD ServiceProcessId() {
+    const UniqueServiceHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+    const UniqueServiceHandle service(
+        manager ? ::OpenServiceA(manager.get(), CTimeService::kServiceName, SERVICE_QUERY_STATUS) : nullptr);
+    SERVICE_STATUS_PROCESS status{};
+    DWORD size = 0;
+    if (!service || !::QueryServiceStatusEx(service.get(), SC_STATUS_PROCESS_INFO,
+                                            reinterpret_cast<BYTE*>(&status), sizeof status, &size)) {
+        return 0;
+    }
+    return status.dwProcessId;
+}
+
 }  // namespace
+
+// Removal: the service manager reports the service stopped a moment before its process has
+// ended and released its program file, which the removal of the files could then not delete.
+// While the installer plans the removal, this notes the service's process for
+// WaitForServiceEnd, which runs once the service is stopped and waits (at most 30 seconds)
+// for that process to end.
+extern "C" __declspec(dllexport) UINT __stdcall RememberServiceProcess(MSIHANDLE install) {
+    CallGuarded(
+        [&] {
+            if (const DWORD pid = ServiceProcessId()) {
+                ::MsiSetPropertyA(install, "WaitForServiceEnd", std::to_string(pid).c_str());
+            }
+        },
+        [&](const char* what) {
+            ReportError(install, std::string("looking for the service failed: ") + what);
+        });
+    return ERROR_SUCCESS;
+}
+
+extern "C" __declspec(dllexport) UINT __stdcall WaitForServiceEnd(MSIHANDLE install) {
+    CallGuarded(
+        [&] {
+            const std::string pid = Property(install, "CustomActionData");
+            const DWORD id = pid.empty() ? 0 : static_cast<DWORD>(std::stoul(pid));
+            const UniqueKernelHandle process(id != 0 ? ::OpenProcess(SYNCHRONIZE, FALSE, id) : nullptr);
+            if (process) {
+                ::WaitForSingleObject(process.get(), 30000);
+            }
+        },
+        [&](const char* what) {
+            ReportError(install, std::string("waiting for the service failed: ") + what);
+        });
+    return ERROR_SUCCESS;
+}
 
 extern "C" __declspec(dllexport) UINT __stdcall CheckProperties(MSIHANDLE install) {
     UINT result = ERROR_INSTALL_FAILURE;
