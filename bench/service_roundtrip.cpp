@@ -54,21 +54,14 @@ int main(int argc, char** argv) {
     const int count = std::atoi(argv[2]);
     const int idleSeconds = std::atoi(argv[3]);
 
-    PrepareServiceFiles(ServiceSettings(kModeDemandOnly, address, {"Bench server"}));
     CChildProcess service;
-    if (!LaunchService(service, "-d")) {
-        std::fprintf(stderr, "the service did not start\n");
-        return 1;
-    }
-    const HWND hWindow = WaitForExecWindow();
     CConsoleStandIn console;
-    WPARAM parameter = 0;
-    if (hWindow == nullptr ||
-        !::PostMessageA(hWindow, UM_CONSOLE_HELLO, reinterpret_cast<WPARAM>(console.get()), 0) ||
-        !console.waitFor(UM_SERVICE_HELLO, parameter)) {
-        std::fprintf(stderr, "no control window or no answer to 2000\n");
+    const HWND hWindow =
+        StartGreetedService(ServiceSettings(kModeDemandOnly, address, {"Bench server"}), service, console);
+    if (hWindow == nullptr) {
         return 1;
     }
+    WPARAM parameter = 0;
 
     std::vector<double> runMs;
     int failures = 0;

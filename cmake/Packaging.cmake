@@ -140,3 +140,6 @@ add_custom_command(
 add_custom_target(horalux_package ALL DEPENDS ${horalux_installer} ${horalux_zip})
 # Where the packages land, for the tests ($<TARGET_PROPERTY:horalux_package,HORALUX_INSTALLER>).
 set_target_properties(horalux_package PROPERTIES HORALUX_INSTALLER ${horalux_installer} HORALUX_ZIP ${horalux_zip})
+
+# The Windows Installer package and the administrative template, beside the packages above.
+add_subdirectory(packaging)

@@ -21,6 +21,9 @@ public:
     // Check boxes and radio buttons.
     virtual bool isChecked(int id) const = 0;
     virtual void setChecked(int id, bool checked) = 0;
+    // Greys a control out (or back in); a greyed control takes no input.
+    virtual void enableItem(int id, bool enabled) = 0;
+    virtual void showItem(int id, bool shown) = 0;
     // Gives an edit field the focus with its whole text selected.
     virtual void focusAndSelect(int id) = 0;
     // An up-down control's range and position.

@@ -8,6 +8,7 @@
 #include "console/ConsoleLogic.h"
 #include "console/FileErrorText.h"
 #include "console/resource.h"
+#include "settings/PolicyTable.h"
 #include "settings/SyncMode.h"
 
 namespace {
@@ -56,6 +57,36 @@ const BoundedField kUpDowns[] = {
     {IDC_SECONDS_SPIN, &OptionsFields::nSeconds, 0, 59},
     {IDC_ATTEMPTS_SPIN, &OptionsFields::nAttempts, 1, 10},
 };
+
+// The controls that show each setting, greyed out while the organisation's policy sets it.
+struct SettingControls {
+    int CSettings::*field;
+    const int* ids;
+    std::size_t count;
+};
+
+const int kOffsetControls[] = {IDC_AHEAD,        IDC_BACKWARD, IDC_MINUTES,
+                               IDC_MINUTES_SPIN, IDC_SECONDS,  IDC_SECONDS_SPIN};
+const int kAttemptsControls[] = {IDC_ATTEMPTS, IDC_ATTEMPTS_SPIN};
+const int kOnlySuccessControls[] = {IDC_ONLY_SUCCESS};
+const int kLogLinesControls[] = {IDC_LOG_LINES};
+
+const SettingControls kSettingControls[] = {
+    {&CSettings::m_nSynPeriod, kModeButtons, std::size(kModeButtons)},
+    {&CSettings::m_nOffset, kOffsetControls, std::size(kOffsetControls)},
+    {&CSettings::m_nMaxAttempts, kAttemptsControls, std::size(kAttemptsControls)},
+    {&CSettings::m_bOnlySuccLog, kOnlySuccessControls, std::size(kOnlySuccessControls)},
+    {&CSettings::m_nLogFileLen, kLogLinesControls, std::size(kLogLinesControls)},
+};
+
+// Puts back into target every setting the policy manages, as policy holds it.
+void KeepManaged(CSettings& target, const CSettings& policy) {
+    for (const PolicyNumber& number : kPolicyNumbers) {
+        if (policy.IsManaged(number.field)) {
+            target.*(number.field) = policy.*(number.field);
+        }
+    }
+}
 
 std::string RangeText(int lower, int upper) {
     std::string text = kRangeText;
@@ -115,6 +146,19 @@ void COptionsLogic::OnInit() {
     }
     // Setting a position writes the buddy's text, clamped to the arrows' range.
     ShowFields();
+    ShowManaged();
+}
+
+void COptionsLogic::ShowManaged() {
+    bool bAnyManaged = false;
+    for (const SettingControls& setting : kSettingControls) {
+        const bool bManaged = m_settings.IsManaged(setting.field);
+        bAnyManaged = bAnyManaged || bManaged;
+        for (std::size_t i = 0; i < setting.count; ++i) {
+            m_view.enableItem(setting.ids[i], !bManaged);
+        }
+    }
+    m_view.showItem(IDC_POLICY_NOTE, bAnyManaged);
 }
 
 bool COptionsLogic::OnCommand(int id) {
@@ -141,8 +185,10 @@ void COptionsLogic::LoadFromSettings(const CSettings& settings) {
 
 void COptionsLogic::OnRestoreDefaults() {
     // The defaults go into the fields only: Cancel must leave the settings as they were.
+    // What the policy sets stays as it is.
     CSettings defaults(m_settings);
     defaults.SetDefaults();
+    KeepManaged(defaults, m_settings);
     LoadFromSettings(defaults);
 }
 
@@ -160,13 +206,15 @@ void COptionsLogic::OnOk() {
     // dialog open, so the user can try again or cancel, and the service is told nothing.
     CSettings edited(m_settings);
     StoreFields(edited);
-    const SystemResult saved = edited.Save();
+    KeepManaged(edited, m_settings);
+    const SystemResult saved = edited.Save();  // leaves out what the policy manages
     if (!saved) {
         m_view.showMessageBox(FileErrorText(saved.nError, edited.m_strFileName), m_app.applicationTitle(),
                               MessageIcon::Error);
         return;
     }
     StoreFields(m_settings);
+    KeepManaged(m_settings, edited);
     m_view.endDialog(true);
 }
 

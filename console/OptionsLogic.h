@@ -62,6 +62,9 @@ private:
     // focuses it, leaves the fields as they were and returns false.
     bool ReadFields();
     void ShowFields();
+    // Greys out the controls of the settings the organisation's policy manages and shows the
+    // note that says so.
+    void ShowManaged();
     void Warn(const std::string& text);
 
     DialogView& m_view;

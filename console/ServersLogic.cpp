@@ -37,14 +37,31 @@ void CServersLogic::OnInit() {
     m_nCurrent = IsRow(m_settings.m_nStartingServ) ? m_settings.m_nStartingServ : 0;
     ShowRows();
     ShowCurrent();
+    ShowManaged();
+}
+
+void CServersLogic::ShowManaged() {
+    const bool bListManaged = m_settings.AreServersManaged();
+    const bool bStartManaged = m_settings.IsManaged(&CSettings::m_nStartingServ);
+    for (const int id : {IDC_ADD_SERVER, IDC_DELETE_SERVER, IDC_RESTORE_SERVERS}) {
+        m_view.enableItem(id, !bListManaged);
+    }
+    m_view.enableItem(IDC_SERVER_LIST, !bStartManaged);
+    m_view.showItem(IDC_POLICY_NOTE, bListManaged || bStartManaged);
 }
 
 bool CServersLogic::OnCommand(int id) {
+    // The list's buttons are greyed out while the policy sets the list; a click that still
+    // arrives changes nothing.
+    const bool bListButton = id == IDC_ADD_SERVER || id == IDC_DELETE_SERVER || id == IDC_RESTORE_SERVERS;
+    if (bListButton && m_settings.AreServersManaged()) {
+        return true;
+    }
     return DispatchCommand(*this, kCommands, id);
 }
 
 void CServersLogic::OnRowHighlighted(int index) {
-    if (!IsRow(index)) {
+    if (!IsRow(index) || m_settings.IsManaged(&CSettings::m_nStartingServ)) {
         return;
     }
     m_nCurrent = index;

@@ -41,6 +41,9 @@ private:
     // Rebuilds the rows from the working copy and highlights the current one.
     void ShowRows();
     void ShowCurrent();
+    // Greys out what the organisation's policy sets (the list's buttons, the choice of the
+    // starting row) and shows the note that says so.
+    void ShowManaged();
     bool IsRow(int index) const { return index >= 0 && index < m_working.GetCount(); }
 
     DialogView& m_view;

@@ -19,6 +19,8 @@ public:
     void setItemText(int id, const std::string& text) override;
     bool isChecked(int id) const override;
     void setChecked(int id, bool checked) override;
+    void enableItem(int id, bool enabled) override;
+    void showItem(int id, bool shown) override;
     void focusAndSelect(int id) override;
     void setUpDown(int id, int lower, int upper, int position) override;
     void showMessageBox(const std::string& text, const std::string& caption, MessageIcon icon) override;

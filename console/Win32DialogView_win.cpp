@@ -32,6 +32,14 @@ void CWin32DialogView::setChecked(int id, bool checked) {
     ::CheckDlgButton(m_hWnd, id, checked ? BST_CHECKED : BST_UNCHECKED);
 }
 
+void CWin32DialogView::enableItem(int id, bool enabled) {
+    ::EnableWindow(::GetDlgItem(m_hWnd, id), enabled ? TRUE : FALSE);
+}
+
+void CWin32DialogView::showItem(int id, bool shown) {
+    ::ShowWindow(::GetDlgItem(m_hWnd, id), shown ? SW_SHOW : SW_HIDE);
+}
+
 void CWin32DialogView::focusAndSelect(int id) {
     // WM_NEXTDLGCTL also moves the default button and selects an edit's text.
     const HWND control = ::GetDlgItem(m_hWnd, id);

@@ -46,6 +46,9 @@
 #define IDC_ATTEMPTS_SPIN 1023
 #define IDC_ONLY_SUCCESS 1012
 #define IDC_LOG_LINES 1006
+// Shown in the Options and the Time Servers dialog while the organisation's policy manages a
+// setting there (an id of our own, like the About box's).
+#define IDC_POLICY_NOTE 1102
 
 // Time Servers dialog (template 147).
 #define IDD_SERVERS 147

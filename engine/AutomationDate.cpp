@@ -29,10 +29,20 @@ std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
     return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
 }
 
+// The time of day runs forward from the whole day on both sides of the epoch. days must be
+// finite and within a few million.
+std::int64_t roundedMilliseconds(double days) {
+    const double whole = std::trunc(days);
+    const std::int64_t msOfDay = std::llround(std::fabs(days - whole) * kMsPerDay);
+    return static_cast<std::int64_t>(whole) * kMsPerDay + msOfDay;
+}
+
 }  // namespace
 
+// A date that rounds to the first millisecond of the year 10000 has no calendar form either.
 AutomationDate::AutomationDate(double days, std::int32_t status) : m_days(days), m_status(Status::Valid) {
-    const bool inRange = std::isfinite(days) && days >= kFirstDay && days < kEndDay;
+    const bool inRange = std::isfinite(days) && days >= kFirstDay && days < kEndDay &&
+                         roundedMilliseconds(days) < static_cast<std::int64_t>(kEndDay) * kMsPerDay;
     if (status != static_cast<std::int32_t>(Status::Valid) || !inRange) {
         m_status = Status::Invalid;
     }
@@ -52,10 +62,7 @@ std::int64_t AutomationDate::linearMilliseconds() const {
     if (!isValid()) {
         return 0;  // the range check of the constructor keeps the conversion below defined
     }
-    // The time of day runs forward from the whole day on both sides of the epoch.
-    const double whole = std::trunc(m_days);
-    const std::int64_t msOfDay = std::llround(std::fabs(m_days - whole) * kMsPerDay);
-    return static_cast<std::int64_t>(whole) * kMsPerDay + msOfDay;
+    return roundedMilliseconds(m_days);
 }
 
 AutomationDate AutomationDate::fromLinearMilliseconds(std::int64_t ms) {

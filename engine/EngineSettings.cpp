@@ -13,3 +13,11 @@ void CEngineSettings::ReloadOptions() {
 LogLimits CEngineSettings::LogLimitsNow() const {
     return Read([](const CSettings& s) { return LogLimits{s.m_nLogFileLen, s.m_bOnlySuccLog != 0}; });
 }
+
+bool CEngineSettings::PolicyChanged() const {
+    return Read([](const CSettings& s) { return s.PolicyChanged(); });
+}
+
+std::vector<std::string> CEngineSettings::PolicyRejections() const {
+    return Read([](const CSettings& s) { return s.Policy().rejections; });
+}

@@ -7,6 +7,8 @@
 #include "settings/Settings.h"
 
 #include <mutex>
+#include <string>
+#include <vector>
 
 class CEngineSettings {
 public:
@@ -31,6 +33,11 @@ public:
     }
 
     LogLimits LogLimitsNow() const;
+
+    // Whether the organisation's policy differs from what the last reload applied.
+    bool PolicyChanged() const;
+    // The policy values the last reload left out, one log line each.
+    std::vector<std::string> PolicyRejections() const;
 
 private:
     CSettings& m_settings;

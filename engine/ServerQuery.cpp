@@ -59,9 +59,10 @@ std::optional<int> ParseSampleCount(const std::string& text) {
     return count >= 1 && count <= kMaxQuerySamples ? std::optional<int>(count) : std::nullopt;
 }
 
-std::string StartingServerAddress(const ProfileStore& store) {
+std::string StartingServerAddress(const ProfileStore& store, const PolicySource* policy) {
     CReadOnlyProfileStore readOnly(store);
     CSettings settings(readOnly, nullptr);
+    settings.SetPolicySource(policy);
     settings.Load();
     const CTimeServerList& servers = settings.m_servers;
     const bool bListed = settings.m_nStartingServ >= 0 && settings.m_nStartingServ < servers.GetCount();
@@ -71,12 +72,13 @@ std::string StartingServerAddress(const ProfileStore& store) {
 CServerQuery::CServerQuery(QueryPorts ports) : m_ports(std::move(ports)) {}
 
 int CServerQuery::RunCommand(const std::optional<std::string>& server,
-                             const std::optional<std::string>& sampleCount, const ProfileStore& store) {
+                             const std::optional<std::string>& sampleCount, const ProfileStore& store,
+                             const PolicySource* policy) {
     const std::optional<int> samples = sampleCount ? ParseSampleCount(*sampleCount) : kDefaultQuerySamples;
     if (!samples) {
         return Refuse(FormatText("Not a sample count: \"%s\".", sampleCount->c_str()));
     }
-    const std::string target = server ? *server : StartingServerAddress(store);
+    const std::string target = server ? *server : StartingServerAddress(store, policy);
     if (target.empty()) {
         return Refuse("No server given, and the settings file lists none.");
     }

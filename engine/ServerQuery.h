@@ -15,6 +15,7 @@
 
 #include "engine/LocalClock.h"
 #include "engine/QueryReport.h"
+#include "settings/PolicySource.h"
 #include "settings/ProfileStore.h"
 #include "sntp/HostResolver.h"
 #include "sntp/MonotonicClock.h"
@@ -44,18 +45,19 @@ constexpr int kMaxQuerySamples = 100;
 std::optional<int> ParseSampleCount(const std::string& text);
 
 // The address of the server a run starts with, read from the settings file as the service reads
-// it, but without writing: a list the service would rebuild stays rebuilt in memory only. Empty
-// when there is none.
-std::string StartingServerAddress(const ProfileStore& store);
+// it (with what policy sets over it), but without writing: a list the service would rebuild
+// stays rebuilt in memory only. Empty when there is none.
+std::string StartingServerAddress(const ProfileStore& store, const PolicySource* policy = nullptr);
 
 class CServerQuery {
 public:
     explicit CServerQuery(QueryPorts ports);
 
     // HoraluxServ -q [server] [-n count]: without a server, the starting server of the settings
-    // file (read through store); without a count, kDefaultQuerySamples. Returns the exit code.
+    // file (read through store, with what policy sets over it); without a count,
+    // kDefaultQuerySamples. Returns the exit code.
     int RunCommand(const std::optional<std::string>& server, const std::optional<std::string>& sampleCount,
-                   const ProfileStore& store);
+                   const ProfileStore& store, const PolicySource* policy = nullptr);
     // Asks server samples times, printing as it goes; returns the exit code.
     int Run(const std::string& server, int samples);
 

@@ -40,7 +40,7 @@ bool CSyncController::IsRunning() {
         return true;
     }
     if (m_syncThread.Join() == 1) {
-        m_bSynchronized.store(true);
+        m_bSynchronized.store(m_nRequestsAtRunStart == m_nManualRequests);
         m_lastSync.store(AutomationDate::fromCalendar(m_clock.nowLocal()));
         m_backoff.RunSucceeded();
     } else if (m_runKind == RunKind::Scheduled) {
@@ -78,6 +78,7 @@ void CSyncController::PrepareManualRun() {
     m_nCurServer.store(m_settings.Read(startingServer));
     m_bSynchronized.store(false);
     m_nServersTried.store(0);
+    ++m_nManualRequests;
 }
 
 void CSyncController::Reload(bool resetStartRun) {
@@ -154,6 +155,7 @@ bool CSyncController::StartRun(RunKind kind) {
     RunServices services{m_refusalWatch, m_clock, m_log, m_commitMutex, [this] { NextServer(); }};
     CSyncRun run(TakeSnapshot(kind), std::move(services));
     m_runKind = kind;
+    m_nRequestsAtRunStart = m_nManualRequests;
     const bool bStarted = m_syncThread.Start(
         [run = std::move(run)](const std::atomic<bool>& stop) mutable { return run.Execute(stop); },
         [this](const char* what) { m_log.write(FormatText("SyncRun: %s", what), LOG_NOTICE, 0.0); });

@@ -97,6 +97,11 @@ private:
     std::atomic<bool> m_bSynchronized{false};
     std::atomic<bool> m_bStartRunDone{false};
     RunKind m_runKind = RunKind::Scheduled;  // of the run held
+    // Manual requests so far, and how many there were when the run held began: a run that
+    // succeeds satisfies only the requests made before it (a "now" that arrives while it ends,
+    // after its result went out, gets a run of its own).
+    int m_nManualRequests = 0;
+    int m_nRequestsAtRunStart = 0;
     CRunBackoff m_backoff;
     std::mutex m_commitMutex;  // a run's result versus BreakRun's stop request
     CRunThread m_syncThread;   // last, so it is ended before anything its run uses goes

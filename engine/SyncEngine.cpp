@@ -16,7 +16,27 @@ CSyncEngine::CSyncEngine(CEngineSettings& settings, SyncLog& log, CSyncControlle
 void CSyncEngine::Open() {
     m_settings.Reload();
     m_log.write(FormatText("Horalux Clock Service v. %s is started.", m_strVersion.c_str()), LOG_NOTICE, 0.0);
+    LogPolicyRejections();
     m_controller.Reload(true);
+}
+
+void CSyncEngine::Tick() {
+    m_scheduler.Tick();
+    if (++m_nTicksSincePolicyCheck < kPolicyCheckTicks)
+        return;
+    m_nTicksSincePolicyCheck = 0;
+    if (m_settings.PolicyChanged())
+        OptionsUpdated();
+}
+
+void CSyncEngine::OptionsUpdated() {
+    m_scheduler.OptionsUpdated();
+    LogPolicyRejections();
+}
+
+void CSyncEngine::LogPolicyRejections() {
+    for (const std::string& line : m_settings.PolicyRejections())
+        m_log.write(line, LOG_NOTICE, 0.0);
 }
 
 void CSyncEngine::Close() {

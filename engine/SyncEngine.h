@@ -19,21 +19,29 @@ public:
     // The window was created: settings loaded, the start line written, the controller
     // prepared for a fresh start.
     void Open();
-    void Tick() { m_scheduler.Tick(); }
+    // The scheduler's tick; every kPolicyCheckTicks ticks also a look at the organisation's
+    // policy, whose change reloads the settings as the console's "options updated" does.
+    void Tick();
     void SyncNow() { m_scheduler.RequestSyncNow(); }
     void SyncBreak() { m_scheduler.BreakSync(); }
-    void OptionsUpdated() { m_scheduler.OptionsUpdated(); }
+    // Reloads the settings; each policy value left out gets its log line.
+    void OptionsUpdated();
     // The message loop ended (the service stops): a run still going is stopped and waited
     // for (an attempt honours the stop within 50 ms), so no socket or half-written file is
     // left behind, and "Is closed" is logged.
     void Close();
 
     static constexpr const char* kClosedLine = "Is closed";
+    // Five minutes of one-second ticks: a policy refresh reaches the service within that.
+    static constexpr int kPolicyCheckTicks = 300;
 
 private:
+    void LogPolicyRejections();
+
     CEngineSettings& m_settings;
     SyncLog& m_log;
     CSyncController& m_controller;
     CScheduler& m_scheduler;
     const std::string m_strVersion;
+    int m_nTicksSincePolicyCheck = 0;
 };

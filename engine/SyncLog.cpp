@@ -109,7 +109,13 @@ std::string SyncLog::formatLine(const std::string& text, int resultCode, double 
     const CalendarTime now = m_clock.nowLocal();
     std::string line = FormatText("[ %02d/%02d/%04d %02d:%02d:%02d ] ", now.wMonth, now.wDay, now.wYear,
                                   now.wHour, now.wMinute, now.wSecond);
+    // One entry, one line: a line break inside the text (a system message ends in one, a kiss
+    // code or a title may carry one) would make the rest a line of its own.
+    const std::size_t textStart = line.size();
     line += text;
+    std::replace_if(
+        line.begin() + static_cast<std::ptrdiff_t>(textStart), line.end(),
+        [](char c) { return c == '\r' || c == '\n'; }, ' ');
     if (resultCode == LOG_SUCCEEDED) {
         line += FormatText(" Round Trip Delay: %d ms", delayMilliseconds(roundTripSeconds));
     }

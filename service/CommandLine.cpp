@@ -21,6 +21,7 @@ constexpr SwitchRule kActionSwitches[] = {
     {'s', HostAction::StartRunning, false, nullptr},
     {'e', HostAction::StopRunning, false, nullptr},
     {'q', HostAction::Query, false, &ServiceCommand::queryServer},
+    {'c', HostAction::Write, true, nullptr},
 };
 
 const SwitchRule* FindActionSwitch(char letter) {
@@ -73,6 +74,10 @@ ServiceCommand ParseServiceArguments(const std::vector<std::string>& args) {
                 command.*(rule->operand) = TakeValue(args, index, true);
             }
             if (rule->bActsAtOnce) {
+                if (rule->action == HostAction::Write) {
+                    command.settingArgs.assign(args.begin() + static_cast<std::ptrdiff_t>(index) + 1,
+                                               args.end());
+                }
                 break;
             }
         }

@@ -16,6 +16,8 @@ enum class HostAction {
     StartRunning,  // -s
     StopRunning,   // -e
     Query,         // -q: ask a time server and print what it answers; changes nothing
+    // -c NAME=VALUE ...: the installer's properties into the settings file
+    Write,
 };
 
 struct ServiceCommand {
@@ -27,13 +29,16 @@ struct ServiceCommand {
     // samples as typed (none: the default).
     std::optional<std::string> queryServer;
     std::optional<std::string> sampleCount;
+    // The arguments after -c.
+    std::vector<std::string> settingArgs;
 };
 
 // args are the arguments after the program name. A switch is an argument beginning with
 // '-', chosen by its (case-sensitive) second character; anything else is ignored. The last
-// action switch counts; -d and -f act at once, so what follows them is not looked at. -l, -p
-// and -n take the rest of their argument or, when that is empty, the next argument; -q likewise
-// takes a server, but not from a next argument that is a switch.
+// action switch counts; -d, -f and -c act at once, so what follows them is not looked at as
+// switches (-c takes it as its NAME=VALUE arguments). -l, -p and -n take the rest of their
+// argument or, when that is empty, the next argument; -q likewise takes a server, but not from
+// a next argument that is a switch.
 ServiceCommand ParseServiceArguments(const std::vector<std::string>& args);
 
 // The action to run: without an action switch, a service on NT, a hidden process on

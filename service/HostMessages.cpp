@@ -30,6 +30,9 @@ constexpr HostMessage kHostMessages[] = {
     {HostText::FailedToStopOut, "\n%s failed to stop.\n", TextTarget::StandardOutput},
     {HostText::RegisterClassFailed, "RegisterClass failed - %s", TextTarget::Log},
     {HostText::CreateWindowFailed, "CreateWindow failed - %s", TextTarget::Log},
+    {HostText::SettingsWritten, "Settings written: %s", TextTarget::Log},
+    {HostText::SettingsRefused, "Settings not written: %s", TextTarget::Log},
+    {HostText::SettingsRefusedOut, "Settings not written: %s\n", TextTarget::StandardOutput},
 };
 
 std::string WithoutLineBreaks(const std::string& text) {

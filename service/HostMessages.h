@@ -32,6 +32,9 @@ enum class HostText {
     FailedToStopOut,
     RegisterClassFailed,
     CreateWindowFailed,
+    SettingsWritten,
+    SettingsRefused,
+    SettingsRefusedOut,
 };
 
 enum class TextTarget { Log, StandardOutput };

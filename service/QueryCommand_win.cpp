@@ -8,6 +8,7 @@
 #include "common/WinHandle.h"
 #include "engine/ServerQuery.h"
 #include "engine/Win32EnginePorts.h"
+#include "settings/Win32PolicySource.h"
 #include "settings/Win32ProfileStore.h"
 #include "sntp/NameLookup.h"
 #include "sntp/SteadyClock.h"
@@ -52,6 +53,7 @@ private:
 int RunQueryCommand(const ServiceCommand& command) {
     const CQueryOutput output;
     const Win32ProfileStore store;
+    const Win32PolicySource policy;
     const CWin32SystemClock clock;
     const CWin32LocalClock localClock;
     CSteadyClock steady;
@@ -59,5 +61,5 @@ int RunQueryCommand(const ServiceCommand& command) {
     CServerQuery query(QueryPorts{clock, localClock, steady, resolver,
                                   [&output](const std::string& line) { output.Print(line); },
                                   [](int code) { return SystemErrorText(static_cast<DWORD>(code)); }});
-    return query.RunCommand(command.queryServer, command.sampleCount, store);
+    return query.RunCommand(command.queryServer, command.sampleCount, store, &policy);
 }

@@ -17,6 +17,7 @@ public:
 
     void RunService(int argc, char** argv) override;
     void OnStop() override;
+    BOOL WriteSettings(const std::vector<std::string>& args) override;
 
 private:
     void OpenChannel();

@@ -3,6 +3,7 @@
 #include "common/TextFormat.h"
 #include "common/Win32SystemError.h"
 #include "service/ServiceRules.h"
+#include "service/SettingsWriter.h"
 #include "settings/WorkingDirectory.h"
 
 CTimeService::CTimeService(CHostReporter& reporter, CExecWindow& window, CChannelServer& channel, bool bIsNt)
@@ -38,4 +39,8 @@ void CTimeService::OnStop() {
     // Stop pending is reported before the loop is told to end.
     SetStatus(SERVICE_STOP_PENDING, kStopWaitHint, 0);
     m_window.RequestQuit();
+}
+
+BOOL CTimeService::WriteSettings(const std::vector<std::string>& args) {
+    return WriteSettingsFile(args, Reporter()) ? TRUE : FALSE;
 }

@@ -37,3 +37,20 @@ constexpr const OptionKey& OptionKeyOf(int CSettings::*field) {
 constexpr int OptionDefault(int CSettings::*field) {
     return OptionKeyOf(field).defaultValue;
 }
+
+// The values a person may choose for an option, wherever they choose it: the Options dialog,
+// the installer's properties and the organisation's policy.
+struct OptionRange {
+    int lower;
+    int upper;
+};
+
+inline constexpr int kMaxOffsetMinutes = 10;
+// Minutes -10 to 10 and seconds 0 to 59 reach at most 10:59 either way.
+inline constexpr OptionRange kOffsetRange{-(kMaxOffsetMinutes * 60 + 59), kMaxOffsetMinutes * 60 + 59};
+inline constexpr OptionRange kAttemptsRange{1, 10};
+inline constexpr OptionRange kLogLinesRange{10, 30000};
+inline constexpr OptionRange kFlagRange{0, 1};
+inline constexpr OptionRange kModeRange{kSyncDaily, kSyncDemandOnly};
+// The run time-out is never shown; at least 5 (what Load raises it to), at most an hour.
+inline constexpr OptionRange kTimeOutRange{5, 3600};

@@ -3,8 +3,11 @@
 #include "common/ProductFacts.h"
 #include "settings/DefaultServers.h"
 #include "settings/OptionTable.h"
+#include "settings/PolicyTable.h"
+#include "settings/SettingsPolicy.h"
 #include "settings/SyncMode.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -54,17 +57,42 @@ void CSettings::LoadOptions() {
     }
     if (m_nTimeOut < kMinTimeOut)
         m_nTimeOut = kMinTimeOut;  // in memory only; the file keeps its value
+    m_policyRead = m_policySource != nullptr ? ReadPolicy(*m_policySource) : PolicyOverrides{};
+    m_policy = m_policyRead;
+    for (std::size_t row = 0; row < kPolicyNumberCount; ++row)
+        if (m_policy.numbers[row])
+            this->*(kPolicyNumbers[row].field) = *m_policy.numbers[row];
 }
 
 SystemResult CSettings::Save() const {
+    std::vector<Field> unmanaged;
+    for (const Field field : kSaveOrder)
+        if (!IsManaged(field))
+            unmanaged.push_back(field);
+    return SaveKeys(unmanaged);
+}
+
+SystemResult CSettings::SaveKeys(const std::vector<Field>& fields) const {
     SystemResult written = SystemResult::success();
     for (const Field field : kSaveOrder) {
+        if (std::find(fields.begin(), fields.end(), field) == fields.end())
+            continue;
         written = m_store.writeString(m_strFileName, m_strOptionsSection, OptionKeyOf(field).key,
                                       std::to_string(this->*field));
         if (!written)
             break;
     }
     return written;
+}
+
+bool CSettings::IsManaged(Field field) const {
+    if (field == &CSettings::m_nStartingServ && AreServersManaged())
+        return true;
+    return PolicyNumberFor(m_policy, field).has_value();
+}
+
+bool CSettings::PolicyChanged() const {
+    return m_policySource != nullptr && ReadPolicy(*m_policySource) != m_policyRead;
 }
 
 void CSettings::SetDefaults() {
@@ -93,11 +121,33 @@ void CSettings::LoadServers() {
         // Loading never fails: a list that cannot be written back is rebuilt at the next load.
         static_cast<void>(m_servers.Save());
     }
+    ApplyPolicyServers();
     if (m_nStartingServ < 0 || m_nStartingServ >= m_servers.GetCount())
         m_nStartingServ = 0;
 }
 
+void CSettings::ApplyPolicyServers() {
+    if (m_policy.servers) {
+        m_servers.RemoveAll();
+        for (const CTimeServer& server : *m_policy.servers)
+            m_servers.Add(server);
+    }
+    const std::optional<int> starting = PolicyNumberFor(m_policy, &CSettings::m_nStartingServ);
+    if (starting && *starting >= m_servers.GetCount()) {
+        m_policy.numbers[PolicyRowOf(&CSettings::m_nStartingServ)].reset();
+        m_policy.rejections.push_back(PolicyRejection(
+            "nStartingServ", std::to_string(*starting) + " does not index the server list of " +
+                                 std::to_string(m_servers.GetCount()) + " entries"));
+        // The file's own value applies (and is checked like any other below).
+        const OptionKey& option = OptionKeyOf(&CSettings::m_nStartingServ);
+        m_nStartingServ =
+            m_store.readInt(m_strFileName, m_strOptionsSection, option.key, option.defaultValue);
+    }
+}
+
 SystemResult CSettings::SaveServers() const {
+    if (AreServersManaged())
+        return SystemResult::success();
     return m_servers.Save();
 }
 

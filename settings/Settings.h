@@ -9,12 +9,15 @@
 // m_servers is a copyable value), taken under whatever lock the service holds.
 
 #include "common/SystemResult.h"
+#include "settings/PolicyOverrides.h"
+#include "settings/PolicySource.h"
 #include "settings/ProfileStore.h"
 #include "settings/TimeServerList.h"
 
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <vector>
 
 class CSettings {
 public:
@@ -34,12 +37,32 @@ public:
     void Load();
 
     // Reads the seven "Options" keys (missing keys take their defaults; "bOnlySuccLog"
-    // keeps the value in memory) and raises m_nTimeOut to 5. Writes nothing.
+    // keeps the value in memory) and raises m_nTimeOut to 5. Then reads the policy, when
+    // there is a source, and lets each number it sets override the file's. Writes nothing.
     void LoadOptions();
 
-    // Writes the seven "Options" keys as "%d" values in the console's order; stops at the
-    // first write that fails and returns its error.
+    // Writes the seven "Options" keys as "%d" values in the console's order, leaving out
+    // those the policy manages (the file keeps its own value); stops at the first write that
+    // fails and returns its error.
     [[nodiscard]] SystemResult Save() const;
+
+    // Writes the keys of fields alone, in the console's order, managed or not.
+    [[nodiscard]] SystemResult SaveKeys(const std::vector<int CSettings::*>& fields) const;
+
+    // From now on every load reads the organisation's policy from source (nullptr: none).
+    // source must outlive the instance and its copies.
+    void SetPolicySource(const PolicySource* source) { m_policySource = source; }
+
+    // What the policy set at the last load, and the values it left out.
+    const PolicyOverrides& Policy() const { return m_policy; }
+
+    // Whether the policy sets field. The starting server counts as set also when the policy
+    // sets the server list, whose rows it indexes.
+    bool IsManaged(int CSettings::*field) const;
+    bool AreServersManaged() const { return m_policy.servers.has_value(); }
+
+    // Whether the policy now differs from what the last load read (false without a source).
+    bool PolicyChanged() const;
 
     // Every option but m_nStartingServ back to its default (m_nSynPeriod 0, m_nOffset 0,
     // m_nMaxAttempts 5, m_nTimeOut 20, m_bOnlySuccLog 1, m_nLogFileLen 100); the starting
@@ -54,11 +77,12 @@ public:
     // back unchanged.
     bool IsWritable();
 
-    // Loads m_servers; when that fails, RestoreDefaultServers and writes the list. Then
-    // brings m_nStartingServ to 0 when it does not index the list.
+    // Loads m_servers; when that fails, RestoreDefaultServers and writes the list. A list the
+    // policy sets then replaces it in memory. Finally brings m_nStartingServ to 0 when it
+    // does not index the list (a starting server the policy sets is then left out).
     void LoadServers();
 
-    // The list's Save.
+    // The list's Save; writes nothing while the policy manages the list.
     [[nodiscard]] SystemResult SaveServers() const;
 
     // Empties the list and appends copies of the entries of servers (the file binding of
@@ -87,6 +111,11 @@ public:
     CTimeServerList m_servers;
 
 private:
+    void ApplyPolicyServers();
+
     ProfileStore& m_store;
     LocalTimeTextProvider m_localTimeText;
+    const PolicySource* m_policySource = nullptr;
+    PolicyOverrides m_policyRead;  // as read, to notice a change
+    PolicyOverrides m_policy;      // as applied
 };

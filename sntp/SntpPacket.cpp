@@ -18,7 +18,21 @@ struct CheckInput {
     std::size_t length;
     const SntpResponse& reply;
     NtpTimestamp sent;
+    NtpTimestamp arrived;
 };
+
+// Slack for the rounding of the stamps and for two clocks that tick at slightly different rates.
+constexpr double kHoldSlackSeconds = 0.1;
+
+// The server got the request after we sent it and answered before we received the answer, so
+// its T3 - T2 lies within our T4 - T1. Otherwise the offset, which trusts both stamps, would
+// set the clock to neither of them (a transmit time years after the receive time moved it by
+// half of that).
+bool heldWithinOurWait(const CheckInput& in) {
+    const double held = NtpTimestamp::secondsSince(in.reply.transmitTime, in.reply.receiveTime);
+    const double waited = NtpTimestamp::secondsSince(in.arrived, in.sent);
+    return held >= -kHoldSlackSeconds && held <= waited + kHoldSlackSeconds;
+}
 
 struct CheckRule {
     ReplyCheck kind;
@@ -56,6 +70,8 @@ constexpr CheckRule kRules[] = {
     // when it got the request (receive time, which would otherwise read as February 2036).
     {ReplyCheck::ZeroTimestamp, ReplyDisposition::Reject, "receive or transmit time is zero",
      [](const CheckInput& in) { return !in.reply.transmitTime.isZero() && !in.reply.receiveTime.isZero(); }},
+    {ReplyCheck::HeldTooLong, ReplyDisposition::Reject, "server times do not fit the round trip",
+     heldWithinOurWait},
 };
 static_assert(std::size(kRules) == kReplyCheckKinds, "one rule per kind of bad reply");
 
@@ -94,8 +110,9 @@ SntpResponse parseSntpReply(const SntpDatagram& datagram) {
     return reply;
 }
 
-ReplyCheck checkSntpReply(std::size_t length, const SntpResponse& reply, NtpTimestamp sentTransmitTime) {
-    const CheckInput in{length, reply, sentTransmitTime};
+ReplyCheck checkSntpReply(std::size_t length, const SntpResponse& reply, NtpTimestamp sentTransmitTime,
+                          NtpTimestamp arrived) {
+    const CheckInput in{length, reply, sentTransmitTime, arrived};
     const auto failed = std::find_if(std::begin(kRules), std::end(kRules),
                                      [&in](const CheckRule& rule) { return !rule.passes(in); });
     return failed == std::end(kRules) ? ReplyCheck::Passed : failed->kind;

@@ -72,15 +72,18 @@ enum class ReplyCheck {
     Unsynchronised,      // leap indicator 3: the server's own clock is not set
     BadStratum,          // stratum above 15
     ZeroTimestamp,       // receive or transmit time zero
+    HeldTooLong,         // the server's stamps span more than our whole wait, or run backwards
 };
-constexpr int kReplyCheckKinds = 8;  // every value but Passed
+constexpr int kReplyCheckKinds = 9;  // every value but Passed
 
 // Discard: the datagram cannot be the answer to our request (a stray, a duplicate, a late or
 // a forged reply); the exchange ignores it and keeps waiting until its deadline.
 // Reject: it is the server's answer to our request, and unusable; the exchange ends.
 enum class ReplyDisposition { Accept, Discard, Reject };
 
-ReplyCheck checkSntpReply(std::size_t length, const SntpResponse& reply, NtpTimestamp sentTransmitTime);
+// arrived is our clock when the reply became readable (T4).
+ReplyCheck checkSntpReply(std::size_t length, const SntpResponse& reply, NtpTimestamp sentTransmitTime,
+                          NtpTimestamp arrived);
 ReplyDisposition dispositionOf(ReplyCheck check);
 const char* replyCheckName(ReplyCheck check);
 

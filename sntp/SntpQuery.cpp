@@ -43,7 +43,7 @@ SyncOutcome noUsableReply(ReplyCheck lastDiscarded) {
 // One datagram: parsed into response and checked against the request. False when the receive
 // failed (an ICMP "port unreachable" arrives this way). A datagram from elsewhere leaves check
 // unset: it says nothing about the server.
-bool receiveReply(DatagramSocket& socket, NtpTimestamp sent, SntpResponse& response,
+bool receiveReply(DatagramSocket& socket, NtpTimestamp sent, NtpTimestamp arrived, SntpResponse& response,
                   std::optional<ReplyCheck>& check) {
     std::array<std::uint8_t, kSntpReceiveCapacity> buffer{};  // zero-filled: a short reply reads zeros
     const int length = socket.receive(buffer.data(), buffer.size());
@@ -57,7 +57,7 @@ bool receiveReply(DatagramSocket& socket, NtpTimestamp sent, SntpResponse& respo
     SntpDatagram header{};
     std::memcpy(header.data(), buffer.data(), header.size());
     response = parseSntpReply(header);
-    check = checkSntpReply(static_cast<std::size_t>(length), response, sent);
+    check = checkSntpReply(static_cast<std::size_t>(length), response, sent, arrived);
     return true;
 }
 
@@ -114,7 +114,7 @@ SyncOutcome SntpQuery::awaitReply(DatagramSocket& socket, NtpTimestamp sent, Snt
         }
         const NtpTimestamp arrived = m_clock.nowUtc();  // T4, before the receive and any parsing
         std::optional<ReplyCheck> check;
-        if (!receiveReply(socket, sent, response, check)) {
+        if (!receiveReply(socket, sent, arrived, response, check)) {
             return networkFailure();
         }
         switch (check ? dispositionOf(*check) : ReplyDisposition::Discard) {

@@ -9,6 +9,7 @@ packages=(
     chrony ntpsec-ntpdate                                       # reference NTP server and peer client
     iproute2 util-linux                                         # a loopback-only network namespace per test session
     nsis fp-utils                                               # the installer (makensis) and the help file (chmcmd)
+    wixl msitools                                               # the Windows Installer package (wixl) and its inspection (msiinfo)
 )
 
 missing=()

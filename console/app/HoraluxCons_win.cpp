@@ -11,6 +11,7 @@
 #include "console/app/ConsoleApp.h"
 #include "settings/LocalTimeText.h"
 #include "settings/Settings.h"
+#include "settings/Win32PolicySource.h"
 #include "settings/Win32ProfileStore.h"
 
 #include <string>
@@ -24,6 +25,9 @@ int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPSTR /*comma
         [&] {
             Win32ProfileStore store;
             CSettings settings(store, LocalDateTimeText);
+            // What the organisation's policy sets shows greyed out and is never written.
+            const Win32PolicySource policy;
+            settings.SetPolicySource(&policy);
             CConsoleDlg mainDialog(settings,
                                    ParseConsoleAction(std::vector<std::string>(__argv + 1, __argv + __argc)));
             CConsoleApp app(settings, mainDialog);

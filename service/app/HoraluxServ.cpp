@@ -23,6 +23,7 @@
 #include "service/TimeService.h"
 #include "settings/LocalTimeText.h"
 #include "settings/Settings.h"
+#include "settings/Win32PolicySource.h"
 #include "settings/Win32ProfileStore.h"
 #include "settings/WorkingDirectory.h"
 #include "sntp/NameLookup.h"
@@ -66,6 +67,7 @@ public:
         CHostReporter reporter(m_log, WriteStandardOutput);
         CTimeService service(reporter, m_window, m_channel);
         SetWorkingDirectory();
+        m_settings.SetPolicySource(&m_policySource);
         m_engineSettings.ReloadOptions();  // a command-line action's lines obey the log's limit too
         return service.ParseCommandLine(argc, argv) ? EXIT_SUCCESS : EXIT_FAILURE;
     }
@@ -80,6 +82,7 @@ private:
     CWin32ResultNotifier m_notifier;
     CWin32ConnectivityProbe m_probe;
     Win32ProfileStore m_profileStore;
+    Win32PolicySource m_policySource;
     CWin32SystemClock m_systemClock;
     CWin32TimePrivilege m_privilege;
     CSteadyClock m_steadyClock;

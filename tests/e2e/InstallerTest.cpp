@@ -21,6 +21,7 @@
 #include "common/WinHandle.h"
 #include "console/resource.h"
 #include "tests/e2e/HostCommand.h"
+#include "tests/e2e/InstalledProduct.h"
 #include "tests/e2e/LocalChrony.h"
 #include "tools/kit/ChildProcess.h"
 #include "tools/kit/ServiceProgram.h"
@@ -42,68 +43,8 @@ constexpr const char* kSettings =
     "[Options]\r\nnSynPeriod=3\r\nnMaxAttempts=2\r\nbOnlySuccLog=0\r\nnStartingServ=0\r\n"
     "[Servers]\r\nServers_Counter=1\r\nServers 0=Loopback chrony~127.0.0.1~1\r\n";
 
-// A host path of the build as Wine shows it (the host's root is drive Z:).
-std::string OnDriveZ(std::string path) {
-    for (char& c : path) {
-        if (c == '/') {
-            c = '\\';
-        }
-    }
-    return "Z:" + path;
-}
-
-std::string Expand(const char* text) {
-    char expanded[MAX_PATH] = {};
-    ::ExpandEnvironmentStringsA(text, expanded, MAX_PATH);
-    return expanded;
-}
-
-std::string InstallFolder() {
-    return Expand("%ProgramFiles%\\Horalux");
-}
-std::string Installed(const char* name) {
-    return InstallFolder() + "\\" + name;
-}
 std::string StartMenuFolder() {
     return Expand("%ProgramData%\\Microsoft\\Windows\\Start Menu\\Programs\\Horalux Clock Service");
-}
-
-bool WriteBytes(const std::string& path, const std::string& bytes) {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) {
-        return false;
-    }
-    const bool bWritten = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && bWritten;
-}
-
-// Runs a program to its end within the limit; false when it did not end.
-bool RunToEnd(const std::string& commandLine, std::chrono::milliseconds limit, DWORD* exitCode) {
-    CChildProcess process;
-    return process.start(commandLine) && process.waitForExit(limit, exitCode);
-}
-
-// Removes what an installation left when the uninstaller did not: the service (stopped and
-// deleted through the service manager) and the program files.
-void RemoveLeftovers() {
-    const UniqueServiceHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-    const UniqueServiceHandle service(
-        manager ? ::OpenServiceA(manager.get(), kServiceName, SERVICE_ALL_ACCESS) : nullptr);
-    if (service) {
-        SERVICE_STATUS status{};
-        ::ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
-        WaitUntil(
-            [&] {
-                return ::QueryServiceStatus(service.get(), &status) &&
-                       status.dwCurrentState == SERVICE_STOPPED;
-            },
-            20s);
-        ::DeleteService(service.get());
-    }
-    for (const char* name : {"HoraluxServ.exe", "HoraluxCons.exe", "zHoraluxHelp.chm", "Uninstall.exe"}) {
-        ::DeleteFileA(Installed(name).c_str());
-    }
-    ::RemoveDirectoryA(InstallFolder().c_str());
 }
 
 // The first visible top-level window whose title begins with prefix (of class className,
@@ -234,16 +175,7 @@ protected:
 };
 
 TEST_F(InstallerTest, InstallsTheProgramsAndRegistersAndStartsTheService) {
-    const std::optional<ServiceConfig> config = QueryServiceConfiguration();
-    ASSERT_TRUE(config.has_value()) << "the service is not registered";
-    EXPECT_EQ(config->serviceType,
-              static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS));
-    EXPECT_EQ(config->startType, static_cast<DWORD>(SERVICE_AUTO_START));
-    EXPECT_EQ(::lstrcmpiA(config->binaryPath.c_str(), Installed("HoraluxServ.exe").c_str()), 0)
-        << config->binaryPath;
-    EXPECT_EQ(config->startName, "LocalSystem");
-    EXPECT_EQ(config->displayName, "Horalux Clock Service");
-    EXPECT_EQ(ServiceState(), static_cast<DWORD>(SERVICE_RUNNING));
+    ExpectInstalledServiceRunning();
     EXPECT_NE(WaitForExecWindow(10s), nullptr) << "the running service shows no control window";
 
     // The service read the settings written before it: nothing rebuilt the server list.
@@ -274,25 +206,8 @@ TEST_F(InstallerTest, TheInstalledConsoleSynchronisesThroughTheServiceAndOpensTh
     const HWND window = ui_driver::waitForWindow(kConsoleTitle, console.pid());
     ASSERT_NE(window, nullptr);
 
-    // The console announced itself at start; a press before the service's answer arrived is
-    // refused with the "Error" box, and the next one goes through.
-    ui_driver::clickAsync(window, IDC_SYNCHRONIZE_NOW);
     bool bRefused = false;
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-            if (ui_driver::text(window, IDC_RESULT) == "Successful Synchronization.") {
-                return true;
-            }
-            const HWND box = ui_driver::findWindow("Error", console.pid());
-            if (box != nullptr && !bRefused) {
-                EXPECT_EQ(ui_driver::messageBoxText(box), "\nHoralux Service does not work now!");
-                ui_driver::dismiss(box);
-                bRefused = true;
-                ui_driver::clickAsync(window, IDC_SYNCHRONIZE_NOW);
-            }
-            return false;
-        },
-        60s))
+    ASSERT_TRUE(SynchroniseFromConsole(window, console.pid(), &bRefused))
         << "result: \"" << ui_driver::text(window, IDC_RESULT) << "\"";
     const std::string log = ReadWholeFile(WindowsFile("zHoraluxServ.log"));
     EXPECT_NE(log.find("] Manualy. Successful. Server: Loopback chrony. Round Trip Delay: "),

@@ -28,7 +28,8 @@ const fs::path kRoot = HORALUX_SOURCE_DIR;
 const std::set<std::string> kForeignTexts = {"Services", "Apps", "Uninstall", "Yes", "No", "Start", "Stop"};
 
 // Where the programs' texts live: folders of the product (not the tests) and the kinds of file.
-const char* const kProductFolders[] = {"common", "settings", "sntp", "engine", "service", "console", "cmake"};
+const char* const kProductFolders[] = {"common",  "settings", "sntp",  "engine",
+                                       "service", "console",  "cmake", "packaging"};
 const char* const kProductExtensions[] = {".cpp", ".h",   ".in",   ".rc",  ".cmake",
                                           ".mc",  ".wxs", ".admx", ".adml"};
 

@@ -27,6 +27,8 @@ inline std::vector<BadReplyCase> OneBadReplyOfEachKind() {
         {with([](FakeReply& r) { r.leapIndicator = 3; }), "server clock not synchronised"},
         {with([](FakeReply& r) { r.stratum = 16; }), "stratum above 15"},
         {with([](FakeReply& r) { r.zeroTransmitTime = true; }), "receive or transmit time is zero"},
+        {with([](FakeReply& r) { r.transmitShiftSeconds = 365 * 86400.0; }),
+         "server times do not fit the round trip"},
         // A sound reply, thirty years behind.
         {FakeReply::offsetBy(-kThirtyYears), "the server's time lies in the year 19"},
     };

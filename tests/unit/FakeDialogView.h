@@ -31,6 +31,8 @@ public:
     std::map<int, std::string> texts;
     std::map<int, bool> checks;
     std::map<int, UpDown> upDowns;
+    std::map<int, bool> enabled;  // controls greyed out (false) or back in (true)
+    std::map<int, bool> shown;
     std::vector<int> focused;  // every control given the focus, in order
     std::vector<Box> boxes;
     std::optional<bool> ended;  // true OK, false Cancel
@@ -52,6 +54,12 @@ public:
         return it != checks.end() && it->second;
     }
     void setChecked(int id, bool checked) override { checks[id] = checked; }
+    void enableItem(int id, bool enable) override { enabled[id] = enable; }
+    void showItem(int id, bool show) override { shown[id] = show; }
+    bool isEnabled(int id) const {
+        const auto it = enabled.find(id);
+        return it == enabled.end() || it->second;
+    }
     void focusAndSelect(int id) override { focused.push_back(id); }
     void setUpDown(int id, int lower, int upper, int position) override {
         upDowns[id] = {lower, upper, position};

@@ -72,7 +72,8 @@ TEST_F(FakeSntpServerTest, ScriptedOffsetDelayAndHoldAreWhatAClientMeasures) {
         got = exchange();
     }
     ASSERT_EQ(got.nDatagrams, 1);
-    EXPECT_EQ(checkSntpReply(kSntpHeaderSize, got.first, got.first.originateTime), ReplyCheck::Passed);
+    EXPECT_EQ(checkSntpReply(kSntpHeaderSize, got.first, got.first.originateTime, got.first.destinationTime),
+              ReplyCheck::Passed);
     // The simulated path is symmetric; scheduling delays only lengthen it, and whatever they
     // add to one leg shows in the offset as at most half of what they add to the round trip.
     const double lateness = got.first.roundTripDelay - 0.040;

@@ -289,6 +289,23 @@ TEST_F(SchedulerTest, ANowRequestDuringAScheduledRunWaitsForItsEnd) {
     EXPECT_THAT(rig.log.texts(), ElementsAre("Failed. Server: Alpha", "Manualy. Successful. Server: Beta."));
 }
 
+// Found by the endurance bench: a console that asked again as soon as the result came (the
+// run's thread not yet ended) got no run and no answer at all.
+TEST_F(SchedulerTest, ANowRequestWhileASucceedingRunEndsGetsARunOfItsOwn) {
+    rig.configure("nSynPeriod=3");
+    rig.attempt.pushHeld(ScriptedSyncAttempt::Succeeded(0.01));
+    rig.scheduler.RequestSyncNow();
+    ASSERT_TRUE(rig.attempt.waitForAttempts(1, std::chrono::seconds(5)));
+    rig.scheduler.RequestSyncNow();
+    rig.attempt.push(ScriptedSyncAttempt::Succeeded(0.01));
+    rig.attempt.release();
+    ASSERT_TRUE(rig.waitUntilIdle());
+    EXPECT_TRUE(tickStartsRun(kMarch3Noon));
+    EXPECT_FALSE(tickStartsRun(kMarch3Noon));
+    EXPECT_THAT(rig.log.texts(),
+                ElementsAre("Manualy. Successful. Server: Alpha.", "Manualy. Successful. Server: Alpha."));
+}
+
 TEST_F(SchedulerTest, BreakEndsTheRunAndTheRequestAndSaysSoEvenWithoutARun) {
     rig.configure("nSynPeriod=3");
     rig.scheduler.BreakSync();

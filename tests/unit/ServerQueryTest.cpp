@@ -8,6 +8,7 @@
 #include "tests/support/FakeLocalClock.h"
 #include "tests/support/FakeMonotonicClock.h"
 #include "tests/support/FakeNameLookup.h"
+#include "tests/support/FakePolicySource.h"
 #include "tests/support/FakeProfileStore.h"
 #include "tests/support/TestAddress.h"
 #include "tests/support/VirtualClock.h"
@@ -177,6 +178,11 @@ TEST_F(ServerQueryTest, TheCommandTakesTheStartingServerAndTheCountAndRefusesBad
     const int writes = store.writeCount();
     EXPECT_EQ(StartingServerAddress(store), "129.6.15.28");
     EXPECT_EQ(store.writeCount(), writes);
+
+    // On a managed PC the organisation's list is the one in force.
+    FakePolicySource policy;
+    policy.setLines("Servers", {"Policy~127.0.0.9"});
+    EXPECT_EQ(StartingServerAddress(store, &policy), "127.0.0.9");
 }
 
 TEST(QueryReportTest, MedianAndSmallestDelayComeFromTheValidSamplesOnly) {

@@ -33,7 +33,7 @@ SntpDatagram toDatagram(const SntpHeader& h) {
 }
 
 ReplyCheck check(const SntpHeader& h, std::size_t length = kSntpHeaderSize) {
-    return checkSntpReply(length, parseSntpReply(toDatagram(h)), kSent);
+    return checkSntpReply(length, parseSntpReply(toDatagram(h)), kSent, kSent.plusSeconds(0.05));
 }
 
 void setLiVnMode(SntpHeader& h, int li, int vn, int mode) {
@@ -74,6 +74,12 @@ std::vector<BadReply> badReplies() {
         {"stratum 255", ReplyCheck::BadStratum, [](SntpHeader& h) { h.stratum = 255; }},
         {"transmit zero", ReplyCheck::ZeroTimestamp, [](SntpHeader& h) { h.transmitTime = NtpWire{}; }},
         {"receive zero", ReplyCheck::ZeroTimestamp, [](SntpHeader& h) { h.receiveTime = NtpWire{}; }},
+        // Found by fuzzing: a transmit time in the next NTP era (2036) after a receive time in
+        // 2023 set the clock to 2029, to neither of the server's times.
+        {"transmit 12 years after receive", ReplyCheck::HeldTooLong,
+         [](SntpHeader& h) { h.transmitTime = NtpTimestamp(0x0000F800u, 0).toNetwork(); }},
+        {"transmit before receive", ReplyCheck::HeldTooLong,
+         [](SntpHeader& h) { h.transmitTime = NtpTimestamp(0xE9000000u, 0x80000000u).toNetwork(); }},
     };
     for (int mode : {0, 1, 2, 3, 5, 6, 7}) {
         list.push_back({"mode other than 4", ReplyCheck::NotServerMode,

@@ -105,6 +105,8 @@ std::vector<BadAnswer> badAnswers() {
         {"stratum 16", modified([](FakeReply& r) { r.stratum = 16; }), ReplyCheck::BadStratum},
         {"transmit time zero", modified([](FakeReply& r) { r.zeroTransmitTime = true; }),
          ReplyCheck::ZeroTimestamp},
+        {"transmit time a year after the receive time",
+         modified([](FakeReply& r) { r.transmitShiftSeconds = 365 * 86400.0; }), ReplyCheck::HeldTooLong},
     };
 }
 

@@ -11,6 +11,7 @@
 #include "tests/support/FakeLocalClock.h"
 #include "tests/support/FakeMonotonicClock.h"
 #include "tests/support/FakeNameLookup.h"
+#include "tests/support/FakePolicySource.h"
 #include "tests/support/FakeProfileStore.h"
 #include "tests/support/RecordingLogSink.h"
 #include "tests/support/RecordingNotifier.h"
@@ -195,3 +196,37 @@ TEST(SntpSyncAttempt, BreakAndStopDuringAHangingNameLookupTakeUnder200Millisecon
 }
 
 }  // namespace
+
+// The organisation's policy: applied at start, noticed by the periodic check within five
+// minutes of ticks, and each value left out named in the log at every reload.
+TEST_F(SyncEngineTest, PolicyAppliesAtStartAndItsChangeAtTheNextCheck) {
+    FakePolicySource policy;
+    policy.setText("nOffset", "-90");
+    policy.setText("nMaxAttempts", "many");
+    m_settings.SetPolicySource(&policy);
+    m_engine.Open();
+    EXPECT_EQ(m_engineSettings.Read([](const CSettings& s) { return s.m_nOffset; }), -90);
+    std::vector<std::string> lines = logLines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_TRUE(endsWith(lines[1], "] Policy value nMaxAttempts is ignored: \"many\" is not a whole number."))
+        << lines[1];
+
+    policy.setLines("Servers", {"Policy~127.0.0.9"});
+    for (int tick = 1; tick < CSyncEngine::kPolicyCheckTicks; ++tick)
+        m_engine.Tick();
+    EXPECT_EQ(logLines().size(), 2u) << "the policy was looked at before its time";
+    m_engine.Tick();
+    lines = logLines();
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_TRUE(endsWith(lines[2], "] Options are updated.")) << lines[2];
+    EXPECT_TRUE(
+        endsWith(lines[3], "] Policy value nMaxAttempts is ignored: \"many\" is not a whole number."));
+    EXPECT_EQ(m_engineSettings.Read([](const CSettings& s) { return s.m_servers.GetAt(0).m_strAddress; }),
+              "127.0.0.9");
+    EXPECT_EQ(m_notifier.codes(), (std::vector<int>{LOG_RELOADED}));
+
+    // Unchanged, the next check reloads nothing.
+    for (int tick = 0; tick < CSyncEngine::kPolicyCheckTicks; ++tick)
+        m_engine.Tick();
+    EXPECT_EQ(logLines().size(), 4u);
+}

@@ -141,6 +141,16 @@ TEST_F(SyncLogTest, ALongerFileKeepsItsNewestLines) {
     EXPECT_THAT(fileLines(), ElementsAre("c", "d", stamped("e")));
 }
 
+// Found by fuzzing: an LF inside the text split the entry into two lines, which the console
+// showed as two and the limit counted as two.
+TEST_F(SyncLogTest, ALineBreakInTheTextStaysInItsLine) {
+    limits.nLogFileLen = 2;
+    log.write("Failed. Access is denied.\r\n", LOG_NOTICE, 0.0);
+    log.write(std::string("\nb\r\0", 4), LOG_NOTICE, 0.0);
+    EXPECT_THAT(fileLines(),
+                ElementsAre(stamped("Failed. Access is denied.  "), stamped(std::string(" b \0", 4))));
+}
+
 TEST_F(SyncLogTest, LinesAreCutAt511CharactersAndTheLinesAfterALongOneStay) {
     const std::string longLine(600, 'x');
     const std::string exact(511, 'y');

@@ -162,7 +162,8 @@ std::vector<std::uint8_t> CFakeSntpServer::buildReply(const FakeReply& reply,
         header.originateTime.back() ^= 0x01;
     }
     header.receiveTime = receiveTime.toNetwork();
-    header.transmitTime = reply.zeroTransmitTime ? NtpWire{} : transmitTime.toNetwork();
+    header.transmitTime =
+        reply.zeroTransmitTime ? NtpWire{} : transmitTime.plusSeconds(reply.transmitShiftSeconds).toNetwork();
 
     std::vector<std::uint8_t> bytes(reply.length, 0);
     std::copy_n(reinterpret_cast<const std::uint8_t*>(&header), std::min(bytes.size(), sizeof header),

@@ -52,6 +52,7 @@ struct FakeReply {
     std::string referenceId = "LOCL";  // four characters; the kiss code when stratum is 0
     bool wrongOrigin = false;          // originate time one bit off the request's transmit time
     bool zeroTransmitTime = false;
+    double transmitShiftSeconds = 0.0;     // moves the transmit time alone: stamps that contradict each other
     std::size_t length = kSntpHeaderSize;  // fewer bytes cut it short (0: empty); more pad with zeros
     int copies = 1;                        // the same datagram sent this many times
 

@@ -87,6 +87,11 @@ ActionOutcome RunAction(const std::string& exe, const std::string& arguments,
 
 // The control window once it exists, or null after limit.
 HWND WaitForExecWindow(std::chrono::milliseconds limit = std::chrono::seconds(30));
+// Writes the settings (as PrepareServiceFiles), starts HoraluxServ.exe as a process (-d) and
+// says hello (2000) from console, as the console does: the control window once it answered
+// (2001), or null, with the reason on stderr.
+class CConsoleStandIn;
+HWND StartGreetedService(const std::string& iniText, CChildProcess& service, CConsoleStandIn& console);
 // Waits until no control window exists.
 bool WaitForNoExecWindow(std::chrono::milliseconds limit = std::chrono::seconds(30));
 // The service replaces its log and record by moving a new file over the old one, which Wine

@@ -3,8 +3,10 @@
 #include "common/Messages.h"
 #include "common/ProductFacts.h"
 #include "common/WinHandle.h"
+#include "tools/kit/ConsoleStandIn.h"
 #include "tools/kit/WaitUntil.h"
 
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -148,6 +150,23 @@ HWND WaitForExecWindow(std::chrono::milliseconds limit) {
     HWND window = nullptr;
     WaitUntil([&] { return (window = ::FindWindowA(kExecWindowClass, kExecWindowTitle)) != nullptr; }, limit);
     return window;
+}
+
+HWND StartGreetedService(const std::string& iniText, CChildProcess& service, CConsoleStandIn& console) {
+    PrepareServiceFiles(iniText);
+    if (!LaunchService(service, "-d")) {
+        std::fprintf(stderr, "the service did not start\n");
+        return nullptr;
+    }
+    const HWND hWindow = WaitForExecWindow();
+    WPARAM parameter = 0;
+    if (hWindow == nullptr ||
+        !::PostMessageA(hWindow, UM_CONSOLE_HELLO, reinterpret_cast<WPARAM>(console.get()), 0) ||
+        !console.waitFor(UM_SERVICE_HELLO, parameter)) {
+        std::fprintf(stderr, "no control window or no answer to 2000\n");
+        return nullptr;
+    }
+    return hWindow;
 }
 
 bool WaitForNoExecWindow(std::chrono::milliseconds limit) {
