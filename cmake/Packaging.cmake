@@ -138,6 +138,9 @@ add_custom_command(
     COMMENT "Packing the installer and the zip"
     VERBATIM)
 add_custom_target(horalux_package ALL DEPENDS ${horalux_installer} ${horalux_zip})
+# The help file (and its pictures, taken under Wine) is made once, by its own target: a custom
+# command that two unordered targets both need would run twice, at the same time.
+add_dependencies(horalux_package horalux_help)
 # Where the packages land, for the tests ($<TARGET_PROPERTY:horalux_package,HORALUX_INSTALLER>).
 set_target_properties(horalux_package PROPERTIES HORALUX_INSTALLER ${horalux_installer} HORALUX_ZIP ${horalux_zip})
 
