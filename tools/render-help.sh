@@ -32,7 +32,7 @@ render() {
     name=$(basename "$page" .html)
     timeout 60 chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
         --disable-background-networking --disable-component-update --disable-sync \
-        --hide-scrollbars --user-data-dir="$profile" --window-size=820,1400 \
+        --hide-scrollbars --user-data-dir="$profile" --window-size=820,2000 \
         --screenshot="$PWD/$out/$name.png" "file://$PWD/$page" >/dev/null 2>&1
     [ -s "$out/$name.png" ] || { echo "render-help: no picture of $page" >&2; return 1; }
 }
