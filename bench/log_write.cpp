@@ -34,7 +34,7 @@ public:
 const std::string kText = "Manualy. Successful. Server: USA. NIST, Gaithersburg, Maryland - 1.";
 
 double medianWriteMicroseconds(int linesHeld, int writes) {
-    TempDir dir;
+    CTempDir dir;
     FixedClock clock;
     SilentNotifier notifier;
     CInProcessLock fileLock;

@@ -13,13 +13,8 @@ set -euo pipefail
 
 count=${1:-500}
 every=${2:-50}
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${HORALUX_WIN_BUILD:-$root/build/win64}
-exe=$build/bench/service_endurance.exe
-[ -f "$exe" ] || { echo "missing: $exe (build the target service_endurance)" >&2; exit 1; }
-
-work=$(mktemp -d "$build/service-endurance.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+. "$(dirname "$0")/bench-session.sh"
+bench_prepare service_endurance
 HORALUX_WINE_DIR=$work "$root/tools/wine-session.sh" bash -c '
     set -euo pipefail
     work=$1 exe=$2 count=$3 every=$4

@@ -10,13 +10,8 @@ set -euo pipefail
 
 count=${1:-20}
 idle=${2:-60}
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${HORALUX_WIN_BUILD:-$root/build/win64}
-exe=$build/bench/service_roundtrip.exe
-[ -f "$exe" ] || { echo "missing: $exe (build the target service_roundtrip)" >&2; exit 1; }
-
-work=$(mktemp -d "$build/service-measures.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+. "$(dirname "$0")/bench-session.sh"
+bench_prepare service_roundtrip
 
 # Inside the session: chrony up, the measurement, chrony down whatever happened. The wine
 # process of HoraluxServ.exe is sampled from /proc as a cross-check of GetProcessTimes.

@@ -65,17 +65,17 @@ std::size_t linesKept(int limit) {
 }
 
 // Holds the cross-process lock for one write, when it could be had in time.
-class HeldLock {
+class CHeldLock {
 public:
-    HeldLock(CrossProcessLock& lock, std::chrono::milliseconds wait)
+    CHeldLock(CrossProcessLock& lock, std::chrono::milliseconds wait)
         : m_lock(lock), m_bHeld(lock.acquire(wait)) {}
-    ~HeldLock() {
+    ~CHeldLock() {
         if (m_bHeld) {
             m_lock.release();
         }
     }
-    HeldLock(const HeldLock&) = delete;
-    HeldLock& operator=(const HeldLock&) = delete;
+    CHeldLock(const CHeldLock&) = delete;
+    CHeldLock& operator=(const CHeldLock&) = delete;
 
 private:
     CrossProcessLock& m_lock;
@@ -129,7 +129,7 @@ void SyncLog::flushLocked(int limit) {
     while (m_pending.size() > keep) {
         m_pending.pop_front();
     }
-    const HeldLock held(m_fileLock, kLockWait);
+    const CHeldLock held(m_fileLock, kLockWait);
     if (ReadFileIfPresent(m_strFileName, m_buffer) == FileReadResult::Failed) {
         return;  // replacing a file we could not read would lose its lines
     }

@@ -52,8 +52,8 @@ private:
 
 int RunQueryCommand(const ServiceCommand& command) {
     const CQueryOutput output;
-    const Win32ProfileStore store;
-    const Win32PolicySource policy;
+    const CWin32ProfileStore store;
+    const CWin32PolicySource policy;
     const CWin32SystemClock clock;
     const CWin32LocalClock localClock;
     CSteadyClock steady;

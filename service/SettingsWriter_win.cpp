@@ -23,7 +23,7 @@ SettingsWriteOutcome WriteThroughCopy(const std::vector<std::string>& args, cons
     if (!::CopyFileA(target.c_str(), scratch.c_str(), FALSE) && ::GetLastError() != ERROR_FILE_NOT_FOUND)
         return {false,
                 "the settings file cannot be copied (error " + std::to_string(::GetLastError()) + ")."};
-    Win32ProfileStore profiles;
+    CWin32ProfileStore profiles;
     CRedirectedProfileStore store(profiles, kSettingsFileName, scratch);
     SettingsWriteOutcome outcome = WriteSetupArguments(args, store);
     std::string bytes;

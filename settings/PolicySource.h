@@ -1,6 +1,6 @@
 #pragma once
 // Port to the settings an organisation sets centrally (Group Policy): named values under one
-// registry key, read as the platform stores them. The Win32 adapter is Win32PolicySource
+// registry key, read as the platform stores them. The Win32 adapter is CWin32PolicySource
 // (HKLM\Software\Policies\Horalux); tests use a fake. What the values mean, and which of them
 // are acceptable, is decided by the core (SettingsPolicy.h).
 

@@ -44,7 +44,7 @@ PolicyValue ToPolicyValue(DWORD type, const std::vector<char>& data) {
 
 }  // namespace
 
-PolicyValue Win32PolicySource::read(const std::string& valueName) const {
+PolicyValue CWin32PolicySource::read(const std::string& valueName) const {
     HKEY raw = nullptr;
     if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kPolicyKey, 0, KEY_QUERY_VALUE, &raw) != ERROR_SUCCESS)
         return PolicyValue{};

@@ -1,7 +1,7 @@
 #pragma once
 // Port to the INI-file ("profile") store that holds the settings file. The portable core
 // (CSettings, CTimeServerList) reaches the file only through this interface; the Win32
-// adapter is Win32ProfileStore, tests use FakeProfileStore.
+// adapter is CWin32ProfileStore, tests use FakeProfileStore.
 //
 // Files are named without a path ("zHoraluxServ.ini"); where a bare name lies is the
 // store's business (the platform resolves it in the Windows directory). Section and key

@@ -5,7 +5,7 @@
 
 #include "settings/PolicySource.h"
 
-class Win32PolicySource final : public PolicySource {
+class CWin32PolicySource final : public PolicySource {
 public:
     PolicyValue read(const std::string& valueName) const override;
 };

@@ -20,7 +20,7 @@
 
 #include "settings/ProfileStore.h"
 
-class Win32ProfileStore final : public ProfileStore {
+class CWin32ProfileStore final : public ProfileStore {
 public:
     int readInt(const std::string& file, const std::string& section, const std::string& key,
                 int def) const override;

@@ -23,10 +23,10 @@ int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPSTR /*comma
     // shown in a box of its own.
     CallGuarded(
         [&] {
-            Win32ProfileStore store;
+            CWin32ProfileStore store;
             CSettings settings(store, LocalDateTimeText);
             // What the organisation's policy sets shows greyed out and is never written.
-            const Win32PolicySource policy;
+            const CWin32PolicySource policy;
             settings.SetPolicySource(&policy);
             CConsoleDlg mainDialog(settings,
                                    ParseConsoleAction(std::vector<std::string>(__argv + 1, __argv + __argc)));

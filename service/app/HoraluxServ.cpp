@@ -81,8 +81,8 @@ private:
     CWin32LocalClock m_localClock;
     CWin32ResultNotifier m_notifier;
     CWin32ConnectivityProbe m_probe;
-    Win32ProfileStore m_profileStore;
-    Win32PolicySource m_policySource;
+    CWin32ProfileStore m_profileStore;
+    CWin32PolicySource m_policySource;
     CWin32SystemClock m_systemClock;
     CWin32TimePrivilege m_privilege;
     CSteadyClock m_steadyClock;

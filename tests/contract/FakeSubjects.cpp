@@ -21,7 +21,7 @@ public:
     void blockWrites(bool blocked) override { m_store.setReadOnly(fileName(), blocked); }
 
 private:
-    FakeProfileStore m_store;
+    CFakeProfileStore m_store;
 };
 
 class CVirtualClockSubject : public SystemClockSubject {
@@ -43,7 +43,7 @@ public:
     LocalClock& clock() override { return m_clock; }
 
 private:
-    FakeLocalClock m_clock;
+    CFakeLocalClock m_clock;
 };
 
 class COfflineSubject : public ConnectivitySubject {
@@ -52,7 +52,7 @@ public:
     ConnectivityProbe& probe() override { return m_probe; }
 
 private:
-    FakeConnectivity m_probe;
+    CFakeConnectivity m_probe;
 };
 
 template <typename Clock>

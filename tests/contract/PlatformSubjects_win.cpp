@@ -60,7 +60,7 @@ private:
 
     const std::string m_strName = "zHoraluxContract" + std::to_string(::GetCurrentProcessId()) + ".ini";
     const std::string m_strPath = windowsDirectory() + "\\" + m_strName;
-    Win32ProfileStore m_store;
+    CWin32ProfileStore m_store;
     UniqueFileHandle m_hBlock;
 };
 

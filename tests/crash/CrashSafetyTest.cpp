@@ -157,7 +157,7 @@ TEST(CrashSafety, KilledWritersLeaveTheOldOrTheNewFileNeverACutOne) {
     const auto window = std::chrono::microseconds(EnvNumber("HORALUX_CRASH_WINDOW_US", 20000));
     std::mt19937 random(seed);
     std::uniform_int_distribution<long> moment(0, window.count());
-    TempDir dir;
+    CTempDir dir;
     const std::filesystem::path folder = dir.path();
     const std::set<std::string> allowed = {kLog, std::string(kLog) + ".tmp", kRecord,
                                            std::string(kRecord) + ".tmp"};

@@ -27,8 +27,8 @@ int main(int argc, char** argv) {
     LogLimits limits;
     limits.nLogFileLen = std::atoi(argv[3]);
 
-    FakeLocalClock clock;
-    RecordingNotifier notifier;
+    CFakeLocalClock clock;
+    CRecordingNotifier notifier;
     CInProcessLock lock;
     SyncLog log(folder + "/zHoraluxServ.log", clock, notifier, lock, [&limits] { return limits; });
     LastSyncRecord record(folder + "/zHoraluxServ.bin", log);

@@ -80,8 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const std::string path = FuzzScratchFolder() + "/zHoraluxServ.log";
     FuzzWriteFile(path, before);
-    FakeLocalClock clock;
-    RecordingNotifier notifier;
+    CFakeLocalClock clock;
+    CRecordingNotifier notifier;
     CInProcessLock lock;
     SyncLog log(path, clock, notifier, lock, [&limits] { return limits; });
     log.write(text, code, 0.0483);

@@ -65,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int startingServer = static_cast<std::int8_t>(data[1]);
     const std::vector<std::string> records = Lines(FuzzText(data + kPrefixSize, size - kPrefixSize));
 
-    FakeProfileStore store;
+    CFakeProfileStore store;
     CSettings settings(store, [] { return std::string("12/8/2025 1:23:45 AM"); });
     const std::string& file = settings.m_strFileName;
     (void)store.writeString(file, "Options", "nStartingServ", std::to_string(startingServer));

@@ -51,7 +51,7 @@ void CheckSchedulable(const AutomationDate& value) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string path = FuzzScratchFolder() + "/zHoraluxServ.bin";
-    RecordingLogSink log;
+    CRecordingLogSink log;
     LastSyncRecord record(path, log);
     record.store(kHeld);
     FuzzWriteFile(path, FuzzText(data, size));

@@ -23,7 +23,7 @@ std::string addressAt(const CEngineSettings& settings, int index) {
 }  // namespace
 
 DayFigures SimulateDay(const DayScenario& scenario, const BackoffPolicy& policy) {
-    EngineRig rig;
+    CEngineRig rig;
     rig.configure(scenario.options, scenario.servers);
     CSyncController controller(rig.engineSettings, rig.attempt, rig.clock, rig.monotonic, rig.log,
                                rig.dir.file("day.bin"), policy);
@@ -36,10 +36,10 @@ DayFigures SimulateDay(const DayScenario& scenario, const BackoffPolicy& policy)
         ++figures.nRequests;
         if (!refusing.empty() && host == refusing) {
             ++figures.nToRefusingServer;
-            return ScriptedSyncAttempt::Refused();
+            return CScriptedSyncAttempt::Refused();
         }
         rig.monotonic.advance(kReplyWait);
-        return ScriptedSyncAttempt::TimedOut();
+        return CScriptedSyncAttempt::TimedOut();
     });
     const auto end = rig.monotonic.now() + kDay;
     while (rig.monotonic.now() < end) {

@@ -2,6 +2,6 @@
 
 #include "tools/kit/WaitUntil.h"
 
-bool EngineRig::waitUntilIdle() {
+bool CEngineRig::waitUntilIdle() {
     return WaitUntil([this] { return !controller.IsRunning(); });
 }

@@ -18,13 +18,13 @@
 
 #include <string>
 
-class EngineRig {
+class CEngineRig {
 public:
     static constexpr const char* kThreeServers =
         "[Servers]\nServers_Counter=3\n"
         "Servers 0=Alpha~alpha.test~1\nServers 1=Beta~beta.test~1\nServers 2=Gamma~gamma.test~1\n";
 
-    EngineRig() { configure(""); }
+    CEngineRig() { configure(""); }
 
     // Writes "[Options]" with the given "key=value" lines and the server section, then loads
     // them as the service does at start (settings, then the controller with a fresh start).
@@ -43,15 +43,15 @@ public:
 
     std::string recordFile() const { return dir.file(kRecordFileName); }
 
-    FakeProfileStore store;
+    CFakeProfileStore store;
     CSettings settings{store, [] { return std::string("12/8/2025 1:23:45 AM"); }};
     CEngineSettings engineSettings{settings};
-    FakeLocalClock clock;
+    CFakeLocalClock clock;
     CFakeMonotonicClock monotonic;
-    ScriptedSyncAttempt attempt;
-    RecordingLogSink log;
-    FakeConnectivity probe;
-    TempDir dir;
+    CScriptedSyncAttempt attempt;
+    CRecordingLogSink log;
+    CFakeConnectivity probe;
+    CTempDir dir;
     CSyncController controller{engineSettings, attempt, clock, monotonic, log, recordFile()};
     CScheduler scheduler{controller, engineSettings, clock, probe, log};
 };

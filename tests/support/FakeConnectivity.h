@@ -3,7 +3,7 @@
 
 #include "engine/ConnectivityProbe.h"
 
-class FakeConnectivity : public ConnectivityProbe {
+class CFakeConnectivity : public ConnectivityProbe {
 public:
     bool isConnected() override {
         ++m_nQuestions;

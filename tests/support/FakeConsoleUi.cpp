@@ -2,7 +2,7 @@
 
 #include "console/FileErrorText.h"
 
-std::vector<FakeConsoleUi::Posted> FakeConsoleUi::postedOf(unsigned message) const {
+std::vector<CFakeConsoleUi::Posted> CFakeConsoleUi::postedOf(unsigned message) const {
     std::vector<Posted> result;
     for (const Posted& p : posted) {
         if (p.message == message) {
@@ -12,7 +12,7 @@ std::vector<FakeConsoleUi::Posted> FakeConsoleUi::postedOf(unsigned message) con
     return result;
 }
 
-void FakeConsoleUi::forEachTopLevelWindow(
+void CFakeConsoleUi::forEachTopLevelWindow(
     const std::function<bool(WindowId, const std::string&)>& visit) const {
     for (const auto& [window, title] : windows) {
         if (!visit(window, title.substr(0, 1022))) {
@@ -21,8 +21,8 @@ void FakeConsoleUi::forEachTopLevelWindow(
     }
 }
 
-bool FakeConsoleUi::postMessage(WindowId target, unsigned message, std::uintptr_t wParam,
-                                std::intptr_t lParam) {
+bool CFakeConsoleUi::postMessage(WindowId target, unsigned message, std::uintptr_t wParam,
+                                 std::intptr_t lParam) {
     posted.push_back({target, message, wParam, lParam});
     for (const auto& window : windows) {
         if (window.first == target) {
@@ -32,7 +32,7 @@ bool FakeConsoleUi::postMessage(WindowId target, unsigned message, std::uintptr_
     return false;
 }
 
-unsigned FakeConsoleUi::startTimer(unsigned id, unsigned periodMs) {
+unsigned CFakeConsoleUi::startTimer(unsigned id, unsigned periodMs) {
     if (timersFail) {
         return 0;
     }
@@ -41,31 +41,31 @@ unsigned FakeConsoleUi::startTimer(unsigned id, unsigned periodMs) {
     return id;
 }
 
-void FakeConsoleUi::stopTimer(unsigned id) {
+void CFakeConsoleUi::stopTimer(unsigned id) {
     runningTimers.erase(id);
 }
 
-void FakeConsoleUi::showMessageBox(const std::string& text, const std::string& caption, MessageIcon icon) {
+void CFakeConsoleUi::showMessageBox(const std::string& text, const std::string& caption, MessageIcon icon) {
     boxes.push_back({text, caption, icon});
 }
 
-std::string FakeConsoleUi::loadString(int id) const {
+std::string CFakeConsoleUi::loadString(int id) const {
     const auto it = strings.find(id);
     return it == strings.end() ? std::string() : it->second;
 }
 
-std::string FakeConsoleUi::fieldText(ConsoleField field) const {
+std::string CFakeConsoleUi::fieldText(ConsoleField field) const {
     ++fieldReads;
     const auto it = fields.find(field);
     return it == fields.end() ? std::string() : it->second;
 }
 
-void FakeConsoleUi::setFieldText(ConsoleField field, const std::string& text) {
+void CFakeConsoleUi::setFieldText(ConsoleField field, const std::string& text) {
     fields[field] = text;
     ++fieldWrites[field];
 }
 
-unsigned long FakeConsoleUi::deleteFile(const std::string& file) {
+unsigned long CFakeConsoleUi::deleteFile(const std::string& file) {
     const auto error = deleteErrors.find(file);
     if (error != deleteErrors.end()) {
         return error->second;
@@ -77,7 +77,7 @@ unsigned long FakeConsoleUi::deleteFile(const std::string& file) {
     return 0;
 }
 
-std::optional<std::string> FakeConsoleUi::readTextFile(const std::string& file) const {
+std::optional<std::string> CFakeConsoleUi::readTextFile(const std::string& file) const {
     const auto it = files.find(file);
     if (it == files.end()) {
         return std::nullopt;
@@ -85,12 +85,12 @@ std::optional<std::string> FakeConsoleUi::readTextFile(const std::string& file) 
     return it->second;
 }
 
-bool FakeConsoleUi::runOptionsDialog() {
+bool CFakeConsoleUi::runOptionsDialog() {
     ++optionsRuns;
     return optionsDialog ? optionsDialog() : optionsAnswer;
 }
 
-bool FakeConsoleUi::runServersDialog() {
+bool CFakeConsoleUi::runServersDialog() {
     ++serversRuns;
     return serversDialog ? serversDialog() : serversAnswer;
 }

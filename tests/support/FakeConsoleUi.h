@@ -11,7 +11,7 @@
 
 #include "console/ConsoleUi.h"
 
-class FakeConsoleUi final : public ConsoleUi {
+class CFakeConsoleUi final : public ConsoleUi {
 public:
     static constexpr WindowId kMainWindow = 0x1000;
 

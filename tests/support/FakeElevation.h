@@ -7,7 +7,7 @@
 
 #include "console/Elevation.h"
 
-class FakeElevation final : public Elevation {
+class CFakeElevation final : public Elevation {
 public:
     ElevationType token = ElevationType::Full;  // what Wine gives every program
     bool bAnswer = false;

@@ -23,9 +23,9 @@ inline CalendarTime MakeLocalTime(int year, int month, int day, int hour, int mi
     return t;
 }
 
-class FakeLocalClock : public LocalClock {
+class CFakeLocalClock : public LocalClock {
 public:
-    explicit FakeLocalClock(const CalendarTime& now = MakeLocalTime(2005, 3, 3, 14, 7, 9)) : m_now(now) {}
+    explicit CFakeLocalClock(const CalendarTime& now = MakeLocalTime(2005, 3, 3, 14, 7, 9)) : m_now(now) {}
 
     void setNow(const CalendarTime& now) {
         std::lock_guard<std::mutex> lock(m_mutex);

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-class FakePolicySource final : public PolicySource {
+class CFakePolicySource final : public PolicySource {
 public:
     PolicyValue read(const std::string& valueName) const override {
         const auto it = values.find(valueName);

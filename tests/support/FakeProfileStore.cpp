@@ -56,8 +56,8 @@ int leadingDecimal(const std::string& text) {
 
 }  // namespace
 
-const FakeProfileStore::Entry* FakeProfileStore::find(const std::string& file, const std::string& section,
-                                                      const std::string& key) const {
+const CFakeProfileStore::Entry* CFakeProfileStore::find(const std::string& file, const std::string& section,
+                                                        const std::string& key) const {
     const auto it = m_files.find(lower(file));
     if (it == m_files.end() || !it->second.exists)
         return nullptr;
@@ -69,8 +69,8 @@ const FakeProfileStore::Entry* FakeProfileStore::find(const std::string& file, c
     return nullptr;
 }
 
-int FakeProfileStore::readInt(const std::string& file, const std::string& section, const std::string& key,
-                              int def) const {
+int CFakeProfileStore::readInt(const std::string& file, const std::string& section, const std::string& key,
+                               int def) const {
     const Entry* entry = find(file, section, key);
     if (!entry)
         return def;
@@ -78,9 +78,9 @@ int FakeProfileStore::readInt(const std::string& file, const std::string& sectio
     return value.empty() ? def : leadingDecimal(value);
 }
 
-std::string FakeProfileStore::readString(const std::string& file, const std::string& section,
-                                         const std::string& key, const std::string& def,
-                                         std::size_t capacity) const {
+std::string CFakeProfileStore::readString(const std::string& file, const std::string& section,
+                                          const std::string& key, const std::string& def,
+                                          std::size_t capacity) const {
     const Entry* entry = find(file, section, key);
     std::string value = entry ? unquote(*entry->value) : def;
     if (capacity == 0)
@@ -90,8 +90,8 @@ std::string FakeProfileStore::readString(const std::string& file, const std::str
     return value;
 }
 
-SystemResult FakeProfileStore::writeString(const std::string& file, const std::string& section,
-                                           const std::string& key, const std::string& value) {
+SystemResult CFakeProfileStore::writeString(const std::string& file, const std::string& section,
+                                            const std::string& key, const std::string& value) {
     File& f = m_files[lower(file)];
     if (f.readOnly)
         return SystemResult::failure(kReadOnlyError);
@@ -116,7 +116,7 @@ SystemResult FakeProfileStore::writeString(const std::string& file, const std::s
     return SystemResult::success();
 }
 
-void FakeProfileStore::setText(const std::string& file, const std::string& text) {
+void CFakeProfileStore::setText(const std::string& file, const std::string& text) {
     File& f = m_files[lower(file)];
     f.sections.clear();
     f.exists = true;
@@ -144,7 +144,7 @@ void FakeProfileStore::setText(const std::string& file, const std::string& text)
         f.sections.erase(f.sections.begin());
 }
 
-std::string FakeProfileStore::text(const std::string& file) const {
+std::string CFakeProfileStore::text(const std::string& file) const {
     const auto it = m_files.find(lower(file));
     if (it == m_files.end() || !it->second.exists)
         return std::string();
@@ -158,17 +158,17 @@ std::string FakeProfileStore::text(const std::string& file) const {
     return out;
 }
 
-bool FakeProfileStore::exists(const std::string& file) const {
+bool CFakeProfileStore::exists(const std::string& file) const {
     const auto it = m_files.find(lower(file));
     return it != m_files.end() && it->second.exists;
 }
 
-void FakeProfileStore::remove(const std::string& file) {
+void CFakeProfileStore::remove(const std::string& file) {
     File& f = m_files[lower(file)];
     f.sections.clear();
     f.exists = false;
 }
 
-void FakeProfileStore::setReadOnly(const std::string& file, bool readOnly) {
+void CFakeProfileStore::setReadOnly(const std::string& file, bool readOnly) {
     m_files[lower(file)].readOnly = readOnly;
 }

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-class FakeProfileStore final : public ProfileStore {
+class CFakeProfileStore final : public ProfileStore {
 public:
     // What the platform reports for a write to a read-only file: ERROR_ACCESS_DENIED.
     static constexpr unsigned long kReadOnlyError = 5;

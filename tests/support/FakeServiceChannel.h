@@ -6,7 +6,7 @@
 
 #include "console/ServiceChannel.h"
 
-class FakeServiceChannel final : public ServiceChannel {
+class CFakeServiceChannel final : public ServiceChannel {
 public:
     // A service answers on the channel.
     bool bServing = false;

@@ -14,7 +14,7 @@ struct LoggedLine {
     double roundTripSeconds = 0.0;
 };
 
-class RecordingLogSink : public LogSink {
+class CRecordingLogSink : public LogSink {
 public:
     void write(const std::string& text, int resultCode, double roundTripSeconds) override {
         std::lock_guard<std::mutex> lock(m_mutex);

@@ -6,7 +6,7 @@
 #include <mutex>
 #include <vector>
 
-class RecordingNotifier : public ResultNotifier {
+class CRecordingNotifier : public ResultNotifier {
 public:
     void notifyResult(int resultCode) override {
         std::lock_guard<std::mutex> lock(m_mutex);

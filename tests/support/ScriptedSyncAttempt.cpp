@@ -3,54 +3,54 @@
 #include <algorithm>
 #include <thread>
 
-SyncOutcome ScriptedSyncAttempt::Succeeded(double roundTripDelay) {
+SyncOutcome CScriptedSyncAttempt::Succeeded(double roundTripDelay) {
     SyncOutcome outcome;
     outcome.bSucceeded = true;
     outcome.roundTripDelay = roundTripDelay;
     return outcome;
 }
 
-SyncOutcome ScriptedSyncAttempt::TimedOut() {
+SyncOutcome CScriptedSyncAttempt::TimedOut() {
     SyncOutcome outcome;
     outcome.failure = SyncFailure::TimedOut;
     return outcome;
 }
 
-SyncOutcome ScriptedSyncAttempt::Refused() {
+SyncOutcome CScriptedSyncAttempt::Refused() {
     SyncOutcome outcome;
     outcome.failure = SyncFailure::BadReply;
     outcome.bServerRefused = true;
     return outcome;
 }
 
-void ScriptedSyncAttempt::push(const SyncOutcome& outcome) {
+void CScriptedSyncAttempt::push(const SyncOutcome& outcome) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_script.push_back(Step{outcome, Wait::None});
 }
 
-void ScriptedSyncAttempt::pushHeld(const SyncOutcome& outcome) {
+void CScriptedSyncAttempt::pushHeld(const SyncOutcome& outcome) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_script.push_back(Step{outcome, Wait::ForRelease});
 }
 
-void ScriptedSyncAttempt::release() {
+void CScriptedSyncAttempt::release() {
     std::lock_guard<std::mutex> lock(m_mutex);
     ++m_nReleases;
 }
 
-void ScriptedSyncAttempt::respondWith(std::function<SyncOutcome(const std::string& host)> responder) {
+void CScriptedSyncAttempt::respondWith(std::function<SyncOutcome(const std::string& host)> responder) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_responder = std::move(responder);
 }
 
-void ScriptedSyncAttempt::pushWaitForStop() {
+void CScriptedSyncAttempt::pushWaitForStop() {
     std::lock_guard<std::mutex> lock(m_mutex);
     SyncOutcome cancelled;
     cancelled.failure = SyncFailure::Cancelled;
     m_script.push_back(Step{cancelled, Wait::ForStop});
 }
 
-ScriptedSyncAttempt::Step ScriptedSyncAttempt::nextStep(const std::string& host) {
+CScriptedSyncAttempt::Step CScriptedSyncAttempt::nextStep(const std::string& host) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_hosts.push_back(host);
     m_nMaxInFlight = std::max(m_nMaxInFlight, ++m_nInFlight);
@@ -63,13 +63,13 @@ ScriptedSyncAttempt::Step ScriptedSyncAttempt::nextStep(const std::string& host)
     return step;
 }
 
-void ScriptedSyncAttempt::finish() {
+void CScriptedSyncAttempt::finish() {
     std::lock_guard<std::mutex> lock(m_mutex);
     --m_nInFlight;
     m_changed.notify_all();
 }
 
-SyncOutcome ScriptedSyncAttempt::attempt(const std::string& host, const std::atomic<bool>& stop) {
+SyncOutcome CScriptedSyncAttempt::attempt(const std::string& host, const std::atomic<bool>& stop) {
     const Step step = nextStep(host);
     waitOut(step.wait, stop);
     std::function<SyncOutcome(const std::string&)> responder;
@@ -82,7 +82,7 @@ SyncOutcome ScriptedSyncAttempt::attempt(const std::string& host, const std::ato
     return outcome;
 }
 
-void ScriptedSyncAttempt::waitOut(Wait wait, const std::atomic<bool>& stop) {
+void CScriptedSyncAttempt::waitOut(Wait wait, const std::atomic<bool>& stop) {
     if (wait == Wait::None) {
         return;
     }
@@ -101,27 +101,27 @@ void ScriptedSyncAttempt::waitOut(Wait wait, const std::atomic<bool>& stop) {
     }
 }
 
-bool ScriptedSyncAttempt::waitForAttempts(int count, std::chrono::milliseconds timeout) const {
+bool CScriptedSyncAttempt::waitForAttempts(int count, std::chrono::milliseconds timeout) const {
     std::unique_lock<std::mutex> lock(m_mutex);
     return m_changed.wait_for(lock, timeout, [&] { return static_cast<int>(m_hosts.size()) >= count; });
 }
 
-std::vector<std::string> ScriptedSyncAttempt::hosts() const {
+std::vector<std::string> CScriptedSyncAttempt::hosts() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_hosts;
 }
 
-int ScriptedSyncAttempt::attempts() const {
+int CScriptedSyncAttempt::attempts() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     return static_cast<int>(m_hosts.size());
 }
 
-int ScriptedSyncAttempt::inFlight() const {
+int CScriptedSyncAttempt::inFlight() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_nInFlight;
 }
 
-int ScriptedSyncAttempt::maxInFlight() const {
+int CScriptedSyncAttempt::maxInFlight() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_nMaxInFlight;
 }

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-class ScriptedSyncAttempt : public SyncAttempt {
+class CScriptedSyncAttempt : public SyncAttempt {
 public:
     static SyncOutcome Succeeded(double roundTripDelay);
     static SyncOutcome TimedOut();

@@ -49,11 +49,11 @@ protected:
 
     void makeSettingsReadOnly() { store.setReadOnly(kIni, true); }
 
-    FakeProfileStore store;
+    CFakeProfileStore store;
     CSettings settings{store, [] { return std::string("12/8/2025 1:23:45 AM"); }};
-    FakeConsoleUi ui;
-    FakeServiceChannel channel;  // no service serves it, unless a test says so
-    FakeElevation elevation;
+    CFakeConsoleUi ui;
+    CFakeServiceChannel channel;  // no service serves it, unless a test says so
+    CFakeElevation elevation;
     CConsoleLogic logic{ui, settings, channel, elevation};
 };
 
@@ -65,7 +65,7 @@ TEST_F(ConsoleLogicTest, InitAnnouncesItselfShowsLogServerTitleAndIcon) {
     ASSERT_EQ(ui.posted.size(), 1u);
     EXPECT_EQ(ui.posted[0].target, kService);
     EXPECT_EQ(ui.posted[0].message, UM_CONSOLE_HELLO);
-    EXPECT_EQ(ui.posted[0].wParam, FakeConsoleUi::kMainWindow);
+    EXPECT_EQ(ui.posted[0].wParam, CFakeConsoleUi::kMainWindow);
     EXPECT_EQ(ui.posted[0].lParam, 0);
     EXPECT_EQ(ui.fields[ConsoleField::Log], "line 1\r\nline 2\r\n");
     EXPECT_EQ(ui.fields[ConsoleField::Server], "Second");
@@ -276,7 +276,7 @@ TEST_F(ConsoleLogicTest, NoticesSetTheResultReloadTheLogAndStopTheBarOnlyWhenFin
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.code);
-        FakeConsoleUi fresh;
+        CFakeConsoleUi fresh;
         fresh.windows = ui.windows;
         fresh.files[kLog] = "old\n";
         CConsoleLogic console{fresh, settings, channel, elevation};
@@ -358,7 +358,7 @@ TEST_F(ConsoleLogicTest, ConfirmedOptionsTellTheServiceOrSayItIsMissing) {
     EXPECT_EQ(ui.posted[0].target, kService);
     EXPECT_TRUE(ui.boxes.empty());
 
-    FakeConsoleUi unreplied;
+    CFakeConsoleUi unreplied;
     unreplied.windows = ui.windows;
     unreplied.optionsAnswer = true;
     CConsoleLogic console{unreplied, settings, channel, elevation};
@@ -404,7 +404,7 @@ TEST_F(ConsoleLogicTest, ConfirmedServersWithoutServiceSendAndReportNothing) {
 
 TEST_F(ConsoleLogicTest, ASaveRefusedAfterTheRightsCheckIsShownAndTheServiceIsNotTold) {
     startConnected();
-    FakeDialogView view;
+    CFakeDialogView view;
     // The file turns read-only while a dialog is open; the user presses OK, reads the box and
     // cancels.
     const auto pressOkOnReadOnlyFile = [&](auto& dialog) {

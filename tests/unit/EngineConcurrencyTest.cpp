@@ -37,9 +37,9 @@ constexpr const char* kOneServer = "[Servers]\nServers_Counter=1\nServers 0=Solo
 }  // namespace
 
 TEST(EngineConcurrencyTest, TwoThreadsWritingTheLogGiveWholeLinesInTheirOrder) {
-    TempDir dir;
-    FakeLocalClock clock;
-    RecordingNotifier notifier;
+    CTempDir dir;
+    CFakeLocalClock clock;
+    CRecordingNotifier notifier;
     CInProcessLock fileLock;
     SyncLog log(dir.file("zHoraluxServ.log"), clock, notifier, fileLock, [] {
         return LogLimits{1000, false};
@@ -67,17 +67,17 @@ TEST(EngineConcurrencyTest, TwoThreadsWritingTheLogGiveWholeLinesInTheirOrder) {
 }
 
 TEST(EngineConcurrencyTest, ReloadsDuringRunsNeverTearTheServerList) {
-    FakeProfileStore store;
+    CFakeProfileStore store;
     CSettings settings(store, [] { return std::string("now"); });
     CEngineSettings engineSettings(settings);
-    FakeLocalClock clock;
-    ScriptedSyncAttempt attempt;
-    RecordingNotifier notifier;
-    TempDir dir;
+    CFakeLocalClock clock;
+    CScriptedSyncAttempt attempt;
+    CRecordingNotifier notifier;
+    CTempDir dir;
     CInProcessLock fileLock;
     SyncLog log(dir.file("zHoraluxServ.log"), clock, notifier, fileLock,
                 [&] { return engineSettings.LogLimitsNow(); });
-    FakeConnectivity probe;
+    CFakeConnectivity probe;
     CFakeMonotonicClock monotonic;
     CSyncController controller(engineSettings, attempt, clock, monotonic, log, dir.file("zHoraluxServ.bin"));
     CScheduler scheduler(controller, engineSettings, clock, probe, log);
@@ -87,11 +87,11 @@ TEST(EngineConcurrencyTest, ReloadsDuringRunsNeverTearTheServerList) {
             settings.m_strFileName,
             "[Options]\nnSynPeriod=0\nnMaxAttempts=1\nbOnlySuccLog=0\nnLogFileLen=" + limit + "\n" + servers);
     };
-    write("5000", EngineRig::kThreeServers);
+    write("5000", CEngineRig::kThreeServers);
     engineSettings.Reload();
     controller.Reload(true);
     for (int i = 0; i < 300; ++i) {
-        write(i % 2 ? "5000" : "4000", i % 2 ? EngineRig::kThreeServers : kOneServer);
+        write(i % 2 ? "5000" : "4000", i % 2 ? CEngineRig::kThreeServers : kOneServer);
         scheduler.OptionsUpdated();
         monotonic.advance(std::chrono::hours(2));  // past any back-off: scheduled runs go on
         scheduler.Tick();
@@ -114,7 +114,7 @@ TEST(EngineConcurrencyTest, ReloadsDuringRunsNeverTearTheServerList) {
 }
 
 TEST(EngineConcurrencyTest, BreakStopsAWaitingRunWithin200Milliseconds) {
-    EngineRig rig;
+    CEngineRig rig;
     rig.configure("nSynPeriod=3");
     std::chrono::steady_clock::duration longest{};
     for (int i = 0; i < 20; ++i) {
@@ -137,11 +137,11 @@ TEST(EngineConcurrencyTest, BreakStopsAWaitingRunWithin200Milliseconds) {
 }
 
 TEST(EngineConcurrencyTest, ABreakRacingARunsEndIsAlwaysTheLastLine) {
-    EngineRig rig;
+    CEngineRig rig;
     rig.configure("nSynPeriod=3\nnMaxAttempts=1");
     for (int i = 0; i < 200; ++i) {
         if (i % 3 == 0) {
-            rig.attempt.push(ScriptedSyncAttempt::Succeeded(0.01));
+            rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.01));
         }
         rig.scheduler.RequestSyncNow();
         if (i % 2) {

@@ -11,7 +11,7 @@
 
 #include "console/DialogView.h"
 
-class FakeDialogView final : public DialogView, public ServerListView {
+class CFakeDialogView final : public DialogView, public ServerListView {
 public:
     struct Box {
         std::string text;

@@ -70,7 +70,7 @@ TEST(SetupPropertiesTest, GivenPropertiesSetExactlyTheirKeysAndTheFileKeepsTheRe
                                                    {"STARTINGSERVER", "1"}});
     ASSERT_TRUE(check.settings) << check.message;
 
-    FakeProfileStore store;
+    CFakeProfileStore store;
     store.setText(kFile, kExisting);
     CSettings settings(store, {});
     ASSERT_TRUE(ApplySetupSettings(settings, *check.settings));
@@ -81,7 +81,7 @@ TEST(SetupPropertiesTest, GivenPropertiesSetExactlyTheirKeysAndTheFileKeepsTheRe
               "Servers 0=Local~127.0.0.1~1\r\nServers 1=Far~ntp.example~1\r\n");
 
     // On a PC without a settings file the file holds exactly what was given.
-    FakeProfileStore fresh;
+    CFakeProfileStore fresh;
     CSettings first(fresh, {});
     const SetupCheck two = CheckSetupProperties({{"SERVERS", "Local~127.0.0.1"}, {"MODE", "demand"}});
     ASSERT_TRUE(ApplySetupSettings(first, *two.settings));
@@ -112,8 +112,8 @@ protected:
         settings.SetPolicySource(&policy);
     }
 
-    FakeProfileStore store;
-    FakePolicySource policy;
+    CFakeProfileStore store;
+    CFakePolicySource policy;
     CSettings settings{store, [] { return std::string("probe"); }};
 };
 
@@ -195,7 +195,7 @@ TEST(SetupPropertiesTest, TheSettingsActionTakesWhatFollowsItAndWritesAllOrNothi
     EXPECT_EQ(command.action, HostAction::Write);
     EXPECT_EQ(command.settingArgs, (std::vector<std::string>{"MODE=demand", "-i", "OFFSET=5"}));
 
-    FakeProfileStore store;
+    CFakeProfileStore store;
     const SettingsWriteOutcome refused = WriteSetupArguments({"MODE=demand", "OFFSET=5", "-i"}, store);
     EXPECT_FALSE(refused.bWritten);
     EXPECT_EQ(refused.text, "\"-i\" is not of the form NAME=VALUE.");

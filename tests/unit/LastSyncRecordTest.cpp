@@ -37,9 +37,9 @@ protected:
         EXPECT_EQ(lines[0].roundTripSeconds, 0.0);
     }
 
-    TempDir dir;
+    CTempDir dir;
     const std::string path = dir.file("zHoraluxServ.bin");
-    RecordingLogSink log;
+    CRecordingLogSink log;
     LastSyncRecord record{path, log};
     const AutomationDate march3 = AutomationDate::fromCalendar(MakeLocalTime(2005, 3, 3, 14, 7, 9));
 };

@@ -29,11 +29,11 @@ protected:
         settings.SetPolicySource(&policy);
     }
 
-    FakeProfileStore store;
-    FakePolicySource policy;
+    CFakeProfileStore store;
+    CFakePolicySource policy;
     CSettings settings{store, [] { return std::string("probe"); }};
-    FakeConsoleUi app;
-    FakeDialogView view;
+    CFakeConsoleUi app;
+    CFakeDialogView view;
 };
 
 TEST_F(ManagedDialogsTest, OptionsGreysOutManagedSettingsAndOkLeavesTheirFileValues) {
@@ -72,7 +72,7 @@ TEST_F(ManagedDialogsTest, OptionsGreysOutManagedSettingsAndOkLeavesTheirFileVal
     // Without a policy nothing is greyed out and the note stays hidden.
     policy.values.clear();
     settings.Load();
-    FakeDialogView plain;
+    CFakeDialogView plain;
     COptionsLogic unmanaged(plain, app, settings);
     unmanaged.OnInit();
     EXPECT_TRUE(plain.isEnabled(IDC_MODE_DAILY));

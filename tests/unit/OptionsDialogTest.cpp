@@ -47,10 +47,10 @@ protected:
         EXPECT_EQ(store.text(kIni), fileBefore);
     }
 
-    FakeProfileStore store;
+    CFakeProfileStore store;
     CSettings settings{store, [] { return std::string("probe"); }};
-    FakeConsoleUi app;
-    FakeDialogView view;
+    CFakeConsoleUi app;
+    CFakeDialogView view;
     COptionsLogic logic{view, app, settings};
     std::string fileBefore;
 };
@@ -120,7 +120,7 @@ TEST_F(OptionsDialogTest, OkCombinesMinutesSecondsAndDirectionIntoTheShift) {
         {"0", "0", IDC_BACKWARD, 0},  {"2", "5", IDC_AHEAD, 125},
     };
     for (const Case& c : cases) {
-        FakeDialogView dialog;
+        CFakeDialogView dialog;
         COptionsLogic options{dialog, app, settings};
         options.OnInit();
         dialog.texts[IDC_MINUTES] = c.minutes;
@@ -153,7 +153,7 @@ TEST_F(OptionsDialogTest, IntegersAreReadAsPercentDReadsThem) {
         {"5abc", 5}, {"  7", 7}, {"+4 tries", 4}, {"\t10", 10}, {std::string(62, ' ') + "9", 9},
     };
     for (const auto& [typed, value] : accepted) {
-        FakeDialogView dialog;
+        CFakeDialogView dialog;
         COptionsLogic options{dialog, app, settings};
         options.OnInit();
         dialog.texts[IDC_ATTEMPTS] = typed;

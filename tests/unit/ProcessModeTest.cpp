@@ -48,7 +48,7 @@ protected:
     }
 
     CRecordingProcessMode port;
-    RecordingLogSink log;
+    CRecordingLogSink log;
     CHostReporter reporter{log, [](const std::string&) {}};
 };
 

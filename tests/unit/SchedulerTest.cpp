@@ -23,7 +23,7 @@ protected:
     // Records a successful synchronisation at t, as a harvest does, and lets the controller
     // read it back.
     void lastSyncAt(const CalendarTime& t) {
-        RecordingLogSink ignored;
+        CRecordingLogSink ignored;
         LastSyncRecord(rig.recordFile(), ignored).store(AutomationDate::fromCalendar(t));
         rig.controller.Reload(false);
     }
@@ -40,7 +40,7 @@ protected:
         return started;
     }
 
-    EngineRig rig;
+    CEngineRig rig;
 };
 
 const CalendarTime kMarch3Noon = MakeLocalTime(2005, 3, 3, 12, 0, 0);
@@ -56,7 +56,7 @@ TEST_F(SchedulerTest, DemandOnlyAndUnknownModesNeverStartARunByThemselves) {
     }
     EXPECT_EQ(rig.probe.m_nQuestions, 0);
 
-    rig.attempt.push(ScriptedSyncAttempt::Succeeded(0.01));
+    rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.01));
     rig.scheduler.RequestSyncNow();
     ASSERT_TRUE(rig.waitUntilIdle());
     EXPECT_THAT(rig.log.texts(), ElementsAre("Manualy. Successful. Server: Alpha."));
@@ -64,7 +64,7 @@ TEST_F(SchedulerTest, DemandOnlyAndUnknownModesNeverStartARunByThemselves) {
 
 TEST_F(SchedulerTest, DailyRunsWhenTheDateDiffersFromTheLastSynchronisation) {
     rig.configure("nSynPeriod=0");
-    rig.attempt.push(ScriptedSyncAttempt::Succeeded(0.01));
+    rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.01));
     EXPECT_TRUE(tickStartsRun(kMarch3Noon)) << "no record: long past";
     EXPECT_THAT(rig.log.texts(), ElementsAre("Daily. Successful. Server: Alpha."));
 
@@ -78,7 +78,7 @@ TEST_F(SchedulerTest, OnlyWithAnOffsetDoRunsWaitUntilQuarterPastMidnight) {
     EXPECT_FALSE(tickStartsRun(MakeLocalTime(2005, 3, 3, 23, 50, 0)));
     EXPECT_FALSE(tickStartsRun(MakeLocalTime(2005, 3, 3, 23, 46, 0)));
     EXPECT_FALSE(tickStartsRun(MakeLocalTime(2005, 3, 4, 0, 14, 59)));
-    rig.attempt.push(ScriptedSyncAttempt::Succeeded(0.01));
+    rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.01));
     EXPECT_TRUE(tickStartsRun(MakeLocalTime(2005, 3, 4, 0, 15, 0)));
     EXPECT_FALSE(tickStartsRun(MakeLocalTime(2005, 3, 4, 0, 15, 1)));
 
@@ -106,7 +106,7 @@ TEST_F(SchedulerTest, HourlyCountsWholeMinutesWithTheHalfSecondRounding) {
 TEST_F(SchedulerTest, AnInvalidLastSynchronisationCountsAsLongPast) {
     rig.configure("nSynPeriod=2");
     lastSyncAt(MakeLocalTime(2005, 3, 3, 13, 0, 0));
-    RecordingLogSink ignored;
+    CRecordingLogSink ignored;
     LastSyncRecord(rig.recordFile(), ignored).store(AutomationDate(38414.5, 1));
     rig.controller.Reload(false);
     EXPECT_TRUE(tickStartsRun(MakeLocalTime(2005, 3, 3, 13, 10, 0)));
@@ -125,7 +125,7 @@ TEST_F(SchedulerTest, OnStartRunsAtEachStartAndRetriesAFailedRunAfterTheWaitUnti
     rig.monotonic.advance(59s);
     EXPECT_FALSE(tickStartsRun(kMarch3Noon));
     rig.monotonic.advance(1s);
-    rig.attempt.push(ScriptedSyncAttempt::Succeeded(0.01));
+    rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.01));
     EXPECT_TRUE(tickStartsRun(kMarch3Noon)) << "the retry, one minute after the failure";
     rig.monotonic.advance(24h);
     EXPECT_FALSE(tickStartsRun(kMarch3Noon)) << "a success ends the retries";
@@ -160,21 +160,21 @@ TEST_F(SchedulerTest, FailedScheduledRunsMoveThroughTheListWithGrowingWaitsUpToA
                 ElementsAre("alpha.test", "beta.test", "gamma.test", "alpha.test", "beta.test", "gamma.test",
                             "alpha.test", "beta.test", "gamma.test"));
 
-    rig.attempt.push(ScriptedSyncAttempt::Succeeded(0.01));
+    rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.01));
     rig.scheduler.RequestSyncNow();
     EXPECT_TRUE(rig.waitUntilIdle());
     EXPECT_EQ(rig.attempt.attempts(), 10) << "a manual request starts at once";
     EXPECT_EQ(rig.log.texts().back(), "Manualy. Successful. Server: Alpha.");
 
     lastSyncAt(MakeLocalTime(2005, 3, 3, 10, 0, 0));
-    rig.attempt.push(ScriptedSyncAttempt::Succeeded(0.01));
+    rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.01));
     EXPECT_TRUE(tickStartsRun(kMarch3Noon)) << "after a success a due run waits no more";
 }
 
 // Alpha refuses us ("RATE"); Beta and Gamma do not answer.
 TEST_F(SchedulerTest, AServerThatRefusedUsIsLeftOutOfScheduledRunsForAnHour) {
     rig.configure("nSynPeriod=2\nnMaxAttempts=2");
-    rig.attempt.push(ScriptedSyncAttempt::Refused());
+    rig.attempt.push(CScriptedSyncAttempt::Refused());
     EXPECT_TRUE(tickStartsRun(kMarch3Noon));
     for (const std::chrono::seconds wait : {60s, 120s, 240s}) {
         rig.monotonic.advance(wait);
@@ -183,7 +183,7 @@ TEST_F(SchedulerTest, AServerThatRefusedUsIsLeftOutOfScheduledRunsForAnHour) {
     EXPECT_THAT(rig.attempt.hosts(), ElementsAre("alpha.test", "beta.test", "beta.test", "gamma.test",
                                                  "gamma.test", "beta.test", "beta.test"));
 
-    rig.attempt.push(ScriptedSyncAttempt::Refused());
+    rig.attempt.push(CScriptedSyncAttempt::Refused());
     rig.scheduler.RequestSyncNow();
     EXPECT_TRUE(rig.waitUntilIdle());
     EXPECT_EQ(rig.attempt.hosts().back(), "alpha.test") << "a manual request asks every server";
@@ -223,9 +223,9 @@ TEST(SchedulerDayTest, ADayOfSilentServersCostsFewerThan200Requests) {
 
 TEST_F(SchedulerTest, ANowRequestWalksTheListUntilOneSucceeds) {
     rig.configure("nSynPeriod=3\nnMaxAttempts=1\nnStartingServ=1");
-    rig.attempt.push(ScriptedSyncAttempt::TimedOut());
-    rig.attempt.push(ScriptedSyncAttempt::TimedOut());
-    rig.attempt.push(ScriptedSyncAttempt::Succeeded(0.01));
+    rig.attempt.push(CScriptedSyncAttempt::TimedOut());
+    rig.attempt.push(CScriptedSyncAttempt::TimedOut());
+    rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.01));
     rig.scheduler.RequestSyncNow();
     EXPECT_TRUE(rig.scheduler.IsManualRequested());
     ASSERT_TRUE(rig.waitUntilIdle());
@@ -256,8 +256,8 @@ TEST_F(SchedulerTest, ANowRequestStopsWhenTheListIsUsedUpAndTheNextOneStartsAfre
 
 TEST_F(SchedulerTest, ANowRequestAfterASuccessStartsANewRunAtOnce) {
     rig.configure("nSynPeriod=3");
-    rig.attempt.push(ScriptedSyncAttempt::Succeeded(0.01));
-    rig.attempt.push(ScriptedSyncAttempt::Succeeded(0.01));
+    rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.01));
+    rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.01));
     rig.scheduler.RequestSyncNow();
     ASSERT_TRUE(rig.waitUntilIdle());
     EXPECT_FALSE(tickStartsRun(kMarch3Noon));
@@ -269,7 +269,7 @@ TEST_F(SchedulerTest, ANowRequestAfterASuccessStartsANewRunAtOnce) {
 
 TEST_F(SchedulerTest, ANowRequestDuringAScheduledRunWaitsForItsEnd) {
     rig.configure("nSynPeriod=0\nnMaxAttempts=1");
-    rig.attempt.pushHeld(ScriptedSyncAttempt::TimedOut());
+    rig.attempt.pushHeld(CScriptedSyncAttempt::TimedOut());
     rig.clock.setNow(kMarch3Noon);
     rig.scheduler.Tick();
     ASSERT_TRUE(rig.attempt.waitForAttempts(1, std::chrono::seconds(5)));
@@ -280,7 +280,7 @@ TEST_F(SchedulerTest, ANowRequestDuringAScheduledRunWaitsForItsEnd) {
     EXPECT_EQ(rig.attempt.attempts(), 1) << "no second thread";
     EXPECT_EQ(rig.controller.CurrentServer(), 0);
 
-    rig.attempt.push(ScriptedSyncAttempt::Succeeded(0.01));
+    rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.01));
     rig.attempt.release();
     ASSERT_TRUE(rig.waitUntilIdle());
     tickStartsRun(kMarch3Noon);
@@ -293,11 +293,11 @@ TEST_F(SchedulerTest, ANowRequestDuringAScheduledRunWaitsForItsEnd) {
 // run's thread not yet ended) got no run and no answer at all.
 TEST_F(SchedulerTest, ANowRequestWhileASucceedingRunEndsGetsARunOfItsOwn) {
     rig.configure("nSynPeriod=3");
-    rig.attempt.pushHeld(ScriptedSyncAttempt::Succeeded(0.01));
+    rig.attempt.pushHeld(CScriptedSyncAttempt::Succeeded(0.01));
     rig.scheduler.RequestSyncNow();
     ASSERT_TRUE(rig.attempt.waitForAttempts(1, std::chrono::seconds(5)));
     rig.scheduler.RequestSyncNow();
-    rig.attempt.push(ScriptedSyncAttempt::Succeeded(0.01));
+    rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.01));
     rig.attempt.release();
     ASSERT_TRUE(rig.waitUntilIdle());
     EXPECT_TRUE(tickStartsRun(kMarch3Noon));

@@ -59,7 +59,7 @@ protected:
 
     std::unique_ptr<SystemClock> m_pRealClock = makeSystemClock();
     CVirtualClock m_clock{*m_pRealClock};
-    FakeLocalClock m_localClock{MakeLocalTime(2031, 7, 4, 9, 5, 3, 42)};
+    CFakeLocalClock m_localClock{MakeLocalTime(2031, 7, 4, 9, 5, 3, 42)};
     CFakeMonotonicClock m_monotonic;
     std::shared_ptr<CFakeNameLookup> m_pLookup = std::make_shared<CFakeNameLookup>();
     CHostResolver m_resolver{m_pLookup};
@@ -151,7 +151,7 @@ TEST_F(ServerQueryTest, TheAddressesOfANameTakeTurnsAndEachFailureSaysWhy) {
 }
 
 TEST_F(ServerQueryTest, TheCommandTakesTheStartingServerAndTheCountAndRefusesBadCounts) {
-    FakeProfileStore store;
+    CFakeProfileStore store;
     store.setText(
         "zHoraluxServ.ini",
         "[Options]\nnStartingServ=1\n[Servers]\nServers_Counter=2\nServers 0=Elsewhere~192.0.2.1~1\n"
@@ -180,7 +180,7 @@ TEST_F(ServerQueryTest, TheCommandTakesTheStartingServerAndTheCountAndRefusesBad
     EXPECT_EQ(store.writeCount(), writes);
 
     // On a managed PC the organisation's list is the one in force.
-    FakePolicySource policy;
+    CFakePolicySource policy;
     policy.setLines("Servers", {"Policy~127.0.0.9"});
     EXPECT_EQ(StartingServerAddress(store, &policy), "127.0.0.9");
 }

@@ -72,10 +72,10 @@ protected:
         EXPECT_EQ(store.text(kIni), fileBefore);
     }
 
-    FakeProfileStore store;
+    CFakeProfileStore store;
     CSettings settings{store, [] { return std::string("probe"); }};
-    FakeConsoleUi app;
-    FakeDialogView view;
+    CFakeConsoleUi app;
+    CFakeDialogView view;
     CServersLogic logic{view, view, app, settings};
     std::string fileBefore;
     std::vector<std::string> memoryBefore;
@@ -216,8 +216,8 @@ protected:
         logic.OnCommand(kDialogOk);
     }
 
-    FakeConsoleUi app;
-    FakeDialogView view;
+    CFakeConsoleUi app;
+    CFakeDialogView view;
     CAddServerLogic logic{view, app};
 };
 
@@ -244,7 +244,7 @@ TEST_F(ServersAddDialogTest, StartsInTheTitleAndAddsATrimmedUserEntry) {
 TEST_F(ServersAddDialogTest, AnIPv6AddressIsTakenAsTypedAndSurvivesTheSettingsFile) {
     // Its colons are no field separator, and the address is what the resolver reads.
     for (const std::string url : {"2001:db8::123", "[::1]", "http://[fe80::1]"}) {
-        FakeDialogView freshView;
+        CFakeDialogView freshView;
         CAddServerLogic freshLogic{freshView, app};
         freshView.texts[IDC_NEW_TITLE] = "IPv6";
         freshView.texts[IDC_NEW_URL] = url;

@@ -150,7 +150,7 @@ protected:
     CScriptedStartEntry entry{script};
     std::uint32_t registerError = 0;
     std::uint32_t unregisterError = 0;
-    RecordingLogSink log;
+    CRecordingLogSink log;
     std::string out;
     CHostReporter reporter{log, [this](const std::string& text) { out += text; }};
 };

@@ -34,7 +34,7 @@ protected:
         EXPECT_EQ(settings.m_nLogFileLen, 100);
     }
 
-    FakeProfileStore store;
+    CFakeProfileStore store;
     std::string probe = "12/8/2025 1:23:45 AM";
     CSettings settings{store, [this] { return probe; }};
 };
@@ -92,7 +92,7 @@ class SettingsOptionValue : public ::testing::TestWithParam<OptionValue> {};
 
 TEST_P(SettingsOptionValue, LoadsAsSpecified) {
     const OptionValue& v = GetParam();
-    FakeProfileStore store;
+    CFakeProfileStore store;
     store.setText(kFile, std::string("[Options]\n") + v.key + "=" + v.text + "\n" + kOneServer);
     const std::string before = store.text(kFile);
     CSettings settings(store, [] { return std::string("now"); });
@@ -215,7 +215,7 @@ void PrintTo(const ModeCase& c, std::ostream* os) {
 class SettingsModeName : public ::testing::TestWithParam<ModeCase> {};
 
 TEST_P(SettingsModeName, ComesFromTheModesTable) {
-    FakeProfileStore store;
+    CFakeProfileStore store;
     CSettings settings(store, [] { return std::string(); });
     settings.m_nSynPeriod = GetParam().value;
     EXPECT_STREQ(settings.GetModeName(), GetParam().name);

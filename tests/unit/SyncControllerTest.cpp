@@ -35,14 +35,14 @@ protected:
         EXPECT_EQ(lines[0].roundTripSeconds, delay);
     }
 
-    EngineRig rig;
+    CEngineRig rig;
 };
 
 }  // namespace
 
 TEST_F(SyncControllerTest, NoAttemptsAllowedFailsWithoutAQueryAndMovesOn) {
     for (const char* attempts : {"nMaxAttempts=0", "nMaxAttempts=-3"}) {
-        EngineRig fresh;
+        CEngineRig fresh;
         fresh.configure(attempts);
         ASSERT_TRUE(fresh.controller.StartRun(RunKind::Manual));
         ASSERT_TRUE(fresh.waitUntilIdle());
@@ -54,7 +54,7 @@ TEST_F(SyncControllerTest, NoAttemptsAllowedFailsWithoutAQueryAndMovesOn) {
 }
 
 TEST_F(SyncControllerTest, FirstSuccessEndsTheAttemptsWithOneLineAndTheExchangesDelay) {
-    rig.attempt.push(ScriptedSyncAttempt::Succeeded(0.0483));
+    rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.0483));
     runToEnd(RunKind::Manual);
     EXPECT_EQ(rig.attempt.attempts(), 1);
     expectOnlyLine("Manualy. Successful. Server: Alpha.", LOG_SUCCEEDED, 0.0483);
@@ -65,8 +65,8 @@ TEST_F(SyncControllerTest, FirstSuccessEndsTheAttemptsWithOneLineAndTheExchanges
 }
 
 TEST_F(SyncControllerTest, SuccessIsTheExchangesFlagNotAPositiveDelay) {
-    rig.attempt.push(ScriptedSyncAttempt::TimedOut());
-    rig.attempt.push(ScriptedSyncAttempt::Succeeded(0.0));
+    rig.attempt.push(CScriptedSyncAttempt::TimedOut());
+    rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.0));
     runToEnd(RunKind::Manual);
     EXPECT_EQ(rig.attempt.attempts(), 2);
     expectOnlyLine("Manualy. Successful. Server: Alpha.", LOG_SUCCEEDED, 0.0);
@@ -83,7 +83,7 @@ TEST_F(SyncControllerTest, AllAttemptsFailingGiveOneFailureLine) {
 }
 
 TEST_F(SyncControllerTest, AServerThatRefusesUsIsNotAskedAgainInThatRun) {
-    rig.attempt.push(ScriptedSyncAttempt::Refused());
+    rig.attempt.push(CScriptedSyncAttempt::Refused());
     runToEnd(RunKind::Scheduled);
     EXPECT_EQ(rig.attempt.attempts(), 1);
     expectOnlyLine("Failed. Server: Alpha", LOG_FAILED);
@@ -105,9 +105,9 @@ TEST_F(SyncControllerTest, AScheduledRunIsLabelledWithTheModeName) {
     for (const auto& mode :
          {std::make_pair("0", "Daily"), std::make_pair("1", "OnStart"), std::make_pair("2", "Hourly"),
           std::make_pair("3", "DemandOnly"), std::make_pair("7", "Error")}) {
-        EngineRig fresh;
+        CEngineRig fresh;
         fresh.configure(std::string("nSynPeriod=") + mode.first);
-        fresh.attempt.push(ScriptedSyncAttempt::Succeeded(0.01));
+        fresh.attempt.push(CScriptedSyncAttempt::Succeeded(0.01));
         ASSERT_TRUE(fresh.controller.StartRun(RunKind::Scheduled));
         ASSERT_TRUE(fresh.waitUntilIdle());
         EXPECT_THAT(fresh.log.texts(),
@@ -118,7 +118,7 @@ TEST_F(SyncControllerTest, AScheduledRunIsLabelledWithTheModeName) {
 TEST_F(SyncControllerTest, OffsetMovesTheClockByWholeSecondsKeepingItsMilliseconds) {
     rig.configure("nOffset=-30");
     rig.clock.setNow(MakeLocalTime(2005, 3, 3, 0, 0, 9, 123));
-    rig.attempt.push(ScriptedSyncAttempt::Succeeded(0.02));
+    rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.02));
     runToEnd(RunKind::Manual);
     CalendarTime expected = MakeLocalTime(2005, 3, 2, 23, 59, 39, 123);
     expected.wDayOfWeek = 3;
@@ -129,7 +129,7 @@ TEST_F(SyncControllerTest, OffsetMovesTheClockByWholeSecondsKeepingItsMillisecon
 TEST_F(SyncControllerTest, AnOffsetBeyondTheCalendarFailsTheRun) {
     rig.configure("nOffset=30");
     rig.clock.setNow(MakeLocalTime(9999, 12, 31, 23, 59, 50));
-    rig.attempt.push(ScriptedSyncAttempt::Succeeded(0.02));
+    rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.02));
     runToEnd(RunKind::Manual);
     expectOnlyLine("Time conversion error!", LOG_FAILED);
     EXPECT_TRUE(rig.clock.settings().empty());
@@ -141,7 +141,7 @@ TEST_F(SyncControllerTest, AnOffsetBeyondTheCalendarFailsTheRun) {
 TEST_F(SyncControllerTest, ARefusedOffsetShiftFailsTheRunAndSaysWhy) {
     rig.configure("nOffset=120");
     rig.clock.refuseSettings(1314);
-    rig.attempt.push(ScriptedSyncAttempt::Succeeded(0.02));
+    rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.02));
     runToEnd(RunKind::Manual);
     const std::vector<LoggedLine> lines = rig.log.lines();
     ASSERT_EQ(lines.size(), 2u);
@@ -157,7 +157,7 @@ TEST_F(SyncControllerTest, ARefusedOffsetShiftFailsTheRunAndSaysWhy) {
 }
 
 TEST_F(SyncControllerTest, SuccessIsRecordedOnlyWhenTheEndedRunIsHarvested) {
-    rig.attempt.push(ScriptedSyncAttempt::Succeeded(0.02));
+    rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.02));
     ASSERT_TRUE(rig.controller.StartRun(RunKind::Manual));
     ASSERT_TRUE(WaitUntil([&] { return !rig.log.lines().empty(); }));
     ASSERT_EQ(rig.log.lines().size(), 1u);
@@ -190,7 +190,7 @@ TEST_F(SyncControllerTest, ABrokenRunLeavesNoTraceAndNoSecondRunStartsBeforeIt) 
 
 TEST_F(SyncControllerTest, PreparingAManualRunStartsTheListAfresh) {
     rig.configure("nMaxAttempts=1\nnStartingServ=1");
-    rig.attempt.push(ScriptedSyncAttempt::Succeeded(0.02));
+    rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.02));
     runToEnd(RunKind::Manual);
     runToEnd(RunKind::Manual);
     ASSERT_TRUE(rig.controller.IsSynchronized());
@@ -209,7 +209,7 @@ TEST_F(SyncControllerTest, ReloadReturnsToTheStartingServerAndRereadsTheRecord) 
     rig.configure("nMaxAttempts=1");
     runToEnd(RunKind::Scheduled);
     rig.controller.MarkStartRunDone();
-    RecordingLogSink otherLog;
+    CRecordingLogSink otherLog;
     LastSyncRecord(rig.recordFile(), otherLog)
         .store(AutomationDate::fromCalendar(MakeLocalTime(2005, 3, 1, 8, 0, 0)));
 
@@ -224,7 +224,7 @@ TEST_F(SyncControllerTest, ReloadReturnsToTheStartingServerAndRereadsTheRecord) 
 
 TEST_F(SyncControllerTest, ARunWorksOnTheListAsItWasWhenItStarted) {
     rig.configure("nMaxAttempts=2\nnStartingServ=2");
-    rig.attempt.pushHeld(ScriptedSyncAttempt::TimedOut());
+    rig.attempt.pushHeld(CScriptedSyncAttempt::TimedOut());
     ASSERT_TRUE(rig.controller.StartRun(RunKind::Manual));
     ASSERT_TRUE(rig.attempt.waitForAttempts(1, std::chrono::seconds(5)));
     rig.writeSettings("nMaxAttempts=1", "[Servers]\nServers_Counter=1\nServers 0=Solo~solo.test~1\n");
@@ -241,7 +241,7 @@ TEST_F(SyncControllerTest, AnIndexTheShorterListNoLongerHoldsMeansTheFirstServer
     rig.writeSettings("", "[Servers]\nServers_Counter=1\nServers 0=Solo~solo.test~1\n");
     rig.engineSettings.Reload();
     EXPECT_EQ(rig.controller.CurrentServerName(), "Solo");
-    rig.attempt.push(ScriptedSyncAttempt::Succeeded(0.02));
+    rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.02));
     runToEnd(RunKind::Manual);
     EXPECT_THAT(rig.attempt.hosts(), ElementsAre("solo.test"));
     EXPECT_EQ(rig.controller.CurrentServer(), 0);

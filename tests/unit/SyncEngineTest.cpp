@@ -59,15 +59,15 @@ protected:
         return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
     }
 
-    const TempDir m_dir;
+    const CTempDir m_dir;
     const std::string m_logPath = m_dir.file("zHoraluxServ.log");
-    FakeProfileStore m_store;
+    CFakeProfileStore m_store;
     CSettings m_settings{m_store, [] { return std::string("05.03.2024 10:00:00"); }};
     CEngineSettings m_engineSettings{m_settings};
-    FakeLocalClock m_clock{MakeLocalTime(2024, 3, 5, 10, 0, 0)};
-    RecordingNotifier m_notifier;
-    FakeConnectivity m_probe;
-    ScriptedSyncAttempt m_attempt;
+    CFakeLocalClock m_clock{MakeLocalTime(2024, 3, 5, 10, 0, 0)};
+    CRecordingNotifier m_notifier;
+    CFakeConnectivity m_probe;
+    CScriptedSyncAttempt m_attempt;
     CInProcessLock m_logLock;
     SyncLog m_log{m_logPath, m_clock, m_notifier, m_logLock,
                   [this] { return m_engineSettings.LogLimitsNow(); }};
@@ -118,7 +118,7 @@ TEST(SntpSyncAttempt, SetsTheClockFromTheServerAndStopsWhenAsked) {
     const std::unique_ptr<SystemClock> realClock = makeSystemClock();
     CVirtualClock clock(*realClock);
     CFakeTimePrivilege privilege;
-    RecordingLogSink log;
+    CRecordingLogSink log;
     CFakeMonotonicClock monotonic;
     CSntpSyncAttempt attempt(clock, privilege, log, monotonic, std::make_shared<CFakeNameLookup>(),
                              server.port());
@@ -143,16 +143,16 @@ TEST(SntpSyncAttempt, BreakAndStopDuringAHangingNameLookupTakeUnder200Millisecon
     std::chrono::steady_clock::duration breakTime{};
     std::chrono::steady_clock::duration closeTime{};
     {
-        const TempDir dir;
-        FakeProfileStore store;
+        const CTempDir dir;
+        CFakeProfileStore store;
         store.setText(
             "zHoraluxServ.ini",
             "[Options]\nnSynPeriod=3\n[Servers]\nServers_Counter=1\nServers 0=Hanging~hang.test~1\n");
         CSettings settings(store, [] { return std::string("05.03.2024 10:00:00"); });
         CEngineSettings engineSettings(settings);
-        FakeLocalClock localClock;
-        RecordingNotifier notifier;
-        FakeConnectivity probe;
+        CFakeLocalClock localClock;
+        CRecordingNotifier notifier;
+        CFakeConnectivity probe;
         const std::unique_ptr<SystemClock> realClock = makeSystemClock();
         CVirtualClock clock(*realClock);
         CFakeTimePrivilege privilege;
@@ -200,7 +200,7 @@ TEST(SntpSyncAttempt, BreakAndStopDuringAHangingNameLookupTakeUnder200Millisecon
 // The organisation's policy: applied at start, noticed by the periodic check within five
 // minutes of ticks, and each value left out named in the log at every reload.
 TEST_F(SyncEngineTest, PolicyAppliesAtStartAndItsChangeAtTheNextCheck) {
-    FakePolicySource policy;
+    CFakePolicySource policy;
     policy.setText("nOffset", "-90");
     policy.setText("nMaxAttempts", "many");
     m_settings.SetPolicySource(&policy);

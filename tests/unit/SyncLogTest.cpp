@@ -61,10 +61,10 @@ protected:
 
     static std::string stamped(const std::string& text) { return "[ 03/03/2005 14:07:09 ] " + text; }
 
-    TempDir dir;
+    CTempDir dir;
     const std::string path = dir.file("zHoraluxServ.log");
-    FakeLocalClock clock;
-    RecordingNotifier notifier;
+    CFakeLocalClock clock;
+    CRecordingNotifier notifier;
     LogLimits limits;
     CInProcessLock fileLock;
     SyncLog log{path, clock, notifier, fileLock, [this] { return limits; }};

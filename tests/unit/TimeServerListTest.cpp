@@ -156,7 +156,7 @@ TEST(TimeServerDefaults, AddressesHaveTheFormOfTheirRow) {
 
 class TimeServerListTest : public ::testing::Test {
 protected:
-    FakeProfileStore store;
+    CFakeProfileStore store;
     CTimeServerList list{"Servers", "Servers", kFile, store};
 };
 
@@ -265,7 +265,7 @@ void PrintTo(const LoadFailure& c, std::ostream* os) {
 class TimeServerListLoadFailure : public ::testing::TestWithParam<LoadFailure> {};
 
 TEST_P(TimeServerListLoadFailure, FailsAndKeepsWhatTheAlgorithmKeeps) {
-    FakeProfileStore store;
+    CFakeProfileStore store;
     CTimeServerList list("Servers", "Servers", kFile, store);
     list.Add(user(9));
     if (*GetParam().text)
@@ -319,7 +319,7 @@ TEST_F(TimeServerListTest, SavingFiveOverEighteenLeavesTheOldKeysButReloadsFive)
 
 class SettingsServersTest : public ::testing::Test {
 protected:
-    FakeProfileStore store;
+    CFakeProfileStore store;
     CSettings settings{store, [] { return std::string("12/8/2025 1:23:45 AM"); }};
 };
 
@@ -384,7 +384,7 @@ TEST_F(SettingsServersTest, RestoreDefaultServersOnTheDefaultsAloneGivesTheDefau
 class SettingsStartingServerRange : public ::testing::TestWithParam<std::pair<int, int>> {};
 
 TEST_P(SettingsStartingServerRange, LoadBringsAnOutOfRangeIndexToZero) {
-    FakeProfileStore store;
+    CFakeProfileStore store;
     CSettings settings(store, [] { return std::string("now"); });
     settings.LoadServers();  // writes the 18 defaults
     ASSERT_TRUE(store.writeString(kFile, "Options", "nStartingServ", std::to_string(GetParam().first)));
@@ -447,7 +447,7 @@ TEST_F(SettingsServersTest, ConsoleConfirmationWritesOptionsThenServers) {
     ASSERT_TRUE(settings.Save());
     ASSERT_TRUE(settings.SaveServers());
 
-    FakeProfileStore& s = store;
+    CFakeProfileStore& s = store;
     CSettings service(s, [] { return std::string("x"); });
     service.Load();
     EXPECT_EQ(service.m_nStartingServ, 18);

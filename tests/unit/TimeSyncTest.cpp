@@ -81,7 +81,7 @@ protected:
     std::unique_ptr<SystemClock> m_pRealClock = makeSystemClock();
     CVirtualClock m_clock{*m_pRealClock};
     CFakeTimePrivilege m_privilege;
-    RecordingLogSink m_log;
+    CRecordingLogSink m_log;
     CFakeMonotonicClock m_monotonic;
     CQueryPacer m_pacer{m_monotonic};
     const std::shared_ptr<CFakeNameLookup> m_lookup = std::make_shared<CFakeNameLookup>();
@@ -314,7 +314,7 @@ TEST(SocketLibraryCheck, LogsWhyTheLibraryCannotBeUsed) {
         {{true, 0, 1, 1}, nullptr},
     };
     for (const Case& c : cases) {
-        RecordingLogSink log;
+        CRecordingLogSink log;
         EXPECT_EQ(acceptSocketLibrary(c.status, log), c.line == nullptr);
         if (c.line == nullptr) {
             EXPECT_TRUE(log.lines().empty());

@@ -55,15 +55,15 @@ protected:
         return bytes;
     }
 
-    const TempDir m_dir;
+    const CTempDir m_dir;
     const std::string m_logPath = m_dir.file("zHoraluxServ.log");
-    FakeProfileStore m_store;
+    CFakeProfileStore m_store;
     CSettings m_settings{m_store, [] { return std::string("now"); }};
     CEngineSettings m_engineSettings{m_settings};
     CWin32LocalClock m_clock;
     CWin32ResultNotifier m_notifier;
-    FakeConnectivity m_probe;
-    ScriptedSyncAttempt m_attempt;  // nothing scripted: every attempt times out
+    CFakeConnectivity m_probe;
+    CScriptedSyncAttempt m_attempt;  // nothing scripted: every attempt times out
     CWin32NamedMutex m_logLock{"Global\\HoraluxTest.ExecWindow.log"};
     SyncLog m_log{m_logPath, m_clock, m_notifier, m_logLock,
                   [this] { return m_engineSettings.LogLimitsNow(); }};

@@ -27,7 +27,7 @@ std::string Contents(const std::string& path) {
 }  // namespace
 
 TEST(Win32FileStore, AReaderHoldingTheFileBrieflyOnlyDelaysTheReplace) {
-    TempDir dir;
+    CTempDir dir;
     const std::string path = dir.file("zHoraluxServ.bin");
     ASSERT_EQ(ReplaceFileContents(path, "old"), FileWriteResult::Written);
     UniqueFileHandle reader = OpenForReading(path, FILE_SHARE_READ | FILE_SHARE_WRITE);

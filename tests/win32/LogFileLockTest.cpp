@@ -113,7 +113,7 @@ TEST(LogWriterProcess, DISABLED_WritesNumberedLines) {
 }
 
 TEST(LogFileAcrossProcesses, TwoWritersAtOnceKeepEveryLineInItsOrder) {
-    const TempDir dir;
+    const CTempDir dir;
     const std::string file = dir.file("zHoraluxServ.log");
     const std::string readyName = UniqueName("Local\\", "Ready");
     const std::string goName = UniqueName("Local\\", "Go");

@@ -92,7 +92,7 @@ protected:
 
     const std::string m_path = windowsDirectory() + "\\" + kFile;
     HANDLE m_lock = nullptr;
-    Win32ProfileStore store;
+    CWin32ProfileStore store;
     CSettings settings{store, LocalDateTimeText};
 };
 

@@ -27,7 +27,7 @@ protected:
 
     CWin32SystemClock m_clock;
     CWin32TimePrivilege m_privilege;
-    RecordingLogSink m_log;
+    CRecordingLogSink m_log;
     CFakeMonotonicClock m_monotonic;
     CQueryPacer m_pacer{m_monotonic};
     CHostResolver m_resolver{std::make_shared<CSystemNameLookup>()};

@@ -5,7 +5,7 @@
 #include <random>
 #include <system_error>
 
-TempDir::TempDir() {
+CTempDir::CTempDir() {
     static std::atomic<unsigned> counter{0};
     std::random_device entropy;
     const auto tick = std::chrono::steady_clock::now().time_since_epoch().count();
@@ -15,11 +15,11 @@ TempDir::TempDir() {
     std::filesystem::create_directories(m_path);
 }
 
-TempDir::~TempDir() {
+CTempDir::~CTempDir() {
     std::error_code ignored;
     std::filesystem::remove_all(m_path, ignored);
 }
 
-std::string TempDir::file(const std::string& name) const {
+std::string CTempDir::file(const std::string& name) const {
     return (m_path / name).string();
 }

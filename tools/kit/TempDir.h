@@ -5,12 +5,12 @@
 #include <filesystem>
 #include <string>
 
-class TempDir {
+class CTempDir {
 public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
+    CTempDir();
+    ~CTempDir();
+    CTempDir(const CTempDir&) = delete;
+    CTempDir& operator=(const CTempDir&) = delete;
 
     // The path of name inside the folder, as the service's file code takes it.
     std::string file(const std::string& name) const;
