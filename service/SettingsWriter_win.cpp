@@ -4,16 +4,11 @@
 #include "engine/FileStore.h"
 #include "settings/RedirectedProfileStore.h"
 #include "settings/Win32ProfileStore.h"
+#include "settings/WorkingDirectory.h"
 
 #include <windows.h>
 
 namespace {
-
-std::string WindowsDirectory() {
-    char path[MAX_PATH] = {};
-    const UINT length = ::GetWindowsDirectoryA(path, MAX_PATH);
-    return length > 0 && length < MAX_PATH ? std::string(path, length) : std::string();
-}
 
 // Writes into a copy of target (a missing target gives an empty copy) and moves the copy over
 // target, so a crash leaves the old file or the new one.

@@ -5,6 +5,7 @@
 #include "common/WinHandle.h"
 #include "engine/Win32EnginePorts.h"
 #include "settings/Win32ProfileStore.h"
+#include "settings/WorkingDirectory.h"
 #include "sntp/Win32SystemClock.h"
 #include "sntp/Win32TimePrivilege.h"
 #include "tests/contract/ClockContracts.h"
@@ -16,12 +17,6 @@
 #include <sstream>
 
 namespace {
-
-std::string windowsDirectory() {
-    char directory[MAX_PATH] = {};
-    const UINT length = ::GetWindowsDirectoryA(directory, static_cast<UINT>(std::size(directory)));
-    return std::string(directory, length);
-}
 
 // A file of this process's own in the Windows directory, so that cases running at the same
 // time in other processes never meet it.
@@ -59,7 +54,7 @@ private:
     void removeFile() const { ::DeleteFileA(m_strPath.c_str()); }
 
     const std::string m_strName = "zHoraluxContract" + std::to_string(::GetCurrentProcessId()) + ".ini";
-    const std::string m_strPath = windowsDirectory() + "\\" + m_strName;
+    const std::string m_strPath = WindowsDirectory() + "\\" + m_strName;
     CWin32ProfileStore m_store;
     UniqueFileHandle m_hBlock;
 };

@@ -25,12 +25,6 @@ namespace {
 
 const std::string kFile = "zHoraluxServ.ini";
 
-std::string windowsDirectory() {
-    char directory[MAX_PATH] = {};
-    const UINT length = GetWindowsDirectoryA(directory, static_cast<UINT>(std::size(directory)));
-    return std::string(directory, length);
-}
-
 std::vector<std::string> splitLines(const std::string& text) {
     std::vector<std::string> lines;
     std::size_t start = 0;
@@ -90,7 +84,7 @@ protected:
         out << text;
     }
 
-    const std::string m_path = windowsDirectory() + "\\" + kFile;
+    const std::string m_path = WindowsDirectory() + "\\" + kFile;
     HANDLE m_lock = nullptr;
     CWin32ProfileStore store;
     CSettings settings{store, LocalDateTimeText};
@@ -207,7 +201,7 @@ TEST_F(Win32ProfileStoreTest, SetWorkingDirectoryMakesTheWindowsDirectoryCurrent
     EXPECT_TRUE(SetWorkingDirectory());
     char current[MAX_PATH] = {};
     GetCurrentDirectoryA(static_cast<DWORD>(std::size(current)), current);
-    EXPECT_EQ(lstrcmpiA(current, windowsDirectory().c_str()), 0) << current;
+    EXPECT_EQ(lstrcmpiA(current, WindowsDirectory().c_str()), 0) << current;
     SetCurrentDirectoryA(saved);
 }
 
