@@ -2,18 +2,15 @@
 // The Win32 clock: UTC read with GetSystemTimePreciseAsFileTime where the system has it (looked
 // up at run time; GetSystemTime otherwise), set with SetSystemTime.
 
-#include <windows.h>
-
+#include "common/OptionalFunctions_win.h"
 #include "sntp/SystemClock.h"
-
-using PreciseTimeReader = VOID(WINAPI*)(LPFILETIME);
 
 class CWin32SystemClock : public SystemClock {
 public:
-    // Looks GetSystemTimePreciseAsFileTime up in kernel32.
+    // Reads with GetSystemTimePreciseAsFileTime where the system has it.
     CWin32SystemClock();
     // reader may be null: the clock is then read with GetSystemTime (milliseconds).
-    explicit CWin32SystemClock(PreciseTimeReader reader);
+    explicit CWin32SystemClock(GetSystemTimePreciseAsFileTimeFn reader);
 
     NtpTimestamp nowUtc() const override;
     SystemResult setUtc(const CalendarTime& utc) override;
@@ -21,5 +18,5 @@ public:
     bool readsPrecisely() const { return m_pfnPreciseReader != nullptr; }
 
 private:
-    PreciseTimeReader m_pfnPreciseReader;
+    GetSystemTimePreciseAsFileTimeFn m_pfnPreciseReader;
 };
