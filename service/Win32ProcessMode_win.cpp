@@ -1,8 +1,8 @@
-#include "service/Win32ProcessMode.h"
+#include "service/Win32ProcessMode_win.h"
 
 #include "common/OptionalFunctions_win.h"
-#include "common/Win32SystemError.h"
-#include "service/Win32Registry.h"
+#include "common/Win32SystemError_win.h"
+#include "service/Win32Registry_win.h"
 
 namespace {
 

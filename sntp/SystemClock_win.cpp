@@ -1,7 +1,7 @@
-#include "sntp/Win32SystemClock.h"
+#include "sntp/Win32SystemClock_win.h"
 
 #include "common/OptionalFunctions_win.h"
-#include "sntp/Win32CalendarTime.h"
+#include "sntp/Win32CalendarTime_win.h"
 
 #include <cstdint>
 

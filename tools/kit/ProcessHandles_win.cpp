@@ -1,4 +1,4 @@
-#include "tools/kit/ProcessHandles.h"
+#include "tools/kit/ProcessHandles_win.h"
 
 #include "common/OptionalFunctions_win.h"
 
