@@ -22,7 +22,6 @@ namespace {
 class FixedClock final : public LocalClock {
 public:
     CalendarTime nowLocal() const override { return CalendarTime{2005, 3, 4, 3, 14, 7, 9, 0}; }
-    SystemResult setLocal(const CalendarTime&) override { return {}; }
 };
 
 class SilentNotifier final : public ResultNotifier {

@@ -7,8 +7,12 @@ namespace {
 // The millisecond of the second at or before fraction.
 std::uint32_t millisecondAtOrBefore(std::uint32_t fraction) {
     auto m = static_cast<std::uint32_t>((std::uint64_t{fraction} * 1000) >> 32);
+    // The table is rounded to the nearest: an entry may lie a hair either side of the exact value.
     while (m > 0 && kMillisecondFraction[m] > fraction) {
-        --m;  // the table is rounded: its entry may lie a hair above the fraction
+        --m;
+    }
+    while (m + 1 < 1000 && kMillisecondFraction[m + 1] <= fraction) {
+        ++m;
     }
     return m;
 }

@@ -19,6 +19,8 @@ struct DueContext {
     bool bStartRunDone;
     bool bWaiting;   // a failed scheduled run's wait is not over
     bool bRetryDue;  // scheduled runs failed since the last success, and the wait is over
+    bool bPollDue;   // the clock discipline's wait since the last run is over, and no failure's
+    bool bLearning;  // the clock discipline asks for extra samples
 };
 
 bool sameDate(const CalendarTime& a, const CalendarTime& b) {
@@ -44,6 +46,12 @@ bool hourlyDue(const DueContext& c) {
                 kMinutesBetweenHourlyRuns);
 }
 
+// A lost request is not asked again: the next poll comes at its time (or later, when the
+// back-off says so).
+bool continuousDue(const DueContext& c) {
+    return c.bPollDue;
+}
+
 bool neverDue(const DueContext&) {
     return false;
 }
@@ -51,13 +59,15 @@ bool neverDue(const DueContext&) {
 struct ModeRule {
     int mode;
     bool (*isDue)(const DueContext&);
+    bool bLearns;  // also runs when the clock discipline asks for extra samples
 };
 
 constexpr ModeRule kModeRules[] = {
-    {kSyncDaily, dailyDue},
-    {kSyncOnStart, onStartDue},
-    {kSyncHourly, hourlyDue},
-    {kSyncDemandOnly, neverDue},
+    {kSyncDaily, dailyDue, true},
+    {kSyncOnStart, onStartDue, true},
+    {kSyncHourly, hourlyDue, true},
+    {kSyncDemandOnly, neverDue, false},
+    {kSyncContinuous, continuousDue, false},
 };
 
 // With an offset, no scheduled run starts near midnight (23:46:00 to 00:14:59): the shift
@@ -137,11 +147,20 @@ void CScheduler::CheckSchedule() {
 
 bool CScheduler::IsScheduledRunDue(int mode, const CalendarTime& now) const {
     const bool bWaiting = m_controller.IsScheduledRunWaiting();
-    const DueContext context{now, m_controller.LastSync(), m_controller.IsStartRunDone(), bWaiting,
-                             m_controller.HasScheduledRunFailed() && !bWaiting};
+    const CClockDiscipline& discipline = m_controller.Discipline();
+    const std::optional<MonotonicClock::TimePoint> lastStart = m_controller.LastRunStart();
+    const bool bPollDue =
+        !bWaiting && (!lastStart || m_controller.Monotonic().now() - *lastStart >= discipline.PollInterval());
+    const DueContext context{now,
+                             m_controller.LastSync(),
+                             m_controller.IsStartRunDone(),
+                             bWaiting,
+                             m_controller.HasScheduledRunFailed() && !bWaiting,
+                             bPollDue,
+                             discipline.IsLearning()};
     for (const ModeRule& rule : kModeRules) {
         if (rule.mode == mode) {
-            return rule.isDue(context);
+            return rule.isDue(context) || (rule.bLearns && context.bLearning && context.bPollDue);
         }
     }
     return false;  // "Error": never

@@ -17,10 +17,12 @@ void CSyncEngine::Open() {
     m_settings.Reload();
     m_log.write(FormatText("Horalux Clock Service v. %s is started.", m_strVersion.c_str()), LOG_NOTICE, 0.0);
     LogPolicyRejections();
+    m_controller.Discipline().Open();
     m_controller.Reload(true);
 }
 
 void CSyncEngine::Tick() {
+    m_controller.Discipline().Tick();
     m_scheduler.Tick();
     if (++m_nTicksSincePolicyCheck < kPolicyCheckTicks)
         return;
@@ -41,5 +43,6 @@ void CSyncEngine::LogPolicyRejections() {
 
 void CSyncEngine::Close() {
     m_controller.BreakRun();
+    m_controller.Discipline().Close();
     m_log.write(kClosedLine, LOG_NOTICE, 0.0);
 }

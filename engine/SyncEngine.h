@@ -16,11 +16,12 @@ public:
     CSyncEngine(CEngineSettings& settings, LogSink& log, CSyncController& controller, CScheduler& scheduler,
                 std::string version);
 
-    // The window was created: settings loaded, the start line written, the controller
-    // prepared for a fresh start.
+    // The window was created: settings loaded, the start line written, the clock discipline
+    // given what it learned before (its drift file), the controller prepared for a fresh start.
     void Open();
-    // The scheduler's tick; every kPolicyCheckTicks ticks also a look at the organisation's
-    // policy, whose change reloads the settings as the console's "options updated" does.
+    // The clock discipline's tick (its rate) and the scheduler's; every kPolicyCheckTicks ticks
+    // also a look at the organisation's policy, whose change reloads the settings as the
+    // console's "options updated" does.
     void Tick();
     void SyncNow() { m_scheduler.RequestSyncNow(); }
     void SyncBreak() { m_scheduler.BreakSync(); }
@@ -28,7 +29,7 @@ public:
     void OptionsUpdated();
     // The message loop ended (the service stops): a run still going is stopped and waited
     // for (an attempt honours the stop within 50 ms), so no socket or half-written file is
-    // left behind, and "Is closed" is logged.
+    // left behind, the clock's rate goes back to Windows, and "Is closed" is logged.
     void Close();
 
     static constexpr const char* kClosedLine = "Is closed";

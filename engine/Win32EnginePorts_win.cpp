@@ -11,16 +11,6 @@ CalendarTime CWin32LocalClock::nowLocal() const {
     return FromWin32Time(now);
 }
 
-SystemResult CWin32LocalClock::setLocal(const CalendarTime& local) {
-    SystemResult result = m_privilege.enable();
-    if (result.bSucceeded) {
-        const SYSTEMTIME time = ToWin32Time(local);
-        result = ::SetLocalTime(&time) ? SystemResult::success() : SystemResult::failure(::GetLastError());
-    }
-    m_privilege.restore();
-    return result;
-}
-
 bool CWin32ConnectivityProbe::isConnected() {
     DWORD flags = 0;
     return ::InternetGetConnectedState(&flags, 0) != FALSE;

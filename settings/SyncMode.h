@@ -9,6 +9,7 @@ enum SyncModeValue : int {
     kSyncOnStart = 1,
     kSyncHourly = 2,
     kSyncDemandOnly = 3,
+    kSyncContinuous = 4,
 };
 
 struct SyncModeRow {

@@ -7,6 +7,8 @@
 #include "common/LogResult.h"
 #include "common/ProductFacts.h"
 #include "common/TextFormat.h"
+#include "engine/ClockDiscipline.h"
+#include "engine/DriftFile.h"
 #include "engine/EngineSettings.h"
 #include "engine/ResultFanOut.h"
 #include "engine/Scheduler.h"
@@ -29,6 +31,7 @@
 #include "sntp/NameLookup.h"
 #include "sntp/SocketTransport.h"
 #include "sntp/SteadyClock.h"
+#include "sntp/Win32ClockRate_win.h"
 #include "sntp/Win32SystemClock_win.h"
 #include "sntp/Win32TimePrivilege_win.h"
 
@@ -45,7 +48,8 @@ constexpr const char* kLogLockName = "Global\\Horalux.Log";
 
 // The program's long-lived objects. Members are constructed in declaration order: the
 // platform adapters first (the notices go to the announced console window and to the
-// channel's consoles), then the log, the settings, the controller and the version.
+// channel's consoles), then the log, the settings, the clock discipline, the controller and
+// the version.
 class CServiceProgram {
 public:
     CServiceProgram()
@@ -55,9 +59,14 @@ public:
                 [this] { return m_engineSettings.LogLimitsNow(); }),
           m_settings(m_profileStore, LocalDateTimeText),
           m_engineSettings(m_settings),
-          m_attempt(m_systemClock, m_privilege, m_log, m_steadyClock, m_sockets,
-                    std::make_shared<CSystemNameLookup>()),
-          m_controller(m_engineSettings, m_attempt, m_localClock, m_steadyClock, m_log, kRecordFileName),
+          m_attempt(m_systemClock, m_log, m_steadyClock, m_sockets, std::make_shared<CSystemNameLookup>()),
+          m_drift(kDriftFileName, m_log),
+          m_discipline(
+              DisciplinePorts{m_systemClock, m_privilege, m_clockRate, m_steadyClock, m_log, m_drift}),
+          m_controller(
+              m_engineSettings,
+              ControllerPorts{m_attempt, m_discipline, m_systemClock, m_localClock, m_steadyClock, m_log},
+              kRecordFileName),
           m_scheduler(m_controller, m_engineSettings, m_localClock, m_probe, m_log),
           m_engine(m_engineSettings, m_log, m_controller, m_scheduler, m_strVersion),
           m_window(m_engine, m_notifier, m_log) {}
@@ -87,6 +96,7 @@ private:
     CWin32PolicySource m_policySource;
     CWin32SystemClock m_systemClock;
     CWin32TimePrivilege m_privilege;
+    CWin32ClockRate m_clockRate;
     CSteadyClock m_steadyClock;
     CSocketTransport m_sockets{m_steadyClock};
     CChannelServer m_channel;
@@ -97,6 +107,8 @@ private:
     CSettings m_settings;
     CEngineSettings m_engineSettings;
     CSntpSyncAttempt m_attempt;
+    CDriftFile m_drift;
+    CClockDiscipline m_discipline;
     CSyncController m_controller;
     const std::string m_strVersion = HORALUX_VERSION_TEXT;
 

@@ -60,7 +60,7 @@ TEST_F(SyncControllerTest, FirstSuccessEndsTheAttemptsWithOneLineAndTheExchanges
     EXPECT_TRUE(rig.controller.IsSynchronized());
     EXPECT_EQ(rig.controller.CurrentServer(), 0);
     EXPECT_EQ(rig.controller.ServersTried(), 0);
-    EXPECT_TRUE(rig.clock.settings().empty()) << "no offset: the clock is left alone";
+    EXPECT_TRUE(rig.pcClock.steps().empty()) << "a clock on time is not stepped";
 }
 
 TEST_F(SyncControllerTest, SuccessIsTheExchangesFlagNotAPositiveDelay) {
@@ -114,32 +114,24 @@ TEST_F(SyncControllerTest, AScheduledRunIsLabelledWithTheModeName) {
     }
 }
 
-TEST_F(SyncControllerTest, OffsetMovesTheClockByWholeSecondsKeepingItsMilliseconds) {
+// The user's offset is part of the target: its change is one step of exactly that much, on a
+// whole millisecond, made on one server's word (the user chose it).
+TEST_F(SyncControllerTest, TheUsersOffsetIsOneStepOfExactlyThatMuch) {
     rig.configure("nOffset=-30");
-    rig.clock.setNow(MakeLocalTime(2005, 3, 3, 0, 0, 9, 123));
     rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.02));
     runToEnd(RunKind::Manual);
-    CalendarTime expected = MakeLocalTime(2005, 3, 2, 23, 59, 39, 123);
-    expected.wDayOfWeek = 3;
-    EXPECT_THAT(rig.clock.settings(), ElementsAre(expected));
+    EXPECT_THAT(rig.log.texts(), ElementsAre("Manualy. Successful. Server: Alpha."));
+    ASSERT_EQ(rig.pcClock.steps().size(), 1u);
+    EXPECT_NEAR(rig.pcClock.steps()[0].seconds, -30.0, 1e-4);
+    EXPECT_NEAR(rig.pcClock.error(), -30.0, 1e-4);
+    EXPECT_EQ(rig.attempt.attempts(), 1) << "no second server for the user's own offset";
     EXPECT_TRUE(rig.controller.IsSynchronized());
-}
-
-TEST_F(SyncControllerTest, AnOffsetBeyondTheCalendarFailsTheRun) {
-    rig.configure("nOffset=30");
-    rig.clock.setNow(MakeLocalTime(9999, 12, 31, 23, 59, 50));
-    rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.02));
-    runToEnd(RunKind::Manual);
-    expectOnlyLine("Time conversion error!", LOG_FAILED);
-    EXPECT_TRUE(rig.clock.settings().empty());
-    EXPECT_FALSE(rig.controller.IsSynchronized());
-    EXPECT_EQ(rig.controller.CurrentServer(), 1);
 }
 
 // A clock that refuses the shift leaves the computer off by the offset: the run has failed.
 TEST_F(SyncControllerTest, ARefusedOffsetShiftFailsTheRunAndSaysWhy) {
     rig.configure("nOffset=120");
-    rig.clock.refuseSettings(1314);
+    rig.privilege.setEnableResult({false, 1314});
     rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.02));
     runToEnd(RunKind::Manual);
     const std::vector<LoggedLine> lines = rig.log.lines();
@@ -149,7 +141,7 @@ TEST_F(SyncControllerTest, ARefusedOffsetShiftFailsTheRunAndSaysWhy) {
     EXPECT_EQ(lines[0].resultCode, LOG_NOTICE);
     EXPECT_EQ(lines[1].text, "Failed. Server: Alpha");
     EXPECT_EQ(lines[1].resultCode, LOG_FAILED);
-    EXPECT_TRUE(rig.clock.settings().empty());
+    EXPECT_TRUE(rig.pcClock.steps().empty());
     EXPECT_FALSE(rig.controller.IsSynchronized());
     EXPECT_FALSE(std::filesystem::exists(rig.recordFile()));
     EXPECT_EQ(rig.controller.CurrentServer(), 1);
@@ -260,8 +252,10 @@ public:
 // What was caught is kept as a notice (the console is not told, as for any notice).
 TEST_F(SyncControllerTest, SomethingThrownInARunEndsItAsFailedWithoutEscapingAndIsLogged) {
     ThrowingAttempt throwing;
-    CSyncController controller(rig.engineSettings, throwing, rig.clock, rig.monotonic, rig.log,
-                               rig.recordFile());
+    CSyncController controller(
+        rig.engineSettings,
+        ControllerPorts{throwing, rig.discipline, rig.pcClock, rig.clock, rig.monotonic, rig.log},
+        rig.recordFile());
     ASSERT_TRUE(controller.StartRun(RunKind::Manual));
     controller.AwaitRun();
     EXPECT_FALSE(controller.IsSynchronized());

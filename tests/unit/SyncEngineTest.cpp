@@ -7,6 +7,7 @@
 
 #include "common/LogResult.h"
 #include "tests/support/EngineRig.h"
+#include "tests/support/FakeClockRate.h"
 #include "tests/support/FakeNameLookup.h"
 #include "tests/support/FakePolicySource.h"
 #include "tests/support/VirtualSntpRig.h"
@@ -104,18 +105,19 @@ TEST_F(SyncEngineTest, PolicyAppliesAtStartAndItsChangeAtTheNextCheck) {
     EXPECT_EQ(rig.log.texts().size(), 4u);
 }
 
-TEST(SntpSyncAttempt, SetsTheClockFromTheServerAndStopsWhenAsked) {
+TEST(SntpSyncAttempt, SamplesTheServerWithoutSettingTheClockAndStopsWhenAsked) {
     CVirtualSntpRig net;
     net.server.answerWith(FakeReply::offsetBy(0.25));
-    CFakeTimePrivilege privilege;
     CRecordingLogSink log;
-    CSntpSyncAttempt attempt(net.clock, privilege, log, net.monotonic, net.network,
-                             std::make_shared<CFakeNameLookup>(), CVirtualSntpRig::kPort);
+    CSntpSyncAttempt attempt(net.clock, log, net.monotonic, net.network, std::make_shared<CFakeNameLookup>(),
+                             CVirtualSntpRig::kPort);
 
     const std::atomic<bool> running{false};
     const SyncOutcome outcome = attempt.attempt(CVirtualSntpRig::kServer, running);
     EXPECT_TRUE(outcome.bSucceeded);
-    EXPECT_NEAR(net.clock.offsetSeconds(), 0.25, 0.001);
+    EXPECT_NEAR(outcome.clockOffset, 0.25, 1e-6);
+    EXPECT_EQ(outcome.address, net.serverAddress);
+    EXPECT_TRUE(net.clock.settings().empty());
 
     net.server.answerWith(FakeReply::silent());
     const std::atomic<bool> stopped{true};
@@ -138,9 +140,11 @@ TEST(SntpSyncAttempt, BreakAndStopDuringAHangingNameLookupLeaveItBehindAndTheNex
         CRecordingLogSink log;
         CFakeConnectivity probe;
         const CTempDir dir;
-        CSntpSyncAttempt attempt(net.clock, privilege, log, net.monotonic, net.network, lookup);
-        CEngineWiring wiring(EnginePorts{localClock, net.monotonic, attempt, log, probe},
-                             dir.file(kRecordFileName));
+        CFakeClockRate rate;
+        CSntpSyncAttempt attempt(net.clock, log, net.monotonic, net.network, lookup);
+        CEngineWiring wiring(
+            EnginePorts{localClock, net.monotonic, attempt, log, probe, net.clock, rate, privilege},
+            dir.file(kRecordFileName), dir.file(kDriftFileName));
         wiring.writeSettings("nSynPeriod=3", "[Servers]\nServers_Counter=1\nServers 0=Hanging~hang.test~1\n");
         wiring.engine.Open();
         net.monotonic.hold();

@@ -1,9 +1,9 @@
 // A synchronisation attempt with the real Win32 clock and privilege against the fake server:
 // Wine accepts a setting of under half a second and refuses a larger one with 1314.
 
+#include "sntp/ServerSample.h"
 #include "sntp/SocketTransport.h"
 #include "sntp/SteadyClock.h"
-#include "sntp/TimeSync.h"
 #include "sntp/Win32SystemClock_win.h"
 #include "sntp/Win32TimePrivilege_win.h"
 #include "tests/support/RecordingLogSink.h"
