@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -122,7 +123,7 @@ double CClockDiscipline::WantedNow(double now) const {
 
 void CClockDiscipline::TakeRate(double now) {
     m_quantiser = std::make_unique<CRateQuantiser>(m_ports.rate.granularityPpm());
-    m_dSetPpm = 0.0;
+    m_dSetPpm = std::numeric_limits<double>::quiet_NaN();  // nothing set yet: the first setting goes out
     m_bDriving = true;
     SetRate(m_quantiser->Next(0.0, 0.0, WantedNow(now)));
 }
@@ -138,6 +139,7 @@ void CClockDiscipline::SetRate(double ppm) {
     }
     // Without the rate there is no slewing: the clock is stepped at every sample, as before.
     m_bRateRefused = true;
+    m_bDriving = m_bDriving && !std::isnan(m_dSetPpm);  // a rate never taken is not handed back
     HandBack();
     const std::string reason = ErrorCodeText(static_cast<int>(set.nError));
     m_ports.log.write(

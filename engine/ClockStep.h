@@ -9,7 +9,7 @@
 #include "sntp/SystemClock.h"
 
 // Reads of the clock the wait makes at most, should the clock not move at all.
-constexpr long kMaxStepWaitReads = 10'000'000;
+constexpr long kMaxStepWaitReads = 1'000'000;
 
 // The whole millisecond at or after t.
 NtpTimestamp NextWholeMillisecond(NtpTimestamp t);

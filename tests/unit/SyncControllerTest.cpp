@@ -147,6 +147,54 @@ TEST_F(SyncControllerTest, ARefusedOffsetShiftFailsTheRunAndSaysWhy) {
     EXPECT_EQ(rig.controller.CurrentServer(), 1);
 }
 
+// More than a second on one server's word is not enough: another server, at another address,
+// asked right then, must agree within a tenth of a second. Otherwise the clock is left alone, a
+// notice names the disagreement, and the run fails. A list of one server is trusted as it is.
+TEST_F(SyncControllerTest, ABigCorrectionIsMadeOnlyWhenAnotherServerAgrees) {
+    rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.02, 3.0));  // Alpha: 3 s
+    rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.02, 0.0));  // Beta: on time
+    runToEnd(RunKind::Manual);
+    EXPECT_THAT(rig.log.texts(),
+                ElementsAre("Error. Server Alpha would move the clock by +3.000 s, and server Beta "
+                            "disagrees (+0.000 s): the clock is not changed.",
+                            "Failed. Server: Alpha"));
+    EXPECT_EQ(rig.log.lines()[0].resultCode, LOG_NOTICE);
+    EXPECT_TRUE(rig.pcClock.steps().empty());
+    EXPECT_EQ(rig.controller.CurrentServer(), 1);
+    ASSERT_TRUE(rig.controller.LastRunRecord());
+    EXPECT_EQ(rig.controller.LastRunRecord()->action, ClockAction::Refused);
+    EXPECT_EQ(rig.controller.LastRunRecord()->sample.clockOffset, 3.0);
+
+    rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.02, 3.0));   // Beta: 3 s
+    rig.attempt.push(CScriptedSyncAttempt::TimedOut());             // Gamma: silent
+    rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.02, 3.05));  // Alpha: agrees
+    runToEnd(RunKind::Manual);
+    EXPECT_THAT(rig.attempt.hosts(),
+                ElementsAre("alpha.test", "beta.test", "beta.test", "gamma.test", "alpha.test"));
+    ASSERT_EQ(rig.pcClock.steps().size(), 1u);
+    EXPECT_NEAR(rig.pcClock.steps()[0].seconds, 3.0, 1e-4);
+    EXPECT_EQ(rig.controller.LastRunRecord()->action, ClockAction::Stepped);
+
+    rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.02, 5.0));
+    rig.attempt.push(CScriptedSyncAttempt::TimedOut());
+    rig.attempt.push(CScriptedSyncAttempt::TimedOut());
+    runToEnd(RunKind::Manual);
+    EXPECT_EQ(
+        rig.log.texts()[rig.log.texts().size() - 2],
+        "Error. Server Beta would move the clock by +5.000 s, which needs another server to agree, and none "
+        "answered: the clock is not changed.");
+    EXPECT_EQ(rig.pcClock.steps().size(), 1u);
+
+    CEngineRig solo;
+    solo.configure("", "[Servers]\nServers_Counter=1\nServers 0=Solo~solo.test~1\n");
+    solo.attempt.push(CScriptedSyncAttempt::Succeeded(0.02, 7200.0));
+    ASSERT_TRUE(solo.controller.StartRun(RunKind::Manual));
+    solo.awaitIdle();
+    EXPECT_EQ(solo.attempt.attempts(), 1);
+    ASSERT_EQ(solo.pcClock.steps().size(), 1u);
+    EXPECT_NEAR(solo.pcClock.steps()[0].seconds, 7200.0, 1e-4);
+}
+
 TEST_F(SyncControllerTest, SuccessIsRecordedOnlyWhenTheEndedRunIsHarvested) {
     rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.02));
     ASSERT_TRUE(rig.controller.StartRun(RunKind::Manual));
