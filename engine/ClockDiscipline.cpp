@@ -21,6 +21,8 @@ constexpr double kJumpFrequencySigma = 5e-6;
 // Learning takes at least this long: a frequency measured over minutes may look precise and
 // still be a few ppm off.
 constexpr double kShortestLearning = 2048.0;
+constexpr const char* kRateRefused =
+    "Error. The clock's rate cannot be set (system error %lu%s%s): it is stepped at each synchronization.";
 // The expected time between two ticks: the last part of a slew is spread over it.
 constexpr double kTickSeconds = 1.0;
 
@@ -142,11 +144,8 @@ void CClockDiscipline::SetRate(double ppm) {
     m_bDriving = m_bDriving && !std::isnan(m_dSetPpm);  // a rate never taken is not handed back
     HandBack();
     const std::string reason = ErrorCodeText(static_cast<int>(set.nError));
-    m_ports.log.write(
-        FormatText("Error. The clock's rate cannot be set (system error %lu%s%s); the clock is set "
-                   "at each synchronization instead.",
-                   set.nError, reason.empty() ? "" : ": ", reason.c_str()),
-        LOG_NOTICE, 0.0);
+    m_ports.log.write(FormatText(kRateRefused, set.nError, reason.empty() ? "" : ": ", reason.c_str()),
+                      LOG_NOTICE, 0.0);
 }
 
 void CClockDiscipline::HandBack() {

@@ -13,6 +13,8 @@
 namespace {
 
 constexpr const char* kHeading = "Horalux clock drift";
+constexpr const char* kDamaged =
+    "Error. The drift file %s is damaged and is ignored: the clock's frequency is learned anew.";
 
 // "key=value" with exactly that key; the value's text.
 bool valueOf(const std::string& line, const char* key, std::string& value) {
@@ -77,10 +79,7 @@ std::optional<DriftState> CDriftFile::Load() const {
     }
     const std::optional<DriftState> state = read == FileReadResult::Read ? Decode(bytes) : std::nullopt;
     if (!state) {
-        m_log.write(FormatText("Error. The drift file %s is damaged and is ignored: the clock's frequency "
-                               "is learned anew.",
-                               m_strFileName.c_str()),
-                    LOG_NOTICE, 0.0);
+        m_log.write(FormatText(kDamaged, m_strFileName.c_str()), LOG_NOTICE, 0.0);
     }
     return state;
 }

@@ -8,6 +8,13 @@
 namespace {
 
 constexpr const char* kManualLabel = "Manualy";  // the product's spelling
+// Why a server's answer was not used (each text whole in one literal, as the guide quotes it).
+constexpr const char* kDisagreement =
+    "Error. Server %s would step the clock %+.3f s; server %s disagrees (%+.3f s): clock left as it is.";
+constexpr const char* kUnconfirmed =
+    "Error. Server %s would step the clock %+.3f s; no second server confirms it: clock left as it is.";
+constexpr const char* kOffCourse =
+    "Error. Server %s is %+.3f s off the clock's course: its answer is not used.";
 
 }  // namespace
 
@@ -76,18 +83,12 @@ int CSyncRun::Commit(const SyncOutcome& sample, const Confirmation& confirmation
     const char* title = m_snapshot.strTitle.c_str();
     const double correction = discipline.OwnCorrection(sample.clockOffset);
     if (confirmation.bNeeded && !confirmation.bAnswered) {
-        return Refuse(record,
-                      FormatText("Error. Server %s would move the clock by %+.3f s, which needs another "
-                                 "server to agree, and none answered: the clock is not changed.",
-                                 title, correction));
+        return Refuse(record, FormatText(kUnconfirmed, title, correction));
     }
     if (confirmation.bNeeded &&
         !CClockDiscipline::Agree(sample.clockOffset, confirmation.sample.clockOffset)) {
-        return Refuse(record,
-                      FormatText("Error. Server %s would move the clock by %+.3f s, and server %s disagrees "
-                                 "(%+.3f s): the clock is not changed.",
-                                 title, correction, confirmation.strServer.c_str(),
-                                 discipline.OwnCorrection(confirmation.sample.clockOffset)));
+        return Refuse(record, FormatText(kDisagreement, title, correction, confirmation.strServer.c_str(),
+                                         discipline.OwnCorrection(confirmation.sample.clockOffset)));
     }
     const DisciplineResult result =
         discipline.Apply(sample.clockOffset, sample.roundTripDelay, m_snapshot.nOffset, confirmation.bNeeded);
@@ -95,9 +96,7 @@ int CSyncRun::Commit(const SyncOutcome& sample, const Confirmation& confirmation
     record.correction = result.correction;
     record.frequencyPpm = discipline.Status().frequencyPpm;
     if (result.action == ClockAction::Refused) {
-        return Refuse(
-            record, FormatText("Error. Server %s is %+.3f s off the clock's course: its answer is not used.",
-                               title, result.correction));
+        return Refuse(record, FormatText(kOffCourse, title, result.correction));
     }
     if (result.action == ClockAction::Failed) {
         if (result.nOffsetChange != 0) {

@@ -154,10 +154,11 @@ TEST_F(SyncControllerTest, ABigCorrectionIsMadeOnlyWhenAnotherServerAgrees) {
     rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.02, 3.0));  // Alpha: 3 s
     rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.02, 0.0));  // Beta: on time
     runToEnd(RunKind::Manual);
-    EXPECT_THAT(rig.log.texts(),
-                ElementsAre("Error. Server Alpha would move the clock by +3.000 s, and server Beta "
-                            "disagrees (+0.000 s): the clock is not changed.",
-                            "Failed. Server: Alpha"));
+    EXPECT_THAT(
+        rig.log.texts(),
+        ElementsAre("Error. Server Alpha would step the clock +3.000 s; server Beta disagrees (+0.000 s): "
+                    "clock left as it is.",
+                    "Failed. Server: Alpha"));
     EXPECT_EQ(rig.log.lines()[0].resultCode, LOG_NOTICE);
     EXPECT_TRUE(rig.pcClock.steps().empty());
     EXPECT_EQ(rig.controller.CurrentServer(), 1);
@@ -179,10 +180,9 @@ TEST_F(SyncControllerTest, ABigCorrectionIsMadeOnlyWhenAnotherServerAgrees) {
     rig.attempt.push(CScriptedSyncAttempt::TimedOut());
     rig.attempt.push(CScriptedSyncAttempt::TimedOut());
     runToEnd(RunKind::Manual);
-    EXPECT_EQ(
-        rig.log.texts()[rig.log.texts().size() - 2],
-        "Error. Server Beta would move the clock by +5.000 s, which needs another server to agree, and none "
-        "answered: the clock is not changed.");
+    EXPECT_EQ(rig.log.texts()[rig.log.texts().size() - 2],
+              "Error. Server Beta would step the clock +5.000 s; no second server confirms it: clock left as "
+              "it is.");
     EXPECT_EQ(rig.pcClock.steps().size(), 1u);
 
     CEngineRig solo;

@@ -58,6 +58,7 @@ void PrepareServiceFiles(const std::string& iniText) {
     std::ofstream(WindowsFile(kSettingsFileName), std::ios::binary) << crlf;
     ::DeleteFileA(WindowsFile(kLogFileName).c_str());
     ::DeleteFileA(WindowsFile(kRecordFileName).c_str());
+    ::DeleteFileA(WindowsFile(kDriftFileName).c_str());
 }
 
 std::string ServiceSettings(int mode, const std::string& address, const std::vector<std::string>& titles,

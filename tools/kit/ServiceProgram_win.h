@@ -23,7 +23,8 @@ std::string ConsoleExePath();
 std::string ScreenshotPath(const std::string& name);
 std::string WindowsFile(const char* name);
 
-// Writes zHoraluxServ.ini (lines joined with CR LF) and removes the log and the record.
+// Writes zHoraluxServ.ini (lines joined with CR LF) and removes the log, the record and the
+// drift file: the service starts afresh.
 void PrepareServiceFiles(const std::string& iniText);
 std::string ReadWholeFile(const std::string& path);
 bool FileExists(const std::string& path);
@@ -48,6 +49,7 @@ std::optional<ServiceConfig> QueryServiceConfiguration();
 constexpr int kModeDaily = 0;
 constexpr int kModeOnStart = 1;
 constexpr int kModeDemandOnly = 3;
+constexpr int kModeContinuous = 4;
 
 // A settings file with one list entry per title, all at address.
 std::string ServiceSettings(int mode, const std::string& address, const std::vector<std::string>& titles,
