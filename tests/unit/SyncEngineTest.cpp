@@ -13,12 +13,12 @@
 #include "tests/support/FakeNameLookup.h"
 #include "tests/support/FakePolicySource.h"
 #include "tests/support/FakeProfileStore.h"
+#include "tests/support/InProcessLock.h"
 #include "tests/support/RecordingLogSink.h"
 #include "tests/support/RecordingNotifier.h"
 #include "tests/support/ScriptedSyncAttempt.h"
 #include "tests/support/VirtualClock.h"
 #include "tools/kit/FakeSntpServer.h"
-#include "tools/kit/InProcessLock.h"
 #include "tools/kit/TempDir.h"
 
 #include <gtest/gtest.h>
