@@ -36,6 +36,7 @@ enum class HostText {
     SettingsRefused,
     SettingsRefusedOut,
 };
+constexpr HostText kLastHostText = HostText::SettingsRefusedOut;  // moves with the list's end
 
 enum class TextTarget { Log, StandardOutput };
 
