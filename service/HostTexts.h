@@ -35,6 +35,8 @@ enum class HostText {
     SettingsWritten,
     SettingsRefused,
     SettingsRefusedOut,
+    ChannelNameHeld,
+    ChannelNameFree,
 };
 
 enum class TextTarget { Log, StandardOutput };
