@@ -37,7 +37,8 @@ void CTimeService::OpenChannel() {
     }
 }
 
-// The log hears it (a later event too); the channel goes on by itself meanwhile.
+// The log hears it; the news is a value, so that an event can hear it here too. The channel
+// goes on by itself meanwhile.
 void CTimeService::ReportChannelName(ChannelNameNews news) const {
     Reporter().report(
         news == ChannelNameNews::HeldByAnother ? HostText::ChannelNameHeld : HostText::ChannelNameFree,
