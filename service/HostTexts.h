@@ -35,6 +35,8 @@ enum class HostText {
     SettingsWritten,
     SettingsRefused,
     SettingsRefusedOut,
+    ChannelNameHeld,
+    ChannelNameFree,
 };
 constexpr HostText kLastHostText = HostText::SettingsRefusedOut;  // moves with the list's end
 
