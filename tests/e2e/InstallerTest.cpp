@@ -1,9 +1,9 @@
 // The packages the build makes, used as a Windows user uses them: the installer run
 // silently registers and starts the service and installs the console, its Start-menu entry
-// and the help file; the console finds the service, synchronises against a local chrony and
-// opens the help; the silent uninstaller stops and removes the service and the programs and
-// keeps the settings; a second installation replaces a running one; the zip holds the
-// programs and the help file.
+// and the help file, every program signed (the uninstaller it writes too); the console finds
+// the service, synchronises against a local chrony and opens the help; the silent uninstaller
+// stops and removes the service and the programs and keeps the settings; a second
+// installation replaces a running one; the zip holds the programs and the help file.
 //
 // The settings file names only 127.0.0.1 and is written before the installer starts the
 // service, so that no Horalux program ever sees the public default server list.
@@ -174,6 +174,29 @@ protected:
     double m_uninstallMs = 0.0;
 };
 
+// The build's signature check (tests/signing/verify-signatures.sh with its tool and root) over
+// copies of installed files; nothing when the build signs nothing.
+void ExpectSignedAsBuilt(const std::vector<std::string>& names) {
+    const std::string check = HORALUX_SIGNATURE_CHECK;
+    if (check.empty()) {
+        return;
+    }
+    std::string command = check;
+    std::vector<std::string> copies;
+    for (const std::string& name : names) {
+        copies.push_back(std::string(HORALUX_E2E_WORK_DIR) + "/installed-" + name);
+        ASSERT_TRUE(::CopyFileA(Installed(name.c_str()).c_str(), OnDriveZ(copies.back()).c_str(), FALSE))
+            << name;
+        command += " '" + copies.back() + "'";
+    }
+    const HostCommandResult result = RunHostCommand(command, 60s);
+    for (const std::string& copy : copies) {
+        ::DeleteFileA(OnDriveZ(copy).c_str());
+    }
+    ASSERT_TRUE(result.bEnded);
+    EXPECT_EQ(result.exitCode, 0) << result.output;
+}
+
 TEST_F(InstallerTest, InstallsTheProgramsAndRegistersAndStartsTheService) {
     ExpectInstalledServiceRunning();
     EXPECT_NE(WaitForExecWindow(10s), nullptr) << "the running service shows no control window";
@@ -187,6 +210,8 @@ TEST_F(InstallerTest, InstallsTheProgramsAndRegistersAndStartsTheService) {
     for (const char* name : {"HoraluxServ.exe", "HoraluxCons.exe", "Uninstall.exe"}) {
         EXPECT_TRUE(FileExists(Installed(name))) << name;
     }
+    // Signed as the build signs what it ships, the uninstaller too, which the installer wrote.
+    ExpectSignedAsBuilt({"HoraluxServ.exe", "HoraluxCons.exe", "Uninstall.exe"});
     // The help file lies where the console opens it, and only there.
     EXPECT_TRUE(FileExists(WindowsFile("zHoraluxHelp.chm")));
     EXPECT_FALSE(FileExists(Installed("zHoraluxHelp.chm")));
