@@ -5,6 +5,18 @@ if(NOT WIN32)
     return()
 endif()
 
+# Every shipped file carries one date, so that two builds of one commit pack the same bytes:
+# SOURCE_DATE_EPOCH when the environment gives it, else the time of the commit built.
+if(DEFINED ENV{SOURCE_DATE_EPOCH})
+    set(HORALUX_SOURCE_DATE_EPOCH $ENV{SOURCE_DATE_EPOCH})
+else()
+    execute_process(COMMAND git -C ${PROJECT_SOURCE_DIR} log -1 --format=%ct
+        OUTPUT_VARIABLE HORALUX_SOURCE_DATE_EPOCH OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+endif()
+if(NOT HORALUX_SOURCE_DATE_EPOCH MATCHES "^[0-9]+$")
+    message(FATAL_ERROR "No date for the packages: set SOURCE_DATE_EPOCH (seconds since 1970) or build from a git clone")
+endif()
+
 # --- The help file zHoraluxHelp.chm, compiled by chmcmd (Debian fp-utils) ----------------
 find_program(HORALUX_CHMCMD chmcmd REQUIRED)
 set(help_source_dir ${PROJECT_SOURCE_DIR}/docs/help)
@@ -35,6 +47,9 @@ endif()
 
 # chmcmd writes beside its project and exits with 0 also when it fails, so the sources are
 # compiled in a copy of their own and the result is copied out, which fails when it is missing.
+# Reproducible: the project asks for no binary index (chmcmd fills a record of it with bytes it
+# never set; the index tab reads zHoraluxHelp.hhk instead), and the time of day chmcmd stamps
+# is replaced by the packages' date.
 add_custom_command(
     OUTPUT ${HORALUX_HELP_FILE}
     COMMAND ${CMAKE_COMMAND} -E rm -rf ${help_build_dir}/src
@@ -43,26 +58,17 @@ add_custom_command(
         -DPICTURE_DIR=${help_picture_dir} -DPICTURES=$<BOOL:${HORALUX_HELP_PICTURES}>
         -P ${PROJECT_SOURCE_DIR}/cmake/HelpPictures.cmake
     COMMAND ${CMAKE_COMMAND} -E chdir ${help_build_dir}/src ${HORALUX_CHMCMD} --verbosity 1 zHoraluxHelp.hhp
+    COMMAND ${PROJECT_SOURCE_DIR}/cmake/normalise-chm.sh ${help_build_dir}/src/zHoraluxHelp.chm
+        ${HORALUX_SOURCE_DATE_EPOCH}
     COMMAND ${CMAKE_COMMAND} -E copy ${help_build_dir}/src/zHoraluxHelp.chm ${HORALUX_HELP_FILE}
     DEPENDS ${help_sources} ${help_picture_files} ${PROJECT_SOURCE_DIR}/cmake/HelpPictures.cmake
+        ${PROJECT_SOURCE_DIR}/cmake/normalise-chm.sh
     COMMENT "Compiling the help file zHoraluxHelp.chm"
     VERBATIM)
 add_custom_target(horalux_help ALL DEPENDS ${HORALUX_HELP_FILE})
 
 # --- What ships: stripped, dated, signed ------------------------------------------------------
 include(${CMAKE_CURRENT_LIST_DIR}/Signing.cmake)
-
-# Every shipped file carries one date, so that two builds of one commit pack the same bytes:
-# SOURCE_DATE_EPOCH when the environment gives it, else the time of the commit built.
-if(DEFINED ENV{SOURCE_DATE_EPOCH})
-    set(HORALUX_SOURCE_DATE_EPOCH $ENV{SOURCE_DATE_EPOCH})
-else()
-    execute_process(COMMAND git -C ${PROJECT_SOURCE_DIR} log -1 --format=%ct
-        OUTPUT_VARIABLE HORALUX_SOURCE_DATE_EPOCH OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
-endif()
-if(NOT HORALUX_SOURCE_DATE_EPOCH MATCHES "^[0-9]+$")
-    message(FATAL_ERROR "No date for the packages: set SOURCE_DATE_EPOCH (seconds since 1970) or build from a git clone")
-endif()
 
 # ship/unsigned holds the programs and the setup library stripped, the bytes a rebuild of the
 # commit reproduces; ship/ holds them signed (the same bytes when HORALUX_SIGN is off), and

@@ -2,7 +2,8 @@
 # Test fixture: runs a command with a fresh Wine prefix, one persistent wineserver and an
 # Xvfb display of its own, and removes all three (by pid) when the command ends, however
 # it ends. Usage: wine-session.sh COMMAND [ARGS...]
-# HORALUX_WINE_DIR names the folder that receives the prefix (default: the current folder).
+# HORALUX_WINE_DIR names the folder that receives the prefix (default: the current folder);
+# HORALUX_SCREEN the display's size (default 1024x768x24).
 set -uo pipefail
 
 # Each session gets a network namespace of its own with only loopback in it: nothing a test
@@ -72,7 +73,7 @@ start_xvfb() {
     local n
     for n in $(seq 90 250); do
         [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$session/xvfb.log" 2>&1 &
+        Xvfb ":$n" -screen 0 "${HORALUX_SCREEN:-1024x768x24}" -nolisten tcp >"$session/xvfb.log" 2>&1 &
         xvfb_pid=$!
         local i
         for i in $(seq 1 100); do

@@ -86,7 +86,10 @@ bool SetDisplayDpi(DWORD dpi) {
 
 class CCapture {
 public:
-    explicit CCapture(const std::string& folder) : m_strFolder(folder), m_desktop("horalux-help") {}
+    // The desktop grows with the scale, as a screen of that scale has more pixels.
+    CCapture(const std::string& folder, long dpi)
+        : m_strFolder(folder),
+          m_desktop("horalux-help", std::to_string(1024 * dpi / 96) + "x" + std::to_string(768 * dpi / 96)) {}
 
     bool Run() {
         if (!m_desktop.ready() || !m_desktop.start(m_console, "\"" + ConsoleExePath() + "\"")) {
@@ -171,7 +174,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     ProvideFrameFont();
+    // A caret that never blinks: a picture must not depend on the moment it was taken. The
+    // setting belongs to this capture's own Wine prefix.
+    ::SetCaretBlinkTime(INFINITE);
     ::CreateDirectoryA(argv[1], nullptr);
-    CCapture capture(argv[1]);
+    CCapture capture(argv[1], dpi != 0 ? dpi : 96);
     return capture.Run() ? 0 : 1;
 }
