@@ -1,9 +1,10 @@
-#include "console/ServersDlg.h"
+#include "console/ServersDlg_win.h"
 
 #include <commctrl.h>
 
-#include "common/WinHandle.h"
-#include "console/AddServerDlg.h"
+#include "common/OptionalFunctions_win.h"
+#include "common/WinHandle_win.h"
+#include "console/AddServerDlg_win.h"
 #include "console/resource.h"
 
 namespace {
@@ -11,10 +12,7 @@ namespace {
 // The DPI the window is drawn at: its monitor's where Windows tells (10 1607 and later, with
 // the console per-monitor aware), the system's elsewhere (the console is system aware there).
 int WindowDpi(HWND window) {
-    using DpiForWindow = UINT(WINAPI*)(HWND);
-    static const auto dpiForWindow = reinterpret_cast<DpiForWindow>(
-        reinterpret_cast<void (*)()>(::GetProcAddress(::GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
-    if (dpiForWindow != nullptr) {
+    if (const GetDpiForWindowFn dpiForWindow = OptionalFunctions().getDpiForWindow) {
         return static_cast<int>(dpiForWindow(window));
     }
     const UniqueScreenDc screen(::GetDC(nullptr));

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "common/ProductFacts.h"
-#include "tests/e2e/InstalledProduct.h"
+#include "tests/e2e/InstalledProduct_win.h"
 
 namespace {
 

@@ -14,11 +14,11 @@
 #include <string>
 
 #include "common/ProductFacts.h"
-#include "common/WinHandle.h"
+#include "common/WinHandle_win.h"
 #include "console/resource.h"
 #include "settings/DefaultServers.h"
-#include "tools/kit/ServiceProgram.h"
-#include "tools/kit/UiDriver.h"
+#include "tools/kit/ServiceProgram_win.h"
+#include "tools/kit/UiDriver_win.h"
 #include "tools/kit/WaitUntil.h"
 
 namespace {
