@@ -38,7 +38,7 @@ if(HORALUX_HELP_PICTURES)
         OUTPUT ${help_picture_files}
         COMMAND ${CMAKE_COMMAND} -E rm -rf ${help_picture_dir}
         COMMAND ${CMAKE_COMMAND} -E env --unset=HORALUX_WINE_SESSION HORALUX_WINE_DIR=${help_build_dir}
-            timeout 180 ${PROJECT_SOURCE_DIR}/cmake/wine-emulator.sh $<TARGET_FILE:horalux_help_capture>
+            timeout 420 ${PROJECT_SOURCE_DIR}/cmake/wine-emulator.sh $<TARGET_FILE:horalux_help_capture>
             ${help_picture_dir_windows}
         DEPENDS horalux_help_capture HoraluxCons
         COMMENT "Taking the help file's pictures of the console under Wine"
@@ -76,16 +76,17 @@ include(${CMAKE_CURRENT_LIST_DIR}/Signing.cmake)
 # stamp file stands for each: the dated file itself is older than what it is made from.
 set(HORALUX_SHIP_DIR ${CMAKE_BINARY_DIR}/ship)
 set(horalux_ship_stamps "")
-function(horalux_ship name source sign)
+# horalux_ship(NAME SOURCE PROGRAM): PROGRAM ON strips and signs it, OFF ships it as it is.
+function(horalux_ship name source program)
     set(unsigned ${HORALUX_SHIP_DIR}/unsigned/${name})
     set(shipped ${HORALUX_SHIP_DIR}/${name})
-    if(sign)
+    if(program)
         set(make_unsigned COMMAND ${CMAKE_STRIP} -o ${unsigned} ${source})
     else()
         set(make_unsigned COMMAND ${CMAKE_COMMAND} -E copy ${source} ${unsigned})
     endif()
     set(sign_command "")
-    if(sign AND HORALUX_SIGN_SCRIPT)
+    if(program AND HORALUX_SIGN_SCRIPT)
         set(sign_command COMMAND ${HORALUX_SIGN_SCRIPT} ${shipped})
     endif()
     add_custom_command(

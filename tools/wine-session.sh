@@ -111,7 +111,8 @@ wineserver -f -p >"$session/wineserver.log" 2>&1 &
 server_pid=$!
 # -u, not -i: -i leaves a second services.exe behind, and service requests then alternate
 # between two managers that disagree about what is installed.
-if ! timeout 120 wineboot -u >"$session/wineboot.log" 2>&1; then
+# A fresh prefix takes seconds on an idle machine and minutes on two cores shared with other builds.
+if ! timeout 300 wineboot -u >"$session/wineboot.log" 2>&1; then
     echo "wine-session: wineboot failed" >&2
     cat "$session/wineboot.log" >&2
     exit 1
