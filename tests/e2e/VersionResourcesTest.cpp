@@ -6,6 +6,8 @@
 
 #include <msi.h>
 #include <msidefs.h>
+#include <msiquery.h>
+#include <wtypes.h>
 
 #include <gtest/gtest.h>
 
