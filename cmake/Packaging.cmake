@@ -81,7 +81,9 @@ function(horalux_ship name source program)
     set(unsigned ${HORALUX_SHIP_DIR}/unsigned/${name})
     set(shipped ${HORALUX_SHIP_DIR}/${name})
     if(program)
-        set(make_unsigned COMMAND ${CMAKE_STRIP} -o ${unsigned} ${source})
+        # strip writes a new PE time stamp: the packages' date, not the time it runs at.
+        set(make_unsigned COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${HORALUX_SOURCE_DATE_EPOCH}
+            ${CMAKE_STRIP} -o ${unsigned} ${source})
     else()
         set(make_unsigned COMMAND ${CMAKE_COMMAND} -E copy ${source} ${unsigned})
     endif()
