@@ -157,6 +157,10 @@ string(APPEND CPACK_NSIS_DEFINES "
   VIAddVersionKey /LANG=1033 LegalCopyright \"${HORALUX_COPYRIGHT}\"
   VIAddVersionKey /LANG=1033 ProductName \"${HORALUX_PRODUCT_NAME}\"
   VIAddVersionKey /LANG=1033 ProductVersion ${PROJECT_VERSION}")
+# No file dates in the installer: makensis would store each packed file's, and CPack writes one
+# of them (NSIS.InstallOptions.ini) anew on every run. Installed files take the installation's time.
+string(APPEND CPACK_NSIS_DEFINES "
+  SetDateSave off")
 # Signed as makensis makes it: the uninstaller, which the installer carries and writes at
 # installation, before it is packed (NSIS 3.08), then the installer itself.
 if(HORALUX_SIGN_SCRIPT)
