@@ -27,6 +27,7 @@
 #include "settings/Win32ProfileStore.h"
 #include "settings/WorkingDirectory.h"
 #include "sntp/NameLookup.h"
+#include "sntp/SocketTransport.h"
 #include "sntp/SteadyClock.h"
 #include "sntp/Win32SystemClock_win.h"
 #include "sntp/Win32TimePrivilege_win.h"
@@ -54,7 +55,8 @@ public:
                 [this] { return m_engineSettings.LogLimitsNow(); }),
           m_settings(m_profileStore, LocalDateTimeText),
           m_engineSettings(m_settings),
-          m_attempt(m_systemClock, m_privilege, m_log, m_steadyClock, std::make_shared<CSystemNameLookup>()),
+          m_attempt(m_systemClock, m_privilege, m_log, m_steadyClock, m_sockets,
+                    std::make_shared<CSystemNameLookup>()),
           m_controller(m_engineSettings, m_attempt, m_localClock, m_steadyClock, m_log, kRecordFileName),
           m_scheduler(m_controller, m_engineSettings, m_localClock, m_probe, m_log),
           m_engine(m_engineSettings, m_log, m_controller, m_scheduler, m_strVersion),
@@ -86,6 +88,7 @@ private:
     CWin32SystemClock m_systemClock;
     CWin32TimePrivilege m_privilege;
     CSteadyClock m_steadyClock;
+    CSocketTransport m_sockets{m_steadyClock};
     CChannelServer m_channel;
     CResultFanOut m_notices;
     CWin32NamedMutex m_logLock{kLogLockName};
