@@ -61,7 +61,7 @@ void CSettings::LoadOptions() {
     m_policy = m_policyRead;
     for (std::size_t row = 0; row < kPolicyNumberCount; ++row)
         if (m_policy.numbers[row])
-            this->*(kPolicyNumbers[row].field) = *m_policy.numbers[row];
+            this->*(kOptionKeys[row].field) = *m_policy.numbers[row];
 }
 
 SystemResult CSettings::Save() const {
