@@ -21,16 +21,18 @@ class CReadOnlyProfileStore final : public ProfileStore {
 public:
     explicit CReadOnlyProfileStore(const ProfileStore& store) : m_store(store) {}
 
-    int readInt(const std::string& file, const std::string& section, const std::string& key,
-                int def) const override {
-        return m_store.readInt(file, section, key, def);
-    }
     std::string readString(const std::string& file, const std::string& section, const std::string& key,
                            const std::string& def, std::size_t capacity) const override {
         return m_store.readString(file, section, key, def, capacity);
     }
+    std::vector<std::string> readKeys(const std::string& file, const std::string& section) const override {
+        return m_store.readKeys(file, section);
+    }
     SystemResult writeString(const std::string&, const std::string&, const std::string&,
                              const std::string&) override {
+        return SystemResult::failure(kWriteRefused);
+    }
+    SystemResult copyFile(const std::string&, const std::string&) override {
         return SystemResult::failure(kWriteRefused);
     }
 

@@ -68,6 +68,7 @@ public:
         CTimeService service(reporter, m_window, m_channel);
         SetWorkingDirectory();
         m_settings.SetPolicySource(&m_policySource);
+        m_settings.SetRepairsServerList(true);
         m_engineSettings.ReloadOptions();  // a command-line action's lines obey the log's limit too
         return service.ParseCommandLine(argc, argv) ? EXIT_SUCCESS : EXIT_FAILURE;
     }
