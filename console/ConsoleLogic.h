@@ -25,6 +25,9 @@ public:
     static constexpr const char* kWindowTitle = "Horalux Clock Service Console";
     static constexpr const char* kHelpFileName = "zHoraluxHelp.chm";
     static constexpr const char* kServiceMissingText = "\nHoralux Service does not work now!";
+    static constexpr const char* kLogUnwrittenText =
+        "The service cannot write its log file. Its newest lines wait in the service until the file can "
+        "be written again.";
     static constexpr unsigned kProgressTimerId = 1;
     static constexpr unsigned kProgressPeriodMs = 100;
     static constexpr int kProgressMax = 100;
