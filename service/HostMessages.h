@@ -35,6 +35,7 @@ enum class HostText {
     SettingsWritten,
     SettingsRefused,
     SettingsRefusedOut,
+    Usage,
 };
 
 enum class TextTarget { Log, StandardOutput };

@@ -114,7 +114,7 @@ const char* const kSetupPropertyNames[7] = {"SERVERS",  "STARTINGSERVER", "MODE"
                                             "ATTEMPTS", "ONLYSUCCESSLOG", "LOGLENGTH"};
 static_assert(std::size(kSetupPropertyNames) == std::size(kSetupProperties));
 
-SetupCheck CheckSetupProperties(const std::vector<SetupValue>& given) {
+SetupCheck CheckSetupProperties(const std::vector<SetupValue>& given, EmptyValue empty) {
     SetupSettings setup;
     for (const SetupValue& item : given) {
         const SetupProperty* property = FindProperty(item.name);
@@ -126,7 +126,7 @@ SetupCheck CheckSetupProperties(const std::vector<SetupValue>& given) {
         // A property given twice counts with its last value, as on the installer's command line.
         const auto item = std::find_if(given.rbegin(), given.rend(),
                                        [&](const SetupValue& v) { return v.name == property.name; });
-        if (item == given.rend() || item->value.empty())
+        if (item == given.rend() || (item->value.empty() && empty == EmptyValue::NotGiven))
             continue;
         if (property.kind == SetupKind::Servers) {
             ServersVerdict verdict = CheckServers(item->value);
