@@ -109,15 +109,18 @@ void SyncLog::write(const std::string& text, int resultCode, double roundTripSec
         m_pending.push_back(formatLine(text, resultCode, roundTripSeconds));
     }
     const bool bWritten = flushLocked(limits.nLogFileLen);
-    if (resultCode != LOG_NOTICE) {
-        m_notifier.notifyResult(resultCode);
+    if (bWritten) {
+        m_bTroubleAnnounced = false;
     }
-    // Once when the file stops taking lines; again only after it took some.
-    if (bWritten != m_bFileTakesLines) {
-        m_bFileTakesLines = bWritten;
-        if (!bWritten) {
-            m_notifier.notifyResult(LOG_UNWRITTEN);
-        }
+    if (resultCode == LOG_NOTICE) {
+        return;
+    }
+    m_notifier.notifyResult(resultCode);
+    // With the first line the consoles hear while the file takes no lines, so that a console
+    // that came after the trouble began hears of it too; again only after the file took lines.
+    if (!bWritten && !m_bTroubleAnnounced) {
+        m_bTroubleAnnounced = true;
+        m_notifier.notifyResult(LOG_UNWRITTEN);
     }
 }
 

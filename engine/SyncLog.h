@@ -44,8 +44,9 @@ public:
     // the file's newest lines, trims the oldest to the limit, replaces the file and, for
     // every code but LOG_NOTICE, tells the notifier. A line that cannot reach the file (it
     // exists but cannot be read or replaced: another program holds it, it is a folder) is
-    // held and goes in, in its place, with the next write; the first such write tells the
-    // notifier LOG_UNWRITTEN, and so does the first after the file took lines again.
+    // held and goes in, in its place, with the next write. The first such line the notifier
+    // is told of comes with LOG_UNWRITTEN; the next such notice comes only after the file took
+    // lines again.
     void write(const std::string& text, int resultCode, double roundTripSeconds) override;
 
 private:
@@ -62,7 +63,7 @@ private:
 
     std::mutex m_mutex;
     std::deque<std::string> m_pending;  // lines not yet in the file, oldest first
-    bool m_bFileTakesLines = true;      // as the last write found it
+    bool m_bTroubleAnnounced = false;   // LOG_UNWRITTEN told since the file last took lines
     // The file as read, then as written, and where its lines begin: kept from write to write
     // so that a long log costs no fresh memory at every line.
     std::string m_buffer;

@@ -232,20 +232,26 @@ TEST_F(SyncLogTest, AWriteWaitsForAnotherWritersLockButNotForever) {
                                          stamped("not lost")));
 }
 
-// Said once while the file takes no lines, and once more when it stops again after taking some.
+// Said once while the file takes no lines, with the first line the consoles hear, and once more
+// when it stops again after taking some.
 TEST_F(SyncLogTest, AWriteThatCannotReachTheFileKeepsItsLineForTheNextAndSaysSoOnce) {
+    limits.bOnlySuccLog = false;
     std::filesystem::create_directory(path);  // nothing can replace a folder
+    log.write("started", LOG_NOTICE, 0.0);
+    EXPECT_TRUE(notifier.codes().empty());
     log.write("held", LOG_BROKEN, 0.0);
-    log.write("held too", LOG_NOTICE, 0.0);
-    EXPECT_THAT(notifier.codes(), ElementsAre(LOG_BROKEN, LOG_UNWRITTEN));
+    log.write("held too", LOG_FAILED, 0.0);
+    EXPECT_THAT(notifier.codes(), ElementsAre(LOG_BROKEN, LOG_UNWRITTEN, LOG_FAILED));
     EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
 
     std::filesystem::remove(path);
     log.write("next", LOG_NOTICE, 0.0);
-    EXPECT_THAT(fileLines(), ElementsAre(stamped("held"), stamped("held too"), stamped("next")));
+    EXPECT_THAT(fileLines(),
+                ElementsAre(stamped("started"), stamped("held"), stamped("held too"), stamped("next")));
 
     std::filesystem::remove(path);
     std::filesystem::create_directory(path);
-    log.write("held again", LOG_NOTICE, 0.0);
-    EXPECT_THAT(notifier.codes(), ElementsAre(LOG_BROKEN, LOG_UNWRITTEN, LOG_UNWRITTEN));
+    log.write("held again", LOG_RELOADED, 0.0);
+    EXPECT_THAT(notifier.codes(),
+                ElementsAre(LOG_BROKEN, LOG_UNWRITTEN, LOG_FAILED, LOG_RELOADED, LOG_UNWRITTEN));
 }
