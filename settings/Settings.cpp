@@ -42,8 +42,8 @@ std::string ServersNotice(const ServerListLoad& load, int nKept) {
     std::string skipped;
     for (const std::string& item : load.skipped)
         skipped += (skipped.empty() ? "" : ", ") + item;
-    return "The server list is damaged; skipped: " + skipped + ". " +
-           (nKept > 0 ? Entries(nKept) + " kept." : "No entry is usable: the built-in list is used.");
+    return "The server list is damaged; skipped: " + skipped + "; " +
+           (nKept > 0 ? Entries(nKept) + " kept." : "no entry is usable: the built-in list is used.");
 }
 
 }  // namespace

@@ -66,7 +66,7 @@ const DamageCase kCases[] = {
      "My LAN A",
      {"Servers_Counter=2\r\nServers 0=My LAN A~%S~1\r\nServers 1=My LAN B~%S~1\r\n"},
      true,
-     {"] The server list is damaged; skipped: Servers_Counter=3 counts 1 missing entry. 2 entries are kept. "
+     {"] The server list is damaged; skipped: Servers_Counter=3 counts 1 missing entry; 2 entries are kept. "
       "The list is written back; the file as it was is kept as zHoraluxServ-damaged.ini.\r\n"}},
     {"EntriesThatAreNoServerAndNoCounter",
      kOptions + "[Servers]\r\nServers_Counter=-1\r\nServers 0=no tilde\r\nServers 1=~~~~\r\n" +
@@ -79,7 +79,7 @@ const DamageCase kCases[] = {
      true,
      {"] The server list is damaged; skipped: Servers_Counter=-1, Servers 0=no tilde, Servers 1=~~~~, "
       "Servers 3=" +
-      std::string(40, 'T') + "... 1 entry is kept."}},
+      std::string(40, 'T') + "...; 1 entry is kept. The list is written back"}},
     {"OptionsOutOfRangeBesideALongLog",
      "[Options]\r\nnSynPeriod=3\r\nnMaxAttempts=abc\r\nnOffset=99999999999\r\nnLogFileLen=-5\r\n"
      "bOnlySuccLog=0\r\n" +
@@ -222,8 +222,8 @@ TEST_P(DamagedFilesE2eTest, NothingWrittenIsLostAndTheUsersServerIsAsked) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, DamagedFilesE2eTest, ::testing::ValuesIn(kCases),
-                         [](const ::testing::TestParamInfo<DamageCase>& info) {
-                             return std::string(info.param.name);
+                         [](const ::testing::TestParamInfo<DamageCase>& param) {
+                             return std::string(param.param.name);
                          });
 
 }  // namespace

@@ -394,7 +394,7 @@ const std::string kDamagedList =
     "[Servers]\r\nServers_Counter=4\r\nServers 0=Mine~my.host~1\r\nServers 1=Prog~prog.host~0\r\n"
     "Servers 2=damaged\r\nServers 3=Late~late~1\r\n";
 const char* const kDamagedListNotice =
-    "The server list is damaged; skipped: Servers 2=damaged. 3 entries are kept.";
+    "The server list is damaged; skipped: Servers 2=damaged; 3 entries are kept.";
 
 TEST_F(SettingsServersTest, ADamagedListIsUsedAsFarAsItCanBeReadAndTheFileLeftAsItIs) {
     store.setText(kFile, kDamagedList);
@@ -439,7 +439,7 @@ TEST_F(SettingsServersTest, WithNoEntryLeftTheBuiltInListIsUsed) {
     EXPECT_EQ(
         settings.FileNotices(),
         std::vector<std::string>{"The server list is damaged; skipped: Servers_Counter=2 counts 1 missing "
-                                 "entry, Servers 0=junk. No entry is usable: the built-in list is used."});
+                                 "entry, Servers 0=junk; no entry is usable: the built-in list is used."});
 }
 
 TEST_F(SettingsServersTest, RestoreDefaultServersPutsTheUserEntriesFirst) {
