@@ -26,8 +26,7 @@ public:
     static constexpr const char* kHelpFileName = "zHoraluxHelp.chm";
     static constexpr const char* kServiceMissingText = "\nHoralux Service does not work now!";
     static constexpr const char* kLogUnwrittenText =
-        "The service cannot write its log file. Its newest lines wait in the service until the file can "
-        "be written again.";
+        "The service cannot write its log file. Its newest lines wait until the file can be written.";
     static constexpr unsigned kProgressTimerId = 1;
     static constexpr unsigned kProgressPeriodMs = 100;
     static constexpr int kProgressMax = 100;

@@ -158,7 +158,7 @@ int CServerQuery::RunOn(const std::string& server, int port, int samples) {
 
 int CServerQuery::Refuse(const std::string& reason) {
     m_ports.print(reason);
-    m_ports.print(FormatText("Usage: HoraluxServ -q [server] [-n samples]  (1 to %d samples, %d by default)",
+    m_ports.print(FormatText("Usage: HoraluxServ -q [server[:port]] [-n samples]  (1 to %d samples, %d by default)",
                              kMaxQuerySamples, kDefaultQuerySamples));
     return kQueryBadCommand;
 }

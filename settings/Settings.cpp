@@ -178,7 +178,7 @@ void CSettings::LoadServers() {
         if (m_servers.GetCount() == 0)
             AppendDefaultServers(m_servers);
         if (m_bRepairsServerList)
-            m_strServersNotice += RepairServerList();
+            m_strServersNotice += " " + RepairServerList();
     }
     ApplyPolicyServers();
     if (m_nStartingServ < 0 || m_nStartingServ >= m_servers.GetCount())
@@ -206,13 +206,13 @@ void CSettings::ApplyPolicyServers() {
 std::string CSettings::RepairServerList() {
     const SystemResult kept = KeepDamagedFile();
     if (!kept)
-        return FormatText(" The file is left as it is: it cannot be copied to %s (error %lu).",
+        return FormatText("The file is left as it is: it cannot be copied to %s (error %lu).",
                           kDamagedSettingsFileName, kept.nError);
     const SystemResult written = m_servers.Save();
     if (!written)
-        return FormatText(" The list cannot be written back (error %lu); the file as it was is kept as %s.",
+        return FormatText("The list cannot be written back (error %lu); the file as it was is kept as %s.",
                           written.nError, kDamagedSettingsFileName);
-    return FormatText(" The list is written back; the file as it was is kept as %s.",
+    return FormatText("The list is written back; the file as it was is kept as %s.",
                       kDamagedSettingsFileName);
 }
 
