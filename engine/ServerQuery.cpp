@@ -143,7 +143,8 @@ int CServerQuery::RunOn(const std::string& server, int port, int samples) {
     }
     m_ports.print(FormatQueryHeader(server, resolution.addresses, samples));
     CQueryPacer pacer(m_ports.monotonic);
-    SntpQuery query(m_ports.clock, pacer, nullptr, m_ports.timeoutMs);
+    SntpQuery query(ExchangePorts{m_ports.clock, m_ports.monotonic, m_ports.transport}, pacer, nullptr,
+                    m_ports.timeoutMs);
     std::vector<QuerySample> taken;
     for (int i = 0; i < samples; ++i) {
         const NetAddress& address =
@@ -158,8 +159,9 @@ int CServerQuery::RunOn(const std::string& server, int port, int samples) {
 
 int CServerQuery::Refuse(const std::string& reason) {
     m_ports.print(reason);
-    m_ports.print(FormatText("Usage: HoraluxServ -q [server[:port]] [-n samples]  (1 to %d samples, %d by default)",
-                             kMaxQuerySamples, kDefaultQuerySamples));
+    m_ports.print(
+        FormatText("Usage: HoraluxServ -q [server[:port]] [-n samples]  (1 to %d samples, %d by default)",
+                   kMaxQuerySamples, kDefaultQuerySamples));
     return kQueryBadCommand;
 }
 

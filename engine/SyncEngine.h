@@ -3,17 +3,17 @@
 // scheduler, the controller and the log. The control window only translates its messages
 // into these.
 
+#include "common/LogSink.h"
 #include "engine/EngineSettings.h"
 #include "engine/Scheduler.h"
 #include "engine/SyncController.h"
-#include "engine/SyncLog.h"
 
 #include <string>
 
 class CSyncEngine {
 public:
     // Everything given must outlive the engine. version is shown in the start line.
-    CSyncEngine(CEngineSettings& settings, SyncLog& log, CSyncController& controller, CScheduler& scheduler,
+    CSyncEngine(CEngineSettings& settings, LogSink& log, CSyncController& controller, CScheduler& scheduler,
                 std::string version);
 
     // The window was created: settings loaded, the start line written, the controller
@@ -39,7 +39,7 @@ private:
     void LogLoadNotices();
 
     CEngineSettings& m_settings;
-    SyncLog& m_log;
+    LogSink& m_log;
     CSyncController& m_controller;
     CScheduler& m_scheduler;
     const std::string m_strVersion;

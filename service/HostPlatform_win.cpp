@@ -1,6 +1,6 @@
-#include "service/HostPlatform.h"
+#include "service/HostPlatform_win.h"
 
-#include "common/WinHandle.h"
+#include "common/WinHandle_win.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "common/Firewall.h"
+#include "common/ExceptionBarrier.h"
 #include "common/LogResult.h"
 #include "common/ProductFacts.h"
 #include "common/TextFormat.h"
@@ -14,22 +14,23 @@
 #include "engine/SyncController.h"
 #include "engine/SyncEngine.h"
 #include "engine/SyncLog.h"
-#include "engine/Win32EnginePorts.h"
-#include "engine/Win32NamedMutex.h"
-#include "service/ChannelServer.h"
-#include "service/ExecWindow.h"
-#include "service/HostMessages.h"
+#include "engine/Win32EnginePorts_win.h"
+#include "engine/Win32NamedMutex_win.h"
+#include "service/ChannelServer_win.h"
+#include "service/ExecWindow_win.h"
+#include "service/HostTexts.h"
 #include "service/QueryCommand.h"
-#include "service/TimeService.h"
+#include "service/TimeService_win.h"
 #include "settings/LocalTimeText.h"
 #include "settings/Settings.h"
 #include "settings/Win32PolicySource.h"
 #include "settings/Win32ProfileStore.h"
 #include "settings/WorkingDirectory.h"
 #include "sntp/NameLookup.h"
+#include "sntp/SocketTransport.h"
 #include "sntp/SteadyClock.h"
-#include "sntp/Win32SystemClock.h"
-#include "sntp/Win32TimePrivilege.h"
+#include "sntp/Win32SystemClock_win.h"
+#include "sntp/Win32TimePrivilege_win.h"
 
 #include <cstdlib>
 #include <memory>
@@ -54,7 +55,8 @@ public:
                 [this] { return m_engineSettings.LogLimitsNow(); }),
           m_settings(m_profileStore, LocalDateTimeText),
           m_engineSettings(m_settings),
-          m_attempt(m_systemClock, m_privilege, m_log, m_steadyClock, std::make_shared<CSystemNameLookup>()),
+          m_attempt(m_systemClock, m_privilege, m_log, m_steadyClock, m_sockets,
+                    std::make_shared<CSystemNameLookup>()),
           m_controller(m_engineSettings, m_attempt, m_localClock, m_steadyClock, m_log, kRecordFileName),
           m_scheduler(m_controller, m_engineSettings, m_localClock, m_probe, m_log),
           m_engine(m_engineSettings, m_log, m_controller, m_scheduler, m_strVersion),
@@ -87,6 +89,7 @@ private:
     CWin32SystemClock m_systemClock;
     CWin32TimePrivilege m_privilege;
     CSteadyClock m_steadyClock;
+    CSocketTransport m_sockets{m_steadyClock};
     CChannelServer m_channel;
     CResultFanOut m_notices;
     CWin32NamedMutex m_logLock{kLogLockName};

@@ -13,13 +13,13 @@
 #include <vector>
 
 #include "common/LogResult.h"
-#include "common/Messages.h"
+#include "common/WindowMessages.h"
 #include "console/resource.h"
-#include "tests/e2e/ConsoleSession.h"
-#include "tools/kit/ConsoleStandIn.h"
+#include "tests/e2e/ConsoleSession_win.h"
+#include "tools/kit/ConsoleStandIn_win.h"
 #include "tools/kit/FakeSntpServer.h"
-#include "tools/kit/ServiceProgram.h"
-#include "tools/kit/UiDriver.h"
+#include "tools/kit/ServiceProgram_win.h"
+#include "tools/kit/UiDriver_win.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include "service/CommandLine.h"
 
 #include "engine/ServerQuery.h"
-#include "service/HostMessages.h"
+#include "service/HostTexts.h"
 
 #include <gtest/gtest.h>
 
@@ -137,13 +137,13 @@ TEST(CommandLine, QueryServerMayCarryThePortAsTheLinesPrintIt) {
 
 // Printed when the program was started by hand without an action (the dispatcher refuses).
 TEST(CommandLine, TheUsageHasALineForEverySwitch) {
-    const std::string usage = HostMessageFor(HostText::Usage).pattern;
+    const std::string usage = HostTextFor(HostText::Usage).pattern;
     for (const char* lead : {"\n  (none) ", "\n  -i ", "\n  -l ", "\n  -p ", "\n  -u ", "\n  -s ", "\n  -e ",
                              "\n  -d ", "\n  -f ", "\n  -q ", "\n  -n ", "\n  -c "}) {
         EXPECT_NE(usage.find(lead), std::string::npos) << lead;
     }
     EXPECT_EQ(usage.rfind("Usage: HoraluxServ ", 0), 0u);
-    EXPECT_EQ(HostMessageFor(HostText::Usage).target, TextTarget::StandardOutput);
+    EXPECT_EQ(HostTextFor(HostText::Usage).target, TextTarget::StandardOutput);
 }
 
 }  // namespace
