@@ -53,8 +53,9 @@ void WriteStandardOutput(const std::string& text) {
     output.Write(text);
 }
 
-bool QueryPlatformIsNt() {
+HostFamily QueryHostFamily() {
     OSVERSIONINFOA info{};
     info.dwOSVersionInfoSize = sizeof info;
-    return ::GetVersionExA(&info) && info.dwPlatformId == VER_PLATFORM_WIN32_NT;
+    const bool bNt = ::GetVersionExA(&info) && info.dwPlatformId == VER_PLATFORM_WIN32_NT;
+    return bNt ? HostFamily::Nt : HostFamily::Windows9x;
 }

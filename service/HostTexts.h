@@ -35,8 +35,11 @@ enum class HostText {
     SettingsWritten,
     SettingsRefused,
     SettingsRefusedOut,
+    ChannelNameHeld,
+    ChannelNameFree,
     Usage,
 };
+constexpr HostText kLastHostText = HostText::Usage;  // moves with the list's end
 
 enum class TextTarget { Log, StandardOutput };
 
