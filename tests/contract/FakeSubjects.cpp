@@ -22,6 +22,8 @@ public:
     std::string fileText() const override { return m_store.text(fileName()); }
     void setFileText(const std::string& text) override { m_store.setText(fileName(), text); }
     void blockWrites(bool blocked) override { m_store.setReadOnly(fileName(), blocked); }
+    std::string copyName() const override { return "zHoraluxContract-copy.ini"; }
+    std::string copyText() const override { return m_store.text(copyName()); }
 
 private:
     CFakeProfileStore m_store;
