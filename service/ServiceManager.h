@@ -3,8 +3,8 @@
 // service or open one, and stop, start, delete or query an opened one. Each object closes
 // what it holds when it goes. CWin32ServiceManager is the Win32 adapter.
 
-#include "service/ServiceWait.h"
 #include "common/SystemResult.h"
+#include "service/ServiceWait.h"
 
 #include <cstdint>
 #include <memory>

@@ -3,7 +3,7 @@
 #include <system_error>
 #include <thread>
 
-#include "common/Firewall.h"
+#include "common/ExceptionBarrier.h"
 #include "sntp/SocketPlatform.h"
 
 namespace {

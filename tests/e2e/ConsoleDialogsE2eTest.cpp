@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "console/resource.h"
-#include "tests/e2e/ConsoleSession.h"
-#include "tools/kit/ServiceProgram.h"
-#include "tools/kit/UiDriver.h"
+#include "tests/e2e/ConsoleSession_win.h"
+#include "tools/kit/ServiceProgram_win.h"
+#include "tools/kit/UiDriver_win.h"
 #include "tools/kit/WaitUntil.h"
 
 namespace {

@@ -17,15 +17,15 @@
 #include <string>
 #include <vector>
 
-#include "common/Messages.h"
-#include "common/WinHandle.h"
+#include "common/WinHandle_win.h"
+#include "common/WindowMessages.h"
 #include "console/resource.h"
 #include "tests/e2e/HostCommand.h"
-#include "tests/e2e/InstalledProduct.h"
+#include "tests/e2e/InstalledProduct_win.h"
 #include "tests/e2e/LocalChrony.h"
-#include "tools/kit/ChildProcess.h"
-#include "tools/kit/ServiceProgram.h"
-#include "tools/kit/UiDriver.h"
+#include "tools/kit/ChildProcess_win.h"
+#include "tools/kit/ServiceProgram_win.h"
+#include "tools/kit/UiDriver_win.h"
 #include "tools/kit/WaitUntil.h"
 
 namespace {

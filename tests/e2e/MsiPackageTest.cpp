@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/InstalledProduct.h"
+#include "tests/e2e/InstalledProduct_win.h"
 #include "tests/e2e/LocalChrony.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include "sntp/SocketTransport.h"
 #include "sntp/SteadyClock.h"
 #include "sntp/TimeSync.h"
-#include "sntp/Win32SystemClock.h"
-#include "sntp/Win32TimePrivilege.h"
+#include "sntp/Win32SystemClock_win.h"
+#include "sntp/Win32TimePrivilege_win.h"
 #include "tests/support/RecordingLogSink.h"
 #include "tools/kit/FakeSntpServer.h"
 
