@@ -35,7 +35,10 @@ enum class HostText {
     SettingsWritten,
     SettingsRefused,
     SettingsRefusedOut,
+    ChannelNameHeld,
+    ChannelNameFree,
 };
+constexpr HostText kLastHostText = HostText::SettingsRefusedOut;  // moves with the list's end
 
 enum class TextTarget { Log, StandardOutput };
 

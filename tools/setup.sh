@@ -4,12 +4,15 @@ set -euo pipefail
 
 packages=(
     cmake make g++ googletest                                   # native build and GoogleTest sources
+    clang-format                                                # the formatting check (tools/check-tree.sh)
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools  # cross build, windres, windmc
     wine wine64 fonts-wine xvfb x11-utils imagemagick           # running and looking at the .exe files (Wine's own fonts: the window frames' glyphs)
     chrony ntpsec-ntpdate                                       # reference NTP server and peer client
     iproute2 util-linux                                         # a loopback-only network namespace per test session
     nsis fp-utils                                               # the installer (makensis) and the help file (chmcmd)
     wixl msitools                                               # the Windows Installer package (wixl) and its inspection (msiinfo)
+    osslsigncode openssl                                        # Authenticode signing and the build's test-only signing authority
+    zip faketime                                                # reproducible packages: the zip, wixl's clock
 )
 
 missing=()

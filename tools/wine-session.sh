@@ -2,7 +2,8 @@
 # Test fixture: runs a command with a fresh Wine prefix, one persistent wineserver and an
 # Xvfb display of its own, and removes all three (by pid) when the command ends, however
 # it ends. Usage: wine-session.sh COMMAND [ARGS...]
-# HORALUX_WINE_DIR names the folder that receives the prefix (default: the current folder).
+# HORALUX_WINE_DIR names the folder that receives the prefix (default: the current folder);
+# HORALUX_SCREEN the display's size (default 1024x768x24).
 set -uo pipefail
 
 # Each session gets a network namespace of its own with only loopback in it: nothing a test
@@ -68,24 +69,22 @@ trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
+# Xvfb picks a free display itself and writes its number to the descriptor it is given once
+# it listens, so no other session can take the number between a check and the start.
 start_xvfb() {
-    local n
-    for n in $(seq 90 250); do
-        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$session/xvfb.log" 2>&1 &
-        xvfb_pid=$!
-        local i
-        for i in $(seq 1 100); do
-            if [ -e "/tmp/.X11-unix/X$n" ]; then
-                export DISPLAY=":$n"
-                return 0
-            fi
-            kill -0 "$xvfb_pid" 2>/dev/null || break
-            sleep 0.05
-        done
-        kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null; xvfb_pid=""
+    local number_file="$session/xvfb.display" i
+    Xvfb -displayfd 3 -screen 0 "${HORALUX_SCREEN:-1024x768x24}" -nolisten tcp 3>"$number_file" >"$session/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    for i in $(seq 1 200); do
+        if grep -q '^[0-9][0-9]*$' "$number_file" 2>/dev/null; then
+            export DISPLAY=":$(cat "$number_file")"
+            return 0
+        fi
+        kill -0 "$xvfb_pid" 2>/dev/null || break
+        sleep 0.05
     done
-    echo "wine-session: no free X display" >&2
+    echo "wine-session: Xvfb did not start" >&2
+    cat "$session/xvfb.log" >&2
     return 1
 }
 
@@ -110,10 +109,16 @@ wineserver -f -p >"$session/wineserver.log" 2>&1 &
 server_pid=$!
 # -u, not -i: -i leaves a second services.exe behind, and service requests then alternate
 # between two managers that disagree about what is installed.
-if ! timeout 120 wineboot -u >"$session/wineboot.log" 2>&1; then
+# A fresh prefix takes seconds on an idle machine and minutes on two cores shared with other builds.
+if ! timeout 300 wineboot -u >"$session/wineboot.log" 2>&1; then
     echo "wine-session: wineboot failed" >&2
     cat "$session/wineboot.log" >&2
     exit 1
 fi
+# Wine draws the window frames' buttons with the Marlett font; this Wine does not look for it
+# where Debian's fonts-wine puts it, and without it the buttons show letters ("0 1 r") in every
+# screenshot. A copy in the prefix's font folder serves every program of the session.
+mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+cp -n /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
 export HORALUX_WINE_SESSION="$session"
 "$@"
