@@ -60,14 +60,6 @@ private:
     CFakeConnectivity m_probe;
 };
 
-class CVirtualMonotonicSubject : public MonotonicClockSubject {
-public:
-    MonotonicClock& clock() override { return m_clock; }
-
-private:
-    CVirtualMonotonicClock m_clock;
-};
-
 // The virtual network with a scripted server on it.
 class CVirtualNetworkSubject : public DatagramTransportSubject {
 public:
@@ -103,7 +95,7 @@ INSTANTIATE_TEST_SUITE_P(Fake, LocalClockContract,
 INSTANTIATE_TEST_SUITE_P(Fake, ConnectivityContract,
                          ::testing::Values(MakeFactory<ConnectivitySubject, COfflineSubject>("Offline")),
                          FactoryName());
-INSTANTIATE_TEST_SUITE_P(
-    Fake, MonotonicClockContract,
-    ::testing::Values(MakeFactory<MonotonicClockSubject, CVirtualMonotonicSubject>("Virtual")),
-    FactoryName());
+INSTANTIATE_TEST_SUITE_P(Fake, MonotonicClockContract,
+                         ::testing::Values(MakeFactory<MonotonicClockSubject,
+                                                       CMonotonicSubject<CVirtualMonotonicClock>>("Virtual")),
+                         FactoryName());
