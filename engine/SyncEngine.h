@@ -25,7 +25,7 @@ public:
     void Tick();
     void SyncNow() { m_scheduler.RequestSyncNow(); }
     void SyncBreak() { m_scheduler.BreakSync(); }
-    // Reloads the settings; each policy value left out gets its log line.
+    // Reloads the settings; each value of the file or the policy left out gets its log line.
     void OptionsUpdated();
     // The message loop ended (the service stops): a run still going is stopped and waited
     // for (an attempt honours the stop within 50 ms), so no socket or half-written file is
@@ -37,7 +37,7 @@ public:
     static constexpr int kPolicyCheckTicks = 300;
 
 private:
-    void LogPolicyRejections();
+    void LogLoadNotices();
 
     CEngineSettings& m_settings;
     LogSink& m_log;
