@@ -8,6 +8,7 @@
 // namespace-gateway.sh) and list only this test's fake server.
 
 #include "common/ProductFacts.h"
+#include "engine/DriftFile.h"
 #include "tests/e2e/HostCommand.h"
 #include "tools/kit/ServiceProgram_win.h"
 
@@ -21,6 +22,7 @@
 #include <wininet.h>
 
 #include <cmath>
+#include <fstream>
 
 namespace {
 
@@ -29,10 +31,6 @@ using namespace std::chrono_literals;
 bool WineReportsAConnection() {
     DWORD flags = 0;
     return ::InternetGetConnectedState(&flags, 0) != FALSE;
-}
-
-HostCommandResult Gateway(const char* action) {
-    return RunHostCommand("'" + SourceDirOnHost() + "/tests/e2e/namespace-gateway.sh' " + action);
 }
 
 // Ends the program started by a test and waits until its window has gone.
@@ -45,7 +43,7 @@ TEST(FirstStartTest, WithoutASettingsFileOnlyTheServerListIsWritten) {
     if (!InPrivateNetworkNamespace()) {
         GTEST_SKIP() << "loads the public server list: only inside tools/wine-session.sh's namespace";
     }
-    const HostCommandResult noGateway = Gateway("down");
+    const HostCommandResult noGateway = NamespaceGateway("down");
     ASSERT_TRUE(noGateway.bEnded && noGateway.exitCode == 0) << noGateway.output;
     ASSERT_FALSE(WineReportsAConnection()) << "this namespace has a route off loopback";
     ASSERT_EQ(::FindWindowA(kExecWindowClass, kExecWindowTitle), nullptr) << "a control window is left over";
@@ -80,7 +78,7 @@ protected:
         if (!InPrivateNetworkNamespace()) {
             GTEST_SKIP() << "needs a default gateway: only inside tools/wine-session.sh's namespace";
         }
-        const HostCommandResult up = Gateway("up");
+        const HostCommandResult up = NamespaceGateway("up");
         m_bGatewayUp = up.bEnded;
         ASSERT_TRUE(up.bEnded && up.exitCode == 0) << up.output;
         ASSERT_TRUE(WineReportsAConnection());
@@ -92,7 +90,7 @@ protected:
     void TearDown() override {
         EndService(m_service);
         if (m_bGatewayUp) {
-            const HostCommandResult down = Gateway("down");
+            const HostCommandResult down = NamespaceGateway("down");
             EXPECT_TRUE(down.bEnded && down.exitCode == 0) << down.output;
         }
     }
@@ -176,6 +174,8 @@ TEST_F(ScheduledRunTest, DailyWaitsWhenTheLastRunWasToday) {
     WaitUntilClearOfMidnight();
     PrepareServiceFiles(ServiceSettings(kModeDaily, m_server.address(), {"Fake A"}));
     WriteSyncRecord(SyncRecord{0, LocalAutomationDate()});
+    // The clock's frequency is known: without it the service would poll at once to learn it.
+    std::ofstream(WindowsFile(kDriftFileName), std::ios::binary) << CDriftFile::Encode(DriftState{});
     Launch();
     EXPECT_EQ(NextResult(5s), -1) << Log();
     EXPECT_EQ(m_server.requestCount(), 0u);
