@@ -58,6 +58,8 @@ constexpr ModeRule kModeRules[] = {
     {kSyncOnStart, onStartDue},
     {kSyncHourly, hourlyDue},
     {kSyncDemandOnly, neverDue},
+    // Hourly steps until the clock discipline brings the continuous mode its own polling.
+    {kSyncContinuous, hourlyDue},
 };
 
 // With an offset, no scheduled run starts near midnight (23:46:00 to 00:14:59): the shift

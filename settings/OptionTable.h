@@ -51,6 +51,6 @@ inline constexpr OptionRange kOffsetRange{-(kMaxOffsetMinutes * 60 + 59), kMaxOf
 inline constexpr OptionRange kAttemptsRange{1, 10};
 inline constexpr OptionRange kLogLinesRange{10, 30000};
 inline constexpr OptionRange kFlagRange{0, 1};
-inline constexpr OptionRange kModeRange{kSyncDaily, kSyncDemandOnly};
+inline constexpr OptionRange kModeRange{kSyncModes.front().value, kSyncModes.back().value};
 // The run time-out is never shown; at least 5 (what Load raises it to), at most an hour.
 inline constexpr OptionRange kTimeOutRange{5, 3600};

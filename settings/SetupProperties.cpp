@@ -31,8 +31,16 @@ const SetupProperty kSetupProperties[] = {
 };
 
 // The words of MODE, in the order of the mode values.
-const char* const kModeWords[] = {"daily", "onstart", "hourly", "demand"};
+const char* const kModeWords[] = {"daily", "onstart", "hourly", "demand", "continuous"};
 static_assert(std::size(kModeWords) == kSyncModes.size());
+
+// "a, b or c".
+std::string ListOfWords(const char* const* words, std::size_t count) {
+    std::string text;
+    for (std::size_t i = 0; i < count; ++i)
+        text += (i == 0 ? "" : i + 1 == count ? " or " : ", ") + std::string(words[i]);
+    return text;
+}
 
 struct Verdict {
     std::optional<int> number;
@@ -48,7 +56,7 @@ std::string Lower(std::string text) {
 Verdict CheckMode(const std::string& value) {
     const auto word = std::find(std::begin(kModeWords), std::end(kModeWords), Lower(value));
     if (word == std::end(kModeWords))
-        return {std::nullopt, "it must be daily, onstart, hourly or demand"};
+        return {std::nullopt, "it must be " + ListOfWords(kModeWords, std::size(kModeWords))};
     return {static_cast<int>(word - std::begin(kModeWords)), std::string()};
 }
 

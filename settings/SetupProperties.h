@@ -38,7 +38,7 @@ extern const char* const kSetupPropertyNames[7];
 // Checks the given properties. An empty value counts as not given (as the installer treats
 // it); an unknown name is bad. SERVERS is "title~address" entries separated by ';' (each
 // becomes a server the console shows as the user's), STARTINGSERVER the row (from 0) of the
-// list to start with, MODE daily, onstart, hourly or demand, OFFSET seconds from -659 to 659,
+// list to start with, MODE daily, onstart, hourly, demand or continuous, OFFSET seconds from -659 to 659,
 // ATTEMPTS 1 to 10, ONLYSUCCESSLOG 0 or 1, LOGLENGTH 10 to 30000 lines.
 SetupCheck CheckSetupProperties(const std::vector<SetupValue>& given);
 

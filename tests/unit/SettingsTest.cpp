@@ -224,7 +224,8 @@ TEST_P(SettingsModeName, ComesFromTheModesTable) {
 INSTANTIATE_TEST_SUITE_P(Modes, SettingsModeName,
                          ::testing::Values(ModeCase{0, "Daily"}, ModeCase{1, "OnStart"},
                                            ModeCase{2, "Hourly"}, ModeCase{3, "DemandOnly"},
-                                           ModeCase{4, "Error"}, ModeCase{7, "Error"}, ModeCase{-1, "Error"},
+                                           ModeCase{4, "Continuously"}, ModeCase{5, "Error"},
+                                           ModeCase{7, "Error"}, ModeCase{-1, "Error"},
                                            ModeCase{INT_MIN, "Error"}, ModeCase{INT_MAX, "Error"}));
 
 TEST(SettingsSyncMode, LabelsOfTheOptionsDialog) {
@@ -233,7 +234,8 @@ TEST(SettingsSyncMode, LabelsOfTheOptionsDialog) {
     EXPECT_STREQ(FindSyncMode(1)->label, "On Start Up synchronizing.");
     EXPECT_STREQ(FindSyncMode(2)->label, "Hourly synchronizing.");
     EXPECT_STREQ(FindSyncMode(3)->label, "On demand only.");
-    EXPECT_EQ(FindSyncMode(4), nullptr);
+    EXPECT_STREQ(FindSyncMode(4)->label, "Continuous synchronizing.");
+    EXPECT_EQ(FindSyncMode(5), nullptr);
 }
 
 TEST_F(SettingsTest, IsWritableWritesTheProbeAndReadsItBack) {
