@@ -81,7 +81,8 @@ find_program(HORALUX_MAKENSIS makensis REQUIRED)
 set(CPACK_NSIS_EXECUTABLE ${HORALUX_MAKENSIS})
 # A 64-bit installer: Debian's wine64 runs no 32-bit program, and a 64-bit one sees the
 # native Program Files and registry.
-set(CPACK_NSIS_DEFINES "  Target amd64-unicode")
+# FileFunc.nsh reads the installer's own options (/W32TIME= below).
+set(CPACK_NSIS_DEFINES "  Target amd64-unicode\n  !include FileFunc.nsh")
 set(CPACK_NSIS_COMPRESSOR "/SOLID lzma")
 set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
 set(CPACK_NSIS_PACKAGE_NAME "Horalux Clock Service")
@@ -97,16 +98,30 @@ if(TARGET HoraluxCons)
 endif()
 
 # Installation: the help file to the Windows directory, then the service installed and
-# started with the program's own switches. HoraluxServ.exe has no window.
+# started with the program's own switches. HoraluxServ.exe has no window. /W32TIME=disable stops
+# and disables the Windows Time service before Horalux starts; a value HoraluxServ refuses
+# leaves it as it is and makes the installer's exit code 2.
 set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS [=[
   CopyFiles /SILENT "$INSTDIR\zHoraluxHelp.chm" "$WINDIR\zHoraluxHelp.chm"
   Delete "$INSTDIR\zHoraluxHelp.chm"
   ExecWait '"$INSTDIR\HoraluxServ.exe" -i'
+  ${GetOptions} $CMDLINE "/W32TIME=" $0
+  StrCmp $0 "" horalux_w32time_done
+    ExecWait '"$INSTDIR\HoraluxServ.exe" -w "$0"' $1
+    StrCmp $1 "0" horalux_w32time_done
+      SetErrorLevel 2
+  horalux_w32time_done:
   ExecWait '"$INSTDIR\HoraluxServ.exe" -s'
 ]=])
 # Removal: the service stopped and removed before its files go; the settings, the log and the
-# record stay unless the user asks for their removal (never in silent mode).
+# record stay unless the user asks for their removal (never in silent mode). The Windows Time
+# service gets back the start type it had before an installation disabled it, except when a new
+# installation runs this uninstaller: that runs it in place, not as a copy in the temporary
+# folder, and keeps the Windows Time service as it is.
 set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS [=[
+  StrCmp $EXEDIR $INSTDIR horalux_w32time_kept
+    ExecWait '"$INSTDIR\HoraluxServ.exe" -w restore'
+  horalux_w32time_kept:
   ExecWait '"$INSTDIR\HoraluxServ.exe" -e'
   ExecWait '"$INSTDIR\HoraluxServ.exe" -u'
   Delete "$WINDIR\zHoraluxHelp.chm"
@@ -119,10 +134,12 @@ set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS [=[
 # The file names the programs use (top CMakeLists.txt).
 string(CONFIGURE "${CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS}" CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS @ONLY)
 
-# CPack writes these values into CPackConfig.cmake between quotes without escaping them.
+# CPack writes these values into CPackConfig.cmake between quotes without escaping them (and
+# reading that file back would expand NSIS's ${...} macros as variables).
 foreach(variable CPACK_NSIS_EXTRA_INSTALL_COMMANDS CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS)
     string(REPLACE "\\" "\\\\" ${variable} "${${variable}}")
     string(REPLACE "\"" "\\\"" ${variable} "${${variable}}")
+    string(REPLACE "\${" "\\\${" ${variable} "${${variable}}")
 endforeach()
 
 include(CPack)

@@ -7,6 +7,7 @@
 #include "engine/Scheduler.h"
 #include "engine/SyncController.h"
 #include "engine/SyncLog.h"
+#include "engine/WindowsTimeWatch.h"
 
 #include <string>
 
@@ -14,13 +15,14 @@ class CSyncEngine {
 public:
     // Everything given must outlive the engine. version is shown in the start line.
     CSyncEngine(CEngineSettings& settings, SyncLog& log, CSyncController& controller, CScheduler& scheduler,
-                std::string version);
+                CWindowsTimeWatch& windowsTime, std::string version);
 
-    // The window was created: settings loaded, the start line written, the controller
-    // prepared for a fresh start.
+    // The window was created: settings loaded, the start line written, the Windows Time
+    // service looked at, the controller prepared for a fresh start.
     void Open();
     // The scheduler's tick; every kPolicyCheckTicks ticks also a look at the organisation's
-    // policy, whose change reloads the settings as the console's "options updated" does.
+    // policy, whose change reloads the settings as the console's "options updated" does, and
+    // at the Windows Time service.
     void Tick();
     void SyncNow() { m_scheduler.RequestSyncNow(); }
     void SyncBreak() { m_scheduler.BreakSync(); }
@@ -32,7 +34,8 @@ public:
     void Close();
 
     static constexpr const char* kClosedLine = "Is closed";
-    // Five minutes of one-second ticks: a policy refresh reaches the service within that.
+    // Five minutes of one-second ticks: a policy refresh, or the Windows Time service's start
+    // or stop, reaches the service within that.
     static constexpr int kPolicyCheckTicks = 300;
 
 private:
@@ -42,6 +45,7 @@ private:
     SyncLog& m_log;
     CSyncController& m_controller;
     CScheduler& m_scheduler;
+    CWindowsTimeWatch& m_windowsTime;
     const std::string m_strVersion;
     int m_nTicksSincePolicyCheck = 0;
 };

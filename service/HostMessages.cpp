@@ -33,6 +33,16 @@ constexpr HostMessage kHostMessages[] = {
     {HostText::SettingsWritten, "Settings written: %s", TextTarget::Log},
     {HostText::SettingsRefused, "Settings not written: %s", TextTarget::Log},
     {HostText::SettingsRefusedOut, "Settings not written: %s\n", TextTarget::StandardOutput},
+    {HostText::WindowsTimeAbsent, "The Windows Time service is not installed.", TextTarget::Log},
+    {HostText::WindowsTimeDisabled, "The Windows Time service is stopped and disabled.", TextTarget::Log},
+    {HostText::WindowsTimeNotDisabled, "The Windows Time service is not disabled - %s", TextTarget::Log},
+    {HostText::WindowsTimeRestored, "The Windows Time service starts as it did before Horalux.",
+     TextTarget::Log},
+    {HostText::WindowsTimeNotRestored, "The Windows Time service's start is not restored - %s",
+     TextTarget::Log},
+    {HostText::WindowsTimeNotStarted, "The Windows Time service failed to start - %s", TextTarget::Log},
+    {HostText::WindowsTimeRefused, "%s", TextTarget::Log},
+    {HostText::WindowsTimeRefusedOut, "%s\n", TextTarget::StandardOutput},
 };
 
 std::string WithoutLineBreaks(const std::string& text) {

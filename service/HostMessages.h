@@ -1,7 +1,8 @@
 #pragma once
-// The messages of the command-line actions (install, remove, start, stop) and of the process modes,
-// and where each goes: the log file as a notice, so the console is not told, or the standard output,
-// seen only when the program's output is redirected.
+// The messages of the command-line actions (install, remove, start, stop, the settings, the
+// Windows Time service) and of the process modes, and where each goes: the log file as a
+// notice, so the console is not told, or the standard output, seen only when the program's
+// output is redirected.
 
 #include "common/LogSink.h"
 
@@ -35,6 +36,14 @@ enum class HostText {
     SettingsWritten,
     SettingsRefused,
     SettingsRefusedOut,
+    WindowsTimeAbsent,
+    WindowsTimeDisabled,
+    WindowsTimeNotDisabled,
+    WindowsTimeRestored,
+    WindowsTimeNotRestored,
+    WindowsTimeNotStarted,
+    WindowsTimeRefused,
+    WindowsTimeRefusedOut,
 };
 
 enum class TextTarget { Log, StandardOutput };

@@ -34,6 +34,9 @@ const SetupProperty kSetupProperties[] = {
 const char* const kModeWords[] = {"daily", "onstart", "hourly", "demand", "continuous"};
 static_assert(std::size(kModeWords) == kSyncModes.size());
 
+// The words of W32TIME, in the order of WindowsTimeChoice.
+const char* const kWindowsTimeWords[] = {"keep", "disable"};
+
 // "a, b or c".
 std::string ListOfWords(const char* const* words, std::size_t count) {
     std::string text;
@@ -149,6 +152,17 @@ SetupCheck CheckSetupProperties(const std::vector<SetupValue>& given) {
         setup.numbers.emplace_back(property.field, *verdict.number);
     }
     return {setup, std::string(), std::string()};
+}
+
+WindowsTimeCheck CheckWindowsTimeProperty(const std::string& value) {
+    if (value.empty())
+        return {WindowsTimeChoice::Keep, std::string()};
+    const auto word = std::find(std::begin(kWindowsTimeWords), std::end(kWindowsTimeWords), Lower(value));
+    if (word == std::end(kWindowsTimeWords))
+        return {std::nullopt,
+                BadValue(kWindowsTimeProperty, value,
+                         "it must be " + ListOfWords(kWindowsTimeWords, std::size(kWindowsTimeWords)))};
+    return {static_cast<WindowsTimeChoice>(word - std::begin(kWindowsTimeWords)), std::string()};
 }
 
 SystemResult ApplySetupSettings(CSettings& settings, const SetupSettings& setup) {

@@ -16,6 +16,8 @@
 #include "engine/SyncLog.h"
 #include "engine/Win32EnginePorts.h"
 #include "engine/Win32NamedMutex.h"
+#include "engine/Win32WindowsTimeProbe.h"
+#include "engine/WindowsTimeWatch.h"
 #include "service/ChannelServer.h"
 #include "service/ExecWindow.h"
 #include "service/HostMessages.h"
@@ -57,7 +59,8 @@ public:
           m_attempt(m_systemClock, m_privilege, m_log, m_steadyClock, std::make_shared<CSystemNameLookup>()),
           m_controller(m_engineSettings, m_attempt, m_localClock, m_steadyClock, m_log, kRecordFileName),
           m_scheduler(m_controller, m_engineSettings, m_localClock, m_probe, m_log),
-          m_engine(m_engineSettings, m_log, m_controller, m_scheduler, m_strVersion),
+          m_windowsTimeWatch(m_windowsTime, m_log),
+          m_engine(m_engineSettings, m_log, m_controller, m_scheduler, m_windowsTimeWatch, m_strVersion),
           m_window(m_engine, m_notifier, m_log) {}
 
     // The initialisation: the service object, the Windows directory as the current
@@ -85,6 +88,7 @@ private:
     CWin32PolicySource m_policySource;
     CWin32SystemClock m_systemClock;
     CWin32TimePrivilege m_privilege;
+    CWin32WindowsTimeProbe m_windowsTime;
     CSteadyClock m_steadyClock;
     CChannelServer m_channel;
     CResultFanOut m_notices;
@@ -98,6 +102,8 @@ private:
     const std::string m_strVersion = HORALUX_VERSION_TEXT;
 
     CScheduler m_scheduler;
+    // Nothing drives the clock's rate yet, so nothing is attached: every correction is a step.
+    CWindowsTimeWatch m_windowsTimeWatch;
     CSyncEngine m_engine;
     CExecWindow m_window;
 };

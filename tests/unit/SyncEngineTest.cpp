@@ -13,6 +13,7 @@
 #include "tests/support/FakeNameLookup.h"
 #include "tests/support/FakePolicySource.h"
 #include "tests/support/FakeProfileStore.h"
+#include "tests/support/FakeWindowsTimeProbe.h"
 #include "tests/support/RecordingLogSink.h"
 #include "tests/support/RecordingNotifier.h"
 #include "tests/support/ScriptedSyncAttempt.h"
@@ -75,7 +76,9 @@ protected:
     CSyncController m_controller{m_engineSettings, m_attempt, m_clock,
                                  m_monotonic,      m_log,     m_dir.file("zHoraluxServ.bin")};
     CScheduler m_scheduler{m_controller, m_engineSettings, m_clock, m_probe, m_log};
-    CSyncEngine m_engine{m_engineSettings, m_log, m_controller, m_scheduler, "2.5"};
+    CFakeWindowsTimeProbe m_windowsTime;
+    CWindowsTimeWatch m_windowsTimeWatch{m_windowsTime, m_log};
+    CSyncEngine m_engine{m_engineSettings, m_log, m_controller, m_scheduler, m_windowsTimeWatch, "2.5"};
 };
 
 TEST_F(SyncEngineTest, OpenLoadsTheSettingsAndWritesTheStartLineUnannounced) {
@@ -164,7 +167,9 @@ TEST(SntpSyncAttempt, BreakAndStopDuringAHangingNameLookupTakeUnder200Millisecon
         CSyncController controller(engineSettings, attempt, localClock, monotonic, log,
                                    dir.file("zHoraluxServ.bin"));
         CScheduler scheduler(controller, engineSettings, localClock, probe, log);
-        CSyncEngine engine(engineSettings, log, controller, scheduler, "2.5");
+        const CFakeWindowsTimeProbe windowsTime;
+        CWindowsTimeWatch windowsTimeWatch(windowsTime, log);
+        CSyncEngine engine(engineSettings, log, controller, scheduler, windowsTimeWatch, "2.5");
         engine.Open();
 
         engine.SyncNow();
@@ -229,4 +234,24 @@ TEST_F(SyncEngineTest, PolicyAppliesAtStartAndItsChangeAtTheNextCheck) {
     for (int tick = 0; tick < CSyncEngine::kPolicyCheckTicks; ++tick)
         m_engine.Tick();
     EXPECT_EQ(logLines().size(), 4u);
+}
+
+TEST_F(SyncEngineTest, TheWindowsTimeServiceIsLookedAtOnOpenAndAtEachPolicyCheck) {
+    m_windowsTime.m_facts = WindowsTimeFacts{0, true, "NTP"};
+    m_engine.Open();
+    std::vector<std::string> lines = logLines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_TRUE(endsWith(lines[1], std::string("] ") + CWindowsTimeWatch::kKeepingLine)) << lines[1];
+    EXPECT_TRUE(m_windowsTimeWatch.IsStepsOnly());
+
+    m_windowsTime.m_facts.bRunning = false;  // stopped by its administrator
+    for (int tick = 1; tick < CSyncEngine::kPolicyCheckTicks; ++tick)
+        m_engine.Tick();
+    EXPECT_EQ(m_windowsTime.m_nLooks, 1);
+    m_engine.Tick();
+    lines = logLines();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_TRUE(endsWith(lines[2], std::string("] ") + CWindowsTimeWatch::kIdleLine)) << lines[2];
+    EXPECT_FALSE(m_windowsTimeWatch.IsStepsOnly());
+    EXPECT_TRUE(m_notifier.codes().empty()) << "notices only";
 }

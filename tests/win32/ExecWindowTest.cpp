@@ -12,6 +12,7 @@
 #include "sntp/SteadyClock.h"
 #include "tests/support/FakeConnectivity.h"
 #include "tests/support/FakeProfileStore.h"
+#include "tests/support/FakeWindowsTimeProbe.h"
 #include "tests/support/ScriptedSyncAttempt.h"
 #include "tools/kit/ConsoleStandIn.h"
 #include "tools/kit/TempDir.h"
@@ -71,7 +72,9 @@ protected:
     CSyncController m_controller{m_engineSettings, m_attempt, m_clock,
                                  m_monotonic,      m_log,     m_dir.file("zHoraluxServ.bin")};
     CScheduler m_scheduler{m_controller, m_engineSettings, m_clock, m_probe, m_log};
-    CSyncEngine m_engine{m_engineSettings, m_log, m_controller, m_scheduler, "2.5"};
+    CFakeWindowsTimeProbe m_windowsTime;
+    CWindowsTimeWatch m_windowsTimeWatch{m_windowsTime, m_log};
+    CSyncEngine m_engine{m_engineSettings, m_log, m_controller, m_scheduler, m_windowsTimeWatch, "2.5"};
     CExecWindow m_window{m_engine, m_notifier, m_log};
     std::thread m_thread;
     bool m_bCreated = false;
