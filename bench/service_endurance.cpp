@@ -7,12 +7,12 @@
 // working set and private bytes and the log's size and lines. Run it in a test session:
 // bench/run_service_endurance.sh.
 
-#include "tools/kit/ServiceProgram.h"
+#include "tools/kit/ServiceProgram_win.h"
 
 #include "common/LogResult.h"
-#include "common/Messages.h"
 #include "common/ProductFacts.h"
-#include "tools/kit/ConsoleStandIn.h"
+#include "common/WindowMessages.h"
+#include "tools/kit/ConsoleStandIn_win.h"
 #include "tools/kit/FakeSntpServer.h"
 
 #include <psapi.h>

@@ -5,11 +5,11 @@
 // processor time it used meanwhile and its working set. Run it in a test session
 // (tools/wine-session.sh) with a time server on ADDRESS: bench/run_service_measures.sh.
 
-#include "tools/kit/ServiceProgram.h"
+#include "tools/kit/ServiceProgram_win.h"
 
 #include "common/LogResult.h"
-#include "common/Messages.h"
-#include "tools/kit/ConsoleStandIn.h"
+#include "common/WindowMessages.h"
+#include "tools/kit/ConsoleStandIn_win.h"
 
 #include <psapi.h>
 

@@ -1,4 +1,4 @@
-#include "common/ChannelPipe.h"
+#include "common/ChannelPipe_win.h"
 
 #include <sddl.h>
 

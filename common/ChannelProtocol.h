@@ -1,7 +1,7 @@
 #pragma once
 // The channel between HoraluxCons and HoraluxServ that crosses sessions and desktops: a local
 // named pipe in message mode, one fixed-size record per message. It carries the requests and
-// answers of the window messages (common/Messages.h), and a record's kind is the number of the
+// answers of the window messages (common/WindowMessages.h), and a record's kind is the number of the
 // window message it stands for, so both paths end in the same handling.
 //
 // Record, 16 bytes, every field little-endian:
@@ -21,7 +21,7 @@
 // A message of any other size, or with any field out of these bounds, is a fault: the service
 // drops the client that sent it, and the console closes its end. Nothing else travels.
 
-#include "common/Messages.h"
+#include "common/WindowMessages.h"
 
 #include <cstddef>
 #include <cstdint>

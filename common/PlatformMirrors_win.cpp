@@ -6,7 +6,7 @@
 #include <cstddef>
 
 #include "common/Calendar.h"
-#include "common/Messages.h"
+#include "common/WindowMessages.h"
 
 // The messages between the programs lie in the range a window class may define for itself,
 // clear of the system's messages below WM_USER and the application range from WM_APP.

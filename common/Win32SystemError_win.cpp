@@ -1,7 +1,7 @@
-#include "common/Win32SystemError.h"
+#include "common/Win32SystemError_win.h"
 
 #include "common/SystemErrorText.h"
-#include "common/WinHandle.h"
+#include "common/WinHandle_win.h"
 
 std::string SystemErrorText(DWORD error, std::size_t bufferSize) {
     char* raw = nullptr;

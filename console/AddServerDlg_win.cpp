@@ -1,4 +1,4 @@
-#include "console/AddServerDlg.h"
+#include "console/AddServerDlg_win.h"
 
 #include "console/resource.h"
 

@@ -1,7 +1,7 @@
-#include "console/CaughtFailureBox.h"
+#include "console/CaughtFailureBox_win.h"
 
 #include "console/CaughtFailure.h"
-#include "console/Win32ConsoleUi.h"
+#include "console/Win32ConsoleUi_win.h"
 
 void ShowCaughtFailure(HWND owner, const char* where, const char* what) {
     static CCaughtFailureNotices s_notices;  // the console has one thread

@@ -1,7 +1,7 @@
-#include "console/ConsoleDlg.h"
+#include "console/ConsoleDlg_win.h"
 
-#include "common/Messages.h"
-#include "console/AboutDlg.h"
+#include "common/WindowMessages.h"
+#include "console/AboutDlg_win.h"
 #include "console/resource.h"
 
 CConsoleDlg::CConsoleDlg(CSettings& settings, ConsoleAction startAction)

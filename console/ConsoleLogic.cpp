@@ -4,9 +4,9 @@
 #include <optional>
 
 #include "common/LogResult.h"
-#include "common/Messages.h"
 #include "common/ProductFacts.h"
 #include "common/TextFormat.h"
+#include "common/WindowMessages.h"
 #include "console/FileErrorText.h"
 #include "console/LogDisplay.h"
 #include "console/resource.h"
@@ -38,8 +38,7 @@ const CommandEntry<CConsoleLogic> CConsoleLogic::kCommands[] = {
     {IDC_HELP_BUTTON, &CConsoleLogic::OpenHelp},
 };
 
-CConsoleLogic::CConsoleLogic(ConsoleUi& ui, CSettings& settings, ServiceChannel& channel,
-                             Elevation& elevation)
+CConsoleLogic::CConsoleLogic(ConsoleUi& ui, CSettings& settings, ChannelClient& channel, Elevation& elevation)
     : m_ui(ui), m_settings(settings), m_channel(channel), m_elevation(elevation) {}
 
 bool CConsoleLogic::OnCommand(int id) {

@@ -13,11 +13,11 @@
 #include <string>
 
 #include "common/ChannelProtocol.h"
+#include "console/ChannelClient.h"
 #include "console/CommandTable.h"
 #include "console/ConsoleAction.h"
 #include "console/ConsoleUi.h"
 #include "console/Elevation.h"
-#include "console/ServiceChannel.h"
 #include "settings/Settings.h"
 
 class CConsoleLogic {
@@ -30,7 +30,7 @@ public:
     static constexpr int kProgressMax = 100;
 
     // All must outlive the instance.
-    CConsoleLogic(ConsoleUi& ui, CSettings& settings, ServiceChannel& channel, Elevation& elevation);
+    CConsoleLogic(ConsoleUi& ui, CSettings& settings, ChannelClient& channel, Elevation& elevation);
 
     // The main window's initialisation: search and announce, load the log, the server
     // title, the icon and the title, show the fields.
@@ -87,7 +87,7 @@ private:
 
     ConsoleUi& m_ui;
     CSettings& m_settings;
-    ServiceChannel& m_channel;
+    ChannelClient& m_channel;
     Elevation& m_elevation;
     bool m_bViaChannel = false;
     std::string m_strServer;

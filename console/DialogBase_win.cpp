@@ -1,7 +1,7 @@
-#include "console/DialogBase.h"
+#include "console/DialogBase_win.h"
 
-#include "common/Firewall.h"
-#include "console/CaughtFailureBox.h"
+#include "common/ExceptionBarrier.h"
+#include "console/CaughtFailureBox_win.h"
 
 INT_PTR CDialogBase::DoModal(HWND hOwner) {
     return ::DialogBoxParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_nTemplateId), hOwner, DialogProc,

@@ -1,4 +1,4 @@
-#include "console/OptionsDlg.h"
+#include "console/OptionsDlg_win.h"
 
 #include "console/resource.h"
 

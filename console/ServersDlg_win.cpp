@@ -1,8 +1,8 @@
-#include "console/ServersDlg.h"
+#include "console/ServersDlg_win.h"
 
 #include <commctrl.h>
 
-#include "console/AddServerDlg.h"
+#include "console/AddServerDlg_win.h"
 #include "console/resource.h"
 
 CServersDlg::CServersDlg(ConsoleUi& app, CSettings& settings)

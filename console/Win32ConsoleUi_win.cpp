@@ -1,4 +1,4 @@
-#include "console/Win32ConsoleUi.h"
+#include "console/Win32ConsoleUi_win.h"
 
 #include <commctrl.h>
 #include <fcntl.h>
@@ -9,13 +9,13 @@
 #include <iterator>
 #include <memory>
 
-#include "common/Firewall.h"
-#include "common/WinHandle.h"
-#include "console/CaughtFailureBox.h"
+#include "common/ExceptionBarrier.h"
+#include "common/WinHandle_win.h"
+#include "console/CaughtFailureBox_win.h"
 #include "console/FileErrorText.h"
-#include "console/OptionsDlg.h"
-#include "console/ServersDlg.h"
-#include "console/Win32DialogView.h"
+#include "console/OptionsDlg_win.h"
+#include "console/ServersDlg_win.h"
+#include "console/Win32DialogView_win.h"
 #include "console/resource.h"
 
 // deleteFile hands the platform's code to the core, which names these.

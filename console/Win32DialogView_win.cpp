@@ -1,4 +1,4 @@
-#include "console/Win32DialogView.h"
+#include "console/Win32DialogView_win.h"
 
 #include <commctrl.h>
 

@@ -1,8 +1,8 @@
-#include "console/Win32Elevation.h"
+#include "console/Win32Elevation_win.h"
 
 #include <shellapi.h>
 
-#include "common/WinHandle.h"
+#include "common/WinHandle_win.h"
 
 #include <iterator>
 

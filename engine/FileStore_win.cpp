@@ -1,6 +1,6 @@
 #include "engine/FileStore.h"
 
-#include "common/WinHandle.h"
+#include "common/WinHandle_win.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #include "engine/RunThread.h"
 
-#include "common/Firewall.h"
+#include "common/ExceptionBarrier.h"
 
 #include <system_error>
 

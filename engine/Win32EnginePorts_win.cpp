@@ -1,7 +1,7 @@
-#include "engine/Win32EnginePorts.h"
+#include "engine/Win32EnginePorts_win.h"
 
-#include "common/Messages.h"
-#include "sntp/Win32CalendarTime.h"
+#include "common/WindowMessages.h"
+#include "sntp/Win32CalendarTime_win.h"
 
 #include <wininet.h>
 

@@ -1,4 +1,4 @@
-#include "engine/Win32NamedMutex.h"
+#include "engine/Win32NamedMutex_win.h"
 
 #include <sddl.h>
 

@@ -1,6 +1,6 @@
 #include "engine/Win32WindowsTimeProbe.h"
 
-#include "common/WinHandle.h"
+#include "common/WinHandle_win.h"
 
 #include <string>
 

@@ -10,10 +10,10 @@
 #include <msi.h>
 #include <msiquery.h>
 
-#include "common/Firewall.h"
+#include "common/ExceptionBarrier.h"
 #include "common/UniqueHandle.h"
-#include "common/WinHandle.h"
-#include "service/TimeService.h"
+#include "common/WinHandle_win.h"
+#include "service/TimeService_win.h"
 #include "settings/SetupProperties.h"
 
 #include <string>

@@ -1,6 +1,6 @@
-#include "service/ChannelServer.h"
+#include "service/ChannelServer_win.h"
 
-#include "common/Firewall.h"
+#include "common/ExceptionBarrier.h"
 
 #include <utility>
 

@@ -1,8 +1,8 @@
-#include "service/EventLogSource.h"
+#include "service/EventLogSource_win.h"
 
-#include "common/WinHandle.h"
+#include "common/WinHandle_win.h"
 #include "service/ServiceRules.h"
-#include "service/Win32Registry.h"
+#include "service/Win32Registry_win.h"
 
 #include <optional>
 #include <utility>

@@ -1,9 +1,9 @@
-#include "service/ExecWindow.h"
+#include "service/ExecWindow_win.h"
 
-#include "common/Firewall.h"
+#include "common/ExceptionBarrier.h"
 #include "common/LogResult.h"
-#include "common/Messages.h"
-#include "common/WinHandle.h"
+#include "common/WinHandle_win.h"
+#include "common/WindowMessages.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "service/HostPlatform.h"
+#include "service/HostPlatform_win.h"
 
 namespace {
 

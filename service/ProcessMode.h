@@ -4,8 +4,8 @@
 // starts it with the system on Windows 9x, which has no service control manager.
 // CWin32ProcessMode and CWin32StartEntry are the Win32 adapters.
 
-#include "service/HostMessages.h"
 #include "common/SystemResult.h"
+#include "service/HostTexts.h"
 
 #include <cstdint>
 #include <functional>

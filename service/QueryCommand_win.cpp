@@ -4,15 +4,15 @@
 
 #include <memory>
 
-#include "common/Win32SystemError.h"
-#include "common/WinHandle.h"
+#include "common/Win32SystemError_win.h"
+#include "common/WinHandle_win.h"
 #include "engine/ServerQuery.h"
-#include "engine/Win32EnginePorts.h"
+#include "engine/Win32EnginePorts_win.h"
 #include "settings/Win32PolicySource.h"
 #include "settings/Win32ProfileStore.h"
 #include "sntp/NameLookup.h"
 #include "sntp/SteadyClock.h"
-#include "sntp/Win32SystemClock.h"
+#include "sntp/Win32SystemClock_win.h"
 
 namespace {
 

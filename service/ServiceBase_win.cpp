@@ -1,11 +1,11 @@
-#include "service/ServiceBase.h"
+#include "service/ServiceBase_win.h"
 
-#include "common/Firewall.h"
-#include "common/Win32SystemError.h"
+#include "common/ExceptionBarrier.h"
+#include "common/Win32SystemError_win.h"
 #include "service/CommandLine.h"
 #include "service/ProcessMode.h"
 #include "service/ServiceRules.h"
-#include "service/Win32Registry.h"
+#include "service/Win32Registry_win.h"
 
 #include <utility>
 
@@ -24,9 +24,9 @@ SERVICE_STATUS ToServiceStatus(const StatusReport& status) {
 
 // The status handle the control handler's registration gave, used only while the service
 // main routine runs.
-class CWin32StatusChannel final : public StatusChannel {
+class CWin32StatusSink final : public StatusSink {
 public:
-    explicit CWin32StatusChannel(SERVICE_STATUS_HANDLE handle) : m_hStatus(handle) {}
+    explicit CWin32StatusSink(SERVICE_STATUS_HANDLE handle) : m_hStatus(handle) {}
 
     bool report(const StatusReport& status) override {
         SERVICE_STATUS record = ToServiceStatus(status);
@@ -141,9 +141,9 @@ void CServiceBase::ServiceMain(DWORD argc, LPSTR* argv) {
     if (handle == nullptr) {
         return;
     }
-    // The control handler reports through the same channel from the dispatcher's thread.
-    CWin32StatusChannel channel(handle);
-    m_status.Connect(&channel);
+    // The control handler reports through the same sink from the dispatcher's thread.
+    CWin32StatusSink sink(handle);
+    m_status.Connect(&sink);
     if (SetStatus(SERVICE_START_PENDING, kDefaultWaitHint, 0)) {
         // The stopped state is reported however the work ends.
         CallGuarded([&] { RunService(static_cast<int>(argc), argv); },

@@ -4,7 +4,7 @@
 // wait. On Windows 9x, which has no manager, installing and removing set and clear the start
 // entry instead, and say nothing.
 
-#include "service/HostMessages.h"
+#include "service/HostTexts.h"
 #include "service/ProcessMode.h"
 #include "service/ServiceManager.h"
 

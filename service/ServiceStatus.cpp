@@ -1,8 +1,8 @@
 #include "service/ServiceStatus.h"
 
-void CServiceStatus::Connect(StatusChannel* channel) {
+void CServiceStatus::Connect(StatusSink* sink) {
     const std::lock_guard<std::mutex> lock(m_lock);
-    m_pChannel = channel;
+    m_pSink = sink;
 }
 
 bool CServiceStatus::Set(std::uint32_t state, std::uint32_t waitHint, std::uint32_t specificExitCode) {
@@ -11,7 +11,7 @@ bool CServiceStatus::Set(std::uint32_t state, std::uint32_t waitHint, std::uint3
     }
     const std::lock_guard<std::mutex> lock(m_lock);
     m_current = MakeStatusReport(state, waitHint, specificExitCode, m_nAcceptedControls, m_nCheckPoint);
-    return m_pChannel != nullptr && m_pChannel->report(m_current);
+    return m_pSink != nullptr && m_pSink->report(m_current);
 }
 
 void CServiceStatus::MarkState(std::uint32_t state) {

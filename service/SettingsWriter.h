@@ -4,7 +4,7 @@
 // starts. The same checks as the installer's run again here, so the action is safe to run by
 // hand as well.
 
-#include "service/HostMessages.h"
+#include "service/HostTexts.h"
 #include "settings/ProfileStore.h"
 
 #include <string>

@@ -1,7 +1,7 @@
-#include "service/TimeService.h"
+#include "service/TimeService_win.h"
 
 #include "common/TextFormat.h"
-#include "common/Win32SystemError.h"
+#include "common/Win32SystemError_win.h"
 #include "service/ServiceRules.h"
 #include "service/SettingsWriter.h"
 #include "service/Win32ServiceManager.h"

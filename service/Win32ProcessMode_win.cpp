@@ -1,25 +1,13 @@
-#include "service/Win32ProcessMode.h"
+#include "service/Win32ProcessMode_win.h"
 
-#include "common/Win32SystemError.h"
-#include "service/Win32Registry.h"
+#include "common/OptionalFunctions_win.h"
+#include "common/Win32SystemError_win.h"
+#include "service/Win32Registry_win.h"
 
 namespace {
 
-using RegisterServiceProcessFn = DWORD(WINAPI*)(DWORD, DWORD);
-
 constexpr DWORD kRegisterAsServiceProcess = 1;
 constexpr DWORD kUnregisterServiceProcess = 0;
-
-// Windows 9x hides a process from the task list and keeps it across a log-off this way;
-// NT has no such call.
-RegisterServiceProcessFn FindRegisterServiceProcess() {
-    const HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
-    if (kernel == nullptr) {
-        return nullptr;
-    }
-    return reinterpret_cast<RegisterServiceProcessFn>(
-        reinterpret_cast<void*>(::GetProcAddress(kernel, "RegisterServiceProcess")));
-}
 
 // Applies change to the RunServices key, which is made when missing.
 template <typename Change>
@@ -73,7 +61,9 @@ void CWin32ProcessMode::destroySessionWindow() {
 }
 
 bool CWin32ProcessMode::registerServiceProcess(bool bRegister) {
-    const RegisterServiceProcessFn function = FindRegisterServiceProcess();
+    // Windows 9x hides a process from the task list and keeps it across a log-off this way;
+    // NT has no such call.
+    const RegisterServiceProcessFn function = OptionalFunctions().registerServiceProcess;
     if (function == nullptr) {
         return false;
     }

@@ -1,4 +1,4 @@
-#include "service/Win32Registry.h"
+#include "service/Win32Registry_win.h"
 
 LONG CreateRegistryKey(HKEY root, const std::string& path, UniqueRegistryKey& key) {
     return ::RegCreateKeyExA(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,

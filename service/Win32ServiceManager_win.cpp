@@ -1,7 +1,7 @@
 #include "service/Win32ServiceManager.h"
 
-#include "common/Win32SystemError.h"
-#include "common/WinHandle.h"
+#include "common/Win32SystemError_win.h"
+#include "common/WinHandle_win.h"
 
 #include <algorithm>
 #include <utility>

@@ -1,6 +1,6 @@
 #include "service/Win32StartTypeRecord.h"
 
-#include "service/Win32Registry.h"
+#include "service/Win32Registry_win.h"
 
 #include <cstring>
 

@@ -6,7 +6,7 @@
 // disabling, so a second installation never makes "disabled" the one to restore.
 
 #include "common/SystemResult.h"
-#include "service/HostMessages.h"
+#include "service/HostTexts.h"
 #include "service/ServiceManager.h"
 
 #include <cstdint>

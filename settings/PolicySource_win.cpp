@@ -1,6 +1,6 @@
 #include "settings/Win32PolicySource.h"
 
-#include "common/WinHandle.h"
+#include "common/WinHandle_win.h"
 #include "settings/PolicyTable.h"
 
 #include <windows.h>

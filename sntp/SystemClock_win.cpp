@@ -1,6 +1,7 @@
-#include "sntp/Win32SystemClock.h"
+#include "sntp/Win32SystemClock_win.h"
 
-#include "sntp/Win32CalendarTime.h"
+#include "common/OptionalFunctions_win.h"
+#include "sntp/Win32CalendarTime_win.h"
 
 #include <cstdint>
 
@@ -8,13 +9,6 @@ namespace {
 
 constexpr std::uint64_t kTicksPerSecond = 10000000;  // FILETIME counts 100 ns
 constexpr std::int64_t kSecondsFrom1601To1970 = 11644473600;
-
-PreciseTimeReader lookUpPreciseReader() {
-    const HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
-    const FARPROC proc = kernel ? ::GetProcAddress(kernel, "GetSystemTimePreciseAsFileTime") : nullptr;
-    // Through void(*)(), which converts to any function pointer without a warning.
-    return reinterpret_cast<PreciseTimeReader>(reinterpret_cast<void (*)()>(proc));
-}
 
 NtpTimestamp fromFileTime(const FILETIME& ft) {
     const std::uint64_t ticks = (std::uint64_t{ft.dwHighDateTime} << 32) | ft.dwLowDateTime;
@@ -25,9 +19,10 @@ NtpTimestamp fromFileTime(const FILETIME& ft) {
 
 }  // namespace
 
-CWin32SystemClock::CWin32SystemClock() : m_pfnPreciseReader(lookUpPreciseReader()) {}
+CWin32SystemClock::CWin32SystemClock()
+    : m_pfnPreciseReader(OptionalFunctions().getSystemTimePreciseAsFileTime) {}
 
-CWin32SystemClock::CWin32SystemClock(PreciseTimeReader reader) : m_pfnPreciseReader(reader) {}
+CWin32SystemClock::CWin32SystemClock(GetSystemTimePreciseAsFileTimeFn reader) : m_pfnPreciseReader(reader) {}
 
 NtpTimestamp CWin32SystemClock::nowUtc() const {
     if (m_pfnPreciseReader) {

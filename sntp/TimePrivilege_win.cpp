@@ -1,4 +1,4 @@
-#include "sntp/Win32TimePrivilege.h"
+#include "sntp/Win32TimePrivilege_win.h"
 
 namespace {
 

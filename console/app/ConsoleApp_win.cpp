@@ -1,4 +1,4 @@
-#include "console/app/ConsoleApp.h"
+#include "console/app/ConsoleApp_win.h"
 
 #include <commctrl.h>
 

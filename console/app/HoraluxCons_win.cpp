@@ -4,11 +4,11 @@
 
 #include <windows.h>
 
-#include "common/Firewall.h"
-#include "console/CaughtFailureBox.h"
+#include "common/ExceptionBarrier.h"
+#include "console/CaughtFailureBox_win.h"
 #include "console/ConsoleAction.h"
-#include "console/ConsoleDlg.h"
-#include "console/app/ConsoleApp.h"
+#include "console/ConsoleDlg_win.h"
+#include "console/app/ConsoleApp_win.h"
 #include "settings/LocalTimeText.h"
 #include "settings/Settings.h"
 #include "settings/Win32PolicySource.h"

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "common/Firewall.h"
+#include "common/ExceptionBarrier.h"
 #include "common/LogResult.h"
 #include "common/ProductFacts.h"
 #include "common/TextFormat.h"
@@ -14,15 +14,15 @@
 #include "engine/SyncController.h"
 #include "engine/SyncEngine.h"
 #include "engine/SyncLog.h"
-#include "engine/Win32EnginePorts.h"
-#include "engine/Win32NamedMutex.h"
+#include "engine/Win32EnginePorts_win.h"
+#include "engine/Win32NamedMutex_win.h"
 #include "engine/Win32WindowsTimeProbe.h"
 #include "engine/WindowsTimeWatch.h"
-#include "service/ChannelServer.h"
-#include "service/ExecWindow.h"
-#include "service/HostMessages.h"
+#include "service/ChannelServer_win.h"
+#include "service/ExecWindow_win.h"
+#include "service/HostTexts.h"
 #include "service/QueryCommand.h"
-#include "service/TimeService.h"
+#include "service/TimeService_win.h"
 #include "settings/LocalTimeText.h"
 #include "settings/Settings.h"
 #include "settings/Win32PolicySource.h"
@@ -30,8 +30,8 @@
 #include "settings/WorkingDirectory.h"
 #include "sntp/NameLookup.h"
 #include "sntp/SteadyClock.h"
-#include "sntp/Win32SystemClock.h"
-#include "sntp/Win32TimePrivilege.h"
+#include "sntp/Win32SystemClock_win.h"
+#include "sntp/Win32TimePrivilege_win.h"
 
 #include <cstdlib>
 #include <memory>

@@ -2,12 +2,12 @@
 
 #include <windows.h>
 
-#include "common/WinHandle.h"
-#include "engine/Win32EnginePorts.h"
+#include "common/WinHandle_win.h"
+#include "engine/Win32EnginePorts_win.h"
 #include "settings/Win32ProfileStore.h"
 #include "settings/WorkingDirectory.h"
-#include "sntp/Win32SystemClock.h"
-#include "sntp/Win32TimePrivilege.h"
+#include "sntp/Win32SystemClock_win.h"
+#include "sntp/Win32TimePrivilege_win.h"
 #include "tests/contract/ClockContracts.h"
 #include "tests/contract/ProfileStoreContract.h"
 #include "tests/support/TokenPrivilege.h"

@@ -17,17 +17,17 @@
 #include <thread>
 #include <vector>
 
-#include "common/ChannelPipe.h"
+#include "common/ChannelPipe_win.h"
 #include "common/ChannelProtocol.h"
 #include "common/LogResult.h"
-#include "common/Messages.h"
-#include "console/Win32ServiceChannel.h"
-#include "tests/e2e/ConsoleSession.h"
-#include "tests/e2e/RawPipeClient.h"
-#include "tools/kit/ConsoleStandIn.h"
-#include "tools/kit/DaclText.h"
-#include "tools/kit/ProcessHandles.h"
-#include "tools/kit/ServiceProgram.h"
+#include "common/WindowMessages.h"
+#include "console/Win32ChannelClient_win.h"
+#include "tests/e2e/ConsoleSession_win.h"
+#include "tests/e2e/RawPipeClient_win.h"
+#include "tools/kit/ConsoleStandIn_win.h"
+#include "tools/kit/DaclText_win.h"
+#include "tools/kit/ProcessHandles_win.h"
+#include "tools/kit/ServiceProgram_win.h"
 #include "tools/kit/WaitUntil.h"
 
 namespace {
@@ -57,7 +57,7 @@ protected:
     // The console's own client, announced by a hello, breaking a run off and hearing of it.
     void expectWellBehavedConsoleAnswered(const char* after) {
         CConsoleStandIn window;
-        CWin32ServiceChannel client;
+        CWin32ChannelClient client;
         client.attach(window.get());
         WPARAM value = 0;
         ASSERT_TRUE(WaitUntil([&] { return client.open(channel::kHelloWaitMs); }, 15s)) << "after " << after;
@@ -216,7 +216,7 @@ TEST_F(ChannelAbuseTest, ThePipeIsAMessagePipeWithItsDescriptorAndAnswersWithinM
     ASSERT_NE(control, nullptr);
     CConsoleStandIn windowConsole;
     CConsoleStandIn channelConsole;
-    CWin32ServiceChannel channelClient;
+    CWin32ChannelClient channelClient;
     channelClient.attach(channelConsole.get());
     ASSERT_TRUE(channelClient.open(channel::kHelloWaitMs));
     channelConsole.drain();

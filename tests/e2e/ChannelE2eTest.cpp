@@ -17,15 +17,15 @@
 #include <vector>
 
 #include "common/ChannelProtocol.h"
-#include "common/Messages.h"
-#include "common/WinHandle.h"
-#include "console/Win32ServiceChannel.h"
+#include "common/WinHandle_win.h"
+#include "common/WindowMessages.h"
+#include "console/Win32ChannelClient_win.h"
 #include "console/resource.h"
-#include "tests/e2e/ConsoleSession.h"
+#include "tests/e2e/ConsoleSession_win.h"
 #include "tests/e2e/LocalChrony.h"
-#include "tools/kit/ConsoleStandIn.h"
-#include "tools/kit/ServiceProgram.h"
-#include "tools/kit/UiDriver.h"
+#include "tools/kit/ConsoleStandIn_win.h"
+#include "tools/kit/ServiceProgram_win.h"
+#include "tools/kit/UiDriver_win.h"
 #include "tools/kit/WaitUntil.h"
 
 namespace {
@@ -226,14 +226,14 @@ TEST_F(SameDesktopTest, AConsoleTurnedAwayByAFullChannelWorksThroughTheWindow) {
     WriteText(ini, ChronySettings());
     ASSERT_TRUE(startService());
     std::vector<std::unique_ptr<CConsoleStandIn>> holderWindows;
-    std::vector<std::unique_ptr<CWin32ServiceChannel>> holders;
+    std::vector<std::unique_ptr<CWin32ChannelClient>> holders;
     for (std::size_t i = 0; i < channel::kMaxClients; ++i) {
         holderWindows.push_back(std::make_unique<CConsoleStandIn>());
-        holders.push_back(std::make_unique<CWin32ServiceChannel>());
+        holders.push_back(std::make_unique<CWin32ChannelClient>());
         holders.back()->attach(holderWindows.back()->get());
         ASSERT_TRUE(holders.back()->open(channel::kHelloWaitMs)) << i;
     }
-    CWin32ServiceChannel turnedAway;
+    CWin32ChannelClient turnedAway;
     EXPECT_FALSE(turnedAway.open(channel::kHelloWaitMs));
 
     HWND dialog = startConsole();

@@ -3,11 +3,11 @@
 // on every loopback address).
 
 #include "tests/e2e/LocalChrony.h"
-#include "tools/kit/ServiceProgram.h"
+#include "tools/kit/ServiceProgram_win.h"
 
 #include "common/LogResult.h"
-#include "common/Messages.h"
-#include "tools/kit/ConsoleStandIn.h"
+#include "common/WindowMessages.h"
+#include "tools/kit/ConsoleStandIn_win.h"
 
 #include <gtest/gtest.h>
 

@@ -14,9 +14,9 @@
 
 #include "console/resource.h"
 #include "settings/SyncMode.h"
-#include "tests/e2e/ConsoleSession.h"
-#include "tools/kit/ServiceProgram.h"
-#include "tools/kit/UiDriver.h"
+#include "tests/e2e/ConsoleSession_win.h"
+#include "tools/kit/ServiceProgram_win.h"
+#include "tools/kit/UiDriver_win.h"
 #include "tools/kit/WaitUntil.h"
 
 namespace {

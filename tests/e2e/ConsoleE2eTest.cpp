@@ -14,11 +14,11 @@
 #include <string>
 
 #include "console/resource.h"
-#include "tests/e2e/ConsoleSession.h"
+#include "tests/e2e/ConsoleSession_win.h"
 #include "tests/e2e/LocalChrony.h"
 #include "tools/kit/FakeSntpServer.h"
-#include "tools/kit/ServiceProgram.h"
-#include "tools/kit/UiDriver.h"
+#include "tools/kit/ServiceProgram_win.h"
+#include "tools/kit/UiDriver_win.h"
 #include "tools/kit/WaitUntil.h"
 
 namespace {

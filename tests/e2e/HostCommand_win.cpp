@@ -1,7 +1,7 @@
 #include "tests/e2e/HostCommand.h"
 
-#include "common/WinHandle.h"
-#include "tools/kit/ServiceProgram.h"
+#include "common/WinHandle_win.h"
+#include "tools/kit/ServiceProgram_win.h"
 #include "tools/kit/WaitUntil.h"
 
 #include <windows.h>

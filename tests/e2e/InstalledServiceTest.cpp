@@ -4,11 +4,11 @@
 // dispatcher refusing a start from a shell; the Windows 9x start entry under a Windows 98
 // version setting; and the program's resources.
 
-#include "tools/kit/ServiceProgram.h"
+#include "tools/kit/ServiceProgram_win.h"
 
-#include "common/Messages.h"
-#include "common/Win32SystemError.h"
-#include "common/WinHandle.h"
+#include "common/Win32SystemError_win.h"
+#include "common/WinHandle_win.h"
+#include "common/WindowMessages.h"
 #include "tools/kit/WaitUntil.h"
 
 #include <gtest/gtest.h>

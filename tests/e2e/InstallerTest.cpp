@@ -17,17 +17,17 @@
 #include <string>
 #include <vector>
 
-#include "common/Messages.h"
-#include "common/WinHandle.h"
+#include "common/WinHandle_win.h"
+#include "common/WindowMessages.h"
 #include "console/resource.h"
 #include "engine/WindowsTimeWatch.h"
 #include "tests/e2e/HostCommand.h"
-#include "tests/e2e/InstalledProduct.h"
+#include "tests/e2e/InstalledProduct_win.h"
 #include "tests/e2e/LocalChrony.h"
-#include "tests/support/WindowsTimeStandIn.h"
-#include "tools/kit/ChildProcess.h"
-#include "tools/kit/ServiceProgram.h"
-#include "tools/kit/UiDriver.h"
+#include "tests/support/WindowsTimeStandIn_win.h"
+#include "tools/kit/ChildProcess_win.h"
+#include "tools/kit/ServiceProgram_win.h"
+#include "tools/kit/UiDriver_win.h"
 #include "tools/kit/WaitUntil.h"
 
 namespace {

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/InstalledProduct.h"
+#include "tests/e2e/InstalledProduct_win.h"
 #include "tests/e2e/LocalChrony.h"
-#include "tests/support/WindowsTimeStandIn.h"
+#include "tests/support/WindowsTimeStandIn_win.h"
 
 namespace {
 

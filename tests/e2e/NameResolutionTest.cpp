@@ -8,14 +8,14 @@
 
 #include "tests/e2e/HostCommand.h"
 #include "tests/e2e/LocalChrony.h"
-#include "tools/kit/ServiceProgram.h"
+#include "tools/kit/ServiceProgram_win.h"
 
 #include "common/LogResult.h"
-#include "common/Messages.h"
-#include "common/WinHandle.h"
+#include "common/WinHandle_win.h"
+#include "common/WindowMessages.h"
 #include "sntp/SocketLibrary.h"
 #include "sntp/SocketPlatform.h"
-#include "tools/kit/ConsoleStandIn.h"
+#include "tools/kit/ConsoleStandIn_win.h"
 #include "tools/kit/ServerSocket.h"
 
 #include <gtest/gtest.h>

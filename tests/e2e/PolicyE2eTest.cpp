@@ -10,14 +10,14 @@
 
 #include <string>
 
-#include "common/WinHandle.h"
+#include "common/WinHandle_win.h"
 #include "console/resource.h"
 #include "settings/PolicyTable.h"
-#include "tests/e2e/ConsoleSession.h"
-#include "tests/e2e/InstalledProduct.h"
+#include "tests/e2e/ConsoleSession_win.h"
+#include "tests/e2e/InstalledProduct_win.h"
 #include "tests/e2e/LocalChrony.h"
-#include "tools/kit/ServiceProgram.h"
-#include "tools/kit/UiDriver.h"
+#include "tools/kit/ServiceProgram_win.h"
+#include "tools/kit/UiDriver_win.h"
 #include "tools/kit/WaitUntil.h"
 
 namespace {

@@ -3,9 +3,9 @@
 // kind of bad reply of the fake server. A query writes neither the log nor the record.
 
 #include "tests/e2e/LocalChrony.h"
-#include "tools/kit/ServiceProgram.h"
+#include "tools/kit/ServiceProgram_win.h"
 
-#include "common/Messages.h"
+#include "common/WindowMessages.h"
 #include "tests/support/BadReplyCases.h"
 #include "tools/kit/FakeSntpServer.h"
 

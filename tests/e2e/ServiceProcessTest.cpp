@@ -4,11 +4,11 @@
 // takes its port on every address, so one fake server plays every list entry, answering
 // each request as scripted.
 
-#include "tools/kit/ServiceProgram.h"
+#include "tools/kit/ServiceProgram_win.h"
 
 #include "common/LogResult.h"
-#include "common/Messages.h"
-#include "tools/kit/ConsoleStandIn.h"
+#include "common/WindowMessages.h"
+#include "tools/kit/ConsoleStandIn_win.h"
 #include "tools/kit/FakeSntpServer.h"
 
 #include <gtest/gtest.h>

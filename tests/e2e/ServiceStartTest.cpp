@@ -8,11 +8,11 @@
 // namespace-gateway.sh) and list only this test's fake server.
 
 #include "tests/e2e/HostCommand.h"
-#include "tools/kit/ServiceProgram.h"
+#include "tools/kit/ServiceProgram_win.h"
 
 #include "common/LogResult.h"
-#include "common/Messages.h"
-#include "tools/kit/ConsoleStandIn.h"
+#include "common/WindowMessages.h"
+#include "tools/kit/ConsoleStandIn_win.h"
 #include "tools/kit/FakeSntpServer.h"
 
 #include <gtest/gtest.h>

@@ -3,20 +3,15 @@
 // service: on a real Windows machine they would really move its clock. So they run only under
 // Wine, and anywhere else stop before the first test.
 
-#include <windows.h>
+#include "common/OptionalFunctions_win.h"
 
 #include <cstdio>
 #include <cstdlib>
 
 namespace {
 
-bool RunningUnderWine() {
-    const HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
-    return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
-
 [[maybe_unused]] const bool g_bUnderWine = [] {
-    if (!RunningUnderWine()) {
+    if (OptionalFunctions().wineGetVersion == nullptr) {
         std::fputs("These tests set the system clock and install a service: they run only under Wine.\n",
                    stderr);
         std::exit(2);

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "common/WinHandle.h"
+#include "common/WinHandle_win.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-// What the console shows of an exception its firewall caught: one box at a time, each
+// What the console shows of an exception its barrier caught: one box at a time, each
 // failure once, every one traced.
 
 #include "console/CaughtFailure.h"

@@ -4,7 +4,7 @@
 #include "service/ChannelSessions.h"
 
 #include "common/LogResult.h"
-#include "common/Messages.h"
+#include "common/WindowMessages.h"
 
 #include <gtest/gtest.h>
 

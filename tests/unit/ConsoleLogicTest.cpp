@@ -4,15 +4,15 @@
 #include "console/ConsoleLogic.h"
 
 #include "common/LogResult.h"
-#include "common/Messages.h"
+#include "common/WindowMessages.h"
 #include "console/OptionsLogic.h"
 #include "console/ServersLogic.h"
 #include "console/resource.h"
 #include "settings/Settings.h"
+#include "tests/support/FakeChannelClient.h"
 #include "tests/support/FakeConsoleUi.h"
 #include "tests/support/FakeElevation.h"
 #include "tests/support/FakeProfileStore.h"
-#include "tests/support/FakeServiceChannel.h"
 #include "tests/unit/FakeDialogView.h"
 
 #include <gtest/gtest.h>
@@ -52,7 +52,7 @@ protected:
     CFakeProfileStore store;
     CSettings settings{store, [] { return std::string("12/8/2025 1:23:45 AM"); }};
     CFakeConsoleUi ui;
-    CFakeServiceChannel channel;  // no service serves it, unless a test says so
+    CFakeChannelClient channel;  // no service serves it, unless a test says so
     CFakeElevation elevation;
     CConsoleLogic logic{ui, settings, channel, elevation};
 };

@@ -1,4 +1,4 @@
-// The run thread: exit codes, the firewall, the stop flag, and that it is always joined.
+// The run thread: exit codes, the exception barrier, the stop flag, and that it is always joined.
 
 #include "engine/RunThread.h"
 #include "tools/kit/WaitUntil.h"

@@ -14,7 +14,7 @@ namespace {
 using namespace service_state;
 
 // Called only under the status lock, so it needs none of its own.
-class CRecordingChannel : public StatusChannel {
+class CRecordingStatusSink : public StatusSink {
 public:
     bool report(const StatusReport& status) override {
         m_vecReports.push_back(status);
@@ -23,16 +23,16 @@ public:
     std::vector<StatusReport> m_vecReports;
 };
 
-TEST(ServiceStatus, WithoutAChannelNothingIsReportedButTheRecordIsKept) {
+TEST(ServiceStatus, WithoutASinkNothingIsReportedButTheRecordIsKept) {
     CServiceStatus status(kAcceptStop);
     EXPECT_FALSE(status.Set(kStartPending, kDefaultWaitHint, 0));
     EXPECT_EQ(status.Current().checkPoint, 1u);
-    CRecordingChannel channel;
-    status.Connect(&channel);
+    CRecordingStatusSink sink;
+    status.Connect(&sink);
     EXPECT_TRUE(status.Set(kRunning, kDefaultWaitHint, 0));
     status.Connect(nullptr);
     EXPECT_FALSE(status.Set(kStopped, kDefaultWaitHint, 0));
-    EXPECT_EQ(channel.m_vecReports.size(), 1u);
+    EXPECT_EQ(sink.m_vecReports.size(), 1u);
 
     CServiceStatus process(kAcceptStop);
     process.SetNotService();
@@ -43,11 +43,11 @@ TEST(ServiceStatus, WithoutAChannelNothingIsReportedButTheRecordIsKept) {
 TEST(ServiceStatus, ServiceThreadAndControlHandlerReportTogether) {
     constexpr int kRounds = 2000;
     CServiceStatus status(kAcceptStop);
-    CRecordingChannel channel;
+    CRecordingStatusSink sink;
     std::atomic<bool> bHandlerAnswering{false};
     std::atomic<bool> bServiceEnded{false};
     int nInterrogations = 0;
-    // The control handler answers from before the channel is attached until it is taken away.
+    // The control handler answers from before the sink is attached until it is taken away.
     std::thread controls([&] {
         while (!bServiceEnded.load() || nInterrogations < kRounds) {
             status.MarkState(kStopPending);
@@ -60,7 +60,7 @@ TEST(ServiceStatus, ServiceThreadAndControlHandlerReportTogether) {
         while (!bHandlerAnswering.load()) {
             std::this_thread::yield();
         }
-        status.Connect(&channel);
+        status.Connect(&sink);
         for (int round = 0; round < kRounds; ++round) {
             (void)status.Set(kStartPending, kDefaultWaitHint, 0);
         }
@@ -69,12 +69,12 @@ TEST(ServiceStatus, ServiceThreadAndControlHandlerReportTogether) {
     });
     service.join();
     controls.join();
-    // Every report made through the channel carries the next checkpoint: none repeats, none
+    // Every report made through the sink carries the next checkpoint: none repeats, none
     // is skipped, whichever thread made it.
-    ASSERT_GE(channel.m_vecReports.size(), static_cast<std::size_t>(kRounds));
-    const std::uint32_t first = channel.m_vecReports.front().checkPoint;
-    for (std::size_t index = 0; index < channel.m_vecReports.size(); ++index) {
-        EXPECT_EQ(channel.m_vecReports[index].checkPoint, first + index);
+    ASSERT_GE(sink.m_vecReports.size(), static_cast<std::size_t>(kRounds));
+    const std::uint32_t first = sink.m_vecReports.front().checkPoint;
+    for (std::size_t index = 0; index < sink.m_vecReports.size(); ++index) {
+        EXPECT_EQ(sink.m_vecReports[index].checkPoint, first + index);
     }
     EXPECT_EQ(status.Current().checkPoint, static_cast<std::uint32_t>(kRounds + nInterrogations));
 }

@@ -2,19 +2,19 @@
 // and title, the hello and options replies, the stop that ends its loop (also one that comes
 // before the window exists), and "Is closed".
 
-#include "service/ExecWindow.h"
+#include "service/ExecWindow_win.h"
 
 #include "common/LogResult.h"
-#include "common/Messages.h"
-#include "common/WinHandle.h"
+#include "common/WinHandle_win.h"
+#include "common/WindowMessages.h"
 #include "engine/FileStore.h"
-#include "engine/Win32NamedMutex.h"
+#include "engine/Win32NamedMutex_win.h"
 #include "sntp/SteadyClock.h"
 #include "tests/support/FakeConnectivity.h"
 #include "tests/support/FakeProfileStore.h"
 #include "tests/support/FakeWindowsTimeProbe.h"
 #include "tests/support/ScriptedSyncAttempt.h"
-#include "tools/kit/ConsoleStandIn.h"
+#include "tools/kit/ConsoleStandIn_win.h"
 #include "tools/kit/TempDir.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // the old file (the console reading the log, an editor) only delays it. Wine refuses the
 // move over an open file even when the reader shares deletion; Windows allows that case.
 
-#include "common/WinHandle.h"
+#include "common/WinHandle_win.h"
 #include "engine/FileStore.h"
 #include "tools/kit/TempDir.h"
 

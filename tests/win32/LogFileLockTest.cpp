@@ -3,12 +3,12 @@
 // it: every line of both is kept, each writer's lines in their order.
 
 #include "common/LogResult.h"
-#include "common/WinHandle.h"
+#include "common/WinHandle_win.h"
 #include "engine/SyncLog.h"
-#include "engine/Win32EnginePorts.h"
-#include "engine/Win32NamedMutex.h"
-#include "tools/kit/ChildProcess.h"
-#include "tools/kit/DaclText.h"
+#include "engine/Win32EnginePorts_win.h"
+#include "engine/Win32NamedMutex_win.h"
+#include "tools/kit/ChildProcess_win.h"
+#include "tools/kit/DaclText_win.h"
 #include "tools/kit/TempDir.h"
 
 #include <gtest/gtest.h>

@@ -2,14 +2,14 @@
 // requests, the console and session-end stop paths, the event source in the real registry,
 // the Windows 9x start entry, the system error text, and the control window's life.
 
-#include "common/Win32SystemError.h"
-#include "service/ExecWindow.h"
-#include "service/ServiceBase.h"
-#include "service/Win32Registry.h"
+#include "common/Win32SystemError_win.h"
+#include "service/ExecWindow_win.h"
+#include "service/ServiceBase_win.h"
+#include "service/Win32Registry_win.h"
 
 #include "common/LogResult.h"
-#include "common/Messages.h"
 #include "common/SystemErrorText.h"
+#include "common/WindowMessages.h"
 #include "service/ServiceRules.h"
 #include "tests/support/FakeProfileStore.h"
 

@@ -2,9 +2,9 @@
 // enabled only for one setting, Wine's refusal of large settings, and the token paths of a
 // system without access tokens and of a failing look-up.
 
-#include "engine/Win32EnginePorts.h"
-#include "sntp/Win32SystemClock.h"
-#include "sntp/Win32TimePrivilege.h"
+#include "engine/Win32EnginePorts_win.h"
+#include "sntp/Win32SystemClock_win.h"
+#include "sntp/Win32TimePrivilege_win.h"
 #include "tests/support/TokenPrivilege.h"
 #include "tests/support/VirtualClock.h"
 

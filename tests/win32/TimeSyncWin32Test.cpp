@@ -2,8 +2,8 @@
 // Wine accepts a setting of under half a second and refuses a larger one with 1314.
 
 #include "sntp/TimeSync.h"
-#include "sntp/Win32SystemClock.h"
-#include "sntp/Win32TimePrivilege.h"
+#include "sntp/Win32SystemClock_win.h"
+#include "sntp/Win32TimePrivilege_win.h"
 #include "tests/support/FakeMonotonicClock.h"
 #include "tests/support/RecordingLogSink.h"
 #include "tools/kit/FakeSntpServer.h"

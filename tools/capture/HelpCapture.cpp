@@ -14,8 +14,8 @@
 #include "common/ProductFacts.h"
 #include "console/resource.h"
 #include "settings/DefaultServers.h"
-#include "tools/kit/ServiceProgram.h"
-#include "tools/kit/UiDriver.h"
+#include "tools/kit/ServiceProgram_win.h"
+#include "tools/kit/UiDriver_win.h"
 #include "tools/kit/WaitUntil.h"
 
 namespace {

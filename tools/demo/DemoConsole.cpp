@@ -8,7 +8,7 @@
 #include <windows.h>
 
 #include "console/resource.h"
-#include "tools/kit/UiDriver.h"
+#include "tools/kit/UiDriver_win.h"
 
 #include <chrono>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "tools/kit/ChildProcess.h"
+#include "tools/kit/ChildProcess_win.h"
 
 #include <vector>
 

@@ -1,4 +1,4 @@
-#include "tools/kit/ConsoleStandIn.h"
+#include "tools/kit/ConsoleStandIn_win.h"
 
 namespace {
 constexpr const char* kClassName = "HoraluxConsoleStandIn";

@@ -1,9 +1,9 @@
-#include "tools/kit/DaclText.h"
+#include "tools/kit/DaclText_win.h"
 
 #include <aclapi.h>
 #include <sddl.h>
 
-#include "common/WinHandle.h"
+#include "common/WinHandle_win.h"
 
 std::optional<std::string> DaclText(HANDLE object) {
     PSECURITY_DESCRIPTOR descriptor = nullptr;

@@ -1,4 +1,6 @@
-#include "tools/kit/ProcessHandles.h"
+#include "tools/kit/ProcessHandles_win.h"
+
+#include "common/OptionalFunctions_win.h"
 
 #include <cstddef>
 #include <cstring>
@@ -24,13 +26,10 @@ struct HandleTableHead {
     HandleEntry first;
 };
 
-using QuerySystemInformation = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
-
 }  // namespace
 
 std::optional<unsigned> ProcessHandleCount(DWORD pid) {
-    const auto query = reinterpret_cast<QuerySystemInformation>(reinterpret_cast<void*>(
-        ::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
+    const NtQuerySystemInformationFn query = OptionalFunctions().ntQuerySystemInformation;
     if (query == nullptr) {
         return std::nullopt;
     }

@@ -1,9 +1,9 @@
-#include "tools/kit/ServiceProgram.h"
+#include "tools/kit/ServiceProgram_win.h"
 
-#include "common/Messages.h"
 #include "common/ProductFacts.h"
-#include "common/WinHandle.h"
-#include "tools/kit/ConsoleStandIn.h"
+#include "common/WinHandle_win.h"
+#include "common/WindowMessages.h"
+#include "tools/kit/ConsoleStandIn_win.h"
 #include "tools/kit/WaitUntil.h"
 
 #include <cstdio>

@@ -1,10 +1,10 @@
-#include "tools/kit/UiDriver.h"
+#include "tools/kit/UiDriver_win.h"
 
 #include <commctrl.h>
 
 #include <iterator>
 
-#include "common/WinHandle.h"
+#include "common/WinHandle_win.h"
 #include "tools/kit/WaitUntil.h"
 
 namespace ui_driver {

@@ -1,0 +1,154 @@
+// The console's channel client (CWin32ChannelClient) against a scripted server on the real pipe
+// name: the hello answered within the wait, the service's notices posted to the main window,
+// hellos that keep the console known while only notices come in, and a channel that closes on
+// anything the service would never send.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <optional>
+#include <thread>
+
+#include "common/ChannelPipe_win.h"
+#include "common/ChannelProtocol.h"
+#include "common/LogResult.h"
+#include "common/WindowMessages.h"
+#include "console/Win32ChannelClient_win.h"
+#include "tools/kit/ConsoleStandIn_win.h"
+#include "tools/kit/WaitUntil.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// One instance of the pipe, every operation bounded by a second.
+class CScriptedServer {
+public:
+    CScriptedServer() {
+        PipeSecurity security;
+        MakePipeSecurity(security);
+        m_pipe = CreatePipeInstance(security.attributes, true);
+        m_connect.MakeEvent();
+        m_read.MakeEvent();
+        m_write.MakeEvent();
+    }
+    bool ready() const { return m_pipe.isValid(); }
+
+    bool accept() { return BeginConnect(m_pipe.get(), m_connect) == PipeStart::Waiting && finish(m_connect); }
+
+    std::optional<ChannelRecord> read() {
+        unsigned char bytes[channel::kRecordSize + 1] = {};
+        if (BeginRead(m_pipe.get(), m_read, bytes, sizeof bytes) == PipeStart::Failed ||
+            ::WaitForSingleObject(m_read.event.get(), 1000) != WAIT_OBJECT_0) {
+            CancelOperation(m_pipe.get(), m_read);
+            return std::nullopt;
+        }
+        const PipeResult result = FinishOperation(m_pipe.get(), m_read);
+        const DecodedRecord decoded = DecodeRecord(bytes, result.bSucceeded ? result.bytes : sizeof bytes);
+        if (decoded.fault != RecordFault::None) {
+            return std::nullopt;
+        }
+        return decoded.record;
+    }
+
+    bool write(ChannelKind kind, std::int32_t value = 0) {
+        ChannelBytes bytes;
+        EncodeRecord(ChannelRecord{kind, value}, bytes);
+        return writeBytes(bytes, sizeof bytes);
+    }
+    bool writeBytes(const unsigned char* bytes, std::size_t size) {
+        return BeginWrite(m_pipe.get(), m_write, bytes, size) == PipeStart::Waiting && finish(m_write);
+    }
+
+private:
+    bool finish(PipeOperation& operation) {
+        if (::WaitForSingleObject(operation.event.get(), 1000) != WAIT_OBJECT_0) {
+            CancelOperation(m_pipe.get(), operation);
+            return false;
+        }
+        return FinishOperation(m_pipe.get(), operation).bSucceeded;
+    }
+
+    UniqueFileHandle m_pipe;
+    PipeOperation m_connect;
+    PipeOperation m_read;
+    PipeOperation m_write;
+};
+
+TEST(ChannelClientTest, TheHelloIsAnsweredNoticesArePostedAndHellosKeepTheConsoleKnown) {
+    CScriptedServer server;
+    ASSERT_TRUE(server.ready());
+    int keptAlive = 0;
+    std::optional<ChannelRecord> request;
+    std::thread script([&] {
+        ASSERT_TRUE(server.accept());
+        const std::optional<ChannelRecord> hello = server.read();
+        ASSERT_TRUE(hello && hello->kind == ChannelKind::ConsoleHello);
+        ASSERT_TRUE(server.write(ChannelKind::ServiceHello));
+        // Only notices come in for well over two keep-alive periods.
+        for (int i = 0; i < 12; ++i) {
+            server.write(ChannelKind::SyncResult, LOG_FAILED);
+            ::Sleep(100);
+        }
+        std::optional<ChannelRecord> next;
+        while ((next = server.read()) && next->kind == ChannelKind::ConsoleHello) {
+            ++keptAlive;
+        }
+        request = next;
+    });
+
+    CConsoleStandIn window;
+    CWin32ChannelClient client(300);
+    client.attach(window.get());
+    const auto begin = std::chrono::steady_clock::now();
+    EXPECT_TRUE(client.open(channel::kHelloWaitMs));
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, 1s);
+    WPARAM value = 99;
+    EXPECT_TRUE(window.waitFor(UM_SERVICE_HELLO, value));
+    for (int i = 0; i < 12; ++i) {
+        ASSERT_TRUE(window.waitFor(UM_SYNC_RESULT, value)) << i;
+        EXPECT_EQ(value, static_cast<WPARAM>(LOG_FAILED));
+    }
+    ::Sleep(200);  // the script reads what the console sent meanwhile
+    EXPECT_TRUE(client.send(ChannelKind::SyncNow));
+    script.join();
+    EXPECT_GE(keptAlive, 2);
+    ASSERT_TRUE(request.has_value());
+    EXPECT_EQ(request->kind, ChannelKind::SyncNow);
+    EXPECT_TRUE(client.isOpen());
+}
+
+TEST(ChannelClientTest, NoServiceASilentOneAndARecordTheServiceNeverSendsLeaveTheChannelClosed) {
+    CConsoleStandIn window;
+    CWin32ChannelClient client;
+    client.attach(window.get());
+    EXPECT_FALSE(client.open(channel::kHelloWaitMs));  // no pipe: at once
+    EXPECT_FALSE(client.isOpen());
+
+    for (const bool bAnswers : {false, true}) {
+        CScriptedServer server;
+        ASSERT_TRUE(server.ready());
+        std::thread script([&] {
+            ASSERT_TRUE(server.accept());
+            server.read();
+            if (bAnswers) {
+                server.write(ChannelKind::ServiceHello);
+                server.write(ChannelKind::ConsoleHello);  // a request, from the service
+            }
+            ::Sleep(500);
+        });
+        const auto begin = std::chrono::steady_clock::now();
+        const bool bOpened = client.open(300);
+        const auto took = std::chrono::steady_clock::now() - begin;
+        script.join();
+        EXPECT_EQ(bOpened, bAnswers);
+        EXPECT_LT(took, 2s);
+        EXPECT_TRUE(WaitUntil([&] { return !client.isOpen(); }, 5s)) << bAnswers;
+        EXPECT_FALSE(client.send(ChannelKind::SyncNow));
+        client.close();
+    }
+}
+
+}  // namespace
