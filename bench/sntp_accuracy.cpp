@@ -28,6 +28,7 @@
 #include "sntp/NetAddress.h"
 #include "sntp/SntpQuery.h"
 #include "sntp/SocketLibrary.h"
+#include "sntp/SocketTransport.h"
 #include "sntp/SteadyClock.h"
 #include "sntp/TimeSync.h"
 #include "tools/kit/FakeSntpServer.h"
@@ -80,9 +81,10 @@ int query(const std::string& address, int count, double trueOffset) {
     const CSocketLibrary library;
     const auto clock = makeSystemClock();
     CSteadyClock steady;
+    CSocketTransport sockets(steady);
     // Loopback and our own servers: no courtesy spacing needed.
     CQueryPacer pacer(steady, std::chrono::milliseconds(0));
-    SntpQuery sntp(*clock, pacer);
+    SntpQuery sntp(ExchangePorts{*clock, steady, sockets}, pacer);
     const std::optional<NetAddress> server = parseAddressLiteral(address, kNtpPort);
     if (!server) {
         std::fprintf(stderr, "not an address: %s\n", address.c_str());
@@ -133,10 +135,11 @@ int sync(const std::string& address) {
     const auto privilege = makeTimePrivilege();
     CStdoutLog log;
     CSteadyClock steady;
+    CSocketTransport sockets(steady);
     CQueryPacer pacer(steady);
-    CHostResolver resolver(std::make_shared<CSystemNameLookup>());
-    const SyncOutcome outcome =
-        synchronizeWithServer(address, SyncContext{*clock, *privilege, log, pacer, resolver});
+    CHostResolver resolver(std::make_shared<CSystemNameLookup>(), steady);
+    const SyncOutcome outcome = synchronizeWithServer(
+        address, SyncContext{*clock, *privilege, log, steady, sockets, pacer, resolver});
     std::printf("sync ok=%d failure=%d error=%d delay_us=%.1f\n", outcome.bSucceeded ? 1 : 0,
                 static_cast<int>(outcome.failure), outcome.nError, outcome.roundTripDelay * 1e6);
     return outcome.bSucceeded ? 0 : 1;

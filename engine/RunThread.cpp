@@ -45,7 +45,10 @@ bool CRunThread::Start(Body body, EscapeReport report) {
     try {
         m_thread = std::thread([shared, work = std::move(body), escape = std::move(report)] {
             shared->nExitCode.store(runGuarded(work, shared->bStop, escape), std::memory_order_relaxed);
+            // Notified under the lock: the state lives until this thread is joined.
+            const std::lock_guard<std::mutex> lock(shared->mutex);
             shared->bFinished.store(true, std::memory_order_release);
+            shared->cvFinished.notify_all();
         });
     } catch (const std::system_error&) {
         return false;
@@ -56,6 +59,14 @@ bool CRunThread::Start(Body body, EscapeReport report) {
 
 bool CRunThread::HasFinished() const {
     return m_state && m_state->bFinished.load(std::memory_order_acquire);
+}
+
+void CRunThread::AwaitFinished() const {
+    if (!m_state) {
+        return;
+    }
+    std::unique_lock<std::mutex> lock(m_state->mutex);
+    m_state->cvFinished.wait(lock, [this] { return m_state->bFinished.load(std::memory_order_acquire); });
 }
 
 void CRunThread::RequestStop() {

@@ -6,8 +6,10 @@
 // was caught goes to the report given with the body.
 
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 class CRunThread {
@@ -34,6 +36,9 @@ public:
     bool IsHeld() const { return m_thread.joinable(); }
     // The held thread's body has returned, so Join will not wait.
     bool HasFinished() const;
+    // Waits until the held thread's body has returned by itself (nothing asks it to stop);
+    // returns at once when no thread is held.
+    void AwaitFinished() const;
 
     // Sets the stop flag the body watches.
     void RequestStop();
@@ -47,6 +52,8 @@ private:
         std::atomic<bool> bStop{false};
         std::atomic<bool> bFinished{false};
         std::atomic<int> nExitCode{0};
+        std::mutex mutex;  // for AwaitFinished alone
+        std::condition_variable cvFinished;
     };
 
     std::unique_ptr<State> m_state;

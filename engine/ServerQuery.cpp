@@ -100,7 +100,8 @@ int CServerQuery::Run(const std::string& server, int samples) {
     }
     m_ports.print(FormatQueryHeader(server, resolution.addresses, samples));
     CQueryPacer pacer(m_ports.monotonic);
-    SntpQuery query(m_ports.clock, pacer, nullptr, m_ports.timeoutMs);
+    SntpQuery query(ExchangePorts{m_ports.clock, m_ports.monotonic, m_ports.transport}, pacer, nullptr,
+                    m_ports.timeoutMs);
     std::vector<QuerySample> taken;
     for (int i = 0; i < samples; ++i) {
         const NetAddress& address =

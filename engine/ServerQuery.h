@@ -17,6 +17,7 @@
 #include "engine/QueryReport.h"
 #include "settings/PolicySource.h"
 #include "settings/ProfileStore.h"
+#include "sntp/DatagramTransport.h"
 #include "sntp/HostResolver.h"
 #include "sntp/MonotonicClock.h"
 #include "sntp/SntpQuery.h"
@@ -25,7 +26,8 @@
 struct QueryPorts {
     const SystemClock& clock;      // read, never set
     const LocalClock& localClock;  // the time each line shows
-    MonotonicClock& monotonic;     // the spacing between two requests to one address
+    MonotonicClock& monotonic;     // the spacing between two requests to one address, the deadlines
+    DatagramTransport& transport;  // the requests and the replies
     CHostResolver& resolver;
     std::function<void(const std::string&)> print;  // one line, without its line end
     ErrorTextFunction errorText;

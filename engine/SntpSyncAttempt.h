@@ -6,6 +6,7 @@
 
 #include "common/LogSink.h"
 #include "engine/SyncAttempt.h"
+#include "sntp/DatagramTransport.h"
 #include "sntp/HostResolver.h"
 #include "sntp/MonotonicClock.h"
 #include "sntp/QueryPacer.h"
@@ -18,9 +19,10 @@ public:
     static constexpr int kNtpPort = 123;
 
     // Everything given by reference must outlive the attempt; lookup resolves names (the
-    // system's resolver in the product).
+    // system's resolver in the product), transport carries the requests (UDP sockets), and
+    // monotonic times the waits.
     CSntpSyncAttempt(SystemClock& clock, TimePrivilege& privilege, LogSink& log, MonotonicClock& monotonic,
-                     std::shared_ptr<NameLookup> lookup, int port = kNtpPort);
+                     DatagramTransport& transport, std::shared_ptr<NameLookup> lookup, int port = kNtpPort);
 
     SyncOutcome attempt(const std::string& host, const std::atomic<bool>& stop) override;
 
@@ -28,6 +30,8 @@ private:
     SystemClock& m_clock;
     TimePrivilege& m_privilege;
     LogSink& m_log;
+    MonotonicClock& m_monotonic;
+    DatagramTransport& m_transport;
     CQueryPacer m_pacer;
     CHostResolver m_resolver;
     int m_nPort;

@@ -50,6 +50,11 @@ bool CSyncController::IsRunning() {
     return false;
 }
 
+void CSyncController::AwaitRun() {
+    m_syncThread.AwaitFinished();
+    IsRunning();
+}
+
 void CSyncController::BreakRun() {
     {
         std::lock_guard<std::mutex> lock(m_commitMutex);

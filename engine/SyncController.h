@@ -40,6 +40,9 @@ public:
     // code 1 sets the synchronised flag, stores the current local time in the record and
     // ends the back-off; a failed scheduled run makes the next one wait longer.
     bool IsRunning();
+    // Waits until a run in progress has ended by itself (it is not asked to stop), then
+    // harvests it as IsRunning does: for a driver that steps the engine on virtual time.
+    void AwaitRun();
 
     // Stops a run cooperatively and waits for it (the attempt honours the stop flag within
     // 50 ms). The broken run logs nothing further, and nothing is recorded for it.

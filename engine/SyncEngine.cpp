@@ -5,7 +5,7 @@
 
 #include <utility>
 
-CSyncEngine::CSyncEngine(CEngineSettings& settings, SyncLog& log, CSyncController& controller,
+CSyncEngine::CSyncEngine(CEngineSettings& settings, LogSink& log, CSyncController& controller,
                          CScheduler& scheduler, CWindowsTimeWatch& windowsTime, std::string version)
     : m_settings(settings),
       m_log(log),

@@ -3,10 +3,10 @@
 // scheduler, the controller and the log. The control window only translates its messages
 // into these.
 
+#include "common/LogSink.h"
 #include "engine/EngineSettings.h"
 #include "engine/Scheduler.h"
 #include "engine/SyncController.h"
-#include "engine/SyncLog.h"
 #include "engine/WindowsTimeWatch.h"
 
 #include <string>
@@ -14,7 +14,7 @@
 class CSyncEngine {
 public:
     // Everything given must outlive the engine. version is shown in the start line.
-    CSyncEngine(CEngineSettings& settings, SyncLog& log, CSyncController& controller, CScheduler& scheduler,
+    CSyncEngine(CEngineSettings& settings, LogSink& log, CSyncController& controller, CScheduler& scheduler,
                 CWindowsTimeWatch& windowsTime, std::string version);
 
     // The window was created: settings loaded, the start line written, the Windows Time
@@ -42,7 +42,7 @@ private:
     void LogPolicyRejections();
 
     CEngineSettings& m_settings;
-    SyncLog& m_log;
+    LogSink& m_log;
     CSyncController& m_controller;
     CScheduler& m_scheduler;
     CWindowsTimeWatch& m_windowsTime;

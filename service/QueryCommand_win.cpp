@@ -11,6 +11,7 @@
 #include "settings/Win32PolicySource.h"
 #include "settings/Win32ProfileStore.h"
 #include "sntp/NameLookup.h"
+#include "sntp/SocketTransport.h"
 #include "sntp/SteadyClock.h"
 #include "sntp/Win32SystemClock_win.h"
 
@@ -57,8 +58,9 @@ int RunQueryCommand(const ServiceCommand& command) {
     const CWin32SystemClock clock;
     const CWin32LocalClock localClock;
     CSteadyClock steady;
-    CHostResolver resolver(std::make_shared<CSystemNameLookup>());
-    CServerQuery query(QueryPorts{clock, localClock, steady, resolver,
+    CSocketTransport sockets(steady);
+    CHostResolver resolver(std::make_shared<CSystemNameLookup>(), steady);
+    CServerQuery query(QueryPorts{clock, localClock, steady, sockets, resolver,
                                   [&output](const std::string& line) { output.Print(line); },
                                   [](int code) { return SystemErrorText(static_cast<DWORD>(code)); }});
     return query.RunCommand(command.queryServer, command.sampleCount, store, &policy);

@@ -1,12 +1,9 @@
 #include "sntp/HostResolver.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <map>
 #include <mutex>
 #include <optional>
-#include <system_error>
-#include <thread>
 
 #include "sntp/SocketPlatform.h"
 
@@ -14,10 +11,8 @@ namespace sp = socket_platform;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-// How long a wait goes without looking at the stop flag.
-constexpr std::chrono::milliseconds kStopSlice{20};
+// How long a wait goes without looking at the answer and the stop flag.
+constexpr std::chrono::milliseconds kAnswerSlice{10};
 
 Resolution failed(int error) {
     Resolution resolution;
@@ -64,29 +59,25 @@ struct CHostResolver::Pool {
     const std::shared_ptr<NameLookup> lookup;
     const std::size_t nMax;
     std::mutex mutex;
-    std::condition_variable cvDone;
     std::map<std::string, std::shared_ptr<Lookup>> mapUnderWay;  // by name
 };
 
-// The body of a lookup's thread. It touches nothing but what it shares (pool, lookup), so it
-// may end long after everybody stopped waiting for it. Nothing thrown leaves it.
-void CHostResolver::RunLookup(const std::shared_ptr<Pool>& pool, const std::string& name,
-                              const std::shared_ptr<Lookup>& lookup) {
-    NameLookupResult result;
-    try {
-        result = pool->lookup->lookUp(name);
-    } catch (...) {
-        result = NameLookupResult{{}, sp::kErrorInvalidArgument};
-    }
+// A lookup's answer. It touches nothing but what it shares (pool, lookup), so it may come long
+// after everybody stopped waiting for it.
+void CHostResolver::Answer(const std::shared_ptr<Pool>& pool, const std::string& name,
+                           const std::shared_ptr<Lookup>& lookup, NameLookupResult result) {
     const std::lock_guard<std::mutex> lock(pool->mutex);
     lookup->result = std::move(result);
     lookup->bDone = true;
-    pool->mapUnderWay.erase(name);
-    pool->cvDone.notify_all();
+    const auto found = pool->mapUnderWay.find(name);
+    if (found != pool->mapUnderWay.end() && found->second == lookup) {
+        pool->mapUnderWay.erase(found);
+    }
 }
 
-CHostResolver::CHostResolver(std::shared_ptr<NameLookup> lookup, std::size_t maxLookupsUnderWay)
-    : m_pool(std::make_shared<Pool>(std::move(lookup), maxLookupsUnderWay)) {}
+CHostResolver::CHostResolver(std::shared_ptr<NameLookup> lookup, MonotonicClock& clock,
+                             std::size_t maxLookupsUnderWay)
+    : m_pool(std::make_shared<Pool>(std::move(lookup), maxLookupsUnderWay)), m_clock(clock) {}
 
 Resolution CHostResolver::Resolve(const std::string& host, int port, std::chrono::milliseconds timeout,
                                   const std::atomic<bool>* stop) {
@@ -108,47 +99,57 @@ Resolution CHostResolver::Resolve(const std::string& host, int port, std::chrono
     return resolvedOf(result.addresses, *peerPort, result.nError);
 }
 
-// Under the pool's lock: the lookup of name under way, or a new one; null when too many are
-// under way or no thread could be made.
+// The lookup of name under way, or a new one; null when too many are under way or none could
+// be started.
 std::shared_ptr<CHostResolver::Lookup> CHostResolver::JoinOrStart(const std::string& name) {
-    const auto found = m_pool->mapUnderWay.find(name);
-    if (found != m_pool->mapUnderWay.end()) {
-        return found->second;
-    }
-    if (m_pool->mapUnderWay.size() >= m_pool->nMax) {
-        return nullptr;
-    }
     auto lookup = std::make_shared<Lookup>();
-    try {
-        std::thread([pool = m_pool, name, lookup] { RunLookup(pool, name, lookup); }).detach();
-    } catch (const std::system_error&) {
+    {
+        const std::lock_guard<std::mutex> lock(m_pool->mutex);
+        const auto found = m_pool->mapUnderWay.find(name);
+        if (found != m_pool->mapUnderWay.end()) {
+            return found->second;
+        }
+        if (m_pool->mapUnderWay.size() >= m_pool->nMax) {
+            return nullptr;
+        }
+        m_pool->mapUnderWay.emplace(name, lookup);
+    }
+    // Outside the lock: the answer may come before lookUp returns.
+    const bool bStarted =
+        m_pool->lookup->lookUp(name, [pool = m_pool, name, lookup](NameLookupResult result) {
+            Answer(pool, name, lookup, std::move(result));
+        });
+    if (!bStarted) {
+        Answer(m_pool, name, lookup, NameLookupResult{{}, sp::kErrorTimedOut});  // for any who joined it
         return nullptr;
     }
-    m_pool->mapUnderWay.emplace(name, lookup);
     return lookup;
 }
 
 Resolution::Status CHostResolver::AwaitLookup(const std::string& name, std::chrono::milliseconds timeout,
                                               const std::atomic<bool>* stop, NameLookupResult& result) {
-    const Clock::time_point deadline = Clock::now() + timeout;
-    std::unique_lock<std::mutex> lock(m_pool->mutex);
+    const MonotonicClock::TimePoint deadline = m_clock.now() + timeout;
     const std::shared_ptr<Lookup> lookup = JoinOrStart(name);
     if (!lookup) {
         return Resolution::Status::TimedOut;
     }
     for (;;) {
-        if (lookup->bDone) {
-            result = lookup->result;
-            return Resolution::Status::Resolved;
+        {
+            const std::lock_guard<std::mutex> lock(m_pool->mutex);
+            if (lookup->bDone) {
+                result = lookup->result;
+                return Resolution::Status::Resolved;
+            }
         }
         if (stopped(stop)) {
             return Resolution::Status::Cancelled;
         }
-        const Clock::time_point now = Clock::now();
+        const MonotonicClock::TimePoint now = m_clock.now();
         if (now >= deadline) {
             return Resolution::Status::TimedOut;
         }
-        m_pool->cvDone.wait_until(lock, std::min(deadline, now + kStopSlice));
+        // The loop looks at the stop flag itself.
+        static_cast<void>(m_clock.sleepUntil(std::min(deadline, now + kAnswerSlice), stop));
     }
 }
 

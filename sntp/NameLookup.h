@@ -1,10 +1,11 @@
 #pragma once
 // Port to the system's name resolution: every address of a host name, as the system orders
-// them. A lookup blocks for as long as the system's resolver takes (a resolver that does not
-// answer can take minutes), so CHostResolver calls it on a thread of its own and may stop
-// waiting for it; an implementation therefore keeps nothing but itself, which that thread
-// holds alive.
+// them. A lookup can take as long as the system's resolver takes (one that does not answer can
+// take minutes), so it runs on its own and answers through a callback; CHostResolver decides
+// how long anybody waits for it. The callback owns what it needs, so a lookup may outlive
+// everybody who waited for it.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,12 +18,17 @@ struct NameLookupResult {
 
 class NameLookup {
 public:
+    using Answer = std::function<void(NameLookupResult)>;
+
     virtual ~NameLookup() = default;
-    virtual NameLookupResult lookUp(const std::string& name) = 0;
+    // Starts looking name up. answer gets the result once, on any thread, possibly before this
+    // returns. False when no lookup could be started: answer is then never called.
+    virtual bool lookUp(const std::string& name, Answer answer) = 0;
 };
 
-// getaddrinfo, for both families; it starts the socket library for itself (Windows).
+// getaddrinfo for both families, each lookup on a short-lived thread of its own that holds
+// nothing but the name and the answer; it starts the socket library for itself (Windows).
 class CSystemNameLookup final : public NameLookup {
 public:
-    NameLookupResult lookUp(const std::string& name) override;
+    bool lookUp(const std::string& name, Answer answer) override;
 };

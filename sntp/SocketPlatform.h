@@ -22,6 +22,11 @@ constexpr NativeSocket kInvalidSocket = ~NativeSocket{0};
 // Codes the callers set themselves: WSAETIMEDOUT / ETIMEDOUT and WSAEINVAL / EINVAL.
 extern const int kErrorTimedOut;
 extern const int kErrorInvalidArgument;
+// Codes the platform reports, which a virtual network reports alike: an ICMP "port
+// unreachable" for a datagram (WSAECONNRESET / ECONNREFUSED) and a datagram longer than the
+// buffer (WSAEMSGSIZE / EMSGSIZE).
+extern const int kErrorPortUnreachable;
+extern const int kErrorMessageSize;
 
 // The calling thread's last socket error (WSAGetLastError / errno).
 int lastError();

@@ -20,6 +20,8 @@ namespace socket_platform {
 
 const int kErrorTimedOut = ETIMEDOUT;
 const int kErrorInvalidArgument = EINVAL;
+const int kErrorPortUnreachable = ECONNREFUSED;
+const int kErrorMessageSize = EMSGSIZE;
 
 namespace {
 
@@ -98,7 +100,7 @@ int receiveDatagram(NativeSocket socket, void* buffer, std::size_t capacity, Net
     message.msg_iovlen = 1;
     const ssize_t count = ::recvmsg(descriptorOf(socket), &message, 0);
     if (count >= 0 && (message.msg_flags & MSG_TRUNC) != 0) {
-        errno = EMSGSIZE;
+        errno = kErrorMessageSize;
         return -1;
     }
     source = sourceOf(from);

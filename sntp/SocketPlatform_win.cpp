@@ -21,6 +21,8 @@ namespace socket_platform {
 
 const int kErrorTimedOut = WSAETIMEDOUT;
 const int kErrorInvalidArgument = WSAEINVAL;
+const int kErrorPortUnreachable = WSAECONNRESET;
+const int kErrorMessageSize = WSAEMSGSIZE;
 
 namespace {
 
@@ -100,7 +102,7 @@ bool connectTo(NativeSocket socket, const NetAddress& peer) {
 
 bool sendDatagram(NativeSocket socket, const void* data, std::size_t length) {
     if (length > INT_MAX) {
-        ::WSASetLastError(WSAEMSGSIZE);
+        ::WSASetLastError(kErrorMessageSize);
         return false;
     }
     return ::send(handleOf(socket), static_cast<const char*>(data), static_cast<int>(length), 0) !=

@@ -25,3 +25,17 @@ struct SyncOutcome {
     // Seconds, never negative: of the exchange whose offset was applied to the clock.
     double roundTripDelay = 0.0;
 };
+
+inline SyncOutcome syncFailure(SyncFailure kind, int error = 0) {
+    SyncOutcome outcome;
+    outcome.failure = kind;
+    outcome.nError = error;
+    return outcome;
+}
+
+inline SyncOutcome syncSuccess(double roundTripDelay) {
+    SyncOutcome outcome;
+    outcome.bSucceeded = true;
+    outcome.roundTripDelay = roundTripDelay;
+    return outcome;
+}

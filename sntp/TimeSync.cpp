@@ -13,23 +13,13 @@ constexpr int kFirstPlausibleYear = 2004;
 constexpr int kLastPlausibleYear = 2104;
 constexpr double kFineSettingLimitSeconds = 3600.0;
 
-SyncOutcome failure(SyncFailure kind, int error = 0) {
-    SyncOutcome outcome;
-    outcome.failure = kind;
-    outcome.nError = error;
-    return outcome;
-}
-
 // Sets the clock to newTime; the outcome carries the delay of the exchange behind it.
 SyncOutcome setClock(const SyncContext& context, NtpTimestamp newTime, double roundTripDelay) {
     const SystemResult result = setSystemClock(context.clock, context.privilege, newTime);
     if (!result.bSucceeded) {
-        return failure(SyncFailure::ClockNotSet, result.nError);
+        return syncFailure(SyncFailure::ClockNotSet, static_cast<int>(result.nError));
     }
-    SyncOutcome outcome;
-    outcome.bSucceeded = true;
-    outcome.roundTripDelay = roundTripDelay;
-    return outcome;
+    return syncSuccess(roundTripDelay);
 }
 
 SyncOutcome setFinely(const SyncContext& context, const SntpResponse& response) {
@@ -47,10 +37,10 @@ SyncOutcome stepCoarsely(const SyncContext& context, const SntpResponse& respons
 // What a resolution that gave no address means for the attempt.
 SyncOutcome unresolved(const Resolution& resolution) {
     switch (resolution.status) {
-        case Resolution::Status::Cancelled: return failure(SyncFailure::Cancelled);
+        case Resolution::Status::Cancelled: return syncFailure(SyncFailure::Cancelled);
         case Resolution::Status::TimedOut:
-            return failure(SyncFailure::TimedOut, socket_platform::kErrorTimedOut);
-        default: return failure(SyncFailure::Network, resolution.nError);
+            return syncFailure(SyncFailure::TimedOut, socket_platform::kErrorTimedOut);
+        default: return syncFailure(SyncFailure::Network, resolution.nError);
     }
 }
 
@@ -59,7 +49,7 @@ SyncOutcome unresolved(const Resolution& resolution) {
 // last failure counts, and the server refused us only when every address did.
 SyncOutcome queryInTurn(SntpQuery& query, const std::vector<NetAddress>& addresses, SntpResponse& response,
                         NetAddress& answered) {
-    SyncOutcome outcome = failure(SyncFailure::Network, socket_platform::kErrorInvalidArgument);
+    SyncOutcome outcome = syncFailure(SyncFailure::Network, socket_platform::kErrorInvalidArgument);
     bool bAllRefused = true;
     const std::size_t count = std::min(addresses.size(), kMaxAddressesPerAttempt);
     for (std::size_t i = 0; i < count; ++i) {
@@ -79,7 +69,7 @@ SyncOutcome queryInTurn(SntpQuery& query, const std::vector<NetAddress>& address
 SyncOutcome exchangeWithPlausibleTime(SntpQuery& query, const NetAddress& address, SntpResponse& response) {
     const SyncOutcome outcome = query.exchange(address, response);
     if (outcome.bSucceeded && !isPlausibleServerTime(response.receiveTime)) {
-        return failure(SyncFailure::YearOutOfRange);
+        return syncFailure(SyncFailure::YearOutOfRange);
     }
     return outcome;
 }
@@ -112,14 +102,15 @@ NtpTimestamp coarseTarget(NtpTimestamp now, double offsetSeconds) {
 SyncOutcome synchronizeWithServer(const std::string& server, const SyncContext& context) {
     const CSocketLibrary library;  // cleaned up on every way out
     if (!acceptSocketLibrary(library.status(), context.log)) {
-        return failure(SyncFailure::SocketLibrary, library.status().nError);
+        return syncFailure(SyncFailure::SocketLibrary, library.status().nError);
     }
     const Resolution resolution = context.resolver.Resolve(
         server, context.port, std::chrono::milliseconds(context.timeoutMs), context.stop);
     if (resolution.status != Resolution::Status::Resolved) {
         return unresolved(resolution);
     }
-    SntpQuery query(context.clock, context.pacer, context.stop, context.timeoutMs);
+    SntpQuery query(ExchangePorts{context.clock, context.monotonic, context.transport}, context.pacer,
+                    context.stop, context.timeoutMs);
     SntpResponse response;
     NetAddress answered;
     const SyncOutcome first = queryInTurn(query, resolution.addresses, response, answered);

@@ -27,6 +27,8 @@ struct SyncContext {
     SystemClock& clock;
     TimePrivilege& privilege;
     LogSink& log;
+    const MonotonicClock& monotonic;  // the replies' deadlines
+    DatagramTransport& transport;
     CQueryPacer& pacer;       // kept by the caller across attempts and runs
     CHostResolver& resolver;  // likewise, so that a lookup left behind is joined, not repeated
     const std::atomic<bool>* stop = nullptr;

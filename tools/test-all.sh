@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Sets up what is missing, builds both builds and runs every test tier:
-#   host       native core + unit tests
+#   host       native core: unit and adapter tests
 #   host-asan  the same under AddressSanitizer + UndefinedBehaviorSanitizer
 #   host-tsan  the same under ThreadSanitizer
-#   win64      the mingw-w64 build: unit, win32 and end-to-end tests under Wine + Xvfb
+#   win64      the mingw-w64 build: unit, adapter, win32 and end-to-end tests under Wine + Xvfb
 # Exits non-zero when anything fails.
 set -uo pipefail
 cd "$(dirname "$0")/.."

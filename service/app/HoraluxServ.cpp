@@ -29,6 +29,7 @@
 #include "settings/Win32ProfileStore.h"
 #include "settings/WorkingDirectory.h"
 #include "sntp/NameLookup.h"
+#include "sntp/SocketTransport.h"
 #include "sntp/SteadyClock.h"
 #include "sntp/Win32SystemClock_win.h"
 #include "sntp/Win32TimePrivilege_win.h"
@@ -56,7 +57,8 @@ public:
                 [this] { return m_engineSettings.LogLimitsNow(); }),
           m_settings(m_profileStore, LocalDateTimeText),
           m_engineSettings(m_settings),
-          m_attempt(m_systemClock, m_privilege, m_log, m_steadyClock, std::make_shared<CSystemNameLookup>()),
+          m_attempt(m_systemClock, m_privilege, m_log, m_steadyClock, m_sockets,
+                    std::make_shared<CSystemNameLookup>()),
           m_controller(m_engineSettings, m_attempt, m_localClock, m_steadyClock, m_log, kRecordFileName),
           m_scheduler(m_controller, m_engineSettings, m_localClock, m_probe, m_log),
           m_windowsTimeWatch(m_windowsTime, m_log),
@@ -90,6 +92,7 @@ private:
     CWin32TimePrivilege m_privilege;
     CWin32WindowsTimeProbe m_windowsTime;
     CSteadyClock m_steadyClock;
+    CSocketTransport m_sockets{m_steadyClock};
     CChannelServer m_channel;
     CResultFanOut m_notices;
     CWin32NamedMutex m_logLock{kLogLockName};

@@ -1,14 +1,17 @@
-// The contract suites run against the test fakes, configured as the test sessions' platform
-// behaves, and against the monotonic clock, which is the same real one in every build.
+// The contract suites run in the unit tier against the test fakes, configured as the test
+// sessions' platform behaves.
 
-#include "sntp/SteadyClock.h"
 #include "tests/contract/ClockContracts.h"
+#include "tests/contract/DatagramTransportContract.h"
 #include "tests/contract/ProfileStoreContract.h"
 #include "tests/support/FakeConnectivity.h"
 #include "tests/support/FakeLocalClock.h"
-#include "tests/support/FakeMonotonicClock.h"
 #include "tests/support/FakeProfileStore.h"
+#include "tests/support/TestAddress.h"
 #include "tests/support/VirtualClock.h"
+#include "tools/kit/SimulatedSntpServer.h"
+#include "tools/kit/VirtualMonotonicClock.h"
+#include "tools/kit/VirtualUtcClock.h"
 
 namespace {
 
@@ -55,17 +58,37 @@ private:
     CFakeConnectivity m_probe;
 };
 
-template <typename Clock>
-class CMonotonicSubject : public MonotonicClockSubject {
+class CVirtualMonotonicSubject : public MonotonicClockSubject {
 public:
     MonotonicClock& clock() override { return m_clock; }
 
 private:
-    Clock m_clock;
+    CVirtualMonotonicClock m_clock;
+};
+
+// The virtual network with a scripted server on it.
+class CVirtualNetworkSubject : public DatagramTransportSubject {
+public:
+    CVirtualNetworkSubject() { m_network.attach(m_server, m_simulated); }
+    DatagramTransport& transport() override { return m_network; }
+    const MonotonicClock& clock() override { return m_clock; }
+    NetAddress server() override { return m_server; }
+    CSntpReplyScript& script() override { return m_simulated; }
+
+private:
+    CVirtualMonotonicClock m_clock;
+    CVirtualUtcClock m_trueClock{m_clock, NtpTimestamp(3957768000u, 0)};
+    CVirtualNetwork m_network{m_clock};
+    CSimulatedSntpServer m_simulated{m_trueClock};
+    const NetAddress m_server = TestAddress("192.0.2.1", 123);
 };
 
 }  // namespace
 
+INSTANTIATE_TEST_SUITE_P(
+    Fake, DatagramTransportContract,
+    ::testing::Values(MakeFactory<DatagramTransportSubject, CVirtualNetworkSubject>("Virtual")),
+    FactoryName());
 INSTANTIATE_TEST_SUITE_P(
     Fake, ProfileStoreContract,
     ::testing::Values(MakeFactory<ProfileStoreSubject, CFakeProfileStoreSubject>("Fake")), FactoryName());
@@ -79,7 +102,6 @@ INSTANTIATE_TEST_SUITE_P(Fake, ConnectivityContract,
                          ::testing::Values(MakeFactory<ConnectivitySubject, COfflineSubject>("Offline")),
                          FactoryName());
 INSTANTIATE_TEST_SUITE_P(
-    Both, MonotonicClockContract,
-    ::testing::Values(MakeFactory<MonotonicClockSubject, CMonotonicSubject<CFakeMonotonicClock>>("Fake"),
-                      MakeFactory<MonotonicClockSubject, CMonotonicSubject<CSteadyClock>>("Steady")),
+    Fake, MonotonicClockContract,
+    ::testing::Values(MakeFactory<MonotonicClockSubject, CVirtualMonotonicSubject>("Virtual")),
     FactoryName());

@@ -1,5 +1,5 @@
-// The monotonic clock is the same real one in every build, so this suite runs only in the unit
-// tier, against the fake and the real clock side by side.
+// The monotonic clock is the same real one in every build: this suite runs in the unit tier
+// against the virtual clock and in the adapter tier against the real one.
 
 #include "tests/contract/ClockContracts.h"
 

@@ -2,7 +2,7 @@
 // One answer of the fake server for each kind of reply the exchange refuses, and for a reply
 // whose time a run finds implausible, with the words HoraluxServ -q shows for it.
 
-#include "tools/kit/FakeSntpServer.h"
+#include "tools/kit/SntpReplyScript.h"
 
 #include <vector>
 

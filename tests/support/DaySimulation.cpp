@@ -1,7 +1,6 @@
 #include "tests/support/DaySimulation.h"
 
 #include "tests/support/EngineRig.h"
-#include "tools/kit/WaitUntil.h"
 
 #include <chrono>
 
@@ -23,12 +22,8 @@ std::string addressAt(const CEngineSettings& settings, int index) {
 }  // namespace
 
 DayFigures SimulateDay(const DayScenario& scenario, const BackoffPolicy& policy) {
-    CEngineRig rig;
+    CEngineRig rig(policy);
     rig.configure(scenario.options, scenario.servers);
-    CSyncController controller(rig.engineSettings, rig.attempt, rig.clock, rig.monotonic, rig.log,
-                               rig.dir.file("day.bin"), policy);
-    controller.Reload(true);
-    CScheduler scheduler(controller, rig.engineSettings, rig.clock, rig.probe, rig.log);
     const std::string refusing = addressAt(rig.engineSettings, scenario.nRefusingServer);
     DayFigures figures;
     // Called on the run thread while this one waits for the run's end.
@@ -43,10 +38,8 @@ DayFigures SimulateDay(const DayScenario& scenario, const BackoffPolicy& policy)
     });
     const auto end = rig.monotonic.now() + kDay;
     while (rig.monotonic.now() < end) {
-        scheduler.Tick();
-        if (!WaitUntil([&] { return !controller.IsRunning(); })) {
-            break;
-        }
+        rig.scheduler.Tick();
+        rig.awaitIdle();
         rig.monotonic.advance(kTick);
     }
     return figures;

@@ -1,16 +1,15 @@
 #pragma once
-// Name resolution for tests: each name answers from a table at once (an unknown name fails),
-// or, once held, every lookup waits until the test releases it, as with a resolver that never
-// answers. Lookups arrive from the resolver's own threads; the resolver shares ownership, so a
-// lookup left behind may outlive the test's reference.
+// Name resolution for tests: each name answers from a table at once, before lookUp returns (an
+// unknown name fails), or, once held, no lookup answers until the test releases them all, as
+// with a resolver that does not answer. The held answers own what the resolver shares with
+// them, so a lookup left behind keeps its resolver's share alive until released.
 
 #include "sntp/NameLookup.h"
 
-#include <chrono>
-#include <condition_variable>
 #include <map>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 class CFakeNameLookup : public NameLookup {
@@ -18,43 +17,55 @@ public:
     static constexpr int kUnknownName = 11001;  // as Winsock's "host not found"
 
     void answer(const std::string& name, std::vector<NetAddress> addresses) {
-        std::lock_guard<std::mutex> lock(m_mutex);
+        const std::lock_guard<std::mutex> lock(m_mutex);
         m_mapAnswers[name] = std::move(addresses);
     }
     void hold() {
-        std::lock_guard<std::mutex> lock(m_mutex);
+        const std::lock_guard<std::mutex> lock(m_mutex);
         m_bHeld = true;
     }
-    // Lets every held lookup answer; later ones answer at once.
+    // Answers every held lookup, on the calling thread; later ones answer at once.
     void release() {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_bHeld = false;
-        m_changed.notify_all();
+        std::vector<std::pair<std::string, Answer>> held;
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_bHeld = false;
+            held.swap(m_vecHeld);
+        }
+        for (auto& [name, answer] : held) {
+            answer(resultFor(name));
+        }
     }
 
-    NameLookupResult lookUp(const std::string& name) override {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        ++m_nLookups;
-        m_changed.notify_all();
-        m_changed.wait(lock, [this] { return !m_bHeld; });
+    bool lookUp(const std::string& name, Answer answer) override {
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            ++m_nLookups;
+            if (m_bHeld) {
+                m_vecHeld.emplace_back(name, std::move(answer));
+                return true;
+            }
+        }
+        answer(resultFor(name));
+        return true;
+    }
+
+    int lookups() const {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        return m_nLookups;
+    }
+
+private:
+    NameLookupResult resultFor(const std::string& name) const {
+        const std::lock_guard<std::mutex> lock(m_mutex);
         const auto found = m_mapAnswers.find(name);
         return found == m_mapAnswers.end() ? NameLookupResult{{}, kUnknownName}
                                            : NameLookupResult{found->second, 0};
     }
 
-    int lookups() const {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_nLookups;
-    }
-    bool waitForLookups(int count, std::chrono::milliseconds limit) {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        return m_changed.wait_for(lock, limit, [&] { return m_nLookups >= count; });
-    }
-
-private:
     mutable std::mutex m_mutex;
-    std::condition_variable m_changed;
     std::map<std::string, std::vector<NetAddress>> m_mapAnswers;
     bool m_bHeld = false;
+    std::vector<std::pair<std::string, Answer>> m_vecHeld;
     int m_nLookups = 0;
 };

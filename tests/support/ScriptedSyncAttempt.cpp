@@ -1,24 +1,18 @@
 #include "tests/support/ScriptedSyncAttempt.h"
 
 #include <algorithm>
-#include <thread>
+#include <chrono>
 
 SyncOutcome CScriptedSyncAttempt::Succeeded(double roundTripDelay) {
-    SyncOutcome outcome;
-    outcome.bSucceeded = true;
-    outcome.roundTripDelay = roundTripDelay;
-    return outcome;
+    return syncSuccess(roundTripDelay);
 }
 
 SyncOutcome CScriptedSyncAttempt::TimedOut() {
-    SyncOutcome outcome;
-    outcome.failure = SyncFailure::TimedOut;
-    return outcome;
+    return syncFailure(SyncFailure::TimedOut);
 }
 
 SyncOutcome CScriptedSyncAttempt::Refused() {
-    SyncOutcome outcome;
-    outcome.failure = SyncFailure::BadReply;
+    SyncOutcome outcome = syncFailure(SyncFailure::BadReply);
     outcome.bServerRefused = true;
     return outcome;
 }
@@ -34,8 +28,11 @@ void CScriptedSyncAttempt::pushHeld(const SyncOutcome& outcome) {
 }
 
 void CScriptedSyncAttempt::release() {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    ++m_nReleases;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        ++m_nReleases;
+    }
+    m_changed.notify_all();
 }
 
 void CScriptedSyncAttempt::respondWith(std::function<SyncOutcome(const std::string& host)> responder) {
@@ -45,9 +42,7 @@ void CScriptedSyncAttempt::respondWith(std::function<SyncOutcome(const std::stri
 
 void CScriptedSyncAttempt::pushWaitForStop() {
     std::lock_guard<std::mutex> lock(m_mutex);
-    SyncOutcome cancelled;
-    cancelled.failure = SyncFailure::Cancelled;
-    m_script.push_back(Step{cancelled, Wait::ForStop});
+    m_script.push_back(Step{syncFailure(SyncFailure::Cancelled), Wait::ForStop});
 }
 
 CScriptedSyncAttempt::Step CScriptedSyncAttempt::nextStep(const std::string& host) {
@@ -83,27 +78,23 @@ SyncOutcome CScriptedSyncAttempt::attempt(const std::string& host, const std::at
 }
 
 void CScriptedSyncAttempt::waitOut(Wait wait, const std::atomic<bool>& stop) {
+    constexpr std::chrono::milliseconds kStopPoll{1};
     if (wait == Wait::None) {
         return;
     }
-    for (;;) {
-        if (stop.load()) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    while (!stop.load()) {
+        if (wait == Wait::ForRelease && m_nReleases > 0) {
+            --m_nReleases;
             return;
         }
-        if (wait == Wait::ForRelease) {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            if (m_nReleases > 0) {
-                --m_nReleases;
-                return;
-            }
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        m_changed.wait_for(lock, kStopPoll);
     }
 }
 
-bool CScriptedSyncAttempt::waitForAttempts(int count, std::chrono::milliseconds timeout) const {
+void CScriptedSyncAttempt::awaitAttempts(int count) const {
     std::unique_lock<std::mutex> lock(m_mutex);
-    return m_changed.wait_for(lock, timeout, [&] { return static_cast<int>(m_hosts.size()) >= count; });
+    m_changed.wait(lock, [&] { return static_cast<int>(m_hosts.size()) >= count; });
 }
 
 std::vector<std::string> CScriptedSyncAttempt::hosts() const {

@@ -7,7 +7,6 @@
 
 #include "engine/SyncAttempt.h"
 
-#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -22,8 +21,8 @@ public:
     static SyncOutcome Refused();  // a "RATE" kiss
 
     void push(const SyncOutcome& outcome);
-    // The next attempt waits (looking every millisecond) until stop is set, then reports
-    // that it was cancelled.
+    // The next attempt waits until stop is set (which nobody signals: it looks every
+    // millisecond), then reports that it was cancelled.
     void pushWaitForStop();
     // The next attempt waits until release (or stop), then gives outcome.
     void pushHeld(const SyncOutcome& outcome);
@@ -34,8 +33,8 @@ public:
 
     SyncOutcome attempt(const std::string& host, const std::atomic<bool>& stop) override;
 
-    // True once count attempts have begun, false when timeout passed first.
-    bool waitForAttempts(int count, std::chrono::milliseconds timeout) const;
+    // Blocks until count attempts have begun.
+    void awaitAttempts(int count) const;
 
     std::vector<std::string> hosts() const;
     int attempts() const;

@@ -67,69 +67,56 @@ TEST(EngineConcurrencyTest, TwoThreadsWritingTheLogGiveWholeLinesInTheirOrder) {
 }
 
 TEST(EngineConcurrencyTest, ReloadsDuringRunsNeverTearTheServerList) {
-    CFakeProfileStore store;
-    CSettings settings(store, [] { return std::string("now"); });
-    CEngineSettings engineSettings(settings);
-    CFakeLocalClock clock;
-    CScriptedSyncAttempt attempt;
+    EngineFakes fakes;
     CRecordingNotifier notifier;
-    CTempDir dir;
     CInProcessLock fileLock;
-    SyncLog log(dir.file("zHoraluxServ.log"), clock, notifier, fileLock,
-                [&] { return engineSettings.LogLimitsNow(); });
-    CFakeConnectivity probe;
-    CFakeMonotonicClock monotonic;
-    CSyncController controller(engineSettings, attempt, clock, monotonic, log, dir.file("zHoraluxServ.bin"));
-    CScheduler scheduler(controller, engineSettings, clock, probe, log);
+    const CEngineSettings* pLimits = nullptr;  // the wiring's, made after the log that reads them
+    SyncLog log(fakes.dir.file("zHoraluxServ.log"), fakes.clock, notifier, fileLock,
+                [&pLimits] { return pLimits->LogLimitsNow(); });
+    CEngineWiring engine(EnginePorts{fakes.clock, fakes.monotonic, fakes.attempt, log, fakes.probe},
+                         fakes.dir.file("zHoraluxServ.bin"));
+    pLimits = &engine.engineSettings;
 
-    const auto write = [&](const std::string& limit, const std::string& servers) {
-        store.setText(
-            settings.m_strFileName,
-            "[Options]\nnSynPeriod=0\nnMaxAttempts=1\nbOnlySuccLog=0\nnLogFileLen=" + limit + "\n" + servers);
+    const auto configure = [&](const std::string& limit, const std::string& servers) {
+        engine.writeSettings("nSynPeriod=0\nnMaxAttempts=1\nbOnlySuccLog=0\nnLogFileLen=" + limit, servers);
     };
-    write("5000", CEngineRig::kThreeServers);
-    engineSettings.Reload();
-    controller.Reload(true);
+    configure("5000", CEngineWiring::kThreeServers);
+    engine.engineSettings.Reload();
+    engine.controller.Reload(true);
     for (int i = 0; i < 300; ++i) {
-        write(i % 2 ? "5000" : "4000", i % 2 ? CEngineRig::kThreeServers : kOneServer);
-        scheduler.OptionsUpdated();
-        monotonic.advance(std::chrono::hours(2));  // past any back-off: scheduled runs go on
-        scheduler.Tick();
+        configure(i % 2 ? "5000" : "4000", i % 2 ? CEngineWiring::kThreeServers : kOneServer);
+        engine.scheduler.OptionsUpdated();
+        fakes.monotonic.advance(std::chrono::hours(2));  // past any back-off: scheduled runs go on
+        engine.scheduler.Tick();
         if (i % 50 == 0) {
-            scheduler.RequestSyncNow();
+            engine.scheduler.RequestSyncNow();
         }
     }
-    scheduler.BreakSync();
+    engine.scheduler.BreakSync();
 
     const std::regex failed(R"(\[ [^\]]+ \] Failed\. Server: (Alpha|Beta|Gamma|Solo))");
     int failures = 0;
-    for (const std::string& line : readLines(dir.file("zHoraluxServ.log"))) {
+    for (const std::string& line : readLines(fakes.dir.file("zHoraluxServ.log"))) {
         if (line.find("Failed.") != std::string::npos) {
             EXPECT_TRUE(std::regex_match(line, failed)) << line;
             ++failures;
         }
     }
     EXPECT_GT(failures, 0);
-    EXPECT_EQ(attempt.maxInFlight(), 1);
+    EXPECT_EQ(fakes.attempt.maxInFlight(), 1);
 }
 
-TEST(EngineConcurrencyTest, BreakStopsAWaitingRunWithin200Milliseconds) {
+TEST(EngineConcurrencyTest, BreakStopsAWaitingRunAndOnlyTheBreakIsLogged) {
     CEngineRig rig;
     rig.configure("nSynPeriod=3");
-    std::chrono::steady_clock::duration longest{};
     for (int i = 0; i < 20; ++i) {
         rig.attempt.pushWaitForStop();
         rig.scheduler.RequestSyncNow();
-        ASSERT_TRUE(rig.attempt.waitForAttempts(i + 1, std::chrono::seconds(5)));
-        const auto start = std::chrono::steady_clock::now();
+        rig.attempt.awaitAttempts(i + 1);
         rig.scheduler.BreakSync();
-        longest = std::max(longest, std::chrono::steady_clock::now() - start);
         EXPECT_EQ(rig.attempt.inFlight(), 0);
         EXPECT_FALSE(rig.controller.IsRunning());
     }
-    EXPECT_LT(longest, std::chrono::milliseconds(200));
-    RecordProperty("longest_break_us",
-                   static_cast<int>(std::chrono::duration_cast<std::chrono::microseconds>(longest).count()));
     for (const std::string& text : rig.log.texts()) {
         EXPECT_EQ(text, "Synchronization is broken by the user.");
     }

@@ -36,7 +36,7 @@ protected:
         rig.scheduler.Tick();
         const bool started = rig.controller.IsRunning() || rig.attempt.attempts() != attempts ||
                              rig.log.lines().size() != lines;
-        EXPECT_TRUE(rig.waitUntilIdle());
+        rig.awaitIdle();
         return started;
     }
 
@@ -58,7 +58,7 @@ TEST_F(SchedulerTest, DemandOnlyAndUnknownModesNeverStartARunByThemselves) {
 
     rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.01));
     rig.scheduler.RequestSyncNow();
-    ASSERT_TRUE(rig.waitUntilIdle());
+    rig.awaitIdle();
     EXPECT_THAT(rig.log.texts(), ElementsAre("Manualy. Successful. Server: Alpha."));
 }
 
@@ -162,7 +162,7 @@ TEST_F(SchedulerTest, FailedScheduledRunsMoveThroughTheListWithGrowingWaitsUpToA
 
     rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.01));
     rig.scheduler.RequestSyncNow();
-    EXPECT_TRUE(rig.waitUntilIdle());
+    rig.awaitIdle();
     EXPECT_EQ(rig.attempt.attempts(), 10) << "a manual request starts at once";
     EXPECT_EQ(rig.log.texts().back(), "Manualy. Successful. Server: Alpha.");
 
@@ -185,7 +185,7 @@ TEST_F(SchedulerTest, AServerThatRefusedUsIsLeftOutOfScheduledRunsForAnHour) {
 
     rig.attempt.push(CScriptedSyncAttempt::Refused());
     rig.scheduler.RequestSyncNow();
-    EXPECT_TRUE(rig.waitUntilIdle());
+    rig.awaitIdle();
     EXPECT_EQ(rig.attempt.hosts().back(), "alpha.test") << "a manual request asks every server";
 
     rig.writeSettings("nSynPeriod=2\nnMaxAttempts=2",
@@ -228,7 +228,7 @@ TEST_F(SchedulerTest, ANowRequestWalksTheListUntilOneSucceeds) {
     rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.01));
     rig.scheduler.RequestSyncNow();
     EXPECT_TRUE(rig.scheduler.IsManualRequested());
-    ASSERT_TRUE(rig.waitUntilIdle());
+    rig.awaitIdle();
     for (int i = 0; i < 4; ++i) {
         tickStartsRun(kMarch3Noon);
     }
@@ -241,7 +241,7 @@ TEST_F(SchedulerTest, ANowRequestWalksTheListUntilOneSucceeds) {
 TEST_F(SchedulerTest, ANowRequestStopsWhenTheListIsUsedUpAndTheNextOneStartsAfresh) {
     rig.configure("nSynPeriod=3\nnMaxAttempts=1");
     rig.scheduler.RequestSyncNow();
-    ASSERT_TRUE(rig.waitUntilIdle());
+    rig.awaitIdle();
     for (int i = 0; i < 5; ++i) {
         tickStartsRun(kMarch3Noon);
     }
@@ -249,7 +249,7 @@ TEST_F(SchedulerTest, ANowRequestStopsWhenTheListIsUsedUpAndTheNextOneStartsAfre
     EXPECT_EQ(rig.controller.ServersTried(), 3);
 
     rig.scheduler.RequestSyncNow();
-    ASSERT_TRUE(rig.waitUntilIdle());
+    rig.awaitIdle();
     EXPECT_EQ(rig.attempt.attempts(), 4);
     EXPECT_EQ(rig.attempt.hosts().back(), "alpha.test");
 }
@@ -259,11 +259,11 @@ TEST_F(SchedulerTest, ANowRequestAfterASuccessStartsANewRunAtOnce) {
     rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.01));
     rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.01));
     rig.scheduler.RequestSyncNow();
-    ASSERT_TRUE(rig.waitUntilIdle());
+    rig.awaitIdle();
     EXPECT_FALSE(tickStartsRun(kMarch3Noon));
     rig.scheduler.RequestSyncNow();
     EXPECT_TRUE(rig.controller.IsRunning() || rig.attempt.attempts() == 2);
-    ASSERT_TRUE(rig.waitUntilIdle());
+    rig.awaitIdle();
     EXPECT_EQ(rig.log.texts().size(), 2u);
 }
 
@@ -272,7 +272,7 @@ TEST_F(SchedulerTest, ANowRequestDuringAScheduledRunWaitsForItsEnd) {
     rig.attempt.pushHeld(CScriptedSyncAttempt::TimedOut());
     rig.clock.setNow(kMarch3Noon);
     rig.scheduler.Tick();
-    ASSERT_TRUE(rig.attempt.waitForAttempts(1, std::chrono::seconds(5)));
+    rig.attempt.awaitAttempts(1);
 
     rig.scheduler.RequestSyncNow();
     rig.scheduler.Tick();
@@ -282,7 +282,7 @@ TEST_F(SchedulerTest, ANowRequestDuringAScheduledRunWaitsForItsEnd) {
 
     rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.01));
     rig.attempt.release();
-    ASSERT_TRUE(rig.waitUntilIdle());
+    rig.awaitIdle();
     tickStartsRun(kMarch3Noon);
     EXPECT_EQ(rig.attempt.maxInFlight(), 1);
     EXPECT_THAT(rig.attempt.hosts(), ElementsAre("alpha.test", "beta.test"));
@@ -295,11 +295,11 @@ TEST_F(SchedulerTest, ANowRequestWhileASucceedingRunEndsGetsARunOfItsOwn) {
     rig.configure("nSynPeriod=3");
     rig.attempt.pushHeld(CScriptedSyncAttempt::Succeeded(0.01));
     rig.scheduler.RequestSyncNow();
-    ASSERT_TRUE(rig.attempt.waitForAttempts(1, std::chrono::seconds(5)));
+    rig.attempt.awaitAttempts(1);
     rig.scheduler.RequestSyncNow();
     rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.01));
     rig.attempt.release();
-    ASSERT_TRUE(rig.waitUntilIdle());
+    rig.awaitIdle();
     EXPECT_TRUE(tickStartsRun(kMarch3Noon));
     EXPECT_FALSE(tickStartsRun(kMarch3Noon));
     EXPECT_THAT(rig.log.texts(),
@@ -311,7 +311,7 @@ TEST_F(SchedulerTest, BreakEndsTheRunAndTheRequestAndSaysSoEvenWithoutARun) {
     rig.scheduler.BreakSync();
     rig.attempt.pushWaitForStop();
     rig.scheduler.RequestSyncNow();
-    ASSERT_TRUE(rig.attempt.waitForAttempts(1, std::chrono::seconds(5)));
+    rig.attempt.awaitAttempts(1);
     rig.scheduler.BreakSync();
     EXPECT_FALSE(rig.scheduler.IsManualRequested());
     EXPECT_FALSE(tickStartsRun(kMarch3Noon));

@@ -1,80 +1,59 @@
-// One exchange against the fake server on loopback: the request on the wire, delay and offset,
-// every kind of bad reply refused, discarded datagrams not ending the wait, kisses, time-outs,
-// cancellation, and the spacing between two requests to one server.
+// One exchange on virtual time against a scripted server: the request on the wire, delay and
+// offset to the time stamp's unit, every kind of bad reply refused, discarded datagrams not
+// ending the wait, kisses, time-outs, an unreachable port, cancellation, and the spacing between
+// two requests to one server.
 
 #include "sntp/SntpQuery.h"
-#include "sntp/SocketLibrary.h"
-#include "sntp/SteadyClock.h"
-#include "tests/support/FakeMonotonicClock.h"
+#include "sntp/SocketPlatform.h"
 #include "tests/support/SyncOutcomeText.h"
-#include "tests/support/TestAddress.h"
-#include "tools/kit/FakeSntpServer.h"
+#include "tests/support/VirtualSntpRig.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cmath>
 #include <set>
 #include <string>
-#include <thread>
 
 namespace {
 
 using namespace std::chrono_literals;
 
-using Steady = std::chrono::steady_clock;
-
-double secondsBetween(Steady::time_point from, Steady::time_point to) {
-    return std::chrono::duration<double>(to - from).count();
-}
+// Differences of time stamps that simulated paths make exact, to the stamp's unit.
+constexpr double kStampUnit = 1e-9;
 
 class SntpQueryTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(m_library.status().bStarted);
-        // A port of its own on 127.0.0.1: Wine binds a UDP socket given another loopback address
-        // to all addresses of the device, and its replies would then come from 127.0.0.1.
-        ASSERT_TRUE(m_server.start("127.0.0.1", 0)) << socket_platform::lastError();
-    }
-
     // Each exchange gets a pacer of its own unless a test is about spacing.
-    SyncOutcome exchange(std::uint32_t timeoutMs = 1000, const std::atomic<bool>* stop = nullptr) {
-        CFakeMonotonicClock monotonic;
-        CQueryPacer pacer(monotonic);
-        SntpQuery query(*m_pClock, pacer, stop, timeoutMs);
-        return query.exchange(serverAddress(), m_response);
+    SyncOutcome exchange(std::uint32_t timeoutMs = 1000, const std::atomic<bool>* stop = nullptr,
+                         const NetAddress* server = nullptr) {
+        CQueryPacer pacer(m_rig.monotonic);
+        SntpQuery query(m_rig.ports(), pacer, stop, timeoutMs);
+        return query.exchange(server ? *server : m_rig.serverAddress, m_response);
     }
 
-    NetAddress serverAddress() const { return TestAddress(m_server.address(), m_server.port()); }
-
-    CSocketLibrary m_library;
-    std::unique_ptr<SystemClock> m_pClock = makeSystemClock();
-    CFakeSntpServer m_server;
+    CVirtualSntpRig m_rig;
     SntpResponse m_response;
 };
 
 TEST_F(SntpQueryTest, MeasuresOffsetAndDelayWithTheHoldTimeTakenOff) {
-    // A long hold and no simulated network: the delay is loopback's alone, whatever the
-    // precision of the server's sleep.
     FakeReply reply = FakeReply::offsetBy(0.25);
+    reply.networkDelay = 10ms;
     reply.holdTime = 200ms;
-    m_server.answerWith(reply);
-    const auto start = Steady::now();
+    m_rig.server.answerWith(reply);
     const SyncOutcome outcome = exchange();
-    const double elapsed = secondsBetween(start, Steady::now());
     ASSERT_TRUE(outcome.bSucceeded) << describe(outcome);
-    EXPECT_GE(elapsed, 0.2);
-    EXPECT_LT(m_response.roundTripDelay, 0.1) << "the server's hold is not network delay";
-    // However the delay splits between the two ways, the offset is out by at most half of it.
-    EXPECT_NEAR(m_response.clockOffset, 0.25, m_response.roundTripDelay / 2 + 1e-6);
+    EXPECT_EQ(m_rig.elapsed(), 210ms);
+    EXPECT_NEAR(m_response.roundTripDelay, 0.010, kStampUnit) << "the server's hold is not network delay";
+    EXPECT_NEAR(m_response.clockOffset, 0.25, kStampUnit) << "a symmetric path costs the offset nothing";
     EXPECT_EQ(outcome.roundTripDelay, m_response.roundTripDelay);
 
     // The request was the client datagram whose transmit time came back as T1.
-    const std::vector<ReceivedRequest> requests = m_server.requests();
+    const std::vector<ReceivedRequest> requests = m_rig.server.requests();
     ASSERT_EQ(requests.size(), 1u);
     ASSERT_EQ(requests[0].bytes.size(), kSntpHeaderSize);
     EXPECT_EQ(requests[0].bytes[0], 0x1B);
     EXPECT_EQ(NtpTimestamp::fromNetwork(requests[0].bytes.data() + 40), m_response.originateTime);
+    EXPECT_EQ(m_rig.network.openChannels(), 0);
 }
 
 struct BadAnswer {
@@ -83,9 +62,13 @@ struct BadAnswer {
     ReplyCheck expected;
 };
 
+constexpr auto kPath = 10ms;
+
+// A reply changed as given, on a path of kPath.
 FakeReply modified(void (*change)(FakeReply&)) {
     FakeReply reply;
     change(reply);
+    reply.networkDelay = kPath;
     return reply;
 }
 
@@ -100,7 +83,7 @@ std::vector<BadAnswer> badAnswers() {
         {"version 0", modified([](FakeReply& r) { r.version = 0; }), ReplyCheck::UnsupportedVersion},
         {"version 5", modified([](FakeReply& r) { r.version = 5; }), ReplyCheck::UnsupportedVersion},
         {"wrong origin", modified([](FakeReply& r) { r.wrongOrigin = true; }), ReplyCheck::OriginMismatch},
-        {"kiss INIT", FakeReply::kiss("INIT"), ReplyCheck::KissOfDeath},
+        {"kiss INIT", modified([](FakeReply& r) { r = FakeReply::kiss("INIT"); }), ReplyCheck::KissOfDeath},
         {"leap indicator 3", modified([](FakeReply& r) { r.leapIndicator = 3; }), ReplyCheck::Unsynchronised},
         {"stratum 16", modified([](FakeReply& r) { r.stratum = 16; }), ReplyCheck::BadStratum},
         {"transmit time zero", modified([](FakeReply& r) { r.zeroTransmitTime = true; }),
@@ -114,10 +97,10 @@ TEST_F(SntpQueryTest, NoBadReplyIsAccepted) {
     constexpr std::uint32_t kTimeoutMs = 300;
     std::set<ReplyCheck> kinds;
     for (const BadAnswer& bad : badAnswers()) {
-        m_server.answerWith(bad.reply);
-        const auto start = Steady::now();
+        m_rig.server.answerWith(bad.reply);
+        const auto start = m_rig.monotonic.now();
         const SyncOutcome outcome = exchange(kTimeoutMs);
-        const double elapsed = secondsBetween(start, Steady::now());
+        const auto took = m_rig.monotonic.now() - start;
         EXPECT_FALSE(outcome.bSucceeded) << bad.what;
         EXPECT_EQ(outcome.failure, SyncFailure::BadReply) << bad.what;
         if (bad.expected == ReplyCheck::Passed) {
@@ -126,9 +109,10 @@ TEST_F(SntpQueryTest, NoBadReplyIsAccepted) {
         EXPECT_EQ(outcome.badReply, bad.expected) << bad.what << ": " << replyCheckName(outcome.badReply);
         kinds.insert(outcome.badReply);
         if (dispositionOf(bad.expected) == ReplyDisposition::Discard) {
-            EXPECT_GE(elapsed, kTimeoutMs / 1000.0 - 0.002) << bad.what << ": discarded, so the wait went on";
+            EXPECT_EQ(took, std::chrono::milliseconds(kTimeoutMs))
+                << bad.what << ": discarded, so the wait went on";
         } else {
-            EXPECT_LT(elapsed, kTimeoutMs / 1000.0 / 2) << bad.what << ": the server's answer ends the wait";
+            EXPECT_EQ(took, kPath) << bad.what << ": the server's answer ends the wait";
         }
     }
     EXPECT_EQ(kinds.size(), static_cast<std::size_t>(kReplyCheckKinds));
@@ -140,20 +124,20 @@ TEST_F(SntpQueryTest, ADiscardedDatagramDoesNotHideTheRealReplyAfterIt) {
     forged.offsetSeconds = 1000.0;
     FakeReply duplicated = FakeReply::offsetBy(0.5);
     duplicated.copies = 3;
-    m_server.answerWith({FakeReply::garbage(48), FakeReply::garbage(20), forged, duplicated});
+    m_rig.server.answerWith({FakeReply::garbage(48), FakeReply::garbage(20), forged, duplicated});
     const SyncOutcome outcome = exchange();
     ASSERT_TRUE(outcome.bSucceeded) << describe(outcome);
-    EXPECT_NEAR(m_response.clockOffset, 0.5, m_response.roundTripDelay / 2 + 1e-6);
-    // The copies left on the old socket do not reach the next exchange.
-    m_server.answerWith(FakeReply::offsetBy(-0.5));
+    EXPECT_NEAR(m_response.clockOffset, 0.5, kStampUnit);
+    // The copies left on the old channel do not reach the next exchange.
+    m_rig.server.answerWith(FakeReply::offsetBy(-0.5));
     const SyncOutcome next = exchange();
     ASSERT_TRUE(next.bSucceeded) << describe(next);
-    EXPECT_NEAR(m_response.clockOffset, -0.5, m_response.roundTripDelay / 2 + 1e-6);
+    EXPECT_NEAR(m_response.clockOffset, -0.5, kStampUnit);
 }
 
 TEST_F(SntpQueryTest, RateDenyAndRestrictKissesRefuseTheServerOthersOnlyFail) {
     for (const char* code : {"RATE", "DENY", "RSTR", "INIT", "STEP"}) {
-        m_server.answerWith(FakeReply::kiss(code));
+        m_rig.server.answerWith(FakeReply::kiss(code));
         const SyncOutcome outcome = exchange();
         EXPECT_EQ(outcome.failure, SyncFailure::BadReply) << code;
         EXPECT_EQ(outcome.badReply, ReplyCheck::KissOfDeath) << code;
@@ -162,103 +146,75 @@ TEST_F(SntpQueryTest, RateDenyAndRestrictKissesRefuseTheServerOthersOnlyFail) {
     }
 }
 
-TEST_F(SntpQueryTest, SilenceTimesOutAfterTheTimeOut) {
-    m_server.answerWith(FakeReply::silent());
+TEST_F(SntpQueryTest, SilenceTimesOutAfterTheTimeOutAndAnUnreachablePortFailsAtOnce) {
+    m_rig.server.answerWith(FakeReply::silent());
     for (std::uint32_t timeoutMs : {0u, 2500u, 5000u}) {
-        const auto start = Steady::now();
+        const auto start = m_rig.monotonic.now();
         const SyncOutcome outcome = exchange(timeoutMs);
-        const double elapsed = secondsBetween(start, Steady::now());
         EXPECT_EQ(outcome.failure, SyncFailure::TimedOut) << timeoutMs;
         EXPECT_EQ(outcome.nError, socket_platform::kErrorTimedOut);
-        EXPECT_GE(elapsed, timeoutMs / 1000.0 - 0.002) << timeoutMs;
-        EXPECT_LT(elapsed, timeoutMs / 1000.0 + 0.5) << timeoutMs;
+        EXPECT_EQ(m_rig.monotonic.now() - start, std::chrono::milliseconds(timeoutMs));
     }
+
+    const NetAddress closed = TestAddress("192.0.2.2", CVirtualSntpRig::kPort);
+    m_rig.network.refuse(closed);
+    const auto start = m_rig.monotonic.now();
+    const SyncOutcome refused = exchange(1000, nullptr, &closed);
+    EXPECT_EQ(refused.failure, SyncFailure::Network);
+    EXPECT_EQ(refused.nError, socket_platform::kErrorPortUnreachable);
+    EXPECT_EQ(m_rig.monotonic.now(), start);
+    EXPECT_EQ(m_rig.network.openChannels(), 0);
 }
 
-TEST_F(SntpQueryTest, NoServerOnThePortFails) {
-    m_server.stop();  // the port answers with "unreachable" now
-    const auto start = Steady::now();
-    const SyncOutcome outcome = exchange(1000);
-    const double elapsed = secondsBetween(start, Steady::now());
-    ASSERT_FALSE(outcome.bSucceeded);
-    // Linux and Windows report the ICMP error at the receive; Wine does not pass it on, so
-    // there the exchange waits out its time.
-    if (outcome.failure == SyncFailure::Network) {
-        EXPECT_NE(outcome.nError, 0);
-        EXPECT_LT(elapsed, 0.5);
-    } else {
-        EXPECT_EQ(outcome.failure, SyncFailure::TimedOut) << describe(outcome);
-    }
-}
-
-TEST_F(SntpQueryTest, AStopEndsTheWaitPromptly) {
-    m_server.answerWith(FakeReply::silent());
+TEST_F(SntpQueryTest, AStopEndsTheWaitWhenItIsSet) {
+    m_rig.server.answerWith(FakeReply::silent());
     std::atomic<bool> stop{false};
-    Steady::time_point stoppedAt;
-    std::thread stopper([&] {
-        m_server.waitForRequests(1, 2000ms);
-        std::this_thread::sleep_for(100ms);
-        stoppedAt = Steady::now();
-        stop.store(true);
-    });
+    const auto stopAt = m_rig.monotonic.now() + 1500ms;
+    m_rig.monotonic.at(stopAt, [&stop] { stop.store(true); });
     const SyncOutcome outcome = exchange(5000, &stop);
-    const auto returnedAt = Steady::now();
-    stopper.join();
     EXPECT_EQ(outcome.failure, SyncFailure::Cancelled);
-    EXPECT_LT(secondsBetween(stoppedAt, returnedAt), 0.2);
+    EXPECT_EQ(m_rig.monotonic.now(), stopAt);
+    EXPECT_EQ(m_rig.network.openChannels(), 0);
 }
 
 TEST_F(SntpQueryTest, TwoRequestsToOneServerAreFourSecondsApart) {
-    m_server.answerWith(FakeReply{});
-    CSteadyClock steady;
-    CQueryPacer pacer(steady);
-    SntpQuery query(*m_pClock, pacer);
-    const auto firstStart = Steady::now();
-    ASSERT_TRUE(query.exchange(serverAddress(), m_response).bSucceeded);
-    const double firstTook = secondsBetween(firstStart, Steady::now());
-    ASSERT_TRUE(query.exchange(serverAddress(), m_response).bSucceeded);
-    const std::vector<ReceivedRequest> requests = m_server.requests();
+    FakeReply reply;
+    reply.networkDelay = 30ms;
+    m_rig.server.answerWith(reply);
+    CQueryPacer pacer(m_rig.monotonic);
+    SntpQuery query(m_rig.ports(), pacer);
+    ASSERT_TRUE(query.exchange(m_rig.serverAddress, m_response).bSucceeded);
+    ASSERT_TRUE(query.exchange(m_rig.serverAddress, m_response).bSucceeded);
+    const std::vector<ReceivedRequest> requests = m_rig.server.requests();
     ASSERT_EQ(requests.size(), 2u);
-    // Measured where the server notes arrivals: the first may be noted as late as the end of
-    // its exchange, the second goes out no earlier than four seconds after the first.
-    EXPECT_GE(secondsBetween(requests[0].arrival, requests[1].arrival), 4.0 - firstTook - 0.001);
-    EXPECT_LT(secondsBetween(requests[0].arrival, requests[1].arrival), 4.5);
+    EXPECT_EQ(requests[1].arrival - requests[0].arrival, CQueryPacer::kMinimumSpacing);
 }
 
-TEST(QueryPacer, SpacesRequestsToTheSameServerFromTheLastSend) {
-    CFakeMonotonicClock clock;
+TEST(QueryPacer, SpacesRequestsToTheSameServerFromTheLastSendUntilAStop) {
+    CVirtualMonotonicClock clock;
     CQueryPacer pacer(clock);
+    const auto start = clock.now();
     ASSERT_TRUE(pacer.awaitTurn("pool.example", nullptr));
-    EXPECT_TRUE(clock.waits().empty()) << "a first request goes out at once";
+    EXPECT_EQ(clock.now(), start) << "a first request goes out at once";
     pacer.noteSend("pool.example");
 
     clock.advance(1500ms);
     ASSERT_TRUE(pacer.awaitTurn("POOL.example", nullptr));
-    ASSERT_EQ(clock.waits().size(), 1u);
-    EXPECT_EQ(clock.waits()[0], 2500ms) << "names differing in case are one server";
+    EXPECT_EQ(clock.now(), start + 4s) << "names differing in case are one server";
 
     ASSERT_TRUE(pacer.awaitTurn("other.example", nullptr));
-    EXPECT_EQ(clock.waits().size(), 1u) << "another server is not held back";
+    EXPECT_EQ(clock.now(), start + 4s) << "another server is not held back";
 
     pacer.noteSend("pool.example");
     clock.advance(6s);
     ASSERT_TRUE(pacer.awaitTurn("pool.example", nullptr));
-    EXPECT_EQ(clock.waits().back(), 0ms);
-}
+    EXPECT_EQ(clock.now(), start + 10s);
 
-TEST(QueryPacer, AStopEndsTheWait) {
-    CSteadyClock steady;
-    CQueryPacer pacer(steady);
     pacer.noteSend("pool.example");
     std::atomic<bool> stop{false};
-    std::thread stopper([&] {
-        std::this_thread::sleep_for(100ms);
-        stop.store(true);
-    });
-    const auto start = Steady::now();
+    clock.at(start + 11s, [&stop] { stop.store(true); });
     EXPECT_FALSE(pacer.awaitTurn("pool.example", &stop));
-    stopper.join();
-    EXPECT_LT(secondsBetween(start, Steady::now()), 0.3);
+    EXPECT_EQ(clock.now(), start + 11s);
 }
 
 }  // namespace

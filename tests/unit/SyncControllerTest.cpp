@@ -4,7 +4,6 @@
 #include "common/LogResult.h"
 #include "tests/support/CalendarTimePrinter.h"
 #include "tests/support/EngineRig.h"
-#include "tools/kit/WaitUntil.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -24,7 +23,7 @@ protected:
     // Runs one run of kind to its harvest.
     void runToEnd(RunKind kind) {
         ASSERT_TRUE(rig.controller.StartRun(kind));
-        ASSERT_TRUE(rig.waitUntilIdle());
+        rig.awaitIdle();
     }
 
     void expectOnlyLine(const std::string& text, int code, double delay = 0.0) const {
@@ -45,7 +44,7 @@ TEST_F(SyncControllerTest, NoAttemptsAllowedFailsWithoutAQueryAndMovesOn) {
         CEngineRig fresh;
         fresh.configure(attempts);
         ASSERT_TRUE(fresh.controller.StartRun(RunKind::Manual));
-        ASSERT_TRUE(fresh.waitUntilIdle());
+        fresh.awaitIdle();
         EXPECT_EQ(fresh.attempt.attempts(), 0);
         EXPECT_THAT(fresh.log.texts(), ElementsAre("Failed. Server: Alpha"));
         EXPECT_EQ(fresh.controller.CurrentServer(), 1);
@@ -109,7 +108,7 @@ TEST_F(SyncControllerTest, AScheduledRunIsLabelledWithTheModeName) {
         fresh.configure(std::string("nSynPeriod=") + mode.first);
         fresh.attempt.push(CScriptedSyncAttempt::Succeeded(0.01));
         ASSERT_TRUE(fresh.controller.StartRun(RunKind::Scheduled));
-        ASSERT_TRUE(fresh.waitUntilIdle());
+        fresh.awaitIdle();
         EXPECT_THAT(fresh.log.texts(),
                     ElementsAre(std::string(mode.second) + ". Successful. Server: Alpha."));
     }
@@ -159,13 +158,13 @@ TEST_F(SyncControllerTest, ARefusedOffsetShiftFailsTheRunAndSaysWhy) {
 TEST_F(SyncControllerTest, SuccessIsRecordedOnlyWhenTheEndedRunIsHarvested) {
     rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.02));
     ASSERT_TRUE(rig.controller.StartRun(RunKind::Manual));
-    ASSERT_TRUE(WaitUntil([&] { return !rig.log.lines().empty(); }));
+    rig.log.awaitLines(1);
     ASSERT_EQ(rig.log.lines().size(), 1u);
     EXPECT_FALSE(rig.controller.IsSynchronized());
     EXPECT_FALSE(std::filesystem::exists(rig.recordFile()));
 
     rig.clock.setNow(MakeLocalTime(2005, 3, 3, 15, 0, 0));
-    ASSERT_TRUE(rig.waitUntilIdle());
+    rig.awaitIdle();
     EXPECT_TRUE(rig.controller.IsSynchronized());
     EXPECT_EQ(rig.controller.LastSync().days(),
               AutomationDate::fromCalendar(MakeLocalTime(2005, 3, 3, 15, 0, 0)).days());
@@ -175,7 +174,7 @@ TEST_F(SyncControllerTest, SuccessIsRecordedOnlyWhenTheEndedRunIsHarvested) {
 TEST_F(SyncControllerTest, ABrokenRunLeavesNoTraceAndNoSecondRunStartsBeforeIt) {
     rig.attempt.pushWaitForStop();
     ASSERT_TRUE(rig.controller.StartRun(RunKind::Manual));
-    ASSERT_TRUE(rig.attempt.waitForAttempts(1, std::chrono::seconds(5)));
+    rig.attempt.awaitAttempts(1);
     EXPECT_FALSE(rig.controller.StartRun(RunKind::Scheduled));
     rig.controller.BreakRun();
     EXPECT_EQ(rig.attempt.inFlight(), 0);
@@ -226,11 +225,11 @@ TEST_F(SyncControllerTest, ARunWorksOnTheListAsItWasWhenItStarted) {
     rig.configure("nMaxAttempts=2\nnStartingServ=2");
     rig.attempt.pushHeld(CScriptedSyncAttempt::TimedOut());
     ASSERT_TRUE(rig.controller.StartRun(RunKind::Manual));
-    ASSERT_TRUE(rig.attempt.waitForAttempts(1, std::chrono::seconds(5)));
+    rig.attempt.awaitAttempts(1);
     rig.writeSettings("nMaxAttempts=1", "[Servers]\nServers_Counter=1\nServers 0=Solo~solo.test~1\n");
     rig.engineSettings.Reload();
     rig.attempt.release();
-    ASSERT_TRUE(rig.waitUntilIdle());
+    rig.awaitIdle();
     EXPECT_THAT(rig.attempt.hosts(), ElementsAre("gamma.test", "gamma.test"));
     EXPECT_THAT(rig.log.texts(), ElementsAre("Failed. Server: Gamma"));
     EXPECT_EQ(rig.controller.CurrentServer(), 0) << "the advance wraps within the shorter list";
@@ -264,7 +263,7 @@ TEST_F(SyncControllerTest, SomethingThrownInARunEndsItAsFailedWithoutEscapingAnd
     CSyncController controller(rig.engineSettings, throwing, rig.clock, rig.monotonic, rig.log,
                                rig.recordFile());
     ASSERT_TRUE(controller.StartRun(RunKind::Manual));
-    EXPECT_TRUE(WaitUntil([&] { return !controller.IsRunning(); }));
+    controller.AwaitRun();
     EXPECT_FALSE(controller.IsSynchronized());
     const std::vector<LoggedLine> lines = rig.log.lines();
     ASSERT_EQ(lines.size(), 1u);

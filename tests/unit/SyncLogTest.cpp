@@ -16,10 +16,9 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <future>
+#include <functional>
 #include <iterator>
 #include <string>
-#include <thread>
 #include <vector>
 
 using ::testing::ElementsAre;
@@ -176,45 +175,54 @@ TEST_F(SyncLogTest, EachWriteKeepsWhatOthersWroteAndAClearedFileStartsAnew) {
     EXPECT_THAT(fileLines(), ElementsAre(stamped("after clearing")));
 }
 
-// A holder (another process) takes the lock on its own thread, writes its line and lets the
-// lock go when told to.
+namespace {
+
+// The log's lock as another process holds it: that writer lets go after a while, adding its own
+// line as it does, or never. The wait costs no time; the waits asked for are recorded.
+class CContendedLock final : public CrossProcessLock {
+public:
+    static constexpr std::chrono::milliseconds kNever = std::chrono::milliseconds::max();
+
+    void heldByAnother(std::chrono::milliseconds letsGoAfter, std::function<void()> atRelease = {}) {
+        m_letsGoAfter = letsGoAfter;
+        m_atRelease = std::move(atRelease);
+    }
+
+    bool acquire(std::chrono::milliseconds timeout) override {
+        m_vecAsked.push_back(timeout);
+        if (m_letsGoAfter > timeout) {
+            return false;
+        }
+        if (m_atRelease) {
+            m_atRelease();
+        }
+        m_letsGoAfter = std::chrono::milliseconds::zero();
+        m_atRelease = {};
+        return true;
+    }
+    void release() override {}
+
+    const std::vector<std::chrono::milliseconds>& asked() const { return m_vecAsked; }
+
+private:
+    std::chrono::milliseconds m_letsGoAfter{0};
+    std::function<void()> m_atRelease;
+    std::vector<std::chrono::milliseconds> m_vecAsked;
+};
+
+}  // namespace
+
 TEST_F(SyncLogTest, AWriteWaitsForAnotherWritersLockButNotForever) {
     using namespace std::chrono_literals;
-    const auto holdLock = [this](std::future<void> release, std::promise<void>& held,
-                                 const std::string& line) {
-        fileLock.acquire(1s);
-        held.set_value();
-        release.wait_for(SyncLog::kLockWait * 2);
-        if (!line.empty()) {
-            writeFile(line);
-        }
-        fileLock.release();
-    };
-    std::promise<void> briefHeld;
-    std::promise<void> briefRelease;
-    std::thread brief(holdLock, briefRelease.get_future(), std::ref(briefHeld),
-                      "[ 01/01/2005 00:00:00 ] the holder's line\r\n");
-    briefHeld.get_future().wait();
-    std::thread releaser([&] {
-        std::this_thread::sleep_for(100ms);
-        briefRelease.set_value();
-    });
-    log.write("waited", LOG_NOTICE, 0.0);
-    releaser.join();
-    brief.join();
+    CContendedLock contended;
+    SyncLog shared(path, clock, notifier, contended, [this] { return limits; });
+    contended.heldByAnother(100ms, [this] { writeFile("[ 01/01/2005 00:00:00 ] the holder's line\r\n"); });
+    shared.write("waited", LOG_NOTICE, 0.0);
     EXPECT_THAT(fileLines(), ElementsAre("[ 01/01/2005 00:00:00 ] the holder's line", stamped("waited")));
 
-    std::promise<void> stuckHeld;
-    std::promise<void> stuckRelease;
-    std::thread stuck(holdLock, stuckRelease.get_future(), std::ref(stuckHeld), "");
-    stuckHeld.get_future().wait();
-    const auto before = std::chrono::steady_clock::now();
-    log.write("not lost", LOG_NOTICE, 0.0);
-    const auto waited = std::chrono::steady_clock::now() - before;
-    stuckRelease.set_value();
-    stuck.join();
-    EXPECT_GE(waited, SyncLog::kLockWait - 50ms);
-    EXPECT_LT(waited, SyncLog::kLockWait + 2s);
+    contended.heldByAnother(CContendedLock::kNever);
+    shared.write("not lost", LOG_NOTICE, 0.0);
+    EXPECT_THAT(contended.asked(), ElementsAre(SyncLog::kLockWait, SyncLog::kLockWait));
     EXPECT_THAT(fileLines(), ElementsAre("[ 01/01/2005 00:00:00 ] the holder's line", stamped("waited"),
                                          stamped("not lost")));
 }

@@ -5,14 +5,15 @@
 #include "service/ExecWindow_win.h"
 
 #include "common/LogResult.h"
+#include "common/ProductFacts.h"
 #include "common/WinHandle_win.h"
 #include "common/WindowMessages.h"
 #include "engine/FileStore.h"
+#include "engine/SyncLog.h"
 #include "engine/Win32NamedMutex_win.h"
 #include "sntp/SteadyClock.h"
+#include "tests/support/EngineWiring.h"
 #include "tests/support/FakeConnectivity.h"
-#include "tests/support/FakeProfileStore.h"
-#include "tests/support/FakeWindowsTimeProbe.h"
 #include "tests/support/ScriptedSyncAttempt.h"
 #include "tools/kit/ConsoleStandIn_win.h"
 #include "tools/kit/TempDir.h"
@@ -30,9 +31,7 @@ class ExecWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         m_probe.m_bConnected = false;
-        m_store.setText(
-            "zHoraluxServ.ini",
-            "[Options]\nnSynPeriod=3\n[Servers]\nServers_Counter=1\nServers 0=Loop~127.0.0.9~1\n");
+        m_engine.writeSettings("nSynPeriod=3", "[Servers]\nServers_Counter=1\nServers 0=Loop~127.0.0.9~1\n");
     }
     void TearDown() override {
         if (m_thread.joinable()) {
@@ -58,24 +57,17 @@ protected:
 
     const CTempDir m_dir;
     const std::string m_logPath = m_dir.file("zHoraluxServ.log");
-    CFakeProfileStore m_store;
-    CSettings m_settings{m_store, [] { return std::string("now"); }};
-    CEngineSettings m_engineSettings{m_settings};
     CWin32LocalClock m_clock;
     CWin32ResultNotifier m_notifier;
     CFakeConnectivity m_probe;
     CScriptedSyncAttempt m_attempt;  // nothing scripted: every attempt times out
     CWin32NamedMutex m_logLock{"Global\\HoraluxTest.ExecWindow.log"};
     SyncLog m_log{m_logPath, m_clock, m_notifier, m_logLock,
-                  [this] { return m_engineSettings.LogLimitsNow(); }};
+                  [this] { return m_engine.engineSettings.LogLimitsNow(); }};
     CSteadyClock m_monotonic;
-    CSyncController m_controller{m_engineSettings, m_attempt, m_clock,
-                                 m_monotonic,      m_log,     m_dir.file("zHoraluxServ.bin")};
-    CScheduler m_scheduler{m_controller, m_engineSettings, m_clock, m_probe, m_log};
-    CFakeWindowsTimeProbe m_windowsTime;
-    CWindowsTimeWatch m_windowsTimeWatch{m_windowsTime, m_log};
-    CSyncEngine m_engine{m_engineSettings, m_log, m_controller, m_scheduler, m_windowsTimeWatch, "2.5"};
-    CExecWindow m_window{m_engine, m_notifier, m_log};
+    CEngineWiring m_engine{EnginePorts{m_clock, m_monotonic, m_attempt, m_log, m_probe},
+                           m_dir.file("zHoraluxServ.bin")};
+    CExecWindow m_window{m_engine.engine, m_notifier, m_log};
     std::thread m_thread;
     bool m_bCreated = false;
 };
@@ -87,7 +79,8 @@ TEST_F(ExecWindowTest, HiddenWindowWithItsClassAndTitle) {
     EXPECT_FALSE(::IsWindowVisible(window));
     EXPECT_EQ(static_cast<DWORD>(::GetWindowLongPtrA(window, GWL_STYLE)) & WS_POPUP,
               static_cast<DWORD>(WS_POPUP));
-    EXPECT_NE(logText().find("] Horalux Clock Service v. 2.5 is started."), std::string::npos);
+    EXPECT_NE(logText().find("] Horalux Clock Service v. " HORALUX_VERSION_TEXT " is started."),
+              std::string::npos);
 }
 
 TEST_F(ExecWindowTest, HelloIsAnsweredAndResultsGoToTheLastConsole) {

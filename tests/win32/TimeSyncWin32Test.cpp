@@ -1,10 +1,11 @@
 // A synchronisation attempt with the real Win32 clock and privilege against the fake server:
 // Wine accepts a setting of under half a second and refuses a larger one with 1314.
 
+#include "sntp/SocketTransport.h"
+#include "sntp/SteadyClock.h"
 #include "sntp/TimeSync.h"
 #include "sntp/Win32SystemClock_win.h"
 #include "sntp/Win32TimePrivilege_win.h"
-#include "tests/support/FakeMonotonicClock.h"
 #include "tests/support/RecordingLogSink.h"
 #include "tools/kit/FakeSntpServer.h"
 
@@ -20,17 +21,18 @@ protected:
     void SetUp() override { ASSERT_TRUE(m_server.start("127.0.0.1", 0)) << socket_platform::lastError(); }
 
     SyncOutcome synchronize() {
-        const SyncContext context{m_clock,    m_privilege, m_log,           m_pacer,
-                                  m_resolver, nullptr,     m_server.port(), 2000};
+        const SyncContext context{m_clock, m_privilege, m_log,   m_steady,        m_sockets,
+                                  m_pacer, m_resolver,  nullptr, m_server.port(), 2000};
         return synchronizeWithServer(m_server.address(), context);
     }
 
     CWin32SystemClock m_clock;
     CWin32TimePrivilege m_privilege;
     CRecordingLogSink m_log;
-    CFakeMonotonicClock m_monotonic;
-    CQueryPacer m_pacer{m_monotonic};
-    CHostResolver m_resolver{std::make_shared<CSystemNameLookup>()};
+    CSteadyClock m_steady;
+    CSocketTransport m_sockets{m_steady};
+    CQueryPacer m_pacer{m_steady};
+    CHostResolver m_resolver{std::make_shared<CSystemNameLookup>(), m_steady};
     CFakeSntpServer m_server;
 };
 

@@ -1,4 +1,4 @@
-// The fake SNTP server is the yardstick of the exchange tests and the benchmark, so what it is
+// The fake SNTP server is the yardstick of the end-to-end tests and the benchmark, so what it is
 // told to simulate must be what a client measures.
 
 #include "tools/kit/FakeSntpServer.h"

@@ -1,0 +1,20 @@
+#include "tests/support/EngineWiring.h"
+
+#include "common/ProductFacts.h"
+
+CEngineWiring::CEngineWiring(const EnginePorts& ports, const std::string& recordFile,
+                             const BackoffPolicy& policy)
+    : controller(engineSettings, ports.attempt, ports.clock, ports.monotonic, ports.log, recordFile, policy),
+      scheduler(controller, engineSettings, ports.clock, ports.probe, ports.log),
+      windowsTime(windowsTimeProbe, ports.log),
+      engine(engineSettings, ports.log, controller, scheduler, windowsTime, HORALUX_VERSION_TEXT) {}
+
+void CEngineWiring::configure(const std::string& optionLines, const std::string& servers) {
+    writeSettings(optionLines, servers);
+    settings.Load();
+    controller.Reload(true);
+}
+
+void CEngineWiring::writeSettings(const std::string& optionLines, const std::string& servers) {
+    store.setText(settings.m_strFileName, "[Options]\n" + optionLines + "\n" + servers);
+}
