@@ -5,7 +5,7 @@
 // Usage: log_write [WRITES]   (default 50 timed writes per size)
 
 #include "engine/SyncLog.h"
-#include "tools/kit/InProcessLock.h"
+#include "tests/support/InProcessLock.h"
 #include "tools/kit/TempDir.h"
 
 #include <algorithm>

@@ -12,19 +12,16 @@
 set -euo pipefail
 
 count=${1:-5}
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${HORALUX_WIN_BUILD:-$root/build/win64}
-msi=$build/package/Horalux-2.5-win64.msi
+. "$(dirname "$0")/bench-session.sh"
+bench_work package-times
+msi=$build/package/Horalux-$version-win64.msi
 older=$build/packaging/Horalux-1.0-win64.msi
-nsis=$build/package/Horalux-2.5-win64.exe
+nsis=$build/package/Horalux-$version-win64.exe
 for f in "$msi" "$older" "$nsis"; do
     [ -f "$f" ] || { echo "missing: $f (build the targets horalux_msi horalux_older_msi horalux_package)" >&2; exit 1; }
 done
 
 echo "package sizes (bytes): MSI $(stat -c %s "$msi"), NSIS $(stat -c %s "$nsis")"
-
-work=$(mktemp -d "$build/package-times.XXXXXX")
-trap 'rm -rf "$work"' EXIT
 
 HORALUX_WINE_DIR=$work "$root/tools/wine-session.sh" bash -c '
     set -euo pipefail

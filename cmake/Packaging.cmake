@@ -9,7 +9,7 @@ endif()
 find_program(HORALUX_CHMCMD chmcmd REQUIRED)
 set(help_source_dir ${PROJECT_SOURCE_DIR}/docs/help)
 set(help_build_dir ${CMAKE_BINARY_DIR}/help)
-set(HORALUX_HELP_FILE ${help_build_dir}/zHoraluxHelp.chm)
+set(HORALUX_HELP_FILE ${help_build_dir}/${HORALUX_HELP_FILE_NAME})
 file(GLOB help_sources CONFIGURE_DEPENDS ${help_source_dir}/*.html ${help_source_dir}/*.css
     ${help_source_dir}/*.hhc ${help_source_dir}/*.hhk ${help_source_dir}/*.hhp)
 
@@ -102,8 +102,8 @@ endif()
 # and disables the Windows Time service before Horalux starts; a value HoraluxServ refuses
 # leaves it as it is and makes the installer's exit code 2.
 set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS [=[
-  CopyFiles /SILENT "$INSTDIR\zHoraluxHelp.chm" "$WINDIR\zHoraluxHelp.chm"
-  Delete "$INSTDIR\zHoraluxHelp.chm"
+  CopyFiles /SILENT "$INSTDIR\@HORALUX_HELP_FILE_NAME@" "$WINDIR\@HORALUX_HELP_FILE_NAME@"
+  Delete "$INSTDIR\@HORALUX_HELP_FILE_NAME@"
   ExecWait '"$INSTDIR\HoraluxServ.exe" -i'
   ${GetOptions} $CMDLINE "/W32TIME=" $0
   StrCmp $0 "" horalux_w32time_done
@@ -124,7 +124,7 @@ set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS [=[
   horalux_w32time_kept:
   ExecWait '"$INSTDIR\HoraluxServ.exe" -e'
   ExecWait '"$INSTDIR\HoraluxServ.exe" -u'
-  Delete "$WINDIR\zHoraluxHelp.chm"
+  Delete "$WINDIR\@HORALUX_HELP_FILE_NAME@"
   MessageBox MB_YESNO|MB_ICONQUESTION|MB_DEFBUTTON2 "Delete the settings, the log and the record of the last synchronisation as well?$\n$\n$WINDIR\@HORALUX_SETTINGS_FILE@$\n$WINDIR\@HORALUX_LOG_FILE@$\n$WINDIR\@HORALUX_RECORD_FILE@" /SD IDNO IDNO horalux_keep_settings
     Delete "$WINDIR\@HORALUX_SETTINGS_FILE@"
     Delete "$WINDIR\@HORALUX_LOG_FILE@"
@@ -132,6 +132,7 @@ set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS [=[
   horalux_keep_settings:
 ]=])
 # The file names the programs use (top CMakeLists.txt).
+string(CONFIGURE "${CPACK_NSIS_EXTRA_INSTALL_COMMANDS}" CPACK_NSIS_EXTRA_INSTALL_COMMANDS @ONLY)
 string(CONFIGURE "${CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS}" CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS @ONLY)
 
 # CPack writes these values into CPackConfig.cmake between quotes without escaping them (and

@@ -165,8 +165,12 @@ void CConsoleLogic::OnSynchronizeNow() {
     }
 }
 
+// No check and no search: without a service window the press does nothing, as it always
+// did. Only a channel that cannot be had again is told, since the run may go on.
 void CConsoleLogic::OnBreak() {
-    TellService(ChannelKind::SyncBreak);
+    if (!TellService(ChannelKind::SyncBreak)) {
+        ShowServiceMissing();
+    }
 }
 
 void CConsoleLogic::OnOptions() {
@@ -184,8 +188,11 @@ void CConsoleLogic::OnServer() {
         return;
     }
     m_strServer = m_settings.GetStartingServerTitle();
-    TellService(ChannelKind::OptionsUpdated);
     ShowFields();
+    // The list is saved by now; the box tells only that the service was not told.
+    if (!TellService(ChannelKind::OptionsUpdated)) {
+        ShowServiceMissing();
+    }
 }
 
 void CConsoleLogic::OnClearLog() {

@@ -23,7 +23,6 @@
 class CConsoleLogic {
 public:
     static constexpr const char* kWindowTitle = "Horalux Clock Service Console";
-    static constexpr const char* kHelpFileName = "zHoraluxHelp.chm";
     static constexpr const char* kServiceMissingText = "\nHoralux Service does not work now!";
     static constexpr unsigned kProgressTimerId = 1;
     static constexpr unsigned kProgressPeriodMs = 100;

@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstddef>
 
+#include "common/ProductFacts.h"
 #include "console/ConsoleLogic.h"
 #include "console/FileErrorText.h"
 #include "console/resource.h"
@@ -167,7 +168,7 @@ bool COptionsLogic::OnCommand(int id) {
 }
 
 void COptionsLogic::OpenHelp() {
-    m_app.shellOpen(CConsoleLogic::kHelpFileName);
+    m_app.shellOpen(kHelpFileName);
 }
 
 void COptionsLogic::LoadFromSettings(const CSettings& settings) {

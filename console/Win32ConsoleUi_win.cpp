@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "common/ExceptionBarrier.h"
+#include "common/UniqueFile.h"
 #include "common/WinHandle_win.h"
 #include "console/CaughtFailureBox_win.h"
 #include "console/FileErrorText.h"
@@ -64,14 +65,10 @@ BOOL CALLBACK VisitTopLevelWindow(HWND hWnd, LPARAM lParam) {
     return bGoOn;
 }
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
 // Opens a file for reading in text mode while letting the service write, rename and replace
 // it: the service replaces the log by moving a new file over it, which fails while a reader
 // holds the old one without FILE_SHARE_DELETE.
-std::unique_ptr<std::FILE, FileCloser> OpenSharedForReading(const std::string& file) {
+UniqueFile OpenSharedForReading(const std::string& file) {
     UniqueFileHandle handle(::CreateFileA(file.c_str(), GENERIC_READ,
                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -83,7 +80,7 @@ std::unique_ptr<std::FILE, FileCloser> OpenSharedForReading(const std::string& f
         return nullptr;
     }
     handle.release();  // the descriptor owns it now
-    std::unique_ptr<std::FILE, FileCloser> stream(::_fdopen(descriptor, "rt"));
+    UniqueFile stream(::_fdopen(descriptor, "rt"));
     if (!stream) {
         ::_close(descriptor);
     }
@@ -177,7 +174,7 @@ unsigned long CWin32ConsoleUi::deleteFile(const std::string& file) {
 
 std::optional<std::string> CWin32ConsoleUi::readTextFile(const std::string& file) const {
     // Text mode turns CR LF into LF.
-    const std::unique_ptr<std::FILE, FileCloser> stream = OpenSharedForReading(file);
+    const UniqueFile stream = OpenSharedForReading(file);
     if (!stream) {
         return std::nullopt;
     }

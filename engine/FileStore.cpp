@@ -1,17 +1,9 @@
 #include "engine/FileStore.h"
 
+#include "common/UniqueFile.h"
+
 #include <cerrno>
 #include <cstdio>
-#include <memory>
-
-namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using UniqueFile = std::unique_ptr<std::FILE, FileCloser>;
-
-}  // namespace
 
 // C stdio rather than streams: a path that names a folder, or a read error, must come back
 // as a failure, not as an exception. Only "no such file" counts as missing: a file that is

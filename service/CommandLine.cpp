@@ -85,10 +85,3 @@ ServiceCommand ParseServiceArguments(const std::vector<std::string>& args) {
     }
     return command;
 }
-
-HostAction ResolveHostAction(HostAction parsed, bool bIsNt) {
-    if (parsed != HostAction::None) {
-        return parsed;
-    }
-    return bIsNt ? HostAction::Dispatch : HostAction::RunFaceless;
-}

@@ -44,7 +44,3 @@ struct ServiceCommand {
 // argument or, when that is empty, the next argument; -q and -w likewise take theirs, but not
 // from a next argument that is a switch.
 ServiceCommand ParseServiceArguments(const std::vector<std::string>& args);
-
-// The action to run: without an action switch, a service on NT, a hidden process on
-// Windows 9x (which has no service control manager).
-HostAction ResolveHostAction(HostAction parsed, bool bIsNt);

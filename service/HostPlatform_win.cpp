@@ -24,8 +24,9 @@ void WriteStandardOutput(const std::string& text) {
     ::WriteFile(output, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }
 
-bool QueryPlatformIsNt() {
+HostFamily QueryHostFamily() {
     OSVERSIONINFOA info{};
     info.dwOSVersionInfoSize = sizeof info;
-    return ::GetVersionExA(&info) && info.dwPlatformId == VER_PLATFORM_WIN32_NT;
+    const bool bNt = ::GetVersionExA(&info) && info.dwPlatformId == VER_PLATFORM_WIN32_NT;
+    return bNt ? HostFamily::Nt : HostFamily::Windows9x;
 }

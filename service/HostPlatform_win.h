@@ -3,12 +3,13 @@
 
 #include <windows.h>
 
+#include "service/HostPlatform.h"
 #include "service/ServiceManagerClient.h"
 
 #include <string>
 
-// Whether the platform is NT (VER_PLATFORM_WIN32_NT) rather than Windows 9x.
-bool QueryPlatformIsNt();
+// NT (VER_PLATFORM_WIN32_NT) or Windows 9x; what follows from it is CHostPlatform's.
+HostFamily QueryHostFamily();
 
 // Writes text to the standard output handle, seen only when the output is redirected (the
 // program has no console of its own).

@@ -45,6 +45,7 @@ enum class HostText {
     WindowsTimeRefused,
     WindowsTimeRefusedOut,
 };
+constexpr HostText kLastHostText = HostText::SettingsRefusedOut;  // moves with the list's end
 
 enum class TextTarget { Log, StandardOutput };
 

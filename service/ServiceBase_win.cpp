@@ -40,16 +40,16 @@ private:
 }  // namespace
 
 CServiceBase::CServiceBase(const char* serviceName, const char* displayName, CHostReporter& reporter,
-                           bool bIsNt)
+                           HostFamily family)
     : m_strServiceName(serviceName),
       m_strDisplayName(displayName != nullptr && *displayName != '\0' ? displayName : serviceName),
-      m_bIsNt(bIsNt),
+      m_platform(family),
       m_reporter(reporter),
       m_status(SERVICE_ACCEPT_STOP),
-      m_eventLog(m_strServiceName, bIsNt),
+      m_eventLog(m_strServiceName, m_platform.ReportsUser()),
       m_startEntry(m_strServiceName),
       m_client({m_strServiceName, m_strDisplayName}, m_manager, m_startEntry, MakeEventSourceHooks(),
-               reporter, bIsNt) {
+               reporter, m_platform) {
     g_pInstance = this;
 }
 
@@ -100,7 +100,7 @@ BOOL CServiceBase::ParseCommandLine(int argc, char** argv) {
     if (command.password) {
         m_strPassword = command.password;
     }
-    switch (ResolveHostAction(command.action, m_bIsNt)) {
+    switch (m_platform.ResolveAction(command.action)) {
         case HostAction::Install: return Install();
         case HostAction::Remove: return Remove();
         case HostAction::StartRunning: return StartRunning();

@@ -27,7 +27,7 @@ class CServiceBase {
 public:
     // reporter carries the command-line actions' messages; it must outlive the object.
     CServiceBase(const char* serviceName, const char* displayName, CHostReporter& reporter,
-                 bool bIsNt = QueryPlatformIsNt());
+                 HostFamily family = QueryHostFamily());
     virtual ~CServiceBase();
     CServiceBase(const CServiceBase&) = delete;
     CServiceBase& operator=(const CServiceBase&) = delete;
@@ -63,7 +63,7 @@ public:
 
     const std::string& ServiceName() const { return m_strServiceName; }
     const std::string& DisplayName() const { return m_strDisplayName; }
-    bool IsNt() const { return m_bIsNt; }
+    const CHostPlatform& Platform() const { return m_platform; }
     bool IsNotService() const { return m_status.IsNotService(); }
     const std::vector<BYTE>& UserSid() const { return m_eventLog.UserSid(); }
     DWORD LastEventError() const { return m_eventLog.LastError(); }
@@ -94,7 +94,7 @@ private:
 
     std::string m_strServiceName;
     std::string m_strDisplayName;
-    bool m_bIsNt;
+    const CHostPlatform m_platform;
     CHostReporter& m_reporter;
     CServiceStatus m_status;
     CEventLogSource m_eventLog;

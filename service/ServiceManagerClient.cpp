@@ -6,20 +6,20 @@
 
 CServiceManagerClient::CServiceManagerClient(Identity identity, ServiceManager& manager,
                                              StartEntry& startEntry, EventSourceHooks hooks,
-                                             const CHostReporter& reporter, bool bIsNt)
+                                             const CHostReporter& reporter, CHostPlatform platform)
     : m_identity(std::move(identity)),
       m_manager(manager),
       m_startEntry(startEntry),
       m_hooks(std::move(hooks)),
       m_reporter(reporter),
-      m_bIsNt(bIsNt) {}
+      m_platform(platform) {}
 
 bool CServiceManagerClient::Install(const ProgramPath& program, ServiceDefinition definition) {
     if (!program.path) {
         m_reporter.report(HostText::InstallPathFailed, {m_identity.displayName, ErrorText(program.error)});
         return false;
     }
-    if (!m_bIsNt) {
+    if (!m_platform.HasServiceManager()) {
         return m_startEntry.set(*program.path).bSucceeded;
     }
     definition.name = m_identity.name;
@@ -55,7 +55,7 @@ bool CServiceManagerClient::RegisterEventSource(const std::string& messageFile) 
 }
 
 bool CServiceManagerClient::Remove() {
-    if (!m_bIsNt) {
+    if (!m_platform.HasServiceManager()) {
         return m_startEntry.clear().bSucceeded;
     }
     if (!DeleteService()) {

@@ -1,9 +1,10 @@
 #pragma once
 // The four command-line actions against the service control manager: install, remove, start
 // and stop the service, each with its messages and, where it waits for the service, a bounded
-// wait. On Windows 9x, which has no manager, installing and removing set and clear the start
-// entry instead, and say nothing.
+// wait. Where there is no manager (CHostPlatform), installing and removing set and clear the
+// start entry instead, and say nothing.
 
+#include "service/HostPlatform.h"
 #include "service/HostTexts.h"
 #include "service/ProcessMode.h"
 #include "service/ServiceManager.h"
@@ -35,7 +36,7 @@ public:
 
     // Everything given by reference must outlive the client.
     CServiceManagerClient(Identity identity, ServiceManager& manager, StartEntry& startEntry,
-                          EventSourceHooks hooks, const CHostReporter& reporter, bool bIsNt);
+                          EventSourceHooks hooks, const CHostReporter& reporter, CHostPlatform platform);
 
     // Creates the service as described (its names are the client's, its binary the program)
     // and registers its event source; false when either failed.
@@ -68,5 +69,5 @@ private:
     StartEntry& m_startEntry;
     const EventSourceHooks m_hooks;
     const CHostReporter& m_reporter;
-    const bool m_bIsNt;
+    const CHostPlatform m_platform;
 };

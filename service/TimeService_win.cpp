@@ -8,14 +8,20 @@
 #include "service/Win32StartTypeRecord.h"
 #include "settings/WorkingDirectory.h"
 
-CTimeService::CTimeService(CHostReporter& reporter, CExecWindow& window, CChannelServer& channel, bool bIsNt)
-    : CServiceBase(kServiceName, kDisplayName, reporter, bIsNt), m_window(window), m_channel(channel) {}
+CTimeService::CTimeService(CHostReporter& reporter, CExecWindow& window, CChannelServer& channel,
+                           HostFamily family)
+    : CServiceBase(kServiceName, kDisplayName, reporter, family), m_window(window), m_channel(channel) {}
 
 void CTimeService::RunService(int, char**) {
     SetStatus(SERVICE_START_PENDING, kDefaultWaitHint, 0);
     SetStatus(SERVICE_RUNNING, kDefaultWaitHint, 0);
     // The log and the record file are named without a path.
-    SetWorkingDirectory();
+    if (!EnterWindowsDirectory(SetWorkingDirectory, [this](const std::string& text) {
+            ReportLogEvent(text.c_str(), EVENTLOG_ERROR_TYPE, kEventIdFromType);
+        })) {
+        SetWorkFailed();
+        return;
+    }
     OpenChannel();
     const bool bRan = m_window.RunExecWindow();
     m_channel.Stop();
@@ -24,10 +30,10 @@ void CTimeService::RunService(int, char**) {
     }
 }
 
-// Windows 9x serves no pipes; its consoles share its desktop and reach the window. Without
+// Without pipes (Windows 9x) consoles share the service's desktop and reach its window. Without
 // the channel the service goes on all the same, for the consoles that can reach its window.
 void CTimeService::OpenChannel() {
-    if (!IsNt()) {
+    if (!Platform().ServesChannel()) {
         return;
     }
     if (const SystemResult opened = m_channel.Start(); !opened) {

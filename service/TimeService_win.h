@@ -13,7 +13,7 @@ public:
 
     // window and channel must outlive the service object.
     CTimeService(CHostReporter& reporter, CExecWindow& window, CChannelServer& channel,
-                 bool bIsNt = QueryPlatformIsNt());
+                 HostFamily family = QueryHostFamily());
 
     void RunService(int argc, char** argv) override;
     void OnStop() override;

@@ -4,14 +4,34 @@
 
 #include <iterator>
 
-std::string WindowsDirectory() {
-    char directory[MAX_PATH] = {};  // 260 characters, as the product reads it
-    const UINT length = GetWindowsDirectoryA(directory, static_cast<UINT>(std::size(directory)));
-    // 0 is a failure; a length beyond the buffer is the size it would have needed
-    return length > 0 && length < std::size(directory) ? std::string(directory, length) : std::string();
+namespace {
+
+// Into directory, or the error that kept it from being had.
+SystemResult QueryWindowsDirectory(std::string& directory) {
+    char buffer[MAX_PATH] = {};  // 260 characters, as the product reads it
+    const UINT length = ::GetWindowsDirectoryA(buffer, static_cast<UINT>(std::size(buffer)));
+    if (length == 0) {
+        return SystemResult::failure(::GetLastError());
+    }
+    if (length >= std::size(buffer)) {  // the size it would have needed
+        return SystemResult::failure(ERROR_INSUFFICIENT_BUFFER);
+    }
+    directory.assign(buffer, length);
+    return SystemResult::success();
 }
 
-bool SetWorkingDirectory() {
-    const std::string directory = WindowsDirectory();
-    return !directory.empty() && SetCurrentDirectoryA(directory.c_str()) != FALSE;
+}  // namespace
+
+std::string WindowsDirectory() {
+    std::string directory;
+    return QueryWindowsDirectory(directory) ? directory : std::string();
+}
+
+SystemResult SetWorkingDirectory() {
+    std::string directory;
+    if (const SystemResult queried = QueryWindowsDirectory(directory); !queried) {
+        return queried;
+    }
+    return ::SetCurrentDirectoryA(directory.c_str()) ? SystemResult::success()
+                                                     : SystemResult::failure(::GetLastError());
 }

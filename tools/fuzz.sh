@@ -14,6 +14,16 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# clang and its libFuzzer runtime; installed here because CI does not need them, and before the
+# loopback-only namespace below, from which the package server cannot be reached.
+if ! command -v clang++ >/dev/null || ! compgen -G "/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a" >/dev/null; then
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "fuzz: clang and libclang-rt-14-dev are missing; run as root or install them" >&2
+        exit 1
+    fi
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends clang libclang-rt-14-dev >/dev/null
+fi
+
 # Like every program the tests run: only loopback (the targets open no sockets anyway).
 if [ -z "${HORALUX_NETNS:-}" ] && unshare -n true 2>/dev/null; then
     exec env HORALUX_NETNS=1 unshare -n -- bash -c 'ip link set lo up && exec "$0" "$@"' "$0" "$@"
@@ -29,15 +39,6 @@ while [ $# -gt 0 ]; do
         *) targets+=("$1"); shift ;;
     esac
 done
-
-# clang and its libFuzzer runtime; installed here because CI does not need them.
-if ! command -v clang++ >/dev/null || ! compgen -G "/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a" >/dev/null; then
-    if [ "$(id -u)" -ne 0 ]; then
-        echo "fuzz: clang and libclang-rt-14-dev are missing; run as root or install them" >&2
-        exit 1
-    fi
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends clang libclang-rt-14-dev >/dev/null
-fi
 
 cmake --preset host-fuzz >/dev/null
 nice -n 10 cmake --build --preset host-fuzz -j2

@@ -4,6 +4,7 @@ set -euo pipefail
 
 packages=(
     cmake make g++ googletest                                   # native build and GoogleTest sources
+    clang-format                                                # the formatting check (tools/check-tree.sh)
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools  # cross build, windres, windmc
     wine wine64 fonts-wine xvfb x11-utils imagemagick           # running and looking at the .exe files (Wine's own fonts: the window frames' glyphs)
     chrony ntpsec-ntpdate                                       # reference NTP server and peer client

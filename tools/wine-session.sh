@@ -68,24 +68,22 @@ trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
+# Xvfb picks a free display itself and writes its number to the descriptor it is given once
+# it listens, so no other session can take the number between a check and the start.
 start_xvfb() {
-    local n
-    for n in $(seq 90 250); do
-        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$session/xvfb.log" 2>&1 &
-        xvfb_pid=$!
-        local i
-        for i in $(seq 1 100); do
-            if [ -e "/tmp/.X11-unix/X$n" ]; then
-                export DISPLAY=":$n"
-                return 0
-            fi
-            kill -0 "$xvfb_pid" 2>/dev/null || break
-            sleep 0.05
-        done
-        kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null; xvfb_pid=""
+    local number_file="$session/xvfb.display" i
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number_file" >"$session/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    for i in $(seq 1 200); do
+        if grep -q '^[0-9][0-9]*$' "$number_file" 2>/dev/null; then
+            export DISPLAY=":$(cat "$number_file")"
+            return 0
+        fi
+        kill -0 "$xvfb_pid" 2>/dev/null || break
+        sleep 0.05
     done
-    echo "wine-session: no free X display" >&2
+    echo "wine-session: Xvfb did not start" >&2
+    cat "$session/xvfb.log" >&2
     return 1
 }
 
@@ -115,5 +113,10 @@ if ! timeout 120 wineboot -u >"$session/wineboot.log" 2>&1; then
     cat "$session/wineboot.log" >&2
     exit 1
 fi
+# Wine draws the window frames' buttons with the Marlett font; this Wine does not look for it
+# where Debian's fonts-wine puts it, and without it the buttons show letters ("0 1 r") in every
+# screenshot. A copy in the prefix's font folder serves every program of the session.
+mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+cp -n /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
 export HORALUX_WINE_SESSION="$session"
 "$@"

@@ -67,11 +67,17 @@ public:
 
     // The initialisation: the service object, the Windows directory as the current
     // directory, then the command line, which returns when its action or the service ended.
-    // The exit code says whether that action succeeded.
+    // The exit code says whether that action succeeded. Outside the Windows directory
+    // nothing runs: its texts go to the standard output and the event log, not to a log file.
     int Run(int argc, char** argv) {
         CHostReporter reporter(m_log, WriteStandardOutput);
         CTimeService service(reporter, m_window, m_channel);
-        SetWorkingDirectory();
+        if (!EnterWindowsDirectory(SetWorkingDirectory, [&](const std::string& text) {
+                WriteStandardOutput(text + "\n");
+                service.ReportLogEvent(text.c_str(), EVENTLOG_ERROR_TYPE, kEventIdFromType);
+            })) {
+            return EXIT_FAILURE;
+        }
         m_settings.SetPolicySource(&m_policySource);
         m_engineSettings.ReloadOptions();  // a command-line action's lines obey the log's limit too
         return service.ParseCommandLine(argc, argv) ? EXIT_SUCCESS : EXIT_FAILURE;

@@ -10,8 +10,8 @@
 #include "engine/LastSyncRecord.h"
 #include "engine/SyncLog.h"
 #include "tests/support/FakeLocalClock.h"
+#include "tests/support/InProcessLock.h"
 #include "tests/support/RecordingNotifier.h"
-#include "tools/kit/InProcessLock.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "common/ChannelProtocol.h"
+#include "common/ProductFacts.h"
 #include "common/WinHandle_win.h"
 #include "common/WindowMessages.h"
 #include "console/Win32ChannelClient_win.h"
@@ -34,7 +35,7 @@ using namespace ui_driver;
 using namespace std::chrono_literals;
 
 constexpr const char* kConsoleTitle = "Horalux Clock Service Console";
-constexpr const char* kStartLine = "] Horalux Clock Service v. 2.5 is started.";
+constexpr const char* kStartLine = "] Horalux Clock Service v. " HORALUX_VERSION_TEXT " is started.";
 
 std::string ChronySettings() {
     return "[Servers]\r\nServers_Counter=1\r\nServers 0=Loopback chrony~127.0.0.1~1\r\n[Options]\r\n"

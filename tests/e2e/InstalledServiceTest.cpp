@@ -4,6 +4,7 @@
 // dispatcher refusing a start from a shell; the Windows 9x start entry under a Windows 98
 // version setting; and the program's resources.
 
+#include "common/ProductFacts.h"
 #include "tools/kit/ServiceProgram_win.h"
 
 #include "common/Win32SystemError_win.h"
@@ -74,7 +75,7 @@ TEST_F(InstalledServiceTest, InstallStartStopRemove) {
     const double startMs =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - startBegin).count();
     EXPECT_EQ(ServiceState(), static_cast<DWORD>(SERVICE_RUNNING));
-    EXPECT_TRUE(WaitForFileText(log, "] Horalux Clock Service v. 2.5 is started.", 10s));
+    EXPECT_TRUE(WaitForFileText(log, "] Horalux Clock Service v. " HORALUX_VERSION_TEXT " is started.", 10s));
     const bool bWindowSeen = WaitForExecWindow(10s) != nullptr;
 
     const auto stopBegin = std::chrono::steady_clock::now();
@@ -234,7 +235,7 @@ TEST(ServiceResources, VersionAndEventMessages) {
         char* value = nullptr;
         UINT length = 0;
         ASSERT_TRUE(::VerQueryValueA(info.data(), key, reinterpret_cast<void**>(&value), &length)) << key;
-        EXPECT_STREQ(value, "2.5") << key;
+        EXPECT_STREQ(value, HORALUX_VERSION_TEXT) << key;
     }
 
     const HMODULE module = ::LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "common/ProductFacts.h"
 #include "common/WinHandle_win.h"
 #include "common/WindowMessages.h"
 #include "console/resource.h"
@@ -184,7 +185,9 @@ TEST_F(InstallerTest, InstallsTheProgramsAndRegistersAndStartsTheService) {
     EXPECT_EQ(ReadWholeFile(WindowsFile("zHoraluxServ.ini")), kSettings);
     const std::string log = ReadWholeFile(WindowsFile("zHoraluxServ.log"));
     EXPECT_NE(log.find("] Horalux Clock Service installed.\r\n"), std::string::npos) << log;
-    EXPECT_NE(log.find("] Horalux Clock Service v. 2.5 is started.\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("] Horalux Clock Service v. " HORALUX_VERSION_TEXT " is started.\r\n"),
+              std::string::npos)
+        << log;
 
     for (const char* name : {"HoraluxServ.exe", "HoraluxCons.exe", "Uninstall.exe"}) {
         EXPECT_TRUE(FileExists(Installed(name))) << name;
@@ -318,8 +321,8 @@ TEST_F(InstallerTest, ASecondInstallationReplacesTheRunningOne) {
     EXPECT_EQ(ReadWholeFile(WindowsFile("zHoraluxServ.ini")), kSettings);
     const std::string log = ReadWholeFile(WindowsFile("zHoraluxServ.log"));
     EXPECT_NE(log.find("] The Service is removed.\r\n"), std::string::npos) << log;
-    EXPECT_NE(log.rfind("] Horalux Clock Service v. 2.5 is started.\r\n"),
-              log.find("] Horalux Clock Service v. 2.5 is started.\r\n"))
+    EXPECT_NE(log.rfind("] Horalux Clock Service v. " HORALUX_VERSION_TEXT " is started.\r\n"),
+              log.find("] Horalux Clock Service v. " HORALUX_VERSION_TEXT " is started.\r\n"))
         << log;
 }
 
@@ -376,7 +379,8 @@ TEST(PackagesTest, TheZipHoldsBothProgramsAndTheHelpFile) {
     ASSERT_TRUE(listing.bEnded);
     ASSERT_EQ(listing.exitCode, 0) << listing.output;
     for (const char* name : {"HoraluxServ.exe", "HoraluxCons.exe", "zHoraluxHelp.chm"}) {
-        EXPECT_NE(listing.output.find(std::string("Horalux-2.5-win64/") + name + "\n"), std::string::npos)
+        EXPECT_NE(listing.output.find(std::string("Horalux-" HORALUX_VERSION_TEXT "-win64/") + name + "\n"),
+                  std::string::npos)
             << name << " is missing:\n"
             << listing.output;
     }

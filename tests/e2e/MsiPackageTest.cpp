@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "common/ProductFacts.h"
 #include "tests/e2e/InstalledProduct_win.h"
 #include "tests/e2e/LocalChrony.h"
 #include "tests/support/WindowsTimeStandIn_win.h"
@@ -115,7 +116,7 @@ TEST_F(MsiPackageTest, InstallsWithPropertiesSynchronisesAndUninstallsKeepingThe
     EXPECT_TRUE(FileExists(Installed("HoraluxCons.exe")));
     EXPECT_TRUE(FileExists(WindowsFile("zHoraluxHelp.chm")));
     EXPECT_TRUE(ShortcutExists());
-    EXPECT_EQ(InstalledVersions(), std::vector<std::string>{"2.5"});
+    EXPECT_EQ(InstalledVersions(), std::vector<std::string>{HORALUX_VERSION_TEXT});
     // The properties' settings and nothing else: every other setting keeps its default.
     EXPECT_EQ(
         ReadWholeFile(WindowsFile("zHoraluxServ.ini")),
@@ -186,7 +187,7 @@ TEST_F(MsiPackageTest, ANewerPackageReplacesAnOlderOneAndKeepsTheSettings) {
     ASSERT_TRUE(WriteBytes(WindowsFile("zHoraluxServ.ini"), changed));
 
     ASSERT_EQ(Msiexec("/i", HORALUX_MSI), 0u);
-    EXPECT_EQ(InstalledVersions(), std::vector<std::string>{"2.5"});
+    EXPECT_EQ(InstalledVersions(), std::vector<std::string>{HORALUX_VERSION_TEXT});
     EXPECT_EQ(ServiceState(), static_cast<DWORD>(SERVICE_RUNNING));
     EXPECT_FALSE(::IsWindow(first)) << "the older service was not stopped";
     EXPECT_NE(WaitForExecWindow(10s), nullptr);

@@ -4,6 +4,7 @@
 // takes its port on every address, so one fake server plays every list entry, answering
 // each request as scripted.
 
+#include "common/ProductFacts.h"
 #include "tools/kit/ServiceProgram_win.h"
 
 #include "common/LogResult.h"
@@ -67,8 +68,8 @@ protected:
 
 TEST_F(ServiceProcessTest, HelloThenAManualRunSucceedsAndIsRecorded) {
     LaunchProcess(ServiceSettings(kModeDemandOnly, m_server.address(), {"Fake A"}));
-    EXPECT_TRUE(
-        WaitForFileText(WindowsFile("zHoraluxServ.log"), "] Horalux Clock Service v. 2.5 is started.", 10s));
+    EXPECT_TRUE(WaitForFileText(WindowsFile("zHoraluxServ.log"),
+                                "] Horalux Clock Service v. " HORALUX_VERSION_TEXT " is started.", 10s));
     CConsoleStandIn console;
 
     std::vector<double> helloMs;

@@ -7,6 +7,7 @@
 // exists, so those tests give the namespace one that leads nowhere (tests/e2e/
 // namespace-gateway.sh) and list only this test's fake server.
 
+#include "common/ProductFacts.h"
 #include "tests/e2e/HostCommand.h"
 #include "tools/kit/ServiceProgram_win.h"
 
@@ -55,8 +56,8 @@ TEST(FirstStartTest, WithoutASettingsFileOnlyTheServerListIsWritten) {
     CChildProcess service;
     ASSERT_TRUE(LaunchService(service, "-d"));
     EXPECT_NE(WaitForExecWindow(), nullptr);
-    EXPECT_TRUE(
-        WaitForFileText(WindowsFile("zHoraluxServ.log"), "] Horalux Clock Service v. 2.5 is started.", 10s));
+    EXPECT_TRUE(WaitForFileText(WindowsFile("zHoraluxServ.log"),
+                                "] Horalux Clock Service v. " HORALUX_VERSION_TEXT " is started.", 10s));
     EXPECT_TRUE(WaitForFileText(ini, "\r\nServers 17=", 10s));
     EndService(service);
 

@@ -6,6 +6,7 @@
 // system hands a program); a last one without it counts too.
 
 #include "service/CommandLine.h"
+#include "service/HostPlatform.h"
 #include "tests/fuzz/FuzzSupport.h"
 
 #include <algorithm>
@@ -46,8 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(!command.queryServer ||
                (!command.queryServer->empty() && IsGivenValue(args, *command.queryServer, 'q')));
     FUZZ_CHECK(!command.sampleCount || IsGivenValue(args, *command.sampleCount, 'n'));
-    for (const bool bIsNt : {true, false}) {
-        const HostAction action = ResolveHostAction(command.action, bIsNt);
+    for (const HostFamily family : {HostFamily::Nt, HostFamily::Windows9x}) {
+        const HostAction action = CHostPlatform(family).ResolveAction(command.action);
         FUZZ_CHECK(action != HostAction::None);
         FUZZ_CHECK(command.action == HostAction::None || action == command.action);
     }

@@ -12,8 +12,8 @@
 #include "engine/SyncLog.h"
 #include "tests/fuzz/FuzzSupport.h"
 #include "tests/support/FakeLocalClock.h"
+#include "tests/support/InProcessLock.h"
 #include "tests/support/RecordingNotifier.h"
-#include "tools/kit/InProcessLock.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -88,6 +88,51 @@ ProgramText MakeProgramText(const std::string& text) {
     }
 }
 
+bool IsXml(const std::string& ext) {
+    return ext == ".wxs" || ext == ".admx" || ext == ".adml";
+}
+
+// The source without its comments, so that a text only a comment holds is no program's text: C
+// and C++ comments in the sources and resource scripts, "#" lines in CMake, ";" lines in the
+// message file, <!-- --> in XML. Literals are kept whole: "//" inside one is no comment.
+std::string WithoutComments(const std::string& source, const std::string& ext) {
+    if (IsXml(ext)) {
+        return std::regex_replace(source, std::regex(R"(<!--[\s\S]*?-->)"), " ");
+    }
+    const bool cLike = ext != ".cmake" && ext != ".mc";
+    const auto lineComment = [&](std::size_t i) {
+        if (ext == ".cmake") {
+            return source[i] == '#';
+        }
+        if (ext == ".mc") {
+            return source[i] == ';' && (i == 0 || source[i - 1] == '\n');
+        }
+        return source.compare(i, 2, "//") == 0;
+    };
+    std::string kept;
+    for (std::size_t i = 0; i < source.size();) {
+        const char quote = source[i];
+        if (quote == '"' || (cLike && quote == '\'')) {
+            std::size_t end = i + 1;
+            while (end < source.size() && source[end] != quote && source[end] != '\n') {
+                end += source[end] == '\\' ? 2 : 1;
+            }
+            end = std::min(end + 1, source.size());
+            kept.append(source, i, end - i);
+            i = end;
+        } else if (lineComment(i)) {
+            i = std::min(source.find('\n', i), source.size());
+        } else if (cLike && source.compare(i, 2, "/*") == 0) {
+            const std::size_t close = source.find("*/", i + 2);
+            i = close == std::string::npos ? source.size() : close + 2;
+            kept += ' ';
+        } else {
+            kept += source[i++];
+        }
+    }
+    return kept;
+}
+
 // Every string literal of the product's sources, and every element's text of its XML files.
 std::vector<ProgramText> ProgramTexts() {
     std::vector<ProgramText> texts;
@@ -100,9 +145,8 @@ std::vector<ProgramText> ProgramTexts() {
                 std::end(kProductExtensions)) {
                 continue;
             }
-            const std::string source = ReadFile(entry.path());
-            const bool xml = ext == ".wxs" || ext == ".admx" || ext == ".adml";
-            const std::regex& pattern = xml ? element : literal;
+            const std::string source = WithoutComments(ReadFile(entry.path()), ext);
+            const std::regex& pattern = IsXml(ext) ? element : literal;
             for (std::sregex_iterator it(source.begin(), source.end(), pattern), end; it != end; ++it) {
                 texts.push_back(MakeProgramText(Squeeze(Unescape((*it)[1].str()))));
             }

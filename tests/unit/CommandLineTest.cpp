@@ -2,6 +2,7 @@
 // and sample count of -q and -n, and what happens without an action.
 
 #include "service/CommandLine.h"
+#include "service/HostPlatform.h"
 
 #include <gtest/gtest.h>
 
@@ -90,11 +91,13 @@ TEST(CommandLine, QueryTakesAnOptionalServerButNoSwitchAsOneAndACount) {
 }
 
 TEST(CommandLine, WithoutAnActionAServiceOnNtAHiddenProcessOn9x) {
-    EXPECT_EQ(ResolveHostAction(Parse({}).action, true), HostAction::Dispatch);
-    EXPECT_EQ(ResolveHostAction(Parse({"-x"}).action, true), HostAction::Dispatch);
-    EXPECT_EQ(ResolveHostAction(Parse({"-lsomeone"}).action, false), HostAction::RunFaceless);
-    EXPECT_EQ(ResolveHostAction(HostAction::Install, false), HostAction::Install);
-    EXPECT_EQ(ResolveHostAction(HostAction::RunAsProcess, true), HostAction::RunAsProcess);
+    const CHostPlatform nt(HostFamily::Nt);
+    const CHostPlatform windows9x(HostFamily::Windows9x);
+    EXPECT_EQ(nt.ResolveAction(Parse({}).action), HostAction::Dispatch);
+    EXPECT_EQ(nt.ResolveAction(Parse({"-x"}).action), HostAction::Dispatch);
+    EXPECT_EQ(windows9x.ResolveAction(Parse({"-lsomeone"}).action), HostAction::RunFaceless);
+    EXPECT_EQ(windows9x.ResolveAction(HostAction::Install), HostAction::Install);
+    EXPECT_EQ(nt.ResolveAction(HostAction::RunAsProcess), HostAction::RunAsProcess);
 }
 
 }  // namespace

@@ -533,8 +533,8 @@ TEST_F(ConsoleLogicTest, ABrokenChannelIsOpenedOnceMoreAndWithoutItTheWindowIsSe
     EXPECT_EQ(channel.sent, std::vector<ChannelKind>{ChannelKind::SyncBreak});
     EXPECT_EQ(channel.opens, 2);
 
-    // The service has gone for good: Break sends nothing, and the next search finds its window,
-    // whose reply has not come yet.
+    // The service has gone for good: Break sends nothing and says so, and the next search finds
+    // its window, whose reply has not come yet.
     channel.bOpen = channel.bServing = false;
     logic.OnBreak();
     logic.OnSynchronizeNow();
@@ -542,16 +542,22 @@ TEST_F(ConsoleLogicTest, ABrokenChannelIsOpenedOnceMoreAndWithoutItTheWindowIsSe
     EXPECT_EQ(channel.sent.size(), 1u);
     ASSERT_EQ(ui.posted.size(), 1u);
     EXPECT_EQ(ui.posted[0].message, UM_CONSOLE_HELLO);
-    ASSERT_EQ(ui.boxes.size(), 1u);
+    ASSERT_EQ(ui.boxes.size(), 2u);
     EXPECT_EQ(ui.boxes[0].text, kMissing);
+    EXPECT_EQ(ui.boxes[1].text, kMissing);
 
-    // Options confirmed while the channel is lost: the service was not told, and the box says so.
-    channel.bServing = true;
-    logic.OnSynchronizeNow();
-    channel.bOpen = channel.bServing = false;
-    ui.optionsAnswer = true;
-    logic.OnOptions();
-    EXPECT_EQ(ui.boxes.size(), 2u);
+    // Options or servers confirmed while the channel is lost: saved, but the service was not
+    // told, and a box says so each time.
+    ui.optionsAnswer = ui.serversAnswer = true;
+    for (void (CConsoleLogic::*press)() : {&CConsoleLogic::OnOptions, &CConsoleLogic::OnServer}) {
+        channel.bServing = true;
+        logic.OnSynchronizeNow();
+        channel.bOpen = channel.bServing = false;
+        const std::size_t boxes = ui.boxes.size();
+        (logic.*press)();
+        ASSERT_EQ(ui.boxes.size(), boxes + 1);
+        EXPECT_EQ(ui.boxes.back().text, kMissing);
+    }
 }
 
 // --- elevation on demand ----------------------------------------------------------------------

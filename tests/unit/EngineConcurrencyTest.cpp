@@ -4,8 +4,8 @@
 #include "common/LogResult.h"
 #include "engine/SyncLog.h"
 #include "tests/support/EngineRig.h"
+#include "tests/support/InProcessLock.h"
 #include "tests/support/RecordingNotifier.h"
-#include "tools/kit/InProcessLock.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 namespace {
@@ -50,18 +51,13 @@ TEST_F(HostReporterTest, StopProgressGoesToTheStandardOutput) {
     EXPECT_TRUE(log.lines.empty());
 }
 
-TEST_F(HostReporterTest, EachActionTextHasItsTarget) {
-    const std::pair<HostText, TextTarget> cases[] = {
-        {HostText::ManagerFailed, TextTarget::Log},
-        {HostText::RemoveFailedToStop, TextTarget::Log},
-        {HostText::StartNotRunning, TextTarget::Log},
-        {HostText::ManagerFailedOut, TextTarget::StandardOutput},
-        {HostText::StartFailedOut, TextTarget::StandardOutput},
-        {HostText::FailedToStopOut, TextTarget::StandardOutput},
-    };
-    for (const auto& [id, target] : cases) {
-        EXPECT_EQ(HostTextFor(id).id, id);
-        EXPECT_EQ(HostTextFor(id).target, target);
+// Where each text goes is the table's; what the table must hold is a row for every text, since
+// a text without one would be said as the first row's.
+TEST(HostTexts, EveryTextHasARowOfItsOwn) {
+    for (int value = 0; value <= static_cast<int>(kLastHostText); ++value) {
+        const auto id = static_cast<HostText>(value);
+        EXPECT_EQ(HostTextFor(id).id, id) << value;
+        EXPECT_NE(std::string(HostTextFor(id).pattern), "") << value;
     }
 }
 

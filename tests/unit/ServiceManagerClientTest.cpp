@@ -127,7 +127,7 @@ private:
 
 class ServiceManagerClientTest : public ::testing::Test {
 protected:
-    CServiceManagerClient Client(bool bIsNt = true) {
+    CServiceManagerClient Client(HostFamily family = HostFamily::Nt) {
         EventSourceHooks hooks{
             [this](const std::string& file) {
                 script.calls.push_back("register " + file);
@@ -140,7 +140,7 @@ protected:
             [this] { script.calls.push_back("event Service installed"); },
         };
         return CServiceManagerClient({"QN_HoraluxService", "Horalux Clock Service"}, manager, entry, hooks,
-                                     reporter, bIsNt);
+                                     reporter, CHostPlatform(family));
     }
 
     static ServiceDefinition Definition() {
@@ -292,11 +292,11 @@ TEST_F(ServiceManagerClientTest, StopSaysWhatHappenedOnTheStandardOutput) {
 }
 
 TEST_F(ServiceManagerClientTest, Windows9xUsesTheStartEntryAndSaysNothing) {
-    EXPECT_TRUE(Client(false).Install(kProgram, Definition()));
-    EXPECT_TRUE(Client(false).Remove());
+    EXPECT_TRUE(Client(HostFamily::Windows9x).Install(kProgram, Definition()));
+    EXPECT_TRUE(Client(HostFamily::Windows9x).Remove());
     entry.m_nError = kAccessDenied;
-    EXPECT_FALSE(Client(false).Install(kProgram, Definition()));
-    EXPECT_FALSE(Client(false).Remove());
+    EXPECT_FALSE(Client(HostFamily::Windows9x).Install(kProgram, Definition()));
+    EXPECT_FALSE(Client(HostFamily::Windows9x).Remove());
     EXPECT_EQ(script.calls, (Calls{"entry C:\\Horalux\\HoraluxServ.exe", "no entry",
                                    "entry C:\\Horalux\\HoraluxServ.exe", "no entry"}));
     EXPECT_TRUE(log.lines().empty());

@@ -1,8 +1,10 @@
 // The settings record against the in-memory profile store.
 
+#include "common/SystemErrorText.h"
 #include "settings/DefaultServers.h"
 #include "settings/Settings.h"
 #include "settings/SyncMode.h"
+#include "settings/WorkingDirectory.h"
 #include "tests/support/FakeProfileStore.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +12,7 @@
 #include <climits>
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -271,6 +274,20 @@ TEST_F(SettingsTest, ServiceStartWithNoFileWritesNoOptions) {
     settings.Load();
     settings.Load();  // reload on message 2002
     EXPECT_EQ(store.text(kFile), kServers18);
+}
+
+// Outside the Windows directory a program would read and write other files than the user's:
+// it says why and stops.
+TEST(EnterWindowsDirectory, AFailureIsToldWithItsReasonAndStopsTheProgram) {
+    std::vector<std::string> told;
+    const auto tell = [&](const std::string& text) { told.push_back(text); };
+    EXPECT_TRUE(EnterWindowsDirectory([] { return SystemResult::success(); }, tell));
+    EXPECT_TRUE(told.empty());
+
+    EXPECT_FALSE(EnterWindowsDirectory([] { return SystemResult::failure(3); }, tell));
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0], "The Windows directory could not be made the current directory - " + ErrorCodeText(3) +
+                           " (error 3). The settings and the log lie there; nothing was done.");
 }
 
 }  // namespace

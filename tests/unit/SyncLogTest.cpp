@@ -6,8 +6,8 @@
 #include "common/LogResult.h"
 #include "engine/SyncLog.h"
 #include "tests/support/FakeLocalClock.h"
+#include "tests/support/InProcessLock.h"
 #include "tests/support/RecordingNotifier.h"
-#include "tools/kit/InProcessLock.h"
 #include "tools/kit/TempDir.h"
 
 #include <gmock/gmock.h>

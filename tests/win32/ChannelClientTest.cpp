@@ -8,8 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <future>
 #include <optional>
-#include <thread>
 
 #include "common/ChannelPipe_win.h"
 #include "common/ChannelProtocol.h"
@@ -23,7 +23,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// One instance of the pipe, every operation bounded by a second.
+// One instance of the pipe. The wait for the console is bounded by ten seconds, since the test's
+// own thread makes its window first; every other operation by a second.
 class CScriptedServer {
 public:
     CScriptedServer() {
@@ -36,7 +37,9 @@ public:
     }
     bool ready() const { return m_pipe.isValid(); }
 
-    bool accept() { return BeginConnect(m_pipe.get(), m_connect) == PipeStart::Waiting && finish(m_connect); }
+    bool accept() {
+        return BeginConnect(m_pipe.get(), m_connect) == PipeStart::Waiting && finish(m_connect, 10000);
+    }
 
     std::optional<ChannelRecord> read() {
         unsigned char bytes[channel::kRecordSize + 1] = {};
@@ -59,12 +62,12 @@ public:
         return writeBytes(bytes, sizeof bytes);
     }
     bool writeBytes(const unsigned char* bytes, std::size_t size) {
-        return BeginWrite(m_pipe.get(), m_write, bytes, size) == PipeStart::Waiting && finish(m_write);
+        return BeginWrite(m_pipe.get(), m_write, bytes, size) == PipeStart::Waiting && finish(m_write, 1000);
     }
 
 private:
-    bool finish(PipeOperation& operation) {
-        if (::WaitForSingleObject(operation.event.get(), 1000) != WAIT_OBJECT_0) {
+    bool finish(PipeOperation& operation, DWORD waitMs) {
+        if (::WaitForSingleObject(operation.event.get(), waitMs) != WAIT_OBJECT_0) {
             CancelOperation(m_pipe.get(), operation);
             return false;
         }
@@ -77,26 +80,34 @@ private:
     PipeOperation m_write;
 };
 
+// What the scripted server did, checked on the test's thread once the script has ended.
+struct ScriptOutcome {
+    bool bServed = false;  // accepted, read the hello and answered it
+    int notices = 0;       // notices written
+    int keptAlive = 0;     // hellos read after the notices
+    std::optional<ChannelRecord> request;
+};
+
 TEST(ChannelClientTest, TheHelloIsAnsweredNoticesArePostedAndHellosKeepTheConsoleKnown) {
     CScriptedServer server;
     ASSERT_TRUE(server.ready());
-    int keptAlive = 0;
-    std::optional<ChannelRecord> request;
-    std::thread script([&] {
-        ASSERT_TRUE(server.accept());
-        const std::optional<ChannelRecord> hello = server.read();
-        ASSERT_TRUE(hello && hello->kind == ChannelKind::ConsoleHello);
-        ASSERT_TRUE(server.write(ChannelKind::ServiceHello));
+    std::future<ScriptOutcome> script = std::async(std::launch::async, [&] {
+        ScriptOutcome outcome;
+        const std::optional<ChannelRecord> hello = server.accept() ? server.read() : std::nullopt;
+        outcome.bServed =
+            hello && hello->kind == ChannelKind::ConsoleHello && server.write(ChannelKind::ServiceHello);
         // Only notices come in for well over two keep-alive periods.
-        for (int i = 0; i < 12; ++i) {
-            server.write(ChannelKind::SyncResult, LOG_FAILED);
+        for (int i = 0; outcome.bServed && i < 12; ++i) {
+            outcome.notices += server.write(ChannelKind::SyncResult, LOG_FAILED) ? 1 : 0;
             ::Sleep(100);
         }
+        // The hellos sent meanwhile, then the request, in the order the console sent them.
         std::optional<ChannelRecord> next;
-        while ((next = server.read()) && next->kind == ChannelKind::ConsoleHello) {
-            ++keptAlive;
+        while (outcome.bServed && (next = server.read()) && next->kind == ChannelKind::ConsoleHello) {
+            ++outcome.keptAlive;
         }
-        request = next;
+        outcome.request = next;
+        return outcome;
     });
 
     CConsoleStandIn window;
@@ -111,12 +122,13 @@ TEST(ChannelClientTest, TheHelloIsAnsweredNoticesArePostedAndHellosKeepTheConsol
         ASSERT_TRUE(window.waitFor(UM_SYNC_RESULT, value)) << i;
         EXPECT_EQ(value, static_cast<WPARAM>(LOG_FAILED));
     }
-    ::Sleep(200);  // the script reads what the console sent meanwhile
     EXPECT_TRUE(client.send(ChannelKind::SyncNow));
-    script.join();
-    EXPECT_GE(keptAlive, 2);
-    ASSERT_TRUE(request.has_value());
-    EXPECT_EQ(request->kind, ChannelKind::SyncNow);
+    const ScriptOutcome outcome = script.get();
+    EXPECT_TRUE(outcome.bServed);
+    EXPECT_EQ(outcome.notices, 12);
+    EXPECT_GE(outcome.keptAlive, 2);
+    ASSERT_TRUE(outcome.request.has_value());
+    EXPECT_EQ(outcome.request->kind, ChannelKind::SyncNow);
     EXPECT_TRUE(client.isOpen());
 }
 
@@ -130,23 +142,29 @@ TEST(ChannelClientTest, NoServiceASilentOneAndARecordTheServiceNeverSendsLeaveTh
     for (const bool bAnswers : {false, true}) {
         CScriptedServer server;
         ASSERT_TRUE(server.ready());
-        std::thread script([&] {
-            ASSERT_TRUE(server.accept());
-            server.read();
-            if (bAnswers) {
-                server.write(ChannelKind::ServiceHello);
-                server.write(ChannelKind::ConsoleHello);  // a request, from the service
-            }
-            ::Sleep(500);
-        });
+        // The server's end stays open until the console has decided, so that only what the
+        // server said, not its going away, can close the channel.
+        std::promise<void> decided;
+        std::future<bool> script =
+            std::async(std::launch::async, [&server, bAnswers, held = decided.get_future()] {
+                bool bDone = server.accept() && server.read().has_value();
+                if (bDone && bAnswers) {
+                    // A hello, then a request, which only a console sends.
+                    bDone =
+                        server.write(ChannelKind::ServiceHello) && server.write(ChannelKind::ConsoleHello);
+                }
+                held.wait_for(10s);
+                return bDone;
+            });
         const auto begin = std::chrono::steady_clock::now();
         const bool bOpened = client.open(300);
         const auto took = std::chrono::steady_clock::now() - begin;
-        script.join();
         EXPECT_EQ(bOpened, bAnswers);
         EXPECT_LT(took, 2s);
         EXPECT_TRUE(WaitUntil([&] { return !client.isOpen(); }, 5s)) << bAnswers;
         EXPECT_FALSE(client.send(ChannelKind::SyncNow));
+        decided.set_value();
+        EXPECT_TRUE(script.get()) << bAnswers;
         client.close();
     }
 }

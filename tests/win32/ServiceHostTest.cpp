@@ -38,8 +38,8 @@ public:
 // A service whose work is a callback and whose operations are counted.
 class CTestService : public CServiceBase {
 public:
-    CTestService(CHostReporter& reporter, bool bIsNt)
-        : CServiceBase(kTestServiceName, "Horalux Host Test", reporter, bIsNt) {}
+    CTestService(CHostReporter& reporter, HostFamily family)
+        : CServiceBase(kTestServiceName, "Horalux Host Test", reporter, family) {}
 
     void RunService(int, char**) override {
         if (m_work) {
@@ -66,7 +66,7 @@ protected:
 };
 
 TEST_F(ServiceBaseTest, StatusRecordFollowsTheCheckpointRule) {
-    CTestService service(m_reporter, true);
+    CTestService service(m_reporter, HostFamily::Nt);
     // No status handle: every report fails, but the record is kept as it would be reported.
     EXPECT_FALSE(service.SetStatus(SERVICE_START_PENDING, kDefaultWaitHint, 0));
     EXPECT_EQ(service.Status().dwCheckPoint, 1u);
@@ -83,7 +83,7 @@ TEST_F(ServiceBaseTest, StatusRecordFollowsTheCheckpointRule) {
 }
 
 TEST_F(ServiceBaseTest, NotAServiceReportsNothing) {
-    CTestService service(m_reporter, true);
+    CTestService service(m_reporter, HostFamily::Nt);
     service.MarkNotService();
     EXPECT_TRUE(service.SetStatus(SERVICE_START_PENDING, kDefaultWaitHint, 0));
     EXPECT_EQ(service.Status().dwCheckPoint, 0u);
@@ -91,7 +91,7 @@ TEST_F(ServiceBaseTest, NotAServiceReportsNothing) {
 }
 
 TEST_F(ServiceBaseTest, ControlRequestsReachTheOperations) {
-    CTestService service(m_reporter, true);
+    CTestService service(m_reporter, HostFamily::Nt);
     CTestService::Control(SERVICE_CONTROL_STOP);
     EXPECT_EQ(service.m_nStops, 1);
     EXPECT_EQ(service.Status().dwCurrentState, static_cast<DWORD>(SERVICE_STOP_PENDING));
@@ -107,7 +107,7 @@ TEST_F(ServiceBaseTest, ControlRequestsReachTheOperations) {
 }
 
 TEST_F(ServiceBaseTest, CtrlCStopsAProcessRunOtherConsoleEventsDoNot) {
-    CTestService service(m_reporter, true);
+    CTestService service(m_reporter, HostFamily::Nt);
     EXPECT_TRUE(CTestService::ConsoleEvent(CTRL_C_EVENT));
     EXPECT_TRUE(CTestService::ConsoleEvent(CTRL_BREAK_EVENT));
     EXPECT_FALSE(CTestService::ConsoleEvent(CTRL_CLOSE_EVENT));
@@ -115,7 +115,7 @@ TEST_F(ServiceBaseTest, CtrlCStopsAProcessRunOtherConsoleEventsDoNot) {
 }
 
 TEST_F(ServiceBaseTest, FacelessProcessSurvivesALogOffButNotAShutdown) {
-    CTestService service(m_reporter, true);
+    CTestService service(m_reporter, HostFamily::Nt);
     bool bWindowFound = false;
     bool bSurvivedLogOff = false;
     service.m_work = [&] {
@@ -134,7 +134,7 @@ TEST_F(ServiceBaseTest, FacelessProcessSurvivesALogOffButNotAShutdown) {
 }
 
 TEST_F(ServiceBaseTest, EventReportKeepsTheLastError) {
-    CTestService service(m_reporter, true);
+    CTestService service(m_reporter, HostFamily::Nt);
     ::SetLastError(1234);
     service.ReportLogEvent("a test report", EVENTLOG_INFORMATION_TYPE, kEventIdFromType);
     EXPECT_EQ(service.LastEventError(), 1234u);
@@ -152,7 +152,7 @@ RegistryValue ReadSources() {
 }
 
 TEST_F(ServiceBaseTest, EventSourceIsListedOnceAndRemovedCleanly) {
-    CTestService service(m_reporter, true);
+    CTestService service(m_reporter, HostFamily::Nt);
     const RegistryValue before = ReadSources();
     ASSERT_EQ(service.RegisterLogSource("C:\\test\\host.exe", 7), ERROR_SUCCESS);
     ASSERT_EQ(service.RegisterLogSource("C:\\test\\host.exe", 7), ERROR_SUCCESS);
@@ -187,7 +187,7 @@ TEST_F(ServiceBaseTest, EventSourceIsListedOnceAndRemovedCleanly) {
 }
 
 TEST_F(ServiceBaseTest, Windows9xInstallsAndRemovesTheRunServicesEntry) {
-    CTestService service(m_reporter, false);
+    CTestService service(m_reporter, HostFamily::Windows9x);
     ASSERT_TRUE(service.Install());
     UniqueRegistryKey key;
     ASSERT_EQ(OpenRegistryKey(HKEY_LOCAL_MACHINE, CWin32StartEntry::kRunServicesKey, key), ERROR_SUCCESS);
@@ -206,7 +206,7 @@ TEST_F(ServiceBaseTest, Windows9xInstallsAndRemovesTheRunServicesEntry) {
 }
 
 TEST_F(ServiceBaseTest, CommandLineActionsOfAMissingServiceReportWhereTheyShould) {
-    CTestService service(m_reporter, true);
+    CTestService service(m_reporter, HostFamily::Nt);
     EXPECT_FALSE(service.StartRunning());
     EXPECT_FALSE(service.StopRunning());
     EXPECT_EQ(m_strOut, "OpenService failed - " + SystemErrorText(ERROR_SERVICE_DOES_NOT_EXIST) + "\n" +
@@ -219,7 +219,7 @@ TEST_F(ServiceBaseTest, CommandLineActionsOfAMissingServiceReportWhereTheyShould
 }
 
 TEST_F(ServiceBaseTest, NoServiceManagerConnectionWithoutTheManager) {
-    CTestService service(m_reporter, true);
+    CTestService service(m_reporter, HostFamily::Nt);
     // A program started from a shell cannot become a service.
     EXPECT_FALSE(service.StartDispatcher());
     EXPECT_EQ(service.LastEventError(), static_cast<DWORD>(ERROR_FAILED_SERVICE_CONTROLLER_CONNECT));
@@ -237,7 +237,7 @@ TEST(SystemErrorText, SystemMessagesWithoutTheirLineBreak) {
 }
 
 TEST(Win32Platform, ThisSystemIsNt) {
-    EXPECT_TRUE(QueryPlatformIsNt());
+    EXPECT_EQ(QueryHostFamily(), HostFamily::Nt);
 }
 
 }  // namespace

@@ -52,15 +52,6 @@ std::string FixedLog() {
            second + ". Round Trip Delay: 38 ms\r\n";
 }
 
-// Wine draws the frames' buttons with the Marlett font. Debian's fonts-wine has it, but this
-// Wine does not look there, and without it the buttons show letters; a copy in the prefix's
-// font folder, read by every program that starts afterwards, fixes the pictures.
-void ProvideFrameFont() {
-    const std::string fonts = WindowsFile("Fonts");
-    ::CreateDirectoryA(fonts.c_str(), nullptr);
-    ::CopyFileA("Z:\\usr\\share\\wine\\fonts\\marlett.ttf", (fonts + "\\marlett.ttf").c_str(), TRUE);
-}
-
 bool WriteFile(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << bytes;
@@ -148,7 +139,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "horalux_help_capture: cannot write the settings or the log\n");
         return 1;
     }
-    ProvideFrameFont();
     ::CreateDirectoryA(argv[1], nullptr);
     CCapture capture(argv[1]);
     return capture.Run() ? 0 : 1;
