@@ -11,6 +11,11 @@ if(WIN32)
         WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
     # Static so the .exe files run on a bare Windows without the MinGW runtime DLLs.
     target_link_options(horalux_options INTERFACE -static -static-libgcc -static-libstdc++)
+    # Reproducible: the same commit built in any folder, at any time, gives the same bytes. No
+    # folder of the build in the programs (__FILE__, debug information), no link time stamp.
+    target_compile_options(horalux_options INTERFACE
+        -ffile-prefix-map=${PROJECT_SOURCE_DIR}=. -ffile-prefix-map=${PROJECT_BINARY_DIR}=build)
+    target_link_options(horalux_options INTERFACE -Wl,--no-insert-timestamp)
 endif()
 
 if(HORALUX_SANITIZE AND HORALUX_TSAN)

@@ -10,6 +10,8 @@ namespace {
 constexpr DWORD kPipeBufferBytes = 4096;
 // A cancelled operation lets go of its buffer at once; this bound only keeps a wait finite.
 constexpr DWORD kCancelWaitMs = 1000;
+// Read and write, and set the pipe's read mode; not enough to make an instance of the pipe.
+constexpr DWORD kClientAccess = GENERIC_READ | FILE_WRITE_DATA | FILE_WRITE_ATTRIBUTES;
 
 // Whatever the start of an operation returned, as the rest of the code sees it.
 PipeStart Started(PipeOperation& operation, BOOL bDone, DWORD error, DWORD waitingError) {
@@ -48,6 +50,21 @@ UniqueFileHandle CreatePipeInstance(SECURITY_ATTRIBUTES& attributes, bool bFirst
     const DWORD instances = static_cast<DWORD>(channel::kMaxClients + 2);
     return UniqueFileHandle(::CreateNamedPipeA(channel::kPipeName, openMode, pipeMode, instances,
                                                kPipeBufferBytes, kPipeBufferBytes, 0, &attributes));
+}
+
+bool IsPipeNameTaken(DWORD error) {
+    return error == ERROR_ACCESS_DENIED || error == ERROR_PIPE_BUSY;
+}
+
+UniqueFileHandle ConnectToChannel() {
+    UniqueFileHandle pipe(
+        ::CreateFileA(channel::kPipeName, kClientAccess, 0, nullptr, OPEN_EXISTING,
+                      FILE_FLAG_OVERLAPPED | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr));
+    DWORD mode = PIPE_READMODE_MESSAGE;
+    if (pipe && !::SetNamedPipeHandleState(pipe.get(), &mode, nullptr, nullptr)) {
+        pipe.reset();
+    }
+    return pipe;
 }
 
 bool PipeOperation::MakeEvent() {

@@ -20,6 +20,16 @@ void MakePipeSecurity(PipeSecurity& security);
 // A listening instance; bFirst refuses to share the name with another program's pipe. An
 // empty handle leaves the reason in GetLastError.
 UniqueFileHandle CreatePipeInstance(SECURITY_ATTRIBUTES& attributes, bool bFirst);
+// Whether the first instance failed for this error because another program holds the name.
+// Windows refuses the first instance of any existing name with ERROR_ACCESS_DENIED. Wine ignores
+// bFirst and joins the other program's pipe when it can: it refuses only a pipe with no free
+// instance (ERROR_PIPE_BUSY) or of another direction (ERROR_ACCESS_DENIED).
+bool IsPipeNameTaken(DWORD error);
+
+// A client's end of the pipe in message mode, or empty (the reason in GetLastError): no pipe, or
+// every instance busy; it never waits for one. Identification only: a program that holds the
+// pipe's name in the service's stead cannot act as the client's user.
+UniqueFileHandle ConnectToChannel();
 
 // One operation on a pipe, with its event (manual reset).
 struct PipeOperation {

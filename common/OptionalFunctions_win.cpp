@@ -28,7 +28,8 @@ constexpr OptionalFunctionRow Row(const char* szModule, const char* szName) {
     return {szModule, szName, &SlotAccess<Slot>::store, &SlotAccess<Slot>::present};
 }
 
-// Both modules are in every process from its start, so no library is loaded or freed here.
+// kernel32 and ntdll are in every process from its start, user32 in every one with a window,
+// the only kind that asks for a window's DPI: no library is loaded or freed here.
 constexpr OptionalFunctionRow kRows[] = {
     Row<&OptionalFunctionSet::registerServiceProcess>("kernel32.dll", "RegisterServiceProcess"),
     Row<&OptionalFunctionSet::getSystemTimePreciseAsFileTime>("kernel32.dll",
@@ -37,6 +38,7 @@ constexpr OptionalFunctionRow kRows[] = {
                                                               "SetSystemTimeAdjustmentPrecise"),
     Row<&OptionalFunctionSet::getSystemTimeAdjustmentPrecise>("kernel32.dll",
                                                               "GetSystemTimeAdjustmentPrecise"),
+    Row<&OptionalFunctionSet::getDpiForWindow>("user32.dll", "GetDpiForWindow"),
     Row<&OptionalFunctionSet::ntQuerySystemInformation>("ntdll.dll", "NtQuerySystemInformation"),
     Row<&OptionalFunctionSet::wineGetVersion>("ntdll.dll", "wine_get_version"),
 };

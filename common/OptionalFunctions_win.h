@@ -18,6 +18,9 @@ using SetSystemTimeAdjustmentPreciseFn = BOOL(WINAPI*)(DWORD64 dwTimeAdjustment,
                                                        BOOL bTimeAdjustmentDisabled);
 using GetSystemTimeAdjustmentPreciseFn = BOOL(WINAPI*)(PDWORD64 lpTimeAdjustment, PDWORD64 lpTimeIncrement,
                                                        PBOOL lpTimeAdjustmentDisabled);
+// Windows 10 1607 and later: the DPI a window is drawn at, its monitor's for a per-monitor
+// aware program.
+using GetDpiForWindowFn = UINT(WINAPI*)(HWND hwnd);
 // ntdll: the system's handle table, which the tests count a process's handles in.
 using NtQuerySystemInformationFn = LONG(WINAPI*)(ULONG infoClass, PVOID buffer, ULONG length,
                                                  PULONG returnLength);
@@ -30,6 +33,7 @@ struct OptionalFunctionSet {
     GetSystemTimePreciseAsFileTimeFn getSystemTimePreciseAsFileTime = nullptr;
     SetSystemTimeAdjustmentPreciseFn setSystemTimeAdjustmentPrecise = nullptr;
     GetSystemTimeAdjustmentPreciseFn getSystemTimeAdjustmentPrecise = nullptr;
+    GetDpiForWindowFn getDpiForWindow = nullptr;
     NtQuerySystemInformationFn ntQuerySystemInformation = nullptr;
     WineGetVersionFn wineGetVersion = nullptr;
 };

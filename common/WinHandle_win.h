@@ -79,6 +79,13 @@ struct WindowTimerTraits {
     static void close(Type value) { ::KillTimer(value.hWnd, value.nId); }
 };
 
+// The screen's device context (GetDC(nullptr)), for its measures.
+struct ScreenDcTraits {
+    using Type = HDC;
+    static Type empty() { return nullptr; }
+    static void close(Type value) { ::ReleaseDC(nullptr, value); }
+};
+
 using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
 using UniqueFileHandle = UniqueHandle<FileHandleTraits>;
 using UniqueTokenHandle = UniqueKernelHandle;
@@ -89,3 +96,4 @@ using UniqueWindow = UniqueHandle<WindowTraits>;
 using UniqueWindowClass = UniqueHandle<WindowClassTraits>;
 using UniqueLocalMemory = UniqueHandle<LocalMemoryTraits>;
 using UniqueWindowTimer = UniqueHandle<WindowTimerTraits>;
+using UniqueScreenDc = UniqueHandle<ScreenDcTraits>;

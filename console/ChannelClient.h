@@ -8,13 +8,22 @@
 
 #include "common/ChannelProtocol.h"
 
+// How an attempt to open the channel ended.
+enum class ChannelOpening {
+    Answered,       // the service answered the hello within the wait
+    NotAnswered,    // no pipe, every place taken, no answer in time, or a server that could not
+                    // be shown to be the service
+    HeldByAnother,  // another program serves the pipe in the service's stead: closed unused
+};
+
 class ChannelClient {
 public:
     virtual ~ChannelClient() = default;
 
-    // Connects afresh and says hello; true once the service has answered within waitMs. false
-    // at once when no service serves the channel, or all its places are taken.
-    virtual bool open(unsigned waitMs) = 0;
+    // Connects afresh and, once the pipe's server has been shown to be the service, says hello.
+    // Answered once the service has answered within waitMs; any other outcome at once when no
+    // service serves the channel, or all its places are taken.
+    virtual ChannelOpening open(unsigned waitMs) = 0;
     // Connected, and not broken since.
     virtual bool isOpen() const = 0;
     // One request; false when the channel is not open or broke on the way.

@@ -55,12 +55,26 @@ void CConsoleLogic::OnInit() {
 }
 
 void CConsoleLogic::FindService() {
-    m_bViaChannel = m_channel.isOpen() || m_channel.open(channel::kHelloWaitMs);
+    m_bViaChannel = m_channel.isOpen() || OpenChannel();
     if (m_bViaChannel) {
         m_hServiceWnd = 0;
         return;
     }
     FindServiceWindow();
+}
+
+// Every press finds the other program again; the user hears of it once, until the service
+// answers on the channel and so has it back.
+bool CConsoleLogic::OpenChannel() {
+    const ChannelOpening opening = m_channel.open(channel::kHelloWaitMs);
+    if (opening == ChannelOpening::HeldByAnother && !m_bHeldToldOf) {
+        m_strResult = kChannelHeldText;
+        ShowFields();
+    }
+    if (opening != ChannelOpening::NotAnswered) {
+        m_bHeldToldOf = opening == ChannelOpening::HeldByAnother;
+    }
+    return opening == ChannelOpening::Answered;
 }
 
 void CConsoleLogic::FindServiceWindow() {
@@ -90,7 +104,7 @@ bool CConsoleLogic::TellService(ChannelKind request) {
         PostToService(static_cast<unsigned>(request));
         return true;
     }
-    return m_channel.send(request) || (m_channel.open(channel::kHelloWaitMs) && m_channel.send(request));
+    return m_channel.send(request) || (OpenChannel() && m_channel.send(request));
 }
 
 // Under UAC an administrator's console runs with a filtered token that cannot write the

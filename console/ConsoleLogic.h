@@ -5,8 +5,10 @@
 //
 // The service is looked for over the channel first, which reaches it in any session and
 // answers the hello before anything is decided; without the channel, by its window on this
-// desktop. The service's window found by the last search is kept once, here: the console has
-// one main window, so a process-wide copy beside it would always hold the same value.
+// desktop. A channel that another program holds in the service's stead is not used, as if
+// there were none, and the result field says so once. The service's window found by the last search is kept
+// once, here: the console has one main window, so a process-wide copy beside it would always hold the same
+// value.
 
 #include <cstdint>
 #include <optional>
@@ -24,6 +26,7 @@ class CConsoleLogic {
 public:
     static constexpr const char* kWindowTitle = "Horalux Clock Service Console";
     static constexpr const char* kServiceMissingText = "\nHoralux Service does not work now!";
+    static constexpr const char* kChannelHeldText = "Another program holds the service's channel.";
     static constexpr unsigned kProgressTimerId = 1;
     static constexpr unsigned kProgressPeriodMs = 100;
     static constexpr int kProgressMax = 100;
@@ -74,6 +77,7 @@ private:
     static const CommandEntry<CConsoleLogic> kCommands[];
 
     void FindService();
+    bool OpenChannel();
     void FindServiceWindow();
     bool ServiceAnswered() const;
     bool TellService(ChannelKind request);
@@ -89,6 +93,8 @@ private:
     ChannelClient& m_channel;
     Elevation& m_elevation;
     bool m_bViaChannel = false;
+    // Another program's channel has been told of since the service last answered there.
+    bool m_bHeldToldOf = false;
     std::string m_strServer;
     int m_nProgressPos = 0;
     unsigned m_nTimerId = 0;

@@ -41,6 +41,7 @@ public:
 
     // Whole-row selection, keeping the list's other extended styles.
     virtual void selectWholeRows() = 0;
+    // widthPixels at 100 % scale (96 DPI); the view scales it to the window's.
     virtual void addColumn(const std::string& heading, int widthPixels) = 0;
     virtual void deleteAllRows() = 0;
     virtual void insertRow(int index, const std::string& name, const std::string& status) = 0;

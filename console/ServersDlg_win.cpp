@@ -2,8 +2,24 @@
 
 #include <commctrl.h>
 
+#include "common/OptionalFunctions_win.h"
+#include "common/WinHandle_win.h"
 #include "console/AddServerDlg_win.h"
 #include "console/resource.h"
+
+namespace {
+
+// The DPI the window is drawn at: its monitor's where Windows tells (10 1607 and later, with
+// the console per-monitor aware), the system's elsewhere (the console is system aware there).
+int WindowDpi(HWND window) {
+    if (const GetDpiForWindowFn dpiForWindow = OptionalFunctions().getDpiForWindow) {
+        return static_cast<int>(dpiForWindow(window));
+    }
+    const UniqueScreenDc screen(::GetDC(nullptr));
+    return screen ? ::GetDeviceCaps(screen.get(), LOGPIXELSX) : USER_DEFAULT_SCREEN_DPI;
+}
+
+}  // namespace
 
 CServersDlg::CServersDlg(ConsoleUi& app, CSettings& settings)
     : CLogicDialog(IDD_SERVERS, static_cast<ServerListView&>(*this), app, settings), m_app(app) {}
@@ -34,7 +50,7 @@ void CServersDlg::addColumn(const std::string& heading, int widthPixels) {
     LVCOLUMNA column{};
     column.mask = LVCF_FMT | LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
     column.fmt = LVCFMT_LEFT;
-    column.cx = widthPixels;
+    column.cx = ::MulDiv(widthPixels, WindowDpi(GetHwnd()), USER_DEFAULT_SCREEN_DPI);
     column.pszText = const_cast<char*>(heading.c_str());
     column.iSubItem = m_nColumns;
     SendToList(LVM_INSERTCOLUMNA, static_cast<WPARAM>(m_nColumns++), reinterpret_cast<LPARAM>(&column));

@@ -1,13 +1,8 @@
 #include "console/Win32ChannelClient_win.h"
 
+#include "common/ChannelServerCheck_win.h"
+
 #include <chrono>
-
-namespace {
-
-// Read and write, and set the pipe's read mode; not enough to make an instance of the pipe.
-constexpr DWORD kClientAccess = GENERIC_READ | FILE_WRITE_DATA | FILE_WRITE_ATTRIBUTES;
-
-}  // namespace
 
 CWin32ChannelClient::CWin32ChannelClient(DWORD keepAliveMs) : m_dwKeepAliveMs(keepAliveMs) {
     m_hStop.reset(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
@@ -19,33 +14,33 @@ CWin32ChannelClient::~CWin32ChannelClient() {
     close();
 }
 
-bool CWin32ChannelClient::open(unsigned waitMs) {
+ChannelOpening CWin32ChannelClient::open(unsigned waitMs) {
     close();
-    if (!m_hStop || !m_read.event || !m_write.event || !Connect()) {
-        return false;
+    if (!m_hStop || !m_read.event || !m_write.event) {
+        return ChannelOpening::NotAnswered;
+    }
+    // Never waits for a busy pipe: a service with every place taken is no service to this
+    // console now, and it falls back at once.
+    m_pipe = ConnectToChannel();
+    if (!m_pipe) {
+        return ChannelOpening::NotAnswered;
+    }
+    // Before a single byte goes either way: another program's pipe hears nothing from this
+    // console, and whatever it has written is never read.
+    if (const ChannelServerVerdict verdict = CheckChannelServer(m_pipe.get());
+        verdict != ChannelServerVerdict::Service) {
+        m_pipe.reset();
+        return verdict == ChannelServerVerdict::Impostor ? ChannelOpening::HeldByAnother
+                                                         : ChannelOpening::NotAnswered;
     }
     ::ResetEvent(m_hStop.get());
     if (!Write(ChannelKind::ConsoleHello) || !AwaitHello(waitMs)) {
         close();
-        return false;
+        return ChannelOpening::NotAnswered;
     }
     m_bBroken.store(false);
     m_reader = std::thread([this] { ReadNotices(); });
-    return true;
-}
-
-// Never waits for a busy pipe: a service with every place taken is no service to this console
-// now, and it falls back at once. Identification only: a program that holds the pipe's name in
-// the service's stead cannot act as this user.
-bool CWin32ChannelClient::Connect() {
-    m_pipe.reset(::CreateFileA(channel::kPipeName, kClientAccess, 0, nullptr, OPEN_EXISTING,
-                               FILE_FLAG_OVERLAPPED | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION,
-                               nullptr));
-    DWORD mode = PIPE_READMODE_MESSAGE;
-    if (m_pipe && !::SetNamedPipeHandleState(m_pipe.get(), &mode, nullptr, nullptr)) {
-        m_pipe.reset();
-    }
-    return m_pipe.isValid();
+    return ChannelOpening::Answered;
 }
 
 // Notices that come before the answer are passed on like any other.

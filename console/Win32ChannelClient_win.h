@@ -1,11 +1,12 @@
 #pragma once
-// Win32 adapter of the console's channel port: a client of the service's pipe. The hello is
-// answered on the caller's thread, within the wait it is given; from then on a reader thread
-// of its own waits for the service's records, posts each to the main window as its window
-// message, and says hello again when the console has sent nothing for channel::kKeepAliveMs,
-// so that the service keeps it (notices coming in do not count: the service hears only what
-// the console sends). The reader never touches a window but by posting. Include only from
-// Windows-only files.
+// Win32 adapter of the console's channel port: a client of the service's pipe. Before it says
+// anything it makes sure that the pipe's server is the service (common/ChannelServerCheck.h),
+// and closes the pipe of any other server unused. The hello is answered on the caller's thread, within the
+// wait it is given; from then on a reader thread of its own waits for the service's records, posts each to
+// the main window as its window message, and says hello again when the console has sent nothing for
+// channel::kKeepAliveMs, so that the service keeps it (notices coming in do not count: the service hears only
+// what the console sends). The reader never touches a window but by posting. Include only from Windows-only
+// files.
 
 #include <windows.h>
 
@@ -27,7 +28,7 @@ public:
     // The window that receives the service's answers, once it exists.
     void attach(HWND hWnd) { m_hWnd = hWnd; }
 
-    bool open(unsigned waitMs) override;
+    ChannelOpening open(unsigned waitMs) override;
     bool isOpen() const override;
     bool send(ChannelKind kind) override;
     // Ends the reader and the connection; bounded.
@@ -39,7 +40,6 @@ public:
 private:
     enum class ReadOutcome { Record, Quiet, Stopped, Broken };
 
-    bool Connect();
     bool AwaitHello(unsigned waitMs);
     bool Write(ChannelKind kind);
     ReadOutcome AwaitRecord(DWORD waitMs, ChannelRecord& record);

@@ -23,7 +23,7 @@ CChannelServer::~CChannelServer() {
     Stop();
 }
 
-SystemResult CChannelServer::Start() {
+SystemResult CChannelServer::Start(NameReport report) {
     if (m_thread.joinable()) {
         return SystemResult::success();
     }
@@ -34,9 +34,14 @@ SystemResult CChannelServer::Start() {
     if (!MakeEvents()) {
         return SystemResult::failure(::GetLastError());
     }
+    m_nameReport = std::move(report);
     m_listener = CreatePipeInstance(m_security.attributes, true);
     if (!m_listener) {
-        return SystemResult::failure(::GetLastError());
+        const DWORD error = ::GetLastError();
+        if (!IsPipeNameTaken(error)) {
+            return SystemResult::failure(error);
+        }
+        m_nameReport(ChannelNameNews::HeldByAnother);
     }
     m_bRunning.store(true);
     const bool bStarted = CallGuarded(
@@ -84,7 +89,7 @@ void CChannelServer::notifyResult(int resultCode) {
 }
 
 void CChannelServer::Serve() {
-    if (!WaitForWindow()) {
+    if (!AwaitPipeName() || !WaitForWindow()) {
         return;
     }
     Listen();
@@ -127,6 +132,21 @@ void CChannelServer::CollectWaiters(std::vector<HANDLE>& handles, std::vector<Wa
         add(m_clients[slot].read, Waiter::Read, slot);
         add(m_clients[slot].write, Waiter::Write, slot);
     }
+}
+
+// While another program holds the name: one try a minute, until the stop.
+bool CChannelServer::AwaitPipeName() {
+    if (m_listener) {
+        return true;
+    }
+    do {
+        if (::WaitForSingleObject(m_hStop.get(), kNameRetryMs) != WAIT_TIMEOUT) {
+            return false;
+        }
+        m_listener = CreatePipeInstance(m_security.attributes, true);
+    } while (!m_listener);
+    m_nameReport(ChannelNameNews::FreeAgain);
+    return true;
 }
 
 bool CChannelServer::WaitForWindow() {

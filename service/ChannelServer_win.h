@@ -23,26 +23,39 @@
 #include <thread>
 #include <vector>
 
+// What the service learns about the pipe's name, for its log to hear.
+enum class ChannelNameNews {
+    HeldByAnother,  // another program made the pipe first: consoles in other sessions cannot
+                    // reach the service
+    FreeAgain,      // the service has made the pipe after all
+};
+
 class CChannelServer final : public ResultNotifier, private ChannelTransport {
 public:
     // Yields the control window, null while there is none; called on the channel's thread.
     using WindowSource = std::function<HWND()>;
+    // Hears the news of the pipe's name, on the thread that calls Start or on the channel's.
+    using NameReport = std::function<void(ChannelNameNews)>;
 
     explicit CChannelServer(WindowSource window);
     ~CChannelServer() override;
     CChannelServer(const CChannelServer&) = delete;
     CChannelServer& operator=(const CChannelServer&) = delete;
 
-    // Makes the pipe (failing when another program holds its name) and starts the thread,
-    // which serves once the control window exists. Consoles may connect at once; their hello is
-    // answered when serving begins.
-    SystemResult Start();
+    // Makes the pipe and starts the thread, which serves once the control window exists.
+    // Consoles may connect at once; their hello is answered when serving begins. When another
+    // program holds the pipe's name, report hears so at once, and the thread tries again every
+    // kNameRetryMs until the name is free (report hears that too) or the stop; the control
+    // window serves meanwhile as ever. Any other failure is returned and starts nothing.
+    SystemResult Start(NameReport report);
     // Ends the thread and closes every connection; returns within about a second.
     void Stop();
 
     // Any thread: queued for every console that has spoken.
     void notifyResult(int resultCode) override;
 
+    // How often a name held by another program is tried again: each try is one call.
+    static constexpr DWORD kNameRetryMs = 60000;
     // The tick at which silent consoles are looked for.
     static constexpr DWORD kTickMs = 250;
     // Notices waiting for the channel's thread; more are dropped (a run ends a few a minute).
@@ -71,6 +84,7 @@ private:
 
     bool MakeEvents();
     void Serve();
+    bool AwaitPipeName();
     void CollectWaiters(std::vector<HANDLE>& handles, std::vector<Waiter>& waiters) const;
     bool WaitForWindow();
     const PipeOperation* OperationOf(const Waiter& waiter) const;
@@ -87,6 +101,7 @@ private:
     void CloseAll();
 
     const WindowSource m_window;
+    NameReport m_nameReport;
     PipeSecurity m_security;
     UniqueKernelHandle m_hStop;
     UniqueKernelHandle m_hNotices;

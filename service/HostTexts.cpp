@@ -33,6 +33,12 @@ constexpr HostTextEntry kHostTexts[] = {
     {HostText::SettingsWritten, "Settings written: %s", TextTarget::Log},
     {HostText::SettingsRefused, "Settings not written: %s", TextTarget::Log},
     {HostText::SettingsRefusedOut, "Settings not written: %s\n", TextTarget::StandardOutput},
+    {HostText::ChannelNameHeld,
+     "Another program holds the console channel %s: consoles in other sessions cannot reach the service. "
+     "Trying again every minute.",
+     TextTarget::Log},
+    {HostText::ChannelNameFree, "The console channel %s is open: the other program has let go of it.",
+     TextTarget::Log},
     {HostText::WindowsTimeAbsent, "The Windows Time service is not installed.", TextTarget::Log},
     {HostText::WindowsTimeDisabled, "The Windows Time service is stopped and disabled.", TextTarget::Log},
     {HostText::WindowsTimeNotDisabled, "The Windows Time service is not disabled - %s", TextTarget::Log},

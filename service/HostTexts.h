@@ -36,6 +36,8 @@ enum class HostText {
     SettingsWritten,
     SettingsRefused,
     SettingsRefusedOut,
+    ChannelNameHeld,
+    ChannelNameFree,
     WindowsTimeAbsent,
     WindowsTimeDisabled,
     WindowsTimeNotDisabled,
@@ -45,7 +47,7 @@ enum class HostText {
     WindowsTimeRefused,
     WindowsTimeRefusedOut,
 };
-constexpr HostText kLastHostText = HostText::SettingsRefusedOut;  // moves with the list's end
+constexpr HostText kLastHostText = HostText::WindowsTimeRefusedOut;  // moves with the list's end
 
 enum class TextTarget { Log, StandardOutput };
 

@@ -1,5 +1,6 @@
 #include "service/TimeService_win.h"
 
+#include "common/ChannelProtocol.h"
 #include "common/TextFormat.h"
 #include "common/Win32SystemError_win.h"
 #include "service/ServiceRules.h"
@@ -36,11 +37,20 @@ void CTimeService::OpenChannel() {
     if (!Platform().ServesChannel()) {
         return;
     }
-    if (const SystemResult opened = m_channel.Start(); !opened) {
+    const CChannelServer::NameReport report = [this](ChannelNameNews news) { ReportChannelName(news); };
+    if (const SystemResult opened = m_channel.Start(report); !opened) {
         const std::string text = FormatText("The console channel could not be opened - %s",
                                             SystemErrorText(opened.nError).c_str());
         ReportLogEvent(text.c_str(), event_type::kWarning, kEventIdFromType);
     }
+}
+
+// The log hears it; the news is a value, so that an event can hear it here too. The channel
+// goes on by itself meanwhile.
+void CTimeService::ReportChannelName(ChannelNameNews news) const {
+    Reporter().report(
+        news == ChannelNameNews::HeldByAnother ? HostText::ChannelNameHeld : HostText::ChannelNameFree,
+        {channel::kPipeName});
 }
 
 void CTimeService::OnStop() {

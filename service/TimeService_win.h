@@ -2,13 +2,14 @@
 // The clock service: its work is the control window's message loop with the console channel
 // beside it, its stop ends that loop and then the channel. Windows only.
 
+#include "common/ProductFacts.h"
 #include "service/ChannelServer_win.h"
 #include "service/ExecWindow_win.h"
 #include "service/ServiceBase_win.h"
 
 class CTimeService final : public CServiceBase {
 public:
-    static constexpr const char* kServiceName = "QN_HoraluxService";
+    static constexpr const char* kServiceName = ::kServiceName;
     static constexpr const char* kDisplayName = "Horalux Clock Service";
 
     // window and channel must outlive the service object.
@@ -22,6 +23,7 @@ public:
 
 private:
     void OpenChannel();
+    void ReportChannelName(ChannelNameNews news) const;
 
     CExecWindow& m_window;
     CChannelServer& m_channel;

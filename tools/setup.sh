@@ -11,6 +11,8 @@ packages=(
     iproute2 util-linux                                         # a loopback-only network namespace per test session
     nsis fp-utils                                               # the installer (makensis) and the help file (chmcmd)
     wixl msitools                                               # the Windows Installer package (wixl) and its inspection (msiinfo)
+    osslsigncode openssl                                        # Authenticode signing and the build's test-only signing authority
+    zip faketime                                                # reproducible packages: the zip, wixl's clock
 )
 
 missing=()

@@ -2,7 +2,8 @@
 # Test fixture: runs a command with a fresh Wine prefix, one persistent wineserver and an
 # Xvfb display of its own, and removes all three (by pid) when the command ends, however
 # it ends. Usage: wine-session.sh COMMAND [ARGS...]
-# HORALUX_WINE_DIR names the folder that receives the prefix (default: the current folder).
+# HORALUX_WINE_DIR names the folder that receives the prefix (default: the current folder);
+# HORALUX_SCREEN the display's size (default 1024x768x24).
 set -uo pipefail
 
 # Each session gets a network namespace of its own with only loopback in it: nothing a test
@@ -72,7 +73,7 @@ trap 'exit 143' TERM
 # it listens, so no other session can take the number between a check and the start.
 start_xvfb() {
     local number_file="$session/xvfb.display" i
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number_file" >"$session/xvfb.log" 2>&1 &
+    Xvfb -displayfd 3 -screen 0 "${HORALUX_SCREEN:-1024x768x24}" -nolisten tcp 3>"$number_file" >"$session/xvfb.log" 2>&1 &
     xvfb_pid=$!
     for i in $(seq 1 200); do
         if grep -q '^[0-9][0-9]*$' "$number_file" 2>/dev/null; then
@@ -108,7 +109,8 @@ wineserver -f -p >"$session/wineserver.log" 2>&1 &
 server_pid=$!
 # -u, not -i: -i leaves a second services.exe behind, and service requests then alternate
 # between two managers that disagree about what is installed.
-if ! timeout 120 wineboot -u >"$session/wineboot.log" 2>&1; then
+# A fresh prefix takes seconds on an idle machine and minutes on two cores shared with other builds.
+if ! timeout 300 wineboot -u >"$session/wineboot.log" 2>&1; then
     echo "wine-session: wineboot failed" >&2
     cat "$session/wineboot.log" >&2
     exit 1

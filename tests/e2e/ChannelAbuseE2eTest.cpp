@@ -60,7 +60,9 @@ protected:
         CWin32ChannelClient client;
         client.attach(window.get());
         WPARAM value = 0;
-        ASSERT_TRUE(WaitUntil([&] { return client.open(channel::kHelloWaitMs); }, 15s)) << "after " << after;
+        ASSERT_TRUE(
+            WaitUntil([&] { return client.open(channel::kHelloWaitMs) == ChannelOpening::Answered; }, 15s))
+            << "after " << after;
         ASSERT_TRUE(window.waitFor(UM_SERVICE_HELLO, value)) << "after " << after;
         ASSERT_TRUE(client.send(ChannelKind::SyncBreak)) << "after " << after;
         ASSERT_TRUE(window.waitFor(UM_SYNC_RESULT, value)) << "after " << after;
@@ -218,7 +220,7 @@ TEST_F(ChannelAbuseTest, ThePipeIsAMessagePipeWithItsDescriptorAndAnswersWithinM
     CConsoleStandIn channelConsole;
     CWin32ChannelClient channelClient;
     channelClient.attach(channelConsole.get());
-    ASSERT_TRUE(channelClient.open(channel::kHelloWaitMs));
+    ASSERT_EQ(channelClient.open(channel::kHelloWaitMs), ChannelOpening::Answered);
     channelConsole.drain();
     std::vector<double> windowMs[2];
     std::vector<double> channelMs[2];

@@ -1,10 +1,10 @@
-// HoraluxCons.exe on another desktop than HoraluxServ.exe, as every console stands to a
-// service on current Windows (the service in session 0): it cannot see the service's window,
-// and reaches the service over the channel. Synchronising against a local chrony, breaking a
-// run against a silent server, the reload after Options, two consoles on two desktops hearing
-// one result, the same with the service installed through the service manager; a console
-// beside the service that finds the channel full and works through the window as before; and a
-// console started with an action's argument going straight into it.
+// HoraluxCons.exe on another desktop than the installed HoraluxServ.exe, as every console stands
+// to a service on current Windows (the service in session 0): it cannot see the service's
+// window, and reaches the service over the channel. Synchronising against a local chrony,
+// breaking a run against a silent server, the reload after Options, the stop that closes the
+// channel, two consoles on two desktops hearing one result; a console beside the service (-d)
+// that finds the channel full, or held by another program, and works through the window as
+// before; and a console started with an action's argument going straight into it.
 
 #include <windows.h>
 
@@ -44,24 +44,20 @@ std::string ChronySettings() {
            "bOnlySuccLog=0\r\n";
 }
 
-// The service on a desktop of its own; each console on another.
+// The installed service; each console on a desktop of its own.
 class CrossDesktopTest : public ::testing::Test {
 protected:
     void SetUp() override {
         WriteText(ini, ChronySettings());
         ::DeleteFileA(log.c_str());
-        m_serviceDesktop = makeDesktop("svc");
-        ASSERT_TRUE(m_serviceDesktop->ready());
     }
 
     void TearDown() override {
         for (CChildProcess& console : consoles) {
             console.terminate();
         }
-        service.terminate();
         RunAction(ServiceExePath(), "-u");  // whatever happened, leave no service behind
         m_userDesktops.clear();
-        m_serviceDesktop.reset();
         ::DeleteFileA(log.c_str());
         ::DeleteFileA(WindowsFile("zHoraluxServ.bin").c_str());
     }
@@ -73,10 +69,12 @@ protected:
                                               std::to_string(++s_nDesktops));
     }
 
-    // HoraluxServ -d on the service's desktop, once it has logged its start.
+    // HoraluxServ installed and started by the service manager, once it has logged its start. A
+    // console on another desktop trusts the channel only when the service manager names the
+    // pipe's server: HoraluxServ -d there would be a stranger to it.
     bool startService() {
-        return m_serviceDesktop->start(service, "\"" + ServiceExePath() + "\" -d") &&
-               WaitForFileText(log, kStartLine);
+        return RunAction(ServiceExePath(), "-i") == ActionOutcome{"", 0} &&
+               RunAction(ServiceExePath(), "-s") == ActionOutcome{"", 0} && WaitForFileText(log, kStartLine);
     }
 
     // Console number index on a fresh desktop of its own, where the calling thread stays.
@@ -148,26 +146,11 @@ protected:
 
     const std::string ini = WindowsFile("zHoraluxServ.ini");
     const std::string log = WindowsFile("zHoraluxServ.log");
-    CChildProcess service;
     CChildProcess consoles[2];
 
 private:
-    std::unique_ptr<CTestDesktop> m_serviceDesktop;
     std::vector<std::unique_ptr<CTestDesktop>> m_userDesktops;
 };
-
-TEST_F(CrossDesktopTest, AConsoleOnAnotherDesktopSynchronisesBreaksAndHearsTheReload) {
-    CLocalChrony chrony;
-    ASSERT_TRUE(chrony.start("127.0.0.1")) << chrony.error();
-    ASSERT_TRUE(startService());
-    HWND dialog = startConsoleOutOfReach();
-    ASSERT_NE(dialog, nullptr);
-    expectSynchronized(dialog);
-    EXPECT_EQ(progressPosition(dialog, IDC_PROGRESS), 0);
-
-    expectBreakHeard(dialog, chrony);
-    expectReloadHeard(dialog);
-}
 
 TEST_F(CrossDesktopTest, TwoConsolesOnTwoDesktopsBothHearOneResult) {
     CLocalChrony chrony;
@@ -186,15 +169,15 @@ TEST_F(CrossDesktopTest, TwoConsolesOnTwoDesktopsBothHearOneResult) {
     EXPECT_NE(text(first, IDC_LOG).find("Manualy. Successful. Server: Loopback chrony."), std::string::npos);
 }
 
-TEST_F(CrossDesktopTest, TheInstalledServiceServesAConsoleOnAnotherDesktopAndClosesTheChannelWhenItStops) {
+TEST_F(CrossDesktopTest,
+       AConsoleOnAnotherDesktopSynchronisesHearsTheReloadBreaksAndLosesTheChannelAtTheStop) {
     CLocalChrony chrony;
     ASSERT_TRUE(chrony.start("127.0.0.1")) << chrony.error();
-    ASSERT_EQ(RunAction(ServiceExePath(), "-i"), (ActionOutcome{"", 0}));
-    ASSERT_EQ(RunAction(ServiceExePath(), "-s"), (ActionOutcome{"", 0}));
-    ASSERT_TRUE(WaitForFileText(log, kStartLine));
+    ASSERT_TRUE(startService());
     HWND dialog = startConsoleOutOfReach();
     ASSERT_NE(dialog, nullptr);
     expectSynchronized(dialog);
+    EXPECT_EQ(progressPosition(dialog, IDC_PROGRESS), 0);
     expectReloadHeard(dialog);
     expectBreakHeard(dialog, chrony);
 
@@ -232,10 +215,10 @@ TEST_F(SameDesktopTest, AConsoleTurnedAwayByAFullChannelWorksThroughTheWindow) {
         holderWindows.push_back(std::make_unique<CConsoleStandIn>());
         holders.push_back(std::make_unique<CWin32ChannelClient>());
         holders.back()->attach(holderWindows.back()->get());
-        ASSERT_TRUE(holders.back()->open(channel::kHelloWaitMs)) << i;
+        ASSERT_EQ(holders.back()->open(channel::kHelloWaitMs), ChannelOpening::Answered) << i;
     }
     CWin32ChannelClient turnedAway;
-    EXPECT_FALSE(turnedAway.open(channel::kHelloWaitMs));
+    EXPECT_EQ(turnedAway.open(channel::kHelloWaitMs), ChannelOpening::NotAnswered);
 
     HWND dialog = startConsole();
     ASSERT_NE(dialog, nullptr);
@@ -260,6 +243,82 @@ TEST_F(SameDesktopTest, AConsoleTurnedAwayByAFullChannelWorksThroughTheWindow) {
     for (std::size_t i = 0; i < holders.size(); ++i) {
         EXPECT_TRUE(holders[i]->send(ChannelKind::ConsoleHello)) << i;
     }
+}
+
+// The tests' stand-in for a program that takes the channel's pipe first, beside the test program.
+std::string SquatterExePath() {
+    const std::string service = ServiceExePath();
+    return service.substr(0, service.rfind("\\service\\")) + "\\tests\\horalux_channel_squatter.exe";
+}
+
+// A file in the temporary folder, removed when the test ends however it ends.
+struct CTempFile {
+    explicit CTempFile(const char* name) {
+        char folder[MAX_PATH] = {};
+        ::GetTempPathA(MAX_PATH, folder);
+        path = std::string(folder) + name;
+    }
+    ~CTempFile() { ::DeleteFileA(path.c_str()); }
+    CTempFile(const CTempFile&) = delete;
+    CTempFile& operator=(const CTempFile&) = delete;
+    std::string path;
+};
+
+// Another program made the channel's pipe before HoraluxServ -d started beside the console. The
+// service says so in its log and serves its window; the console neither believes the other
+// program's "success" nor tells it anything, says once what happened and works through the
+// window. Once the other program has gone the service has its pipe within a minute, and the
+// console takes it again.
+TEST_F(SameDesktopTest, AChannelTakenFirstByAnotherProgramIsRefusedUntilTheServiceHasItBack) {
+    const CTempFile report("horalux-squatter.txt");
+    const std::string& heard = report.path;
+    CChildProcess squatter;  // ended before its report is removed
+    ASSERT_TRUE(squatter.start("\"" + SquatterExePath() + "\" \"" + heard + "\""));
+    ASSERT_TRUE(WaitForFileText(heard, "holding")) << ReadWholeFile(heard);
+    WriteText(ini, ChronySettings());  // no server answers: a run lasts until the break
+    ASSERT_TRUE(startService());
+    EXPECT_TRUE(WaitForFileText(log,
+                                "] Another program holds the console channel \\\\.\\pipe\\"
+                                "HoraluxClockServiceChannel: consoles in other sessions cannot reach "
+                                "the service. Trying again every minute."))
+        << ReadWholeFile(log);
+
+    HWND dialog = startConsole();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(waitForText(dialog, IDC_RESULT, "Another program holds the service's channel.", 10s))
+        << text(dialog, IDC_RESULT);
+    const auto breakRun = [&] {
+        clickAsync(dialog, IDC_SYNCHRONIZE_NOW);
+        EXPECT_EQ(waitForMessageBox("Error", console.pid(), 2s), nullptr);
+        click(dialog, IDC_BREAK);
+        EXPECT_TRUE(waitForText(dialog, IDC_RESULT, "Synchronization is broken by the user."))
+            << text(dialog, IDC_RESULT);
+    };
+    breakRun();  // through the window
+    const std::string squatterHeard = ReadWholeFile(heard);
+    EXPECT_NE(squatterHeard.find("connected"), std::string::npos) << "the console never tried the pipe";
+    EXPECT_EQ(squatterHeard.find("heard"), std::string::npos) << squatterHeard;
+    EXPECT_EQ(text(dialog, IDC_LOG).find("Successful"), std::string::npos);
+
+    squatter.terminate();
+    const auto freed = std::chrono::steady_clock::now();
+    EXPECT_TRUE(
+        WaitForFileText(log, "] The console channel \\\\.\\pipe\\HoraluxClockServiceChannel is open", 75s))
+        << ReadWholeFile(log);
+    std::printf("[ measured ] the service had its pipe back %.1f s after the other program ended\n",
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - freed).count());
+    breakRun();  // through the channel again: the console holds one of its places
+    std::vector<std::unique_ptr<CConsoleStandIn>> holderWindows;
+    std::vector<std::unique_ptr<CWin32ChannelClient>> holders;
+    for (std::size_t i = 0; i <= channel::kMaxClients; ++i) {
+        holderWindows.push_back(std::make_unique<CConsoleStandIn>());
+        holders.push_back(std::make_unique<CWin32ChannelClient>());
+        holders.back()->attach(holderWindows.back()->get());
+        if (holders.back()->open(channel::kHelloWaitMs) != ChannelOpening::Answered) {
+            break;
+        }
+    }
+    EXPECT_EQ(holders.size(), channel::kMaxClients) << "places taken besides the console's";
 }
 
 // --- action arguments --------------------------------------------------------------------------

@@ -224,20 +224,9 @@ TEST_F(InstalledServiceTest, OnWindows98TheProgramStartsWithTheSystemInstead) {
     EXPECT_EQ(RunServicesValue(), "<none>");
 }
 
-TEST(ServiceResources, VersionAndEventMessages) {
+// The version resource is checked with those of every shipped file (VersionResourcesTest).
+TEST(ServiceResources, EventMessages) {
     const std::string exe = ServiceExePath();
-    DWORD handle = 0;
-    std::vector<char> info(::GetFileVersionInfoSizeA(exe.c_str(), &handle));
-    ASSERT_FALSE(info.empty());
-    ASSERT_TRUE(::GetFileVersionInfoA(exe.c_str(), 0, static_cast<DWORD>(info.size()), info.data()));
-    for (const char* key :
-         {"\\StringFileInfo\\040904E4\\FileVersion", "\\StringFileInfo\\040904E4\\ProductVersion"}) {
-        char* value = nullptr;
-        UINT length = 0;
-        ASSERT_TRUE(::VerQueryValueA(info.data(), key, reinterpret_cast<void**>(&value), &length)) << key;
-        EXPECT_STREQ(value, HORALUX_VERSION_TEXT) << key;
-    }
-
     const HMODULE module = ::LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(module, nullptr);
     for (DWORD id : {0x00000003u, 0x40000000u, 0x80000001u, 0xC0000002u}) {

@@ -560,6 +560,32 @@ TEST_F(ConsoleLogicTest, ABrokenChannelIsOpenedOnceMoreAndWithoutItTheWindowIsSe
     }
 }
 
+// Another program holds the pipe: the console goes to the window, as without a channel, and the
+// result field tells of it once, until the service has its channel back.
+TEST_F(ConsoleLogicTest, AChannelHeldByAnotherProgramIsToldOfOnceAndTheWindowServes) {
+    channel.bServing = channel.bHeldByAnother = true;
+    logic.OnInit();
+    logic.OnServiceHello();
+    EXPECT_FALSE(logic.viaChannel());
+    EXPECT_EQ(ui.fields[ConsoleField::Result], "Another program holds the service's channel.");
+
+    logic.OnSynchronizeNow();
+    EXPECT_EQ(ui.fields[ConsoleField::Result], "");
+    EXPECT_TRUE(channel.sent.empty());
+    ASSERT_EQ(ui.posted.size(), 3u);
+    EXPECT_EQ(ui.posted[2].message, UM_SYNC_NOW);
+    EXPECT_TRUE(ui.boxes.empty());
+
+    channel.bHeldByAnother = false;  // the service has its name again
+    logic.OnSynchronizeNow();
+    EXPECT_TRUE(logic.viaChannel());
+    channel.bOpen = false;
+    channel.bHeldByAnother = true;  // and loses it once more
+    logic.OnBreak();
+    EXPECT_EQ(ui.fields[ConsoleField::Result], "Another program holds the service's channel.");
+    EXPECT_EQ(channel.sent, std::vector<ChannelKind>{ChannelKind::SyncNow});
+}
+
 // --- elevation on demand ----------------------------------------------------------------------
 
 TEST_F(ConsoleLogicTest, AFilteredAdministratorIsOfferedAnElevatedConsoleStraightIntoTheAction) {

@@ -1,7 +1,8 @@
 // The console's channel client (CWin32ChannelClient) against a scripted server on the real pipe
 // name: the hello answered within the wait, the service's notices posted to the main window,
-// hellos that keep the console known while only notices come in, and a channel that closes on
-// anything the service would never send.
+// hellos that keep the console known while only notices come in, a channel that closes on
+// anything the service would never send, and a server that cannot be shown to be the service,
+// which hears nothing.
 
 #include <windows.h>
 
@@ -14,6 +15,7 @@
 #include "common/ChannelPipe_win.h"
 #include "common/ChannelProtocol.h"
 #include "common/LogResult.h"
+#include "common/WinHandle_win.h"
 #include "common/WindowMessages.h"
 #include "console/Win32ChannelClient_win.h"
 #include "tools/kit/ConsoleStandIn_win.h"
@@ -24,10 +26,16 @@ namespace {
 using namespace std::chrono_literals;
 
 // One instance of the pipe. The wait for the console is bounded by ten seconds, since the test's
-// own thread makes its window first; every other operation by a second.
+// own thread makes its window first; every other operation by a second. Unless told otherwise it
+// stands where the service does, for the client's check: it owns a window with the control
+// window's title (and no service runs).
 class CScriptedServer {
 public:
-    CScriptedServer() {
+    explicit CScriptedServer(bool bWithControlWindow = true) {
+        if (bWithControlWindow) {
+            m_controlWindow.reset(::CreateWindowExA(0, "STATIC", kExecWindowTitle, WS_POPUP, 0, 0, 0, 0,
+                                                    nullptr, nullptr, ::GetModuleHandleA(nullptr), nullptr));
+        }
         PipeSecurity security;
         MakePipeSecurity(security);
         m_pipe = CreatePipeInstance(security.attributes, true);
@@ -74,6 +82,7 @@ private:
         return FinishOperation(m_pipe.get(), operation).bSucceeded;
     }
 
+    UniqueWindow m_controlWindow;
     UniqueFileHandle m_pipe;
     PipeOperation m_connect;
     PipeOperation m_read;
@@ -114,7 +123,7 @@ TEST(ChannelClientTest, TheHelloIsAnsweredNoticesArePostedAndHellosKeepTheConsol
     CWin32ChannelClient client(300);
     client.attach(window.get());
     const auto begin = std::chrono::steady_clock::now();
-    EXPECT_TRUE(client.open(channel::kHelloWaitMs));
+    EXPECT_EQ(client.open(channel::kHelloWaitMs), ChannelOpening::Answered);
     EXPECT_LT(std::chrono::steady_clock::now() - begin, 1s);
     WPARAM value = 99;
     EXPECT_TRUE(window.waitFor(UM_SERVICE_HELLO, value));
@@ -136,7 +145,7 @@ TEST(ChannelClientTest, NoServiceASilentOneAndARecordTheServiceNeverSendsLeaveTh
     CConsoleStandIn window;
     CWin32ChannelClient client;
     client.attach(window.get());
-    EXPECT_FALSE(client.open(channel::kHelloWaitMs));  // no pipe: at once
+    EXPECT_EQ(client.open(channel::kHelloWaitMs), ChannelOpening::NotAnswered);  // no pipe: at once
     EXPECT_FALSE(client.isOpen());
 
     for (const bool bAnswers : {false, true}) {
@@ -157,7 +166,7 @@ TEST(ChannelClientTest, NoServiceASilentOneAndARecordTheServiceNeverSendsLeaveTh
                 return bDone;
             });
         const auto begin = std::chrono::steady_clock::now();
-        const bool bOpened = client.open(300);
+        const bool bOpened = client.open(300) == ChannelOpening::Answered;
         const auto took = std::chrono::steady_clock::now() - begin;
         EXPECT_EQ(bOpened, bAnswers);
         EXPECT_LT(took, 2s);
@@ -167,6 +176,22 @@ TEST(ChannelClientTest, NoServiceASilentOneAndARecordTheServiceNeverSendsLeaveTh
         EXPECT_TRUE(script.get()) << bAnswers;
         client.close();
     }
+
+    // No service runs and no control window is to be seen: whoever serves the pipe is closed
+    // unused, and hears not even the hello.
+    CScriptedServer unproven(false);
+    ASSERT_TRUE(unproven.ready());
+    std::optional<ChannelRecord> heard;
+    std::thread script([&] {
+        if (unproven.accept()) {  // the client may have come and gone already
+            unproven.write(ChannelKind::ServiceHello);
+            heard = unproven.read();
+        }
+    });
+    EXPECT_EQ(client.open(channel::kHelloWaitMs), ChannelOpening::NotAnswered);
+    script.join();
+    EXPECT_FALSE(heard.has_value());
+    EXPECT_FALSE(client.isOpen());
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// The optional functions as Wine 8 offers them: the Windows 9x call and the precise clock
-// reading are there, the precise clock-rate pair of Windows 10 is not.
+// The optional functions as Wine 8 offers them: the Windows 9x call, the precise clock reading
+// and a window's DPI are there, the precise clock-rate pair of Windows 10 is not.
 
 #include "common/OptionalFunctions_win.h"
 
@@ -16,6 +16,7 @@ TEST(OptionalFunctions, FindWhatWineExportsAndLeaveTheRestNull) {
         {"kernel32.dll!GetSystemTimePreciseAsFileTime", true},
         {"kernel32.dll!SetSystemTimeAdjustmentPrecise", false},
         {"kernel32.dll!GetSystemTimeAdjustmentPrecise", false},
+        {"user32.dll!GetDpiForWindow", true},
         {"ntdll.dll!NtQuerySystemInformation", true},
         {"ntdll.dll!wine_get_version", true},
     };

@@ -1,17 +1,20 @@
 // Takes the guide's pictures of the console's windows: the main window, the About box and the
 // Options, Time Servers and Add New Server dialogs, each cut to its frame. The console runs on a
 // desktop of its own with a fixed settings file and a fixed log and no service, so the pictures
-// change only when the windows do. Usage: horalux_help_capture <output folder (Windows path)>.
-// Exit code 0 when every picture was taken; every wait is bounded, and the console is ended on
-// any failure.
+// change only when the windows do. Usage: horalux_help_capture <output folder (Windows path)>
+// [dpi]; with a DPI (144 is 150 % scale) the display is set to it first, for a look at the
+// console at that scale. Exit code 0 when every picture was taken; every wait is bounded, and
+// the console is ended on any failure.
 
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 
 #include "common/ProductFacts.h"
+#include "common/WinHandle_win.h"
 #include "console/resource.h"
 #include "settings/DefaultServers.h"
 #include "tools/kit/ServiceProgram_win.h"
@@ -58,9 +61,26 @@ bool WriteFile(const std::string& path, const std::string& bytes) {
     return static_cast<bool>(out.flush());
 }
 
+// The display's scale, as winecfg sets it: Wine reads the user's LogPixels when a program
+// starts, so the desktop and the console started afterwards are drawn at it. The capture runs
+// in a Wine prefix of its own.
+bool SetDisplayDpi(DWORD dpi) {
+    HKEY opened = nullptr;
+    if (::RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                          &opened, nullptr) != ERROR_SUCCESS) {
+        return false;
+    }
+    const UniqueRegistryKey key(opened);
+    return ::RegSetValueExA(key.get(), "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi),
+                            sizeof dpi) == ERROR_SUCCESS;
+}
+
 class CCapture {
 public:
-    explicit CCapture(const std::string& folder) : m_strFolder(folder), m_desktop("horalux-help") {}
+    // The desktop grows with the scale, as a screen of that scale has more pixels.
+    CCapture(const std::string& folder, long dpi)
+        : m_strFolder(folder),
+          m_desktop("horalux-help", std::to_string(1024 * dpi / 96) + "x" + std::to_string(768 * dpi / 96)) {}
 
     bool Run() {
         if (!m_desktop.ready() || !m_desktop.start(m_console, "\"" + ConsoleExePath() + "\"")) {
@@ -130,16 +150,24 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: horalux_help_capture <output folder>\n");
+    const long dpi = argc == 3 ? std::strtol(argv[2], nullptr, 10) : 0;
+    if (argc < 2 || argc > 3 || (argc == 3 && (dpi < 96 || dpi > 480))) {
+        std::fprintf(stderr, "usage: horalux_help_capture <output folder> [dpi, 96 to 480]\n");
         return 2;
+    }
+    if (dpi != 0 && !SetDisplayDpi(static_cast<DWORD>(dpi))) {
+        std::fprintf(stderr, "horalux_help_capture: cannot set the display to %ld DPI\n", dpi);
+        return 1;
     }
     if (!WriteFile(WindowsFile(kSettingsFileName), FixedSettings()) ||
         !WriteFile(WindowsFile(kLogFileName), FixedLog())) {
         std::fprintf(stderr, "horalux_help_capture: cannot write the settings or the log\n");
         return 1;
     }
+    // A caret that never blinks: a picture must not depend on the moment it was taken. The
+    // setting belongs to this capture's own Wine prefix.
+    ::SetCaretBlinkTime(INFINITE);
     ::CreateDirectoryA(argv[1], nullptr);
-    CCapture capture(argv[1]);
+    CCapture capture(argv[1], dpi != 0 ? dpi : 96);
     return capture.Run() ? 0 : 1;
 }

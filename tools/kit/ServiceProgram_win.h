@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include "common/ProductFacts.h"
 #include "tools/kit/ChildProcess_win.h"
 
 #include <chrono>
@@ -28,8 +29,8 @@ void PrepareServiceFiles(const std::string& iniText);
 std::string ReadWholeFile(const std::string& path);
 bool FileExists(const std::string& path);
 
-// The name the service is registered under, as the service manager and the registry show it.
-constexpr const char* kServiceName = "QN_HoraluxService";
+// The name the service is registered under, as the service manager and the registry show it,
+// is kServiceName (common/ProductFacts.h).
 // The state of the service (Horalux's unless named), or 0 when it is not registered.
 DWORD ServiceState(const char* name = kServiceName);
 bool KeyExists(HKEY root, const char* path);

@@ -261,8 +261,8 @@ bool screenshot(const std::string& windowsPath, HWND window) {
     return importDisplay(windowsPath, crop);
 }
 
-CTestDesktop::CTestDesktop(const std::string& name) : m_strName(name) {
-    if (!m_explorer.start("explorer.exe /desktop=" + name + ",1024x768")) {
+CTestDesktop::CTestDesktop(const std::string& name, const std::string& size) : m_strName(name) {
+    if (!m_explorer.start("explorer.exe /desktop=" + name + "," + size)) {
         return;
     }
     WaitUntil(

@@ -81,7 +81,8 @@ bool screenshot(const std::string& windowsPath, HWND window);
 // it, so that it sees the windows of the programs started there.
 class CTestDesktop {
 public:
-    explicit CTestDesktop(const std::string& name);
+    // size: the desktop's width x height in pixels; it must fit the X display.
+    explicit CTestDesktop(const std::string& name, const std::string& size = "1024x768");
     ~CTestDesktop();
     CTestDesktop(const CTestDesktop&) = delete;
     CTestDesktop& operator=(const CTestDesktop&) = delete;
