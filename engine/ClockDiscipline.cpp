@@ -79,7 +79,7 @@ void CClockDiscipline::Close() {
     }
 }
 
-void CClockDiscipline::SetStepsOnly(bool stepsOnly) {
+void CClockDiscipline::setStepsOnly(bool stepsOnly) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_bStepsOnly = stepsOnly;
     if (stepsOnly) {

@@ -15,7 +15,7 @@
 // schedules of the hourly and daily modes alone would let the unknown frequency error carry
 // the clock far off before the second sample.
 //
-// Kept to steps (SetStepsOnly: the Windows Time service drives the rate), or when the platform
+// Kept to steps (setStepsOnly: the Windows Time service drives the rate), or when the platform
 // refuses the rate, it sets the clock to every sample as the service always did, and leaves
 // the rate to Windows.
 //
@@ -26,6 +26,7 @@
 #include "engine/DriftFile.h"
 #include "engine/PollInterval.h"
 #include "engine/RateQuantiser.h"
+#include "engine/StepsOnlySwitch.h"
 #include "sntp/ClockRate.h"
 #include "sntp/MonotonicClock.h"
 #include "sntp/SystemClock.h"
@@ -70,7 +71,7 @@ struct DisciplineStatus {
     std::chrono::seconds pollInterval{0};
 };
 
-class CClockDiscipline {
+class CClockDiscipline final : public StepsOnlySwitch {
 public:
     static constexpr double kStepThreshold = 0.5;  // s
     static constexpr double kMaxSlewPpm = 500.0;
@@ -89,7 +90,7 @@ public:
     // Everything given must outlive the discipline.
     explicit CClockDiscipline(const DisciplinePorts& ports);
     // Hands the rate back.
-    ~CClockDiscipline();
+    ~CClockDiscipline() override;
 
     CClockDiscipline(const CClockDiscipline&) = delete;
     CClockDiscipline& operator=(const CClockDiscipline&) = delete;
@@ -103,7 +104,7 @@ public:
     void Close();
 
     // Kept to steps, or free to drive the rate again. Kept to steps, it hands the rate back.
-    void SetStepsOnly(bool stepsOnly);
+    void setStepsOnly(bool stepsOnly) override;
     bool IsDrivingRate() const;
 
     // The correction of the clock's own (without a change of the user's offset) that a sample

@@ -6,17 +6,21 @@
 #include <utility>
 
 CSyncEngine::CSyncEngine(CEngineSettings& settings, LogSink& log, CSyncController& controller,
-                         CScheduler& scheduler, std::string version)
+                         CScheduler& scheduler, CWindowsTimeWatch& windowsTime, std::string version)
     : m_settings(settings),
       m_log(log),
       m_controller(controller),
       m_scheduler(scheduler),
-      m_strVersion(std::move(version)) {}
+      m_windowsTime(windowsTime),
+      m_strVersion(std::move(version)) {
+    m_windowsTime.Attach(m_controller.Discipline());
+}
 
 void CSyncEngine::Open() {
     m_settings.Reload();
     m_log.write(FormatText("Horalux Clock Service v. %s is started.", m_strVersion.c_str()), LOG_NOTICE, 0.0);
     LogLoadNotices();
+    m_windowsTime.Look();
     m_controller.Discipline().Open();
     m_controller.Reload(true);
 }
@@ -29,6 +33,7 @@ void CSyncEngine::Tick() {
     m_nTicksSincePolicyCheck = 0;
     if (m_settings.PolicyChanged())
         OptionsUpdated();
+    m_windowsTime.Look();
 }
 
 void CSyncEngine::OptionsUpdated() {

@@ -7,21 +7,25 @@
 #include "engine/EngineSettings.h"
 #include "engine/Scheduler.h"
 #include "engine/SyncController.h"
+#include "engine/WindowsTimeWatch.h"
 
 #include <string>
 
 class CSyncEngine {
 public:
-    // Everything given must outlive the engine. version is shown in the start line.
+    // Everything given must outlive the engine. version is shown in the start line. The watch of
+    // the Windows Time service keeps the controller's clock discipline to steps while that service
+    // drives the rate.
     CSyncEngine(CEngineSettings& settings, LogSink& log, CSyncController& controller, CScheduler& scheduler,
-                std::string version);
+                CWindowsTimeWatch& windowsTime, std::string version);
 
-    // The window was created: settings loaded, the start line written, the clock discipline
-    // given what it learned before (its drift file), the controller prepared for a fresh start.
+    // The window was created: settings loaded, the start line written, the Windows Time service
+    // looked at, the clock discipline given what it learned before (its drift file), the
+    // controller prepared for a fresh start.
     void Open();
     // The clock discipline's tick (its rate) and the scheduler's; every kPolicyCheckTicks ticks
     // also a look at the organisation's policy, whose change reloads the settings as the
-    // console's "options updated" does.
+    // console's "options updated" does, and at the Windows Time service.
     void Tick();
     void SyncNow() { m_scheduler.RequestSyncNow(); }
     void SyncBreak() { m_scheduler.BreakSync(); }
@@ -33,7 +37,8 @@ public:
     void Close();
 
     static constexpr const char* kClosedLine = "Is closed";
-    // Five minutes of one-second ticks: a policy refresh reaches the service within that.
+    // Five minutes of one-second ticks: a policy refresh, or the Windows Time service's start
+    // or stop, reaches the service within that.
     static constexpr int kPolicyCheckTicks = 300;
 
 private:
@@ -43,6 +48,7 @@ private:
     LogSink& m_log;
     CSyncController& m_controller;
     CScheduler& m_scheduler;
+    CWindowsTimeWatch& m_windowsTime;
     const std::string m_strVersion;
     int m_nTicksSincePolicyCheck = 0;
 };

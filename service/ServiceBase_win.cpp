@@ -106,6 +106,7 @@ BOOL CServiceBase::ParseCommandLine(int argc, char** argv) {
         case HostAction::StartRunning: return StartRunning();
         case HostAction::StopRunning: return StopRunning();
         case HostAction::Write: return WriteSettings(command.settingArgs);
+        case HostAction::WindowsTime: return ChangeWindowsTime(command.windowsTimeChoice.value_or(""));
         case HostAction::RunAsProcess: SetNotService(); return RunAsProcess(argc, argv, false);
         case HostAction::RunFaceless: SetNotService(); return RunAsProcess(argc, argv, true);
         case HostAction::Query: return FALSE;  // the program answers -q itself, without a service object

@@ -48,6 +48,8 @@ public:
     [[nodiscard]] virtual BOOL StartRunning();
     // -c: writes the NAME=VALUE arguments into the service's settings; none by default.
     [[nodiscard]] virtual BOOL WriteSettings(const std::vector<std::string>& /*args*/) { return FALSE; }
+    // -w: changes the Windows Time service as choice says; nothing by default.
+    [[nodiscard]] virtual BOOL ChangeWindowsTime(const std::string& /*choice*/) { return FALSE; }
     // FALSE when the hidden process's window could not be made or the work failed.
     [[nodiscard]] virtual BOOL RunAsProcess(int argc, char** argv, bool bFaceless);
     // The platform's error code of the first step that failed, ERROR_SUCCESS otherwise.

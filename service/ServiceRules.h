@@ -18,6 +18,16 @@ constexpr std::uint32_t kContinuePending = 5;
 constexpr std::uint32_t kPausePending = 6;
 }  // namespace service_state
 
+// Start types of a service.
+namespace service_start {
+constexpr std::uint32_t kAuto = 2;
+constexpr std::uint32_t kDemand = 3;
+constexpr std::uint32_t kDisabled = 4;
+}  // namespace service_start
+
+constexpr std::uint32_t kErrorServiceAlreadyRunning = 1056;
+constexpr std::uint32_t kErrorServiceDoesNotExist = 1060;
+
 // Controls the service accepts once started: stop only.
 constexpr std::uint32_t kAcceptStop = 1;
 constexpr std::uint32_t kErrorServiceSpecificError = 1066;

@@ -12,6 +12,12 @@ static_assert(service_state::kRunning == SERVICE_RUNNING);
 static_assert(service_state::kContinuePending == SERVICE_CONTINUE_PENDING);
 static_assert(service_state::kPausePending == SERVICE_PAUSE_PENDING);
 
+static_assert(service_start::kAuto == SERVICE_AUTO_START);
+static_assert(service_start::kDemand == SERVICE_DEMAND_START);
+static_assert(service_start::kDisabled == SERVICE_DISABLED);
+static_assert(kErrorServiceAlreadyRunning == ERROR_SERVICE_ALREADY_RUNNING);
+static_assert(kErrorServiceDoesNotExist == ERROR_SERVICE_DOES_NOT_EXIST);
+
 static_assert(kAcceptStop == SERVICE_ACCEPT_STOP);
 static_assert(kErrorServiceSpecificError == ERROR_SERVICE_SPECIFIC_ERROR);
 

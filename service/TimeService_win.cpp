@@ -5,6 +5,8 @@
 #include "common/Win32SystemError_win.h"
 #include "service/ServiceRules.h"
 #include "service/SettingsWriter.h"
+#include "service/Win32ServiceManager.h"
+#include "service/Win32StartTypeRecord.h"
 #include "settings/WorkingDirectory.h"
 
 CTimeService::CTimeService(CHostReporter& reporter, CExecWindow& window, CChannelServer& channel,
@@ -55,6 +57,13 @@ void CTimeService::OnStop() {
     // Stop pending is reported before the loop is told to end.
     SetStatus(SERVICE_STOP_PENDING, kStopWaitHint, 0);
     m_window.RequestQuit();
+}
+
+BOOL CTimeService::ChangeWindowsTime(const std::string& choice) {
+    CWin32ServiceManager manager;
+    CWin32StartTypeRecord record;
+    CWindowsTimeSetup setup(manager, record, Reporter());
+    return setup.Run(choice) ? TRUE : FALSE;
 }
 
 BOOL CTimeService::WriteSettings(const std::vector<std::string>& args) {

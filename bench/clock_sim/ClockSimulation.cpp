@@ -239,7 +239,7 @@ ClockFigures SimulateClock(const ClockScenario& scenario) {
     CFigureKeeper keeper(scenario, service);
     service.engine.Open();
     if (scenario.bNoDiscipline) {
-        service.discipline.SetStepsOnly(true);
+        service.discipline.setStepsOnly(true);
     }
     const MonotonicClock::TimePoint origin = service.monotonic.now();
     const double totalSeconds = scenario.days * 86400.0;

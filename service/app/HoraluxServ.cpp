@@ -18,6 +18,8 @@
 #include "engine/SyncLog.h"
 #include "engine/Win32EnginePorts_win.h"
 #include "engine/Win32NamedMutex_win.h"
+#include "engine/Win32WindowsTimeProbe.h"
+#include "engine/WindowsTimeWatch.h"
 #include "service/ChannelServer_win.h"
 #include "service/ExecWindow_win.h"
 #include "service/HostTexts.h"
@@ -68,7 +70,8 @@ public:
               ControllerPorts{m_attempt, m_discipline, m_systemClock, m_localClock, m_steadyClock, m_log},
               kRecordFileName),
           m_scheduler(m_controller, m_engineSettings, m_localClock, m_probe, m_log),
-          m_engine(m_engineSettings, m_log, m_controller, m_scheduler, m_strVersion),
+          m_windowsTimeWatch(m_windowsTime, m_log),
+          m_engine(m_engineSettings, m_log, m_controller, m_scheduler, m_windowsTimeWatch, m_strVersion),
           m_window(m_engine, m_notifier, m_log) {}
 
     // The initialisation: the service object, the Windows directory as the current
@@ -104,6 +107,7 @@ private:
     CWin32SystemClock m_systemClock;
     CWin32TimePrivilege m_privilege;
     CWin32ClockRate m_clockRate;
+    CWin32WindowsTimeProbe m_windowsTime;
     CSteadyClock m_steadyClock;
     CSocketTransport m_sockets{m_steadyClock};
     CChannelServer m_channel;
@@ -120,6 +124,8 @@ private:
     const std::string m_strVersion = HORALUX_VERSION_TEXT;
 
     CScheduler m_scheduler;
+    // Nothing drives the clock's rate yet, so nothing is attached: every correction is a step.
+    CWindowsTimeWatch m_windowsTimeWatch;
     CSyncEngine m_engine;
     CExecWindow m_window;
 };

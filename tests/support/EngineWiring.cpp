@@ -12,7 +12,8 @@ CEngineWiring::CEngineWiring(const EnginePorts& ports, const std::string& record
                                  ports.log},
                  recordFile, policy),
       scheduler(controller, engineSettings, ports.clock, ports.probe, ports.log),
-      engine(engineSettings, ports.log, controller, scheduler, HORALUX_VERSION_TEXT) {}
+      windowsTime(windowsTimeProbe, ports.log),
+      engine(engineSettings, ports.log, controller, scheduler, windowsTime, HORALUX_VERSION_TEXT) {}
 
 void CEngineWiring::configure(const std::string& optionLines, const std::string& servers) {
     writeSettings(optionLines, servers);

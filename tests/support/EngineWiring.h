@@ -1,7 +1,7 @@
 #pragma once
-// The synchronisation engine wired as the service wires it (settings, controller, scheduler and
-// the engine's front) to the ports a test gives, with the settings in an in-memory INI file
-// that holds three servers unless a test writes others.
+// The synchronisation engine wired as the service wires it (settings, controller, scheduler, the
+// watch on the Windows Time service and the engine's front) to the ports a test gives, with the
+// settings in an in-memory INI file that holds three servers unless a test writes others.
 
 #include "common/LogSink.h"
 #include "engine/ClockDiscipline.h"
@@ -13,11 +13,13 @@
 #include "engine/SyncAttempt.h"
 #include "engine/SyncController.h"
 #include "engine/SyncEngine.h"
+#include "engine/WindowsTimeWatch.h"
 #include "settings/Settings.h"
 #include "sntp/ClockRate.h"
 #include "sntp/MonotonicClock.h"
 #include "sntp/SystemClock.h"
 #include "tests/support/FakeProfileStore.h"
+#include "tests/support/FakeWindowsTimeProbe.h"
 
 #include <string>
 
@@ -59,5 +61,8 @@ public:
     CClockDiscipline discipline;
     CSyncController controller;
     CScheduler scheduler;
+    // No Windows Time service until a test says otherwise.
+    CFakeWindowsTimeProbe windowsTimeProbe;
+    CWindowsTimeWatch windowsTime;
     CSyncEngine engine;
 };

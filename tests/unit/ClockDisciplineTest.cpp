@@ -170,7 +170,7 @@ TEST(ClockDiscipline, KeptToStepsItLeavesTheRateToWindowsAndSetsTheClockAtEveryS
     rig.discipline.Open();
     rig.discipline.Tick();
     EXPECT_TRUE(rig.discipline.IsDrivingRate());
-    rig.discipline.SetStepsOnly(true);
+    rig.discipline.setStepsOnly(true);
     EXPECT_FALSE(rig.discipline.IsDrivingRate());
     EXPECT_FALSE(rig.pc.isAdjusted());
     rig.run(10);
@@ -179,7 +179,7 @@ TEST(ClockDiscipline, KeptToStepsItLeavesTheRateToWindowsAndSetsTheClockAtEveryS
     EXPECT_NEAR(rig.pc.error(), 0.0, 1e-4);
     EXPECT_FALSE(rig.discipline.IsLearning()) << "no extra samples for a clock kept to steps";
 
-    rig.discipline.SetStepsOnly(false);
+    rig.discipline.setStepsOnly(false);
     rig.discipline.Tick();
     EXPECT_TRUE(rig.discipline.IsDrivingRate());
 }

@@ -105,6 +105,26 @@ TEST_F(SyncEngineTest, PolicyAppliesAtStartAndItsChangeAtTheNextCheck) {
     EXPECT_EQ(rig.log.texts().size(), 4u);
 }
 
+TEST_F(SyncEngineTest, TheWindowsTimeServiceIsLookedAtOnOpenAndAtEachPolicyCheck) {
+    rig.windowsTimeProbe.m_facts = WindowsTimeFacts{0, true, "NTP"};
+    rig.engine.Open();
+    ASSERT_EQ(rig.log.texts().size(), 2u);
+    EXPECT_EQ(rig.log.texts()[1], CWindowsTimeWatch::kKeepingLine);
+    EXPECT_TRUE(rig.windowsTime.IsStepsOnly());
+    EXPECT_TRUE(rig.controller.Discipline().Status().bStepsOnly);
+
+    rig.windowsTimeProbe.m_facts.bRunning = false;  // stopped by its administrator
+    for (int tick = 1; tick < CSyncEngine::kPolicyCheckTicks; ++tick)
+        rig.engine.Tick();
+    EXPECT_EQ(rig.windowsTimeProbe.m_nLooks, 1);
+    rig.engine.Tick();
+    ASSERT_EQ(rig.log.texts().size(), 3u);
+    EXPECT_EQ(rig.log.texts()[2], CWindowsTimeWatch::kIdleLine);
+    EXPECT_FALSE(rig.windowsTime.IsStepsOnly());
+    EXPECT_FALSE(rig.controller.Discipline().Status().bStepsOnly);
+    EXPECT_TRUE(announced(rig.log).empty()) << "notices only";
+}
+
 TEST(SntpSyncAttempt, SamplesTheServerWithoutSettingTheClockAndStopsWhenAsked) {
     CVirtualSntpRig net;
     net.server.answerWith(FakeReply::offsetBy(0.25));

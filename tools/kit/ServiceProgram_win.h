@@ -32,8 +32,8 @@ bool FileExists(const std::string& path);
 
 // The name the service is registered under, as the service manager and the registry show it,
 // is kServiceName (common/ProductFacts.h).
-// The service's state, or 0 when it is not registered.
-DWORD ServiceState();
+// The state of the service (Horalux's unless named), or 0 when it is not registered.
+DWORD ServiceState(const char* name = kServiceName);
 bool KeyExists(HKEY root, const char* path);
 // The service's registration as the service manager reports it; empty when it is not registered.
 struct ServiceConfig {
@@ -44,7 +44,7 @@ struct ServiceConfig {
     std::string startName;
     std::string displayName;
 };
-std::optional<ServiceConfig> QueryServiceConfiguration();
+std::optional<ServiceConfig> QueryServiceConfiguration(const char* name = kServiceName);
 
 // Synchronisation modes of the settings file.
 constexpr int kModeDaily = 0;
