@@ -36,6 +36,15 @@ void CSyncEngine::OptionsUpdated() {
     LogPolicyRejections();
 }
 
+bool CSyncEngine::ClockChanged() {
+    if (!m_controller.Discipline().ClockChanged()) {
+        return false;
+    }
+    m_log.write(kClockChangedLine, LOG_NOTICE, 0.0);
+    m_scheduler.ClockChanged();
+    return true;
+}
+
 void CSyncEngine::LogPolicyRejections() {
     for (const std::string& line : m_settings.PolicyRejections())
         m_log.write(line, LOG_NOTICE, 0.0);
