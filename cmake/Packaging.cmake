@@ -192,13 +192,14 @@ set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS [=[
 ]=])
 # Removal: the service stopped and removed before its files go; the settings, the log, the
 # record and the clock's learned frequency stay unless the user asks for their removal (never in
-# silent mode).
+# silent mode); a damaged settings file kept beside the settings goes with them.
 set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS [=[
   ExecWait '"$INSTDIR\HoraluxServ.exe" -e'
   ExecWait '"$INSTDIR\HoraluxServ.exe" -u'
   Delete "$WINDIR\@HORALUX_HELP_FILE_NAME@"
   MessageBox MB_YESNO|MB_ICONQUESTION|MB_DEFBUTTON2 "Delete the settings, the log, the record of the last synchronisation and the learned frequency of the clock as well?$\n$\n$WINDIR\@HORALUX_SETTINGS_FILE@$\n$WINDIR\@HORALUX_LOG_FILE@$\n$WINDIR\@HORALUX_RECORD_FILE@$\n$WINDIR\@HORALUX_DRIFT_FILE@" /SD IDNO IDNO horalux_keep_settings
     Delete "$WINDIR\@HORALUX_SETTINGS_FILE@"
+    Delete "$WINDIR\@HORALUX_DAMAGED_SETTINGS_FILE@"
     Delete "$WINDIR\@HORALUX_LOG_FILE@"
     Delete "$WINDIR\@HORALUX_RECORD_FILE@"
     Delete "$WINDIR\@HORALUX_DRIFT_FILE@"

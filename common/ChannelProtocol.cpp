@@ -103,5 +103,5 @@ bool IsServiceNotice(ChannelKind kind) {
 }
 
 bool IsAnnouncedResult(std::int32_t code) {
-    return code >= LOG_FAILED && code <= LOG_RELOADED;
+    return code >= LOG_FAILED && code <= LOG_UNWRITTEN;
 }

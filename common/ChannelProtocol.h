@@ -13,7 +13,7 @@
 //                           2001 service hello     service -> console (answer to 2000)
 //                           2002 options updated   console -> service
 //                           2020 synchronise now   console -> service
-//                           2021 result            service -> console, value = code 0..3
+//                           2021 result            service -> console, value = code 0..4
 //                           2022 break             console -> service
 //        8     4  value     the result code for 2021, 0 for every other kind
 //       12     4  reserved  0
@@ -101,5 +101,5 @@ DecodedRecord DecodeRecord(const unsigned char* data, std::size_t size);
 // Which way each kind travels.
 bool IsConsoleRequest(ChannelKind kind);
 bool IsServiceNotice(ChannelKind kind);
-// The result codes a notice carries: 0 to 3 (lines with LOG_NOTICE are never announced).
+// The result codes a notice carries: 0 to 4 (lines with LOG_NOTICE are never announced).
 bool IsAnnouncedResult(std::int32_t code);

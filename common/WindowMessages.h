@@ -12,7 +12,7 @@ constexpr unsigned UM_OPTIONS_UPDATED = 2002;
 // Console -> control window: synchronise now.
 constexpr unsigned UM_SYNC_NOW = 2020;
 // Control window -> console, wParam = the result code of a log line (LogResult, never
-// LOG_NOTICE).
+// LOG_NOTICE), or LOG_UNWRITTEN when the log file takes no lines.
 constexpr unsigned UM_SYNC_RESULT = 2021;
 // Console -> control window: break synchronisation off; answered by UM_SYNC_RESULT 2.
 constexpr unsigned UM_SYNC_BREAK = 2022;

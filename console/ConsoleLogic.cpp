@@ -261,6 +261,10 @@ void CConsoleLogic::OnServiceHello() {
 }
 
 void CConsoleLogic::OnSyncResult(std::intptr_t resultCode) {
+    if (resultCode == LOG_UNWRITTEN) {
+        m_ui.showMessageBox(kLogUnwrittenText, "Warning", MessageIcon::Warning);
+        return;
+    }
     const auto notice = std::find_if(std::begin(kResultNotices), std::end(kResultNotices),
                                      [resultCode](const ResultNotice& n) { return n.code == resultCode; });
     if (notice == std::end(kResultNotices)) {

@@ -27,6 +27,8 @@ public:
     static constexpr const char* kWindowTitle = "Horalux Clock Service Console";
     static constexpr const char* kServiceMissingText = "\nHoralux Service does not work now!";
     static constexpr const char* kChannelHeldText = "Another program holds the service's channel.";
+    static constexpr const char* kLogUnwrittenText =
+        "The service cannot write its log file. Its newest lines wait until the file can be written.";
     static constexpr unsigned kProgressTimerId = 1;
     static constexpr unsigned kProgressPeriodMs = 100;
     static constexpr int kProgressMax = 100;

@@ -21,17 +21,21 @@ constexpr const char* kRangeText = "Please enter an integer between %1 and %2.";
 struct BoundedField {
     int control;
     int OptionsFields::*field;
-    int lower;
-    int upper;
+    OptionRange range;
 };
+
+// The offset in the dialog's terms: whole minutes either way, and the seconds of a minute.
+constexpr OptionRange kMinutesRange{-kMaxOffsetMinutes, kMaxOffsetMinutes};
+constexpr OptionRange kSecondsRange{0, kSecondsPerMinute - 1};
+constexpr OptionRange kAttemptsRange = OptionRangeOf(&CSettings::m_nMaxAttempts);
 
 // The edit fields read as integers, in the order of the data exchange; the first that
 // fails stops it.
 const BoundedField kIntegerFields[] = {
-    {IDC_MINUTES, &OptionsFields::nMinutes, -10, 10},
-    {IDC_ATTEMPTS, &OptionsFields::nAttempts, 1, 10},
-    {IDC_SECONDS, &OptionsFields::nSeconds, 0, 59},
-    {IDC_LOG_LINES, &OptionsFields::nLogLines, 10, 30000},
+    {IDC_MINUTES, &OptionsFields::nMinutes, kMinutesRange},
+    {IDC_ATTEMPTS, &OptionsFields::nAttempts, kAttemptsRange},
+    {IDC_SECONDS, &OptionsFields::nSeconds, kSecondsRange},
+    {IDC_LOG_LINES, &OptionsFields::nLogLines, OptionRangeOf(&CSettings::m_nLogFileLen)},
 };
 
 // A radio group whose field is the index of the chosen button, -1 for none.
@@ -42,7 +46,8 @@ struct RadioGroup {
 };
 
 // The mode buttons in the order of the mode values (SyncMode.h).
-const int kModeButtons[] = {IDC_MODE_DAILY, IDC_MODE_ON_START, IDC_MODE_HOURLY, IDC_MODE_ON_DEMAND};
+const int kModeButtons[] = {IDC_MODE_DAILY, IDC_MODE_ON_START, IDC_MODE_HOURLY, IDC_MODE_ON_DEMAND,
+                            IDC_MODE_CONTINUOUS};
 static_assert(std::size(kModeButtons) == kSyncModes.size());
 const int kDirectionButtons[] = {IDC_AHEAD, IDC_BACKWARD};
 constexpr int kBackward = 1;
@@ -54,9 +59,9 @@ const RadioGroup kRadioGroups[] = {
 
 // The arrows cover less than the minutes field accepts typed in: 0 to 10.
 const BoundedField kUpDowns[] = {
-    {IDC_MINUTES_SPIN, &OptionsFields::nMinutes, 0, 10},
-    {IDC_SECONDS_SPIN, &OptionsFields::nSeconds, 0, 59},
-    {IDC_ATTEMPTS_SPIN, &OptionsFields::nAttempts, 1, 10},
+    {IDC_MINUTES_SPIN, &OptionsFields::nMinutes, {0, kMaxOffsetMinutes}},
+    {IDC_SECONDS_SPIN, &OptionsFields::nSeconds, kSecondsRange},
+    {IDC_ATTEMPTS_SPIN, &OptionsFields::nAttempts, kAttemptsRange},
 };
 
 // The controls that show each setting, greyed out while the organisation's policy sets it.
@@ -82,17 +87,17 @@ const SettingControls kSettingControls[] = {
 
 // Puts back into target every setting the policy manages, as policy holds it.
 void KeepManaged(CSettings& target, const CSettings& policy) {
-    for (const PolicyNumber& number : kPolicyNumbers) {
-        if (policy.IsManaged(number.field)) {
-            target.*(number.field) = policy.*(number.field);
+    for (const OptionKey& option : kOptionKeys) {
+        if (policy.IsManaged(option.field)) {
+            target.*(option.field) = policy.*(option.field);
         }
     }
 }
 
-std::string RangeText(int lower, int upper) {
+std::string RangeText(const OptionRange& range) {
     std::string text = kRangeText;
-    text.replace(text.find("%1"), 2, std::to_string(lower));
-    text.replace(text.find("%2"), 2, std::to_string(upper));
+    text.replace(text.find("%1"), 2, std::to_string(range.lower));
+    text.replace(text.find("%2"), 2, std::to_string(range.upper));
     return text;
 }
 
@@ -143,7 +148,7 @@ COptionsLogic::COptionsLogic(DialogView& view, ConsoleUi& app, CSettings& settin
 void COptionsLogic::OnInit() {
     LoadFromSettings(m_settings);
     for (const BoundedField& upDown : kUpDowns) {
-        m_view.setUpDown(upDown.control, upDown.lower, upDown.upper, m_fields.*(upDown.field));
+        m_view.setUpDown(upDown.control, upDown.range.lower, upDown.range.upper, m_fields.*(upDown.field));
     }
     // Setting a position writes the buddy's text, clamped to the arrows' range.
     ShowFields();
@@ -176,8 +181,8 @@ void COptionsLogic::LoadFromSettings(const CSettings& settings) {
     const long long offset = settings.m_nOffset;  // wide enough to negate INT_MIN
     m_fields.nDirection = offset < 0 ? kBackward : 0;
     const long long shift = offset < 0 ? -offset : offset;
-    m_fields.nMinutes = static_cast<int>(shift / 60);
-    m_fields.nSeconds = static_cast<int>(shift % 60);
+    m_fields.nMinutes = static_cast<int>(shift / kSecondsPerMinute);
+    m_fields.nSeconds = static_cast<int>(shift % kSecondsPerMinute);
     m_fields.nAttempts = settings.m_nMaxAttempts;
     m_fields.bOnlySuccess = settings.m_bOnlySuccLog;
     m_fields.nTimeOut = settings.m_nTimeOut;
@@ -220,7 +225,7 @@ void COptionsLogic::OnOk() {
 }
 
 void COptionsLogic::StoreFields(CSettings& settings) const {
-    const long long shift = static_cast<long long>(m_fields.nMinutes) * 60 + m_fields.nSeconds;
+    const long long shift = static_cast<long long>(m_fields.nMinutes) * kSecondsPerMinute + m_fields.nSeconds;
     settings.m_nLogFileLen = m_fields.nLogLines;
     settings.m_nSynPeriod = m_fields.nMode;
     settings.m_nOffset = static_cast<int>(m_fields.nDirection == kBackward ? -shift : shift);
@@ -240,8 +245,8 @@ bool COptionsLogic::ReadFields() {
     read.bOnlySuccess = m_view.isChecked(IDC_ONLY_SUCCESS) ? 1 : 0;
     for (const BoundedField& field : kIntegerFields) {
         const std::optional<int> value = ReadDialogInteger(m_view.itemText(field.control));
-        if (!value || *value < field.lower || *value > field.upper) {
-            Warn(value ? RangeText(field.lower, field.upper) : kNotIntegerText);
+        if (!value || *value < field.range.lower || *value > field.range.upper) {
+            Warn(value ? RangeText(field.range) : kNotIntegerText);
             m_view.focusAndSelect(field.control);
             return false;
         }

@@ -18,6 +18,10 @@ bool CEngineSettings::PolicyChanged() const {
     return Read([](const CSettings& s) { return s.PolicyChanged(); });
 }
 
-std::vector<std::string> CEngineSettings::PolicyRejections() const {
-    return Read([](const CSettings& s) { return s.Policy().rejections; });
+std::vector<std::string> CEngineSettings::LoadNotices() const {
+    return Read([](const CSettings& s) {
+        std::vector<std::string> lines = s.FileNotices();
+        lines.insert(lines.end(), s.Policy().rejections.begin(), s.Policy().rejections.end());
+        return lines;
+    });
 }

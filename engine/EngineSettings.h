@@ -36,8 +36,9 @@ public:
 
     // Whether the organisation's policy differs from what the last reload applied.
     bool PolicyChanged() const;
-    // The policy values the last reload left out, one log line each.
-    std::vector<std::string> PolicyRejections() const;
+    // What the last reload found wrong in the settings file and the policy values it left
+    // out, one log line each.
+    std::vector<std::string> LoadNotices() const;
 
 private:
     CSettings& m_settings;

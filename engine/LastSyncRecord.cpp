@@ -44,6 +44,12 @@ AutomationDate decode(const std::string& bytes) {
     return AutomationDate(days, status);
 }
 
+// Whether the days are a date at all (not a number, infinite or beyond the calendar are not),
+// whatever the status says: such a record is damage like a short one.
+bool isCalendarDate(const AutomationDate& value) {
+    return AutomationDate(value.days(), static_cast<std::int32_t>(AutomationDate::Status::Valid)).isValid();
+}
+
 }  // namespace
 
 LastSyncRecord::LastSyncRecord(std::string fileName, LogSink& log)
@@ -61,7 +67,7 @@ void LastSyncRecord::load() {
     if (!ReadFileContents(m_strFileName, bytes)) {
         return;
     }
-    if (bytes.size() < kFileSize) {
+    if (bytes.size() < kFileSize || !isCalendarDate(decode(bytes))) {
         m_log.write(kLoadFailed, LOG_NOTICE, 0.0);
         return;
     }

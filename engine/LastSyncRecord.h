@@ -24,8 +24,8 @@ public:
     void store(const AutomationDate& value);
 
     // Reads the value from the file. A missing file keeps the value held, silently. A short
-    // file leaves a notice in the log and also keeps the value held: status and date are
-    // taken together or not at all.
+    // file, or one whose date is no date at all, leaves a notice in the log and also keeps the value
+    // held: status and date are taken together or not at all.
     void load();
 
     const AutomationDate& value() const { return m_value; }

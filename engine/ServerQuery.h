@@ -46,6 +46,16 @@ constexpr int kMaxQuerySamples = 100;
 // The text after -n: a whole number from 1 to kMaxQuerySamples, nothing else.
 std::optional<int> ParseSampleCount(const std::string& text);
 
+// A server as -q takes it: host and port of a server typed as the lines print addresses
+// ("192.0.2.1:123", "[2001:db8::1]:123", "host:123") or without a port (defaultPort then). An
+// IPv6 address without brackets has no port; a bracketed one stays bracketed for the resolver.
+// Nothing for a port that is not 1 to 65535 in digits alone, or for an empty host.
+struct QueryTarget {
+    std::string host;
+    int port;
+};
+std::optional<QueryTarget> ParseQueryTarget(const std::string& text, int defaultPort);
+
 // The address of the server a run starts with, read from the settings file as the service reads
 // it (with what policy sets over it), but without writing: a list the service would rebuild
 // stays rebuilt in memory only. Empty when there is none.
@@ -57,13 +67,15 @@ public:
 
     // HoraluxServ -q [server] [-n count]: without a server, the starting server of the settings
     // file (read through store, with what policy sets over it); without a count,
-    // kDefaultQuerySamples. Returns the exit code.
+    // kDefaultQuerySamples. A server given may carry a port as the lines print addresses
+    // ("192.0.2.1:123", "[2001:db8::1]:123"). Returns the exit code.
     int RunCommand(const std::optional<std::string>& server, const std::optional<std::string>& sampleCount,
                    const ProfileStore& store, const PolicySource* policy = nullptr);
     // Asks server samples times, printing as it goes; returns the exit code.
     int Run(const std::string& server, int samples);
 
 private:
+    int RunOn(const std::string& server, int port, int samples);
     int Refuse(const std::string& reason);
     QuerySample TakeSample(SntpQuery& query, const NetAddress& address);
 

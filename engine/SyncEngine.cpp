@@ -16,7 +16,7 @@ CSyncEngine::CSyncEngine(CEngineSettings& settings, LogSink& log, CSyncControlle
 void CSyncEngine::Open() {
     m_settings.Reload();
     m_log.write(FormatText("Horalux Clock Service v. %s is started.", m_strVersion.c_str()), LOG_NOTICE, 0.0);
-    LogPolicyRejections();
+    LogLoadNotices();
     m_controller.Discipline().Open();
     m_controller.Reload(true);
 }
@@ -33,7 +33,7 @@ void CSyncEngine::Tick() {
 
 void CSyncEngine::OptionsUpdated() {
     m_scheduler.OptionsUpdated();
-    LogPolicyRejections();
+    LogLoadNotices();
 }
 
 bool CSyncEngine::ClockChanged() {
@@ -45,8 +45,8 @@ bool CSyncEngine::ClockChanged() {
     return true;
 }
 
-void CSyncEngine::LogPolicyRejections() {
-    for (const std::string& line : m_settings.PolicyRejections())
+void CSyncEngine::LogLoadNotices() {
+    for (const std::string& line : m_settings.LoadNotices())
         m_log.write(line, LOG_NOTICE, 0.0);
 }
 

@@ -25,7 +25,7 @@ public:
     void Tick();
     void SyncNow() { m_scheduler.RequestSyncNow(); }
     void SyncBreak() { m_scheduler.BreakSync(); }
-    // Reloads the settings; each policy value left out gets its log line.
+    // Reloads the settings; each value of the file or the policy left out gets its log line.
     void OptionsUpdated();
     // The PC woke from sleep or hibernation (CScheduler::Resumed).
     void Resumed() { m_scheduler.Resumed(); }
@@ -46,7 +46,7 @@ public:
     static constexpr int kPolicyCheckTicks = 300;
 
 private:
-    void LogPolicyRejections();
+    void LogLoadNotices();
 
     CEngineSettings& m_settings;
     LogSink& m_log;

@@ -25,20 +25,34 @@ int delayMilliseconds(double roundTripSeconds) {
     return static_cast<int>(ms > kMax ? kMax : ms < kMin ? kMin : ms);
 }
 
-// Records where each line of bytes begins, as a text-mode reader splits them (LF ends a
-// line; a last line without LF counts). True when every line already has the file's own
+// The line that begins at pos: where its text ends, where the next line begins and whether it
+// ends in the file's own CR LF. CR LF, LF and CR alone each end a line (a file from another
+// system or editor); a last line without an end counts.
+struct LineSpan {
+    std::size_t end;
+    std::size_t next;
+    bool bCrLf;
+};
+
+LineSpan lineAt(std::string_view bytes, std::size_t pos) {
+    const std::size_t end = bytes.find_first_of("\r\n", pos);
+    if (end == std::string_view::npos) {
+        return {bytes.size(), bytes.size(), false};
+    }
+    const bool bCrLf = bytes.compare(end, kLineEnd.size(), kLineEnd) == 0;
+    return {end, end + (bCrLf ? kLineEnd.size() : 1), bCrLf};
+}
+
+// Records where each line of bytes begins. True when every line already has the file's own
 // shape: CR LF at its end and at most the longest line kept.
 bool scanLines(std::string_view bytes, std::vector<std::size_t>& starts) {
     starts.clear();
     bool bTidy = true;
     for (std::size_t pos = 0; pos < bytes.size();) {
         starts.push_back(pos);
-        const std::size_t lf = bytes.find('\n', pos);
-        if (lf == std::string_view::npos) {
-            return false;
-        }
-        bTidy = bTidy && lf > pos && bytes[lf - 1] == '\r' && lf - 1 - pos <= SyncLog::kMaxLineLength;
-        pos = lf + 1;
+        const LineSpan line = lineAt(bytes, pos);
+        bTidy = bTidy && line.bCrLf && line.end - pos <= SyncLog::kMaxLineLength;
+        pos = line.next;
     }
     return bTidy;
 }
@@ -47,15 +61,10 @@ bool scanLines(std::string_view bytes, std::vector<std::size_t>& starts) {
 std::string tidyLines(std::string_view region) {
     std::string bytes;
     for (std::size_t pos = 0; pos < region.size();) {
-        std::size_t end = region.find('\n', pos);
-        const std::size_t next = end == std::string_view::npos ? region.size() : end + 1;
-        end = end == std::string_view::npos ? region.size() : end;
-        if (end > pos && region[end - 1] == '\r') {
-            --end;
-        }
-        bytes.append(region.substr(pos, std::min(end - pos, SyncLog::kMaxLineLength)));
+        const LineSpan line = lineAt(region, pos);
+        bytes.append(region.substr(pos, std::min(line.end - pos, SyncLog::kMaxLineLength)));
         bytes.append(kLineEnd);
-        pos = next;
+        pos = line.next;
     }
     return bytes;
 }
@@ -99,9 +108,19 @@ void SyncLog::write(const std::string& text, int resultCode, double roundTripSec
     if (!dropped) {
         m_pending.push_back(formatLine(text, resultCode, roundTripSeconds));
     }
-    flushLocked(limits.nLogFileLen);
-    if (resultCode != LOG_NOTICE) {
-        m_notifier.notifyResult(resultCode);
+    const bool bWritten = flushLocked(limits.nLogFileLen);
+    if (bWritten) {
+        m_bTroubleAnnounced = false;
+    }
+    if (resultCode == LOG_NOTICE) {
+        return;
+    }
+    m_notifier.notifyResult(resultCode);
+    // With the first line the consoles hear while the file takes no lines, so that a console
+    // that came after the trouble began hears of it too; again only after the file took lines.
+    if (!bWritten && !m_bTroubleAnnounced) {
+        m_bTroubleAnnounced = true;
+        m_notifier.notifyResult(LOG_UNWRITTEN);
     }
 }
 
@@ -124,23 +143,25 @@ std::string SyncLog::formatLine(const std::string& text, int resultCode, double 
 }
 
 // Also when nothing new is pending: the file is trimmed to a lowered limit at once.
-void SyncLog::flushLocked(int limit) {
+bool SyncLog::flushLocked(int limit) {
     const std::size_t keep = linesKept(limit);
     while (m_pending.size() > keep) {
         m_pending.pop_front();
     }
     const CHeldLock held(m_fileLock, kLockWait);
     if (ReadFileIfPresent(m_strFileName, m_buffer) == FileReadResult::Failed) {
-        return;  // replacing a file we could not read would lose its lines
+        return false;  // replacing a file we could not read would lose its lines
     }
     keepNewestFileLines(keep - m_pending.size());
     for (const std::string& line : m_pending) {
         m_buffer += line;
         m_buffer += kLineEnd;
     }
-    if (ReplaceFileContents(m_strFileName, m_buffer) == FileWriteResult::Written) {
-        m_pending.clear();
+    if (ReplaceFileContents(m_strFileName, m_buffer) != FileWriteResult::Written) {
+        return false;
     }
+    m_pending.clear();
+    return true;
 }
 
 // In place, so that a long log is moved within the buffer it was read into.

@@ -43,13 +43,16 @@ public:
     // Adds "[ MM/DD/YYYY hh:mm:ss ] text" (plus " Round Trip Delay: %d ms" for a success) to
     // the file's newest lines, trims the oldest to the limit, replaces the file and, for
     // every code but LOG_NOTICE, tells the notifier. A line that cannot reach the file (it
-    // exists but cannot be read or replaced) is held and goes in, in its place, with the
-    // next write.
+    // exists but cannot be read or replaced: another program holds it, it is a folder) is
+    // held and goes in, in its place, with the next write. The first such line the notifier
+    // is told of comes with LOG_UNWRITTEN; the next such notice comes only after the file took
+    // lines again.
     void write(const std::string& text, int resultCode, double roundTripSeconds) override;
 
 private:
     std::string formatLine(const std::string& text, int resultCode, double roundTripSeconds) const;
-    void flushLocked(int limit);
+    // Whether the file now holds every line.
+    bool flushLocked(int limit);
     void keepNewestFileLines(std::size_t count);
 
     const std::string m_strFileName;
@@ -60,6 +63,7 @@ private:
 
     std::mutex m_mutex;
     std::deque<std::string> m_pending;  // lines not yet in the file, oldest first
+    bool m_bTroubleAnnounced = false;   // LOG_UNWRITTEN told since the file last took lines
     // The file as read, then as written, and where its lines begin: kept from write to write
     // so that a long log costs no fresh memory at every line.
     std::string m_buffer;

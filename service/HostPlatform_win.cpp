@@ -1,8 +1,41 @@
 #include "service/HostPlatform_win.h"
 
+#include "common/WinHandle_win.h"
+
 namespace {
 
 constexpr DWORD kModulePathCapacity = 1024;
+
+// Where the command line's output goes: the standard output when it leads somewhere (a file or
+// a pipe, as when redirected), else the console of the command prompt that started the
+// program. A windowed program gets neither from Windows by itself; under Wine it inherits the
+// standard output of a terminal or of wine's cmd. With neither, nothing is seen.
+class CCommandOutput {
+public:
+    CCommandOutput() {
+        const HANDLE output = ::GetStdHandle(STD_OUTPUT_HANDLE);
+        if (output != nullptr && output != INVALID_HANDLE_VALUE &&
+            ::GetFileType(output) != FILE_TYPE_UNKNOWN) {
+            m_hTarget = output;
+        } else if (::AttachConsole(ATTACH_PARENT_PROCESS)) {
+            m_hConsole.reset(::CreateFileA("CONOUT$", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                           nullptr, OPEN_EXISTING, 0, nullptr));
+            m_hTarget = m_hConsole.get();
+        }
+    }
+
+    void Write(const std::string& text) const {
+        if (m_hTarget == INVALID_HANDLE_VALUE) {
+            return;
+        }
+        DWORD written = 0;
+        ::WriteFile(m_hTarget, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    }
+
+private:
+    UniqueFileHandle m_hConsole;
+    HANDLE m_hTarget = INVALID_HANDLE_VALUE;
+};
 
 }  // namespace
 
@@ -16,12 +49,8 @@ ProgramPath QueryModulePath() {
 }
 
 void WriteStandardOutput(const std::string& text) {
-    const HANDLE output = ::GetStdHandle(STD_OUTPUT_HANDLE);
-    if (output == nullptr || output == INVALID_HANDLE_VALUE) {
-        return;
-    }
-    DWORD written = 0;
-    ::WriteFile(output, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    static const CCommandOutput output;  // found once, at the first line
+    output.Write(text);
 }
 
 HostFamily QueryHostFamily() {

@@ -39,6 +39,23 @@ constexpr HostTextEntry kHostTexts[] = {
      TextTarget::Log},
     {HostText::ChannelNameFree, "The console channel %s is open: the other program has let go of it.",
      TextTarget::Log},
+    // One line a switch; without one the program must be started by the service manager.
+    {HostText::Usage,
+     "Usage: HoraluxServ [switch ...]\n"
+     "  (none)              run as the service, as the service manager starts it\n"
+     "  -i                  install the service (under the local system account)\n"
+     "  -l account          with -i: the account the service runs under\n"
+     "  -p password         with -i: that account's password\n"
+     "  -u                  remove the service\n"
+     "  -s                  start the installed service\n"
+     "  -e                  stop the installed service\n"
+     "  -d                  run the service's work as a process in this session\n"
+     "  -f                  run the service's work as a hidden process\n"
+     "  -q [server[:port]]  ask a time server (the starting server when none is given); changes nothing\n"
+     "  -n samples          with -q: how many samples, 1 to 100 (4 by default)\n"
+     "  -c NAME=VALUE ...   write settings: SERVERS, STARTINGSERVER, MODE, OFFSET, ATTEMPTS, ONLYSUCCESSLOG, "
+     "LOGLENGTH\n",
+     TextTarget::StandardOutput},
 };
 
 std::string WithoutLineBreaks(const std::string& text) {

@@ -1,7 +1,7 @@
 #pragma once
 // The texts of the command-line actions (install, remove, start, stop) and of the process modes,
-// and where each goes: the log file as a notice, so the console is not told, or the standard output,
-// seen only when the program's output is redirected.
+// and where each goes: the log file as a notice, so the console is not told, or the standard output
+// (HostPlatform_win.h says where that leads).
 
 #include "common/LogSink.h"
 
@@ -37,8 +37,9 @@ enum class HostText {
     SettingsRefusedOut,
     ChannelNameHeld,
     ChannelNameFree,
+    Usage,
 };
-constexpr HostText kLastHostText = HostText::SettingsRefusedOut;  // moves with the list's end
+constexpr HostText kLastHostText = HostText::Usage;  // moves with the list's end
 
 enum class TextTarget { Log, StandardOutput };
 

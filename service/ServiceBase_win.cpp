@@ -117,11 +117,16 @@ BOOL CServiceBase::ParseCommandLine(int argc, char** argv) {
 
 BOOL CServiceBase::StartDispatcher() {
     SERVICE_TABLE_ENTRYA table[] = {{m_strServiceName.data(), ServiceMainProc}, {nullptr, nullptr}};
-    if (!::StartServiceCtrlDispatcherA(table)) {
-        ReportLogEvent(LastErrorText().c_str(), EVENTLOG_ERROR_TYPE, kEventIdFromType);
-        return FALSE;
+    if (::StartServiceCtrlDispatcherA(table)) {
+        return TRUE;
     }
-    return TRUE;
+    const DWORD error = ::GetLastError();
+    ReportLogEvent(SystemErrorText(error).c_str(), EVENTLOG_ERROR_TYPE, kEventIdFromType);
+    // Started by a person, not by the service manager: say how the program is used.
+    if (error == ERROR_FAILED_SERVICE_CONTROLLER_CONNECT) {
+        m_reporter.report(HostText::Usage);
+    }
+    return FALSE;
 }
 
 void WINAPI CServiceBase::ServiceMainProc(DWORD argc, LPSTR* argv) {

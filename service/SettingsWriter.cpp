@@ -9,7 +9,7 @@ SettingsWriteOutcome WriteSetupArguments(const std::vector<std::string>& args, P
         return {false, "\"" + bad + "\" is not of the form NAME=VALUE."};
     if (given->empty())
         return {false, "no NAME=VALUE given."};
-    const SetupCheck check = CheckSetupProperties(*given);
+    const SetupCheck check = CheckSetupProperties(*given, EmptyValue::Checked);
     if (!check.settings)
         return {false, check.message};
     CSettings settings(store, {});
@@ -18,7 +18,6 @@ SettingsWriteOutcome WriteSetupArguments(const std::vector<std::string>& args, P
         return {false, "the settings file cannot be written (error " + std::to_string(written.nError) + ")."};
     std::string text;
     for (const SetupValue& item : *given)
-        if (!item.value.empty())
-            text += (text.empty() ? "" : ", ") + item.name + "=" + item.value;
+        text += (text.empty() ? "" : ", ") + item.name + "=" + item.value;
     return {true, text + "."};
 }

@@ -16,7 +16,8 @@ struct SettingsWriteOutcome {
 };
 
 // Checks the arguments and writes them into the settings file of store: nothing at all when
-// one is bad. No argument is bad: there is nothing to write.
+// one is bad. No argument is bad: there is nothing to write; so is an empty value (NAME=), which
+// sets nothing.
 SettingsWriteOutcome WriteSetupArguments(const std::vector<std::string>& args, ProfileStore& store);
 
 // The same on the settings file in the Windows directory, changed in one step: the settings

@@ -1,6 +1,6 @@
 #pragma once
 // What the organisation's policy sets, as read and checked (SettingsPolicy.h): a number for
-// each row of kPolicyNumbers (PolicyTable.h) and the server list, each only where the policy
+// each row of kOptionKeys (OptionTable.h) and the server list, each only where the policy
 // sets a usable value, and one line per value left out.
 
 #include "settings/TimeServer.h"
@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-// The rows of kPolicyNumbers.
+// The rows of kOptionKeys.
 inline constexpr std::size_t kPolicyNumberCount = 7;
 
 struct PolicyOverrides {

@@ -7,7 +7,6 @@
 #include "settings/PolicyOverrides.h"
 #include "settings/Settings.h"
 
-#include <climits>
 #include <cstddef>
 #include <iterator>
 #include <optional>
@@ -15,30 +14,14 @@
 // Where the Win32 adapter reads them (under HKEY_LOCAL_MACHINE).
 inline constexpr const char* kPolicyKey = "Software\\Policies\\Horalux";
 
-// A whole number: REG_DWORD (read as a signed 32-bit value) or REG_SZ with decimal digits.
-struct PolicyNumber {
-    const char* valueName;
-    int CSettings::*field;
-    OptionRange range;
-};
+// A number is REG_DWORD (read as a signed 32-bit value) or REG_SZ with decimal digits, one per
+// row of kOptionKeys, named after its key and checked against its range.
+static_assert(std::size(kOptionKeys) == kPolicyNumberCount);
 
-// nStartingServ's upper bound is the length of the list in force, checked when it is known.
-inline constexpr PolicyNumber kPolicyNumbers[] = {
-    {"nSynPeriod", &CSettings::m_nSynPeriod, kModeRange},
-    {"nOffset", &CSettings::m_nOffset, kOffsetRange},
-    {"nMaxAttempts", &CSettings::m_nMaxAttempts, kAttemptsRange},
-    {"nTimeOut", &CSettings::m_nTimeOut, kTimeOutRange},
-    {"bOnlySuccLog", &CSettings::m_bOnlySuccLog, kFlagRange},
-    {"nLogFileLen", &CSettings::m_nLogFileLen, kLogLinesRange},
-    {"nStartingServ", &CSettings::m_nStartingServ, {0, INT_MAX}},
-};
-
-static_assert(std::size(kPolicyNumbers) == kPolicyNumberCount);
-
-// The row of field in kPolicyNumbers; every int field of CSettings has one.
+// The row of field in kOptionKeys; every int field of CSettings has one.
 constexpr std::size_t PolicyRowOf(int CSettings::*field) {
     for (std::size_t row = 0; row < kPolicyNumberCount; ++row)
-        if (kPolicyNumbers[row].field == field)
+        if (kOptionKeys[row].field == field)
             return row;
     return 0;
 }

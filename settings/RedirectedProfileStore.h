@@ -14,17 +14,19 @@ public:
     CRedirectedProfileStore(ProfileStore& inner, std::string from, std::string to)
         : m_inner(inner), m_strFrom(std::move(from)), m_strTo(std::move(to)) {}
 
-    int readInt(const std::string& file, const std::string& section, const std::string& key,
-                int def) const override {
-        return m_inner.readInt(Target(file), section, key, def);
-    }
     std::string readString(const std::string& file, const std::string& section, const std::string& key,
                            const std::string& def, std::size_t capacity) const override {
         return m_inner.readString(Target(file), section, key, def, capacity);
     }
+    std::vector<std::string> readKeys(const std::string& file, const std::string& section) const override {
+        return m_inner.readKeys(Target(file), section);
+    }
     SystemResult writeString(const std::string& file, const std::string& section, const std::string& key,
                              const std::string& value) override {
         return m_inner.writeString(Target(file), section, key, value);
+    }
+    SystemResult copyFile(const std::string& file, const std::string& copy) override {
+        return m_inner.copyFile(Target(file), copy);
     }
 
 private:

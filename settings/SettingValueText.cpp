@@ -44,6 +44,11 @@ std::string RangeDescription(const OptionRange& range) {
     return "a whole number from " + std::to_string(range.lower) + " to " + std::to_string(range.upper);
 }
 
+std::string ShownValue(const std::string& text) {
+    constexpr std::size_t kShownLength = 40;
+    return text.size() > kShownLength ? text.substr(0, kShownLength) + "..." : text;
+}
+
 ServerEntryCheck ParseServerEntry(const std::string& text, bool bFlagAllowed) {
     const std::vector<std::string> parts = SplitAt(text, '~');
     const std::size_t maxParts = bFlagAllowed ? 3 : 2;

@@ -1,5 +1,5 @@
 #pragma once
-// Settings given as text from outside the settings file (the installer's properties, the
+// Settings given as text (the settings file's values, the installer's properties, the
 // organisation's policy): whole numbers and server entries, checked strictly so that a typing
 // error is refused with its reason instead of being read as something else.
 
@@ -15,6 +15,9 @@ std::optional<int> ParseWholeNumber(const std::string& text);
 
 // "a whole number from -659 to 659" and the like, for messages.
 std::string RangeDescription(const OptionRange& range);
+
+// A value as a log line shows it: cut after its first 40 characters ("...").
+std::string ShownValue(const std::string& text);
 
 struct ServerEntryCheck {
     std::optional<CTimeServer> server;

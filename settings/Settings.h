@@ -16,6 +16,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,9 +37,11 @@ public:
     // LoadOptions, then LoadServers. Never writes "Options".
     void Load();
 
-    // Reads the seven "Options" keys (missing keys take their defaults; "bOnlySuccLog"
-    // keeps the value in memory) and raises m_nTimeOut to 5. Then reads the policy, when
-    // there is a source, and lets each number it sets override the file's. Writes nothing.
+    // Reads the seven "Options" keys. A missing key takes its default ("bOnlySuccLog" keeps
+    // the value in memory); so does a value that is not a whole number within the key's range
+    // (OptionTable.h), with a notice naming key and value; a whole number below 5 for
+    // "nTimeOut" is raised to 5. Then reads the policy, when there is a source, and lets each
+    // number it sets override the file's. Writes nothing.
     void LoadOptions();
 
     // Writes the seven "Options" keys as "%d" values in the console's order, leaving out
@@ -48,6 +51,14 @@ public:
 
     // Writes the keys of fields alone, in the console's order, managed or not.
     [[nodiscard]] SystemResult SaveKeys(const std::vector<int CSettings::*>& fields) const;
+
+    // From now on a load that finds the server list damaged writes the entries it kept back
+    // into the file (the service does; the console leaves a damaged file as it is).
+    void SetRepairsServerList(bool bRepairs) { m_bRepairsServerList = bRepairs; }
+
+    // What the last load found wrong in the file, one log line each: every option value it
+    // ignored, then the server list's damage and its repair.
+    std::vector<std::string> FileNotices() const;
 
     // From now on every load reads the organisation's policy from source (nullptr: none).
     // source must outlive the instance and its copies.
@@ -77,9 +88,11 @@ public:
     // back unchanged.
     bool IsWritable();
 
-    // Loads m_servers; when that fails, RestoreDefaultServers and writes the list. A list the
-    // policy sets then replaces it in memory. Finally brings m_nStartingServ to 0 when it
-    // does not index the list (a starting server the policy sets is then left out).
+    // Loads m_servers. A file without a list gets the 18 built-in entries, written. A damaged
+    // list keeps the entries that could be read, or the built-in ones when none could, with a
+    // notice; when repairing, they are written back. A list the policy sets then replaces it in
+    // memory. Finally brings m_nStartingServ to 0 when it does not index the list (a starting
+    // server the policy sets is then left out).
     void LoadServers();
 
     // The list's Save; writes nothing while the policy manages the list.
@@ -111,11 +124,27 @@ public:
     CTimeServerList m_servers;
 
 private:
+    struct OptionRead {
+        int value;
+        std::string notice;  // empty when the file's value is used
+    };
+
     void ApplyPolicyServers();
+    OptionRead ReadOption(int CSettings::*field) const;
+    std::string RepairServerList();
+    // Before the first write over a file whose last load found it damaged: keeps the file as
+    // it was beside it, once.
+    [[nodiscard]] SystemResult KeepDamagedFile() const;
 
     ProfileStore& m_store;
     LocalTimeTextProvider m_localTimeText;
     const PolicySource* m_policySource = nullptr;
     PolicyOverrides m_policyRead;  // as read, to notice a change
     PolicyOverrides m_policy;      // as applied
+    bool m_bRepairsServerList = false;
+    std::vector<std::string> m_vecOptionNotices;
+    std::string m_strServersNotice;
+    // Whether the file as last loaded is damaged and not yet kept; shared by the copies of the
+    // settings (the dialogs save from copies), which all write the same file.
+    std::shared_ptr<bool> m_pDamageUnkept = std::make_shared<bool>(false);
 };

@@ -75,15 +75,15 @@ std::string PolicyRejection(const std::string& valueName, const std::string& why
 PolicyOverrides ReadPolicy(const PolicySource& source) {
     PolicyOverrides overrides;
     for (std::size_t row = 0; row < kPolicyNumberCount; ++row) {
-        const PolicyNumber& number = kPolicyNumbers[row];
-        const PolicyValue value = source.read(number.valueName);
+        const OptionKey& option = kOptionKeys[row];
+        const PolicyValue value = source.read(option.key);
         if (value.type == PolicyValue::Type::Absent)
             continue;
-        const NumberCheck checked = CheckNumber(value, number.range);
+        const NumberCheck checked = CheckNumber(value, option.range);
         if (checked.value)
             overrides.numbers[row] = checked.value;
         else
-            overrides.rejections.push_back(PolicyRejection(number.valueName, checked.problem));
+            overrides.rejections.push_back(PolicyRejection(option.key, checked.problem));
     }
     ReadServers(source, overrides);
     return overrides;

@@ -13,25 +13,25 @@ namespace {
 
 enum class SetupKind { Servers, StartingServer, Mode, Number };
 
+// A number's range is its option's (OptionTable.h).
 struct SetupProperty {
     const char* name;
     SetupKind kind;
     int CSettings::*field;
-    OptionRange range;
 };
 
 const SetupProperty kSetupProperties[] = {
-    {"SERVERS", SetupKind::Servers, nullptr, {0, 0}},
-    {"STARTINGSERVER", SetupKind::StartingServer, &CSettings::m_nStartingServ, {0, INT_MAX}},
-    {"MODE", SetupKind::Mode, &CSettings::m_nSynPeriod, kModeRange},
-    {"OFFSET", SetupKind::Number, &CSettings::m_nOffset, kOffsetRange},
-    {"ATTEMPTS", SetupKind::Number, &CSettings::m_nMaxAttempts, kAttemptsRange},
-    {"ONLYSUCCESSLOG", SetupKind::Number, &CSettings::m_bOnlySuccLog, kFlagRange},
-    {"LOGLENGTH", SetupKind::Number, &CSettings::m_nLogFileLen, kLogLinesRange},
+    {"SERVERS", SetupKind::Servers, nullptr},
+    {"STARTINGSERVER", SetupKind::StartingServer, &CSettings::m_nStartingServ},
+    {"MODE", SetupKind::Mode, &CSettings::m_nSynPeriod},
+    {"OFFSET", SetupKind::Number, &CSettings::m_nOffset},
+    {"ATTEMPTS", SetupKind::Number, &CSettings::m_nMaxAttempts},
+    {"ONLYSUCCESSLOG", SetupKind::Number, &CSettings::m_bOnlySuccLog},
+    {"LOGLENGTH", SetupKind::Number, &CSettings::m_nLogFileLen},
 };
 
 // The words of MODE, in the order of the mode values.
-const char* const kModeWords[] = {"daily", "onstart", "hourly", "demand"};
+const char* const kModeWords[] = {"daily", "onstart", "hourly", "demand", "continuous"};
 static_assert(std::size(kModeWords) == kSyncModes.size());
 
 struct Verdict {
@@ -96,7 +96,7 @@ Verdict CheckOne(const SetupProperty& property, const std::string& value, const 
     if (property.kind == SetupKind::Mode)
         return CheckMode(value);
     if (property.kind != SetupKind::StartingServer)
-        return CheckNumber(value, property.range);
+        return CheckNumber(value, OptionRangeOf(property.field));
     // Without SERVERS the file's list applies, and the service starts from row 0 when the row
     // is not in it.
     const int count = setup.servers ? static_cast<int>(setup.servers->size()) : INT_MAX;
@@ -114,7 +114,7 @@ const char* const kSetupPropertyNames[7] = {"SERVERS",  "STARTINGSERVER", "MODE"
                                             "ATTEMPTS", "ONLYSUCCESSLOG", "LOGLENGTH"};
 static_assert(std::size(kSetupPropertyNames) == std::size(kSetupProperties));
 
-SetupCheck CheckSetupProperties(const std::vector<SetupValue>& given) {
+SetupCheck CheckSetupProperties(const std::vector<SetupValue>& given, EmptyValue empty) {
     SetupSettings setup;
     for (const SetupValue& item : given) {
         const SetupProperty* property = FindProperty(item.name);
@@ -126,7 +126,7 @@ SetupCheck CheckSetupProperties(const std::vector<SetupValue>& given) {
         // A property given twice counts with its last value, as on the installer's command line.
         const auto item = std::find_if(given.rbegin(), given.rend(),
                                        [&](const SetupValue& v) { return v.name == property.name; });
-        if (item == given.rend() || item->value.empty())
+        if (item == given.rend() || (item->value.empty() && empty == EmptyValue::NotGiven))
             continue;
         if (property.kind == SetupKind::Servers) {
             ServersVerdict verdict = CheckServers(item->value);

@@ -35,12 +35,16 @@ struct SetupCheck {
 // The property names in the order the installer passes them on.
 extern const char* const kSetupPropertyNames[7];
 
-// Checks the given properties. An empty value counts as not given (as the installer treats
-// it); an unknown name is bad. SERVERS is "title~address" entries separated by ';' (each
-// becomes a server the console shows as the user's), STARTINGSERVER the row (from 0) of the
-// list to start with, MODE daily, onstart, hourly or demand, OFFSET seconds from -659 to 659,
-// ATTEMPTS 1 to 10, ONLYSUCCESSLOG 0 or 1, LOGLENGTH 10 to 30000 lines.
-SetupCheck CheckSetupProperties(const std::vector<SetupValue>& given);
+// How an empty value counts: as not given, as the installer treats an empty property, or as a
+// value like any other, where a person typed NAME= (HoraluxServ -c).
+enum class EmptyValue { NotGiven, Checked };
+
+// Checks the given properties; an unknown name is bad. SERVERS is "title~address" entries separated by ';'
+// (each becomes a server the console shows as the user's), STARTINGSERVER the row (from 0) of the list to
+// start with, MODE daily, onstart, hourly or demand, OFFSET seconds from -659 to 659, ATTEMPTS 1 to 10,
+// ONLYSUCCESSLOG 0 or 1, LOGLENGTH 10 to 30000 lines.
+SetupCheck CheckSetupProperties(const std::vector<SetupValue>& given,
+                                EmptyValue empty = EmptyValue::NotGiven);
 
 // Sets the settings in memory and writes exactly their keys (and the list when SERVERS is
 // given); stops at the first write that fails.

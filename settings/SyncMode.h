@@ -18,11 +18,12 @@ struct SyncModeRow {
     const char* label;
 };
 
-inline constexpr std::array<SyncModeRow, 4> kSyncModes{{
+inline constexpr std::array<SyncModeRow, 5> kSyncModes{{
     {kSyncDaily, "Daily", "Daily synchronizing."},
     {kSyncOnStart, "OnStart", "On Start Up synchronizing."},
     {kSyncHourly, "Hourly", "Hourly synchronizing."},
     {kSyncDemandOnly, "DemandOnly", "On demand only."},
+    {kSyncContinuous, "Continuously", "Continuous synchronizing."},
 }};
 
 // The name of any value outside the table; such a mode never runs by itself.

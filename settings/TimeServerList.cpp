@@ -1,7 +1,18 @@
 #include "settings/TimeServerList.h"
 
+#include "common/TextFormat.h"
+#include "settings/SettingValueText.h"
+
+#include <algorithm>
 #include <stdexcept>
 #include <utility>
+
+namespace {
+
+// A counter is a few digits; a longer value is no count in any case.
+constexpr std::size_t kCounterBufferSize = 32;
+
+}  // namespace
 
 CTimeServerList::CTimeServerList(std::string section, std::string keyPrefix, std::string fileName,
                                  ProfileStore& store)
@@ -55,24 +66,53 @@ std::string CTimeServerList::EntryKey(int index) const {
     return m_strKeyPrefix + ' ' + std::to_string(index);
 }
 
-bool CTimeServerList::Load() {
+ServerListLoad CTimeServerList::Load() {
     RemoveAll();
-    const int count = m_store->readInt(m_strFileName, m_strSection, m_strCounterKey, 0);
-    if (count <= 0)
-        return false;
-    for (int i = 0; i < count; ++i) {
-        const std::string record =
-            m_store->readString(m_strFileName, m_strSection, EntryKey(i), "", kEntryBufferSize);
-        if (record.empty()) {
-            RemoveAll();
-            return false;
-        }
-        CTimeServer server;
-        if (!server.Parse(record))
-            return false;  // the entries read so far stay
-        m_entries.push_back(std::move(server));
+    ServerListLoad load;
+    const std::string counterText =
+        m_store->readString(m_strFileName, m_strSection, m_strCounterKey, "", kCounterBufferSize);
+    const std::optional<int> counter = ParseWholeNumber(counterText);
+    std::vector<int> indices = EntryIndices();
+    if ((counterText.empty() || counter == 0) && indices.empty())
+        return load;
+    if (counter && *counter > 0) {
+        const auto counted = std::lower_bound(indices.begin(), indices.end(), *counter);
+        const long long missing = *counter - (counted - indices.begin());
+        indices.erase(counted, indices.end());  // left over from a longer list
+        if (missing > 0)
+            load.skipped.push_back(FormatText("%s=%d counts %lld missing entr%s", m_strCounterKey.c_str(),
+                                              *counter, missing, missing == 1 ? "y" : "ies"));
+    } else {
+        load.skipped.push_back(m_strCounterKey + "=" + ShownValue(counterText));
     }
-    return true;
+    for (const int index : indices)
+        LoadEntry(index, load);
+    load.state = load.skipped.empty() ? ServerListLoad::State::Whole : ServerListLoad::State::Damaged;
+    return load;
+}
+
+void CTimeServerList::LoadEntry(int index, ServerListLoad& load) {
+    const std::string record =
+        m_store->readString(m_strFileName, m_strSection, EntryKey(index), "", kEntryBufferSize);
+    CTimeServer server;
+    if (server.Parse(record))
+        m_entries.push_back(std::move(server));
+    else
+        load.skipped.push_back(EntryKey(index) + "=" + ShownValue(record));
+}
+
+std::vector<int> CTimeServerList::EntryIndices() const {
+    std::vector<int> indices;
+    const std::string lead = m_strKeyPrefix + ' ';
+    for (const std::string& key : m_store->readKeys(m_strFileName, m_strSection)) {
+        const std::optional<int> index =
+            key.size() > lead.size() ? ParseWholeNumber(key.substr(lead.size())) : std::nullopt;
+        if (index && *index >= 0 && EqualsIgnoringCase(EntryKey(*index), key))
+            indices.push_back(*index);
+    }
+    std::sort(indices.begin(), indices.end());
+    indices.erase(std::unique(indices.begin(), indices.end()), indices.end());
+    return indices;
 }
 
 SystemResult CTimeServerList::Save() const {

@@ -4,7 +4,8 @@
 // In the file, section m_strSection holds the counter key "<prefix>_Counter" with the
 // number of entries N and the entry keys "<prefix> 0" ... "<prefix> N-1" with the record
 // texts (CTimeServer::Format). Keys left over beyond N from an earlier, longer list stay in
-// the file; the counter makes Load ignore them.
+// the file; the counter makes Load ignore them. A list edited by hand may be damaged: Load
+// then keeps every entry it can read and names what it skipped.
 //
 // The list is a value: copying it copies the entries and the file binding, so a run can
 // work on a snapshot while the original is reloaded. The bound ProfileStore must outlive
@@ -17,6 +18,19 @@
 #include <cstddef>
 #include <string>
 #include <vector>
+
+// What Load found in the file.
+struct ServerListLoad {
+    enum class State {
+        Whole,
+        Missing,  // no counter (or 0) and no entry: a list never written, or written empty
+        Damaged,  // something was skipped; the entries read are kept
+    };
+    State state = State::Missing;
+    // Each thing skipped, naming its key and value: the counter when it is no count of entries
+    // or counts entries that are not there, and each entry that is no server.
+    std::vector<std::string> skipped;
+};
 
 class CTimeServerList {
 public:
@@ -44,9 +58,10 @@ public:
     // appends nothing and returns false. Otherwise returns true.
     bool Append(const CTimeServerList& other);
 
-    // Replaces the entries with those in the file; see the .cpp for the exact steps. On a
-    // failed parse the entries read before the bad one stay in the list.
-    bool Load();
+    // Replaces the entries with those in the file, in the order of their indices: those the
+    // counter counts or, when the counter is no count of entries, every entry key in the
+    // section. An entry that is missing, empty or no server (CTimeServer::Parse) is skipped.
+    ServerListLoad Load();
 
     // Writes the counter key and then every entry key in index order; stops at the first
     // write that fails and returns its error.
@@ -62,6 +77,11 @@ public:
 
 private:
     void checkIndex(int index) const;
+    // The indices of the section's entry keys ("<prefix> <index>", as EntryKey forms them),
+    // in order, each once.
+    std::vector<int> EntryIndices() const;
+    // Appends the entry at index, or says in load why it is skipped.
+    void LoadEntry(int index, ServerListLoad& load);
 
     std::vector<CTimeServer> m_entries;
     std::string m_strSection;

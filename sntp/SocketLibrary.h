@@ -1,6 +1,7 @@
 #pragma once
-// The socket library for the lifetime of one object: started asking for version 1.1, cleaned up
-// on destruction when the start succeeded. Natively there is nothing to start; it grants 1.1.
+// The socket library for the lifetime of one object, and the only place that starts it (for an
+// exchange and for a name lookup alike): started asking for version 1.1, cleaned up on
+// destruction when the start succeeded. Natively there is nothing to start; it grants 1.1.
 
 struct SocketLibraryStatus {
     bool bStarted = false;

@@ -5,6 +5,7 @@
 #include "sntp/SocketPlatform.h"
 
 #include "sntp/SocketAddress.h"
+#include "sntp/SocketLibrary.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -29,23 +30,6 @@ namespace {
 SOCKET handleOf(NativeSocket socket) {
     return static_cast<SOCKET>(socket);
 }
-
-// The lookup's own reference to Winsock: it may still run after its caller cleaned up.
-class CLookupLibrary {
-public:
-    CLookupLibrary() : m_bStarted(::WSAStartup(MAKEWORD(2, 2), &m_data) == 0) {}
-    ~CLookupLibrary() {
-        if (m_bStarted) {
-            ::WSACleanup();
-        }
-    }
-    CLookupLibrary(const CLookupLibrary&) = delete;
-    CLookupLibrary& operator=(const CLookupLibrary&) = delete;
-
-private:
-    WSADATA m_data{};
-    bool m_bStarted;
-};
 
 }  // namespace
 
@@ -86,7 +70,8 @@ bool parseIpv6Text(const std::string& text, NetAddress::Bytes& bytes) {
 }
 
 bool lookUpAddresses(const std::string& name, std::vector<NetAddress>& addresses) {
-    const CLookupLibrary library;
+    // The lookup's own reference to Winsock: it may still run after its caller cleaned up.
+    const CSocketLibrary library;
     const int code = lookUpBothFamilies(name, addresses);
     if (code != 0) {
         ::WSASetLastError(code);  // getaddrinfo's codes are Winsock's

@@ -22,6 +22,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -82,6 +83,15 @@ PathModel PathOf(const ClockScenario& s) {
     return PathModel{s.delayMs * 1e-3, s.jitterMs * 1e-3, s.spikeRate, s.spikeMs * 1e-3, s.loss};
 }
 
+// The service flushes its record file to the disk after every synchronisation; on a disk that
+// costs more than the simulation itself, so the simulated service's files go to memory where
+// the system has a memory-backed folder.
+std::filesystem::path ScratchParent() {
+    std::error_code ignored;
+    const std::filesystem::path memory = "/dev/shm";
+    return std::filesystem::is_directory(memory, ignored) ? memory : std::filesystem::temp_directory_path();
+}
+
 double Seconds(MonotonicClock::TimePoint::duration d) {
     return std::chrono::duration<double>(d).count();
 }
@@ -114,7 +124,7 @@ struct SimulatedService {
     CGrantedPrivilege privilege;
     CConnected probe;
     CPcLocalClock local{pc};
-    const CTempDir dir;
+    const CTempDir dir{ScratchParent()};
     CDriftFile drift{dir.file(kDriftFileName), log};
     CMapProfileStore store;
     CSettings settings{store, [] { return std::string("6/1/2025 12:00:00 AM"); }};

@@ -85,6 +85,7 @@ public:
             return EXIT_FAILURE;
         }
         m_settings.SetPolicySource(&m_policySource);
+        m_settings.SetRepairsServerList(true);
         m_engineSettings.ReloadOptions();  // a command-line action's lines obey the log's limit too
         return service.ParseCommandLine(argc, argv) ? EXIT_SUCCESS : EXIT_FAILURE;
     }

@@ -42,6 +42,16 @@ public:
     virtual MonotonicClock& clock() = 0;
 };
 
+// A monotonic clock subject that is a Clock and nothing else.
+template <typename Clock>
+class CMonotonicSubject : public MonotonicClockSubject {
+public:
+    MonotonicClock& clock() override { return m_clock; }
+
+private:
+    Clock m_clock;
+};
+
 class SystemClockContract : public ContractTest<SystemClockSubject> {};
 class LocalClockContract : public ContractTest<LocalClockSubject> {};
 class ConnectivityContract : public ContractTest<ConnectivitySubject> {};

@@ -22,6 +22,8 @@ public:
     std::string fileText() const override { return m_store.text(fileName()); }
     void setFileText(const std::string& text) override { m_store.setText(fileName(), text); }
     void blockWrites(bool blocked) override { m_store.setReadOnly(fileName(), blocked); }
+    std::string copyName() const override { return "zHoraluxContract-copy.ini"; }
+    std::string copyText() const override { return m_store.text(copyName()); }
 
 private:
     CFakeProfileStore m_store;
@@ -55,14 +57,6 @@ public:
 
 private:
     CFakeConnectivity m_probe;
-};
-
-class CVirtualMonotonicSubject : public MonotonicClockSubject {
-public:
-    MonotonicClock& clock() override { return m_clock; }
-
-private:
-    CVirtualMonotonicClock m_clock;
 };
 
 // The virtual network with a scripted server on it.
@@ -100,7 +94,7 @@ INSTANTIATE_TEST_SUITE_P(Fake, LocalClockContract,
 INSTANTIATE_TEST_SUITE_P(Fake, ConnectivityContract,
                          ::testing::Values(MakeFactory<ConnectivitySubject, COfflineSubject>("Offline")),
                          FactoryName());
-INSTANTIATE_TEST_SUITE_P(
-    Fake, MonotonicClockContract,
-    ::testing::Values(MakeFactory<MonotonicClockSubject, CVirtualMonotonicSubject>("Virtual")),
-    FactoryName());
+INSTANTIATE_TEST_SUITE_P(Fake, MonotonicClockContract,
+                         ::testing::Values(MakeFactory<MonotonicClockSubject,
+                                                       CMonotonicSubject<CVirtualMonotonicClock>>("Virtual")),
+                         FactoryName());

@@ -31,12 +31,7 @@ public:
     ProfileStore& store() override { return m_store; }
     std::string fileName() const override { return m_strName; }
 
-    std::string fileText() const override {
-        std::ifstream in(m_strPath, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
+    std::string fileText() const override { return ReadBytes(m_strPath); }
 
     void setFileText(const std::string& text) override {
         std::ofstream(m_strPath, std::ios::binary | std::ios::trunc) << text;
@@ -50,10 +45,25 @@ public:
         ASSERT_EQ(m_hBlock.isValid(), blocked) << ::GetLastError();
     }
 
+    std::string copyName() const override { return m_strCopyName; }
+    std::string copyText() const override { return ReadBytes(WindowsDirectory() + "\\" + m_strCopyName); }
+
 private:
-    void removeFile() const { ::DeleteFileA(m_strPath.c_str()); }
+    static std::string ReadBytes(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    void removeFile() const {
+        ::DeleteFileA(m_strPath.c_str());
+        ::DeleteFileA((WindowsDirectory() + "\\" + m_strCopyName).c_str());
+    }
 
     const std::string m_strName = "zHoraluxContract" + std::to_string(::GetCurrentProcessId()) + ".ini";
+    const std::string m_strCopyName =
+        "zHoraluxContract" + std::to_string(::GetCurrentProcessId()) + "-copy.ini";
     const std::string m_strPath = WindowsDirectory() + "\\" + m_strName;
     CWin32ProfileStore m_store;
     UniqueFileHandle m_hBlock;

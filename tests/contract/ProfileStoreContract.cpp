@@ -1,28 +1,29 @@
 #include "tests/contract/ProfileStoreContract.h"
 
-#include <climits>
-
 namespace {
 
 constexpr const char* kMissingFile = "zHoraluxMissing.ini";
 
 }  // namespace
 
-TEST_P(ProfileStoreContract, ReadIntTakesTheLeadingSignedDecimal) {
-    EXPECT_EQ(readInt("Options", "nOffset", 17), 17) << "no file";
-    ASSERT_TRUE(write("Options", "nOffset", "-90"));
-    ASSERT_TRUE(write("Options", "nTimeOut", "abc"));
-    ASSERT_TRUE(write("Options", "nLogFileLen", "12abc"));
-    ASSERT_TRUE(write("Options", "nSynPeriod", "+3"));
-    ASSERT_TRUE(write("Options", "nMaxAttempts", "-2147483648"));
-    EXPECT_EQ(readInt("Options", "nOffset", 17), -90);
-    EXPECT_EQ(readInt("OPTIONS", "NOFFSET", 17), -90) << "names ignore case";
-    EXPECT_EQ(readInt("Options", "nTimeOut", 17), 0);
-    EXPECT_EQ(readInt("Options", "nLogFileLen", 17), 12);
-    EXPECT_EQ(readInt("Options", "nSynPeriod", 17), 3);
-    EXPECT_EQ(readInt("Options", "nMaxAttempts", 17), INT_MIN);
-    EXPECT_EQ(readInt("Options", "missing", -5), -5) << "no key";
-    EXPECT_EQ(readInt("Nowhere", "nOffset", 8), 8) << "no section";
+TEST_P(ProfileStoreContract, ReadKeysListsTheKeysOfASectionInTheFilesOrder) {
+    EXPECT_TRUE(readKeys("Servers").empty()) << "no file";
+    subject().setFileText(
+        "[Servers]\r\nServers_Counter=2\r\nServers 1=b~b\r\n  servers 0 = a~a\r\n[Options]\r\nnOffset=1\r\n");
+    EXPECT_EQ(readKeys("SERVERS"), (std::vector<std::string>{"Servers_Counter", "Servers 1", "servers 0"}));
+    EXPECT_EQ(readKeys("Options"), std::vector<std::string>{"nOffset"});
+    EXPECT_TRUE(readKeys("Nowhere").empty()) << "no section";
+}
+
+TEST_P(ProfileStoreContract, ACopyIsTheFileAsItIsAndReplacesAnEarlierCopy) {
+    ProfileStore& store = subject().store();
+    EXPECT_FALSE(store.copyFile(subject().fileName(), subject().copyName()).bSucceeded) << "no file";
+    subject().setFileText("[Servers]\r\nServers_Counter=-1\r\nServers 0=A~a~1\r\n");
+    ASSERT_TRUE(store.copyFile(subject().fileName(), subject().copyName()).bSucceeded);
+    subject().setFileText("[Options]\r\nnOffset=abc\r\n");
+    ASSERT_TRUE(store.copyFile(subject().fileName(), subject().copyName()).bSucceeded);
+    EXPECT_EQ(subject().copyText(), subject().fileText());
+    EXPECT_EQ(store.readString(subject().copyName(), "Options", "nOffset", "", 16), "abc");
 }
 
 TEST_P(ProfileStoreContract, ReadStringTruncatesToTheBufferLessOne) {
@@ -41,7 +42,7 @@ TEST_P(ProfileStoreContract, WritesReplaceInPlaceAndAppendAtTheEnd) {
     ASSERT_TRUE(write("Servers", "c", "3"));   // new key, end of section
     ASSERT_TRUE(write("servers", "A", "-4"));  // in place, names as they were
     EXPECT_EQ(subject().fileText(), "[Servers]\r\na=-4\r\nc=3\r\n[Options]\r\nb=2\r\n");
-    EXPECT_EQ(readInt("Servers", "a", 0), -4);
+    EXPECT_EQ(readString("Servers", "a", ""), "-4");
     // Blanks around a written value never come back (the file may keep trailing ones).
     ASSERT_TRUE(write("Options", "b", "  5  "));
     EXPECT_EQ(readString("Options", "b", ""), "5");
@@ -53,9 +54,8 @@ TEST_P(ProfileStoreContract, AHandEditedFileReadsAsThePlatformReadsIt) {
     subject().setFileText(
         "[Options]\r\n\r\n  nOffset  =  -90  \r\nsTitle=\"quoted text\"\r\nnEmpty=\r\nno key here\r\n"
         "[ Servers ]\nServers 0 = T~h~1\n");
-    EXPECT_EQ(readInt("options", "NOFFSET", 0), -90);
+    EXPECT_EQ(readString("options", "NOFFSET", ""), "-90") << "names ignore case";
     EXPECT_EQ(readString("Options", "sTitle", ""), "quoted text");
-    EXPECT_EQ(readInt("Options", "nEmpty", 7), 7);
     EXPECT_EQ(readString("Options", "nEmpty", "def"), "");
     EXPECT_EQ(readString("Options", "no key here", "def"), "def");
     EXPECT_EQ(readString("Servers", "Servers 0", ""), "T~h~1");
@@ -66,8 +66,8 @@ TEST_P(ProfileStoreContract, AWriteThatCannotBeMadeFailsAndLosesNothing) {
     subject().blockWrites(true);
     EXPECT_FALSE(write("Options", "nOffset", "6"));
     EXPECT_FALSE(write("Options", "nNew", "1"));
-    EXPECT_EQ(readInt("Options", "nOffset", 0), 5);
-    EXPECT_EQ(readInt("Options", "nNew", 0), 0);
+    EXPECT_EQ(readString("Options", "nOffset", ""), "5");
+    EXPECT_EQ(readString("Options", "nNew", "none"), "none");
     subject().blockWrites(false);
     EXPECT_TRUE(write("Options", "nOffset", "6"));
     EXPECT_EQ(subject().fileText(), "[Options]\r\nnOffset=6\r\n");

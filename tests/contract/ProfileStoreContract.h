@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 // A store with a file of its own, named without a path; the file does not exist at first and
 // is removed when the subject is destroyed.
@@ -21,6 +22,9 @@ public:
     virtual void setFileText(const std::string& text) = 0;
     // While blocked, nothing can write the file (another program holds it, or it is read-only).
     virtual void blockWrites(bool blocked) = 0;
+    // A second bare name of the subject's own, for a copy of the file, and the copy's bytes.
+    virtual std::string copyName() const = 0;
+    virtual std::string copyText() const = 0;
 };
 
 // The store's calls on the subject's own file.
@@ -29,8 +33,8 @@ protected:
     bool write(const char* section, const char* key, const std::string& value) {
         return subject().store().writeString(subject().fileName(), section, key, value).bSucceeded;
     }
-    int readInt(const char* section, const char* key, int def) {
-        return subject().store().readInt(subject().fileName(), section, key, def);
+    std::vector<std::string> readKeys(const char* section) {
+        return subject().store().readKeys(subject().fileName(), section);
     }
     std::string readString(const char* section, const char* key, const std::string& def,
                            std::size_t capacity = 256) {

@@ -1,8 +1,8 @@
 // HoraluxServ.exe as an installed service under Wine's service control manager: install,
 // start, stop and remove from its command line, with the messages where they belong (a long
 // log keeps its newest lines) and an exit code that says whether the action succeeded; the
-// dispatcher refusing a start from a shell; the Windows 9x start entry under a Windows 98
-// version setting; and the program's resources.
+// dispatcher refusing a start from a shell, and the usage then printed; the Windows 9x start entry under a
+// Windows 98 version setting; and the program's resources.
 
 #include "common/ProductFacts.h"
 #include "tools/kit/ServiceProgram_win.h"
@@ -135,13 +135,14 @@ TEST_F(InstalledServiceTest, RemoveKeepsTheNewestLinesOfALongLog) {
     EXPECT_NE(lines.back().find("] Open Service failed - "), std::string::npos) << lines.back();
 }
 
-TEST_F(InstalledServiceTest, StartedFromAShellWithoutSwitchesTheProgramEnds) {
+// A switch it does not know is no switch: the program tries to run as the service, which the
+// service manager refuses, and then says how it is used.
+TEST_F(InstalledServiceTest, StartedFromAShellWithoutAKnownSwitchTheProgramPrintsItsUsageAndEnds) {
     PrepareServiceFiles(kQuietSettings);
-    CChildProcess child;
-    ASSERT_TRUE(LaunchService(child, ""));
-    DWORD exitCode = 0;
-    EXPECT_TRUE(child.waitForExit(60s, &exitCode));
-    EXPECT_EQ(exitCode, 1u);
+    const ActionOutcome outcome = RunAction(ServiceExePath(), "-?", 60s);
+    EXPECT_EQ(outcome.exitCode, 1u);
+    EXPECT_EQ(outcome.output.rfind("Usage: HoraluxServ [switch ...]\n", 0), 0u) << outcome.output;
+    EXPECT_NE(outcome.output.find("\n  -q [server[:port]]  "), std::string::npos) << outcome.output;
     EXPECT_EQ(::FindWindowA(kExecWindowClass, kExecWindowTitle), nullptr);
     EXPECT_FALSE(FileExists(WindowsFile("zHoraluxServ.log")));
 }

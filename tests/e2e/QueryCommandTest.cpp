@@ -90,7 +90,8 @@ TEST_F(QueryCommandTest, AgainstChronyWhileTheServiceRunsEverySampleAndTheSummar
 TEST_F(QueryCommandTest, ASilentAddressGivesATimeOutPerSampleAndExitOne) {
     PrepareServiceFiles(ServiceSettings(kModeDemandOnly, kServerAddress, {"Unused"}));
 
-    const ActionOutcome outcome = RunAction(ServiceExePath(), "-q 127.0.0.2 -n 2");
+    // With the port, as the lines print the address.
+    const ActionOutcome outcome = RunAction(ServiceExePath(), "-q 127.0.0.2:123 -n 2");
 
     EXPECT_EQ(outcome.exitCode, 1u) << outcome.output;
     const std::vector<std::string> lines = Lines(outcome.output);

@@ -67,6 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     CFakeProfileStore store;
     CSettings settings(store, [] { return std::string("12/8/2025 1:23:45 AM"); });
+    settings.SetRepairsServerList(true);  // as the service does
     const std::string& file = settings.m_strFileName;
     (void)store.writeString(file, "Options", "nStartingServ", std::to_string(startingServer));
     (void)store.writeString(file, "Servers", "Servers_Counter", std::to_string(counter));

@@ -90,6 +90,32 @@ std::string CFakeProfileStore::readString(const std::string& file, const std::st
     return value;
 }
 
+std::vector<std::string> CFakeProfileStore::readKeys(const std::string& file,
+                                                     const std::string& section) const {
+    std::vector<std::string> keys;
+    const auto it = m_files.find(lower(file));
+    if (it == m_files.end() || !it->second.exists)
+        return keys;
+    for (const Section& s : it->second.sections)
+        if (sameName(s.name, section))
+            for (const Entry& e : s.entries)
+                if (e.value)
+                    keys.push_back(e.key);
+    return keys;
+}
+
+SystemResult CFakeProfileStore::copyFile(const std::string& file, const std::string& copy) {
+    if (!exists(file))
+        return SystemResult::failure(kFileMissingError);
+    File& target = m_files[lower(copy)];
+    if (target.readOnly)
+        return SystemResult::failure(kReadOnlyError);
+    target.sections = m_files.at(lower(file)).sections;
+    target.exists = true;
+    ++m_writes;
+    return SystemResult::success();
+}
+
 SystemResult CFakeProfileStore::writeString(const std::string& file, const std::string& section,
                                             const std::string& key, const std::string& value) {
     File& f = m_files[lower(file)];

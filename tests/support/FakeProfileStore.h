@@ -19,13 +19,20 @@ class CFakeProfileStore final : public ProfileStore {
 public:
     // What the platform reports for a write to a read-only file: ERROR_ACCESS_DENIED.
     static constexpr unsigned long kReadOnlyError = 5;
+    // ERROR_FILE_NOT_FOUND.
+    static constexpr unsigned long kFileMissingError = 2;
 
-    int readInt(const std::string& file, const std::string& section, const std::string& key,
-                int def) const override;
     std::string readString(const std::string& file, const std::string& section, const std::string& key,
                            const std::string& def, std::size_t capacity) const override;
+    std::vector<std::string> readKeys(const std::string& file, const std::string& section) const override;
     SystemResult writeString(const std::string& file, const std::string& section, const std::string& key,
                              const std::string& value) override;
+    // The copy of a missing file fails with kFileMissingError.
+    SystemResult copyFile(const std::string& file, const std::string& copy) override;
+
+    // Not the port's: a value as the platform's integer reader takes it, for tests to look at
+    // what was written (the leading signed decimal; an empty value reads as the default).
+    int readInt(const std::string& file, const std::string& section, const std::string& key, int def) const;
 
     // Makes file hold the INI text: "[section]" lines, "key=value" lines (LF or CRLF);
     // blank lines are dropped, other lines kept as they are.

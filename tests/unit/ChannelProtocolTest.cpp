@@ -67,9 +67,11 @@ TEST(ChannelProtocolTest, EveryFieldOutOfBoundsAndEverySizeButSixteenIsAFault) {
         bytes[c.offset] = c.byte;
         EXPECT_EQ(FaultOf(bytes), c.fault) << "byte " << c.offset;
     }
-    // Results carry the codes 0 to 3 only; no notice line (-1) and nothing beyond.
+    // Results carry the codes 0 to 4 only (4: the log file takes no lines); no notice line (-1)
+    // and nothing beyond.
+    EXPECT_EQ(FaultOf(Encoded(ChannelKind::SyncResult, 4)), RecordFault::None);
     EXPECT_EQ(FaultOf(Encoded(ChannelKind::SyncResult, -1)), RecordFault::Value);
-    EXPECT_EQ(FaultOf(Encoded(ChannelKind::SyncResult, 4)), RecordFault::Value);
+    EXPECT_EQ(FaultOf(Encoded(ChannelKind::SyncResult, 5)), RecordFault::Value);
 }
 
 }  // namespace

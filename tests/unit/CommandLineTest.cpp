@@ -4,7 +4,13 @@
 #include "service/CommandLine.h"
 #include "service/HostPlatform.h"
 
+#include "engine/ServerQuery.h"
+#include "service/HostTexts.h"
+
 #include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
 
 namespace {
 
@@ -98,6 +104,49 @@ TEST(CommandLine, WithoutAnActionAServiceOnNtAHiddenProcessOn9x) {
     EXPECT_EQ(windows9x.ResolveAction(Parse({"-lsomeone"}).action), HostAction::RunFaceless);
     EXPECT_EQ(windows9x.ResolveAction(HostAction::Install), HostAction::Install);
     EXPECT_EQ(nt.ResolveAction(HostAction::RunAsProcess), HostAction::RunAsProcess);
+}
+
+// -q takes an address as its lines print it, with or without the port.
+TEST(CommandLine, QueryServerMayCarryThePortAsTheLinesPrintIt) {
+    struct Case {
+        const char* text;
+        std::optional<std::pair<std::string, int>> target;
+    };
+    const Case cases[] = {
+        {"127.0.0.1", std::pair{"127.0.0.1", 7}},
+        {"127.0.0.1:123", std::pair{"127.0.0.1", 123}},
+        {"time.example:65535", std::pair{"time.example", 65535}},
+        {"[::1]:123", std::pair{"[::1]", 123}},
+        {"[::1]", std::pair{"[::1]", 7}},
+        {"::1", std::pair{"::1", 7}},
+        {"fe80::1%2", std::pair{"fe80::1%2", 7}},
+        {"127.0.0.1:0", std::nullopt},
+        {"127.0.0.1:65536", std::nullopt},
+        {"127.0.0.1:+123", std::nullopt},
+        {"127.0.0.1:", std::nullopt},
+        {":123", std::nullopt},
+        {"[::1]123", std::nullopt},
+        {"[::1]:x", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        const std::optional<QueryTarget> target = ParseQueryTarget(c.text, 7);
+        ASSERT_EQ(target.has_value(), c.target.has_value()) << c.text;
+        if (target) {
+            EXPECT_EQ(target->host, c.target->first) << c.text;
+            EXPECT_EQ(target->port, c.target->second) << c.text;
+        }
+    }
+}
+
+// Printed when the program was started by hand without an action (the dispatcher refuses).
+TEST(CommandLine, TheUsageHasALineForEverySwitch) {
+    const std::string usage = HostTextFor(HostText::Usage).pattern;
+    for (const char* lead : {"\n  (none) ", "\n  -i ", "\n  -l ", "\n  -p ", "\n  -u ", "\n  -s ", "\n  -e ",
+                             "\n  -d ", "\n  -f ", "\n  -q ", "\n  -n ", "\n  -c "}) {
+        EXPECT_NE(usage.find(lead), std::string::npos) << lead;
+    }
+    EXPECT_EQ(usage.rfind("Usage: HoraluxServ ", 0), 0u);
+    EXPECT_EQ(HostTextFor(HostText::Usage).target, TextTarget::StandardOutput);
 }
 
 }  // namespace

@@ -299,16 +299,23 @@ TEST_F(ConsoleLogicTest, NoticesSetTheResultReloadTheLogAndStopTheBarOnlyWhenFin
     }
 }
 
-TEST_F(ConsoleLogicTest, AnUnknownNoticeChangesNothing) {
+// The log file's trouble is said in a box and leaves the window as it is; an unknown notice
+// changes nothing at all.
+TEST_F(ConsoleLogicTest, TheLogFilesTroubleIsABoxAndAnUnknownNoticeChangesNothing) {
     startConnected();
     logic.OnSynchronizeNow();
     logic.ShowProgressTick();
     ui.files[kLog] = "changed\n";
     const auto writes = ui.fieldWrites;
 
-    logic.OnSyncResult(4);
+    logic.OnSyncResult(LOG_UNWRITTEN);
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text, CConsoleLogic::kLogUnwrittenText);
+    EXPECT_EQ(ui.boxes[0].icon, MessageIcon::Warning);
+    logic.OnSyncResult(5);
     logic.OnSyncResult(-1);
 
+    EXPECT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.fieldWrites, writes);
     EXPECT_EQ(ui.fieldText(ConsoleField::Log), "line 1\r\nline 2\r\n");
     EXPECT_EQ(logic.timerId(), 1u);

@@ -201,9 +201,13 @@ TEST(SetupPropertiesTest, TheSettingsActionTakesWhatFollowsItAndWritesAllOrNothi
     EXPECT_EQ(refused.text, "\"-i\" is not of the form NAME=VALUE.");
     EXPECT_FALSE(WriteSetupArguments({"MODE=demand", "LOGLENGTH=1"}, store).bWritten);
     EXPECT_FALSE(WriteSetupArguments({}, store).bWritten);
+    // Typed empty, a value sets nothing: unlike an installer's empty property, it is refused.
+    const SettingsWriteOutcome empty = WriteSetupArguments({"MODE=demand", "SERVERS="}, store);
+    EXPECT_FALSE(empty.bWritten);
+    EXPECT_EQ(empty.text, "The property SERVERS has a bad value \"\": the list is empty.");
     EXPECT_FALSE(store.exists(kFile));
 
-    const SettingsWriteOutcome written = WriteSetupArguments({"MODE=demand", "OFFSET=5", "ATTEMPTS="}, store);
+    const SettingsWriteOutcome written = WriteSetupArguments({"MODE=demand", "OFFSET=5"}, store);
     EXPECT_TRUE(written.bWritten);
     EXPECT_EQ(written.text, "MODE=demand, OFFSET=5.");
     EXPECT_EQ(store.text(kFile), "[Options]\r\nnSynPeriod=3\r\nnOffset=5\r\n");

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <string>
 
 namespace {
@@ -81,13 +82,26 @@ TEST_F(LastSyncRecordTest, StoresTwelveLittleEndianBytesThatARestartReadsBack) {
     EXPECT_FALSE(restarted.value().isValid()) << "status 1 in the file";
 }
 
-TEST_F(LastSyncRecordTest, AFileThatEndsEarlyIsReportedAndKeepsTheValueHeld) {
-    record.store(march3);
-    writeFile(std::string("\0\0\0\0\x01", 5));
-    record.load();
-    expectOnlyLine(kLoadFailed);
-    EXPECT_EQ(record.value().days(), march3.days());
-    EXPECT_TRUE(record.value().isValid());
+// A file that ends early, and twelve bytes whose date is none: not a number, infinite, or
+// beyond the calendar.
+TEST_F(LastSyncRecordTest, ADamagedFileIsReportedAndKeepsTheValueHeld) {
+    const auto withDays = [](double days) {
+        std::string bytes(12, '\0');
+        std::memcpy(&bytes[4], &days, sizeof days);  // little-endian, as every build here is
+        return bytes;
+    };
+    for (const std::string& damaged :
+         {std::string("\0\0\0\0\x01", 5), std::string(12, '\xFF'), withDays(1e308),
+          withDays(std::numeric_limits<double>::infinity()), withDays(-700000.0)}) {
+        CRecordingLogSink caseLog;
+        LastSyncRecord loaded(path, caseLog);
+        loaded.store(march3);
+        writeFile(damaged);
+        loaded.load();
+        EXPECT_EQ(caseLog.texts(), std::vector<std::string>{kLoadFailed}) << damaged.size();
+        EXPECT_EQ(loaded.value().days(), march3.days());
+        EXPECT_TRUE(loaded.value().isValid());
+    }
 }
 
 TEST_F(LastSyncRecordTest, ADeletedFileIsWrittenAgainByTheNextStore) {

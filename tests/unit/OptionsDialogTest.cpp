@@ -80,30 +80,18 @@ TEST_F(OptionsDialogTest, ShowsTheSettingsWithANegativeShiftAsBackwardMinutesAnd
     EXPECT_EQ(view.upDowns[IDC_ATTEMPTS_SPIN].position, 7);
 }
 
-TEST_F(OptionsDialogTest, AnUnknownModeShowsNoButtonAndOkStoresMinusOne) {
-    open("nSynPeriod=7\n");
-    for (int id : kModes)
-        EXPECT_FALSE(view.checks[id]) << id;
+// Values the file may not hold reach the dialog as their defaults, and OK stores those.
+TEST_F(OptionsDialogTest, ValuesOutOfRangeInTheFileShowAsTheirDefaults) {
+    open("nSynPeriod=7\nnOffset=3600\nnMaxAttempts=0\n");
+    EXPECT_TRUE(view.checks[IDC_MODE_DAILY]);
+    EXPECT_EQ(view.texts[IDC_MINUTES], "0");
+    EXPECT_EQ(view.texts[IDC_ATTEMPTS], "5");
 
-    logic.OnCommand(kDialogOk);
-
-    EXPECT_EQ(view.ended, true);
-    EXPECT_EQ(settings.m_nSynPeriod, -1);
-    EXPECT_EQ(fileValue("nSynPeriod"), -1);
-}
-
-TEST_F(OptionsDialogTest, AShiftOfAnHourShowsSixtyMinutesAndOkFailsUntilTheyAreAtMostTen) {
-    open("nOffset=3600\n");
-    EXPECT_EQ(view.texts[IDC_MINUTES], "60");
-
-    logic.OnCommand(kDialogOk);
-    expectRefused(kBetween + "-10 and 10.", IDC_MINUTES);
-    EXPECT_EQ(settings.m_nOffset, 3600);
-
-    view.texts[IDC_MINUTES] = "10";
     logic.OnCommand(kDialogOk);
     EXPECT_EQ(view.ended, true);
-    EXPECT_EQ(fileValue("nOffset"), 600);
+    EXPECT_EQ(fileValue("nSynPeriod"), 0);
+    EXPECT_EQ(fileValue("nOffset"), 0);
+    EXPECT_EQ(fileValue("nMaxAttempts"), 5);
 }
 
 // --- what OK stores ---------------------------------------------------------------------------

@@ -81,27 +81,26 @@ TEST(PolicyTemplateTest, EveryPolicyWritesAValueTheProductReadsWithTheValuesItAc
     ASSERT_FALSE(admx.empty()) << "cannot read the template in " << HORALUX_POLICY_DIR;
     std::map<std::string, TemplatePolicy> values = TemplateValues(admx);
 
-    for (const PolicyNumber& number : kPolicyNumbers) {
-        const auto found = values.find(number.valueName);
-        ASSERT_NE(found, values.end()) << number.valueName << " has no policy";
+    for (const OptionKey& number : kOptionKeys) {
+        const auto found = values.find(number.key);
+        ASSERT_NE(found, values.end()) << number.key << " has no policy";
         const TemplatePolicy& policy = found->second;
-        EXPECT_EQ(policy.key, kPolicyKey) << number.valueName;
+        EXPECT_EQ(policy.key, kPolicyKey) << number.key;
         const OptionRange range = number.range;
         if (policy.kind == "decimal") {
             // The upper bound of a row of the list is the list's length, known only at run time.
-            EXPECT_EQ(Attribute(policy.body, "minValue"), std::to_string(range.lower)) << number.valueName;
+            EXPECT_EQ(Attribute(policy.body, "minValue"), std::to_string(range.lower)) << number.key;
             if (number.field != &CSettings::m_nStartingServ) {
-                EXPECT_EQ(Attribute(policy.body, "maxValue"), std::to_string(range.upper))
-                    << number.valueName;
+                EXPECT_EQ(Attribute(policy.body, "maxValue"), std::to_string(range.upper)) << number.key;
             }
         } else if (policy.kind == "enum" || policy.kind == "policy") {
             std::set<int> expected;
             for (int value = range.lower; value <= range.upper; ++value)
                 expected.insert(value);
-            EXPECT_EQ(EnumValues(policy.body), expected) << number.valueName;
+            EXPECT_EQ(EnumValues(policy.body), expected) << number.key;
         } else {
             // Text, read as a whole number: the range is in the explanation only.
-            EXPECT_EQ(policy.kind, "text") << number.valueName;
+            EXPECT_EQ(policy.kind, "text") << number.key;
         }
         values.erase(found);
     }

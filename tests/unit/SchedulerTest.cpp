@@ -48,8 +48,10 @@ const CalendarTime kMarch3Noon = MakeLocalTime(2005, 3, 3, 12, 0, 0);
 }  // namespace
 
 TEST_F(SchedulerTest, DemandOnlyAndUnknownModesNeverStartARunByThemselves) {
-    for (const char* mode : {"nSynPeriod=3", "nSynPeriod=7", "nSynPeriod=-1"}) {
-        rig.configure(mode);
+    // A mode outside the table cannot come from the file (its default is used); set in memory.
+    for (const int mode : {3, 7, -1}) {
+        rig.configure("");
+        rig.settings.m_nSynPeriod = mode;
         for (int i = 0; i < 3; ++i) {
             EXPECT_FALSE(tickStartsRun(kMarch3Noon)) << mode;
         }

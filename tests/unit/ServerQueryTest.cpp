@@ -144,7 +144,7 @@ TEST_F(ServerQueryTest, TheCommandTakesTheStartingServerAndTheCountAndRefusesBad
         EXPECT_EQ(Query().RunCommand(std::string(kServer), std::string(bad), store), kQueryBadCommand) << bad;
         ASSERT_EQ(m_lines.size(), 2u) << bad;
         EXPECT_EQ(m_lines[0], "Not a sample count: \"" + std::string(bad) + "\".");
-        EXPECT_EQ(m_lines[1].rfind("Usage: HoraluxServ -q [server] [-n samples]", 0), 0u);
+        EXPECT_EQ(m_lines[1].rfind("Usage: HoraluxServ -q [server[:port]] [-n samples]", 0), 0u);
     }
     EXPECT_EQ(m_rig.server.requestCount(), 2u);
     EXPECT_EQ(ParseSampleCount("100"), 100);

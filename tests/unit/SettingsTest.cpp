@@ -1,5 +1,6 @@
 // The settings record against the in-memory profile store.
 
+#include "common/ProductFacts.h"
 #include "common/SystemErrorText.h"
 #include "settings/DefaultServers.h"
 #include "settings/Settings.h"
@@ -79,12 +80,13 @@ TEST_F(SettingsTest, LoadReadsEveryKey) {
     EXPECT_EQ(settings.m_bOnlySuccLog, 0);
 }
 
-// One value in the file and the value Load gives the field.
+// One value in the file, the value Load gives the field and the notice it leaves ("" for none).
 struct OptionValue {
     const char* key;
     const char* text;
     int CSettings::*field;
     int expected;
+    const char* notice;
 };
 
 void PrintTo(const OptionValue& v, std::ostream* os) {
@@ -93,7 +95,7 @@ void PrintTo(const OptionValue& v, std::ostream* os) {
 
 class SettingsOptionValue : public ::testing::TestWithParam<OptionValue> {};
 
-TEST_P(SettingsOptionValue, LoadsAsSpecified) {
+TEST_P(SettingsOptionValue, LoadsAWholeNumberInRangeAndTheDefaultForAnythingElse) {
     const OptionValue& v = GetParam();
     CFakeProfileStore store;
     store.setText(kFile, std::string("[Options]\n") + v.key + "=" + v.text + "\n" + kOneServer);
@@ -101,26 +103,63 @@ TEST_P(SettingsOptionValue, LoadsAsSpecified) {
     CSettings settings(store, [] { return std::string("now"); });
     settings.Load();
     EXPECT_EQ(settings.*(v.field), v.expected) << v.key << "=" << v.text;
+    EXPECT_EQ(settings.FileNotices(),
+              *v.notice == '\0' ? std::vector<std::string>() : std::vector<std::string>{v.notice});
     EXPECT_EQ(store.text(kFile), before) << "Load never writes Options";
 }
 
-INSTANTIATE_TEST_SUITE_P(Values, SettingsOptionValue,
-                         ::testing::Values(OptionValue{"nOffset", "-90", &CSettings::m_nOffset, -90},
-                                           OptionValue{"nOffset", "+30", &CSettings::m_nOffset, 30},
-                                           OptionValue{"nOffset", " 45 seconds", &CSettings::m_nOffset, 45},
-                                           OptionValue{"nMaxAttempts", "0", &CSettings::m_nMaxAttempts, 0},
-                                           OptionValue{"nSynPeriod", "7", &CSettings::m_nSynPeriod, 7},
-                                           OptionValue{"nTimeOut", "3", &CSettings::m_nTimeOut, 5},
-                                           OptionValue{"nTimeOut", "-100", &CSettings::m_nTimeOut, 5},
-                                           OptionValue{"nTimeOut", "5", &CSettings::m_nTimeOut, 5},
-                                           OptionValue{"nTimeOut", "6", &CSettings::m_nTimeOut, 6},
-                                           OptionValue{"nTimeOut", "abc", &CSettings::m_nTimeOut, 5},
-                                           OptionValue{"nLogFileLen", "abc", &CSettings::m_nLogFileLen, 0},
-                                           OptionValue{"nLogFileLen", "30000", &CSettings::m_nLogFileLen,
-                                                       30000},
-                                           OptionValue{"bOnlySuccLog", "0", &CSettings::m_bOnlySuccLog, 0},
-                                           OptionValue{"bOnlySuccLog", "2", &CSettings::m_bOnlySuccLog, 2},
-                                           OptionValue{"nsynperiod", "3", &CSettings::m_nSynPeriod, 3}));
+INSTANTIATE_TEST_SUITE_P(
+    Values, SettingsOptionValue,
+    ::testing::Values(
+        OptionValue{"nOffset", "-90", &CSettings::m_nOffset, -90, ""},
+        OptionValue{"nOffset", "+30", &CSettings::m_nOffset, 30, ""},
+        OptionValue{"nOffset", "", &CSettings::m_nOffset, 0, ""},
+        OptionValue{
+            "nOffset", " 45 seconds", &CSettings::m_nOffset, 0,
+            "Setting nOffset=45 seconds is ignored: it is not a whole number from -659 to 659; 0 is used."},
+        OptionValue{"nOffset", "5000", &CSettings::m_nOffset, 0,
+                    "Setting nOffset=5000 is ignored: it is not a whole number from -659 to 659; 0 is used."},
+        OptionValue{"nOffset", "99999999999", &CSettings::m_nOffset, 0,
+                    "Setting nOffset=99999999999 is ignored: it is not a whole number from -659 to 659; 0 is "
+                    "used."},
+        OptionValue{"nMaxAttempts", "-5", &CSettings::m_nMaxAttempts, 5,
+                    "Setting nMaxAttempts=-5 is ignored: it is not a whole number from 1 to 10; 5 is used."},
+        OptionValue{"nSynPeriod", "7", &CSettings::m_nSynPeriod, 0,
+                    "Setting nSynPeriod=7 is ignored: it is not a whole number from 0 to 4; 0 is used."},
+        OptionValue{"nsynperiod", "3", &CSettings::m_nSynPeriod, 3, ""},
+        OptionValue{"nTimeOut", "3", &CSettings::m_nTimeOut, 5, ""},
+        OptionValue{"nTimeOut", "-100", &CSettings::m_nTimeOut, 5, ""},
+        OptionValue{"nTimeOut", "6", &CSettings::m_nTimeOut, 6, ""},
+        OptionValue{"nTimeOut", "abc", &CSettings::m_nTimeOut, 20,
+                    "Setting nTimeOut=abc is ignored: it is not a whole number from 5 to 3600; 20 is used."},
+        OptionValue{
+            "nLogFileLen", "0", &CSettings::m_nLogFileLen, 100,
+            "Setting nLogFileLen=0 is ignored: it is not a whole number from 10 to 30000; 100 is used."},
+        OptionValue{"nLogFileLen", "30000", &CSettings::m_nLogFileLen, 30000, ""},
+        OptionValue{"bOnlySuccLog", "0", &CSettings::m_bOnlySuccLog, 0, ""},
+        OptionValue{"bOnlySuccLog", "2", &CSettings::m_bOnlySuccLog, 1,
+                    "Setting bOnlySuccLog=2 is ignored: it is not a whole number from 0 to 1; 1 is used."},
+        OptionValue{
+            "nStartingServ", "-1", &CSettings::m_nStartingServ, 0,
+            "Setting nStartingServ=-1 is ignored: it is not a whole number from 0 to 2147483647; 0 is "
+            "used."}));
+
+TEST_F(SettingsTest, TheFirstSaveOverADamagedFileKeepsItBesideOnce) {
+    store.setText(kFile, std::string("[Options]\nnLogFileLen=-5\n") + kOneServer);
+    const std::string damaged = store.text(kFile);
+    settings.Load();
+    // The dialogs save from copies of the settings; the file is kept before the first write only.
+    CSettings edited(settings);
+    ASSERT_TRUE(edited.Save());
+    EXPECT_EQ(store.text(kDamagedSettingsFileName), damaged);
+    ASSERT_TRUE(settings.SaveServers());
+    EXPECT_EQ(store.text(kDamagedSettingsFileName), damaged);
+
+    store.remove(kDamagedSettingsFileName);
+    settings.Load();  // whole now
+    ASSERT_TRUE(settings.Save());
+    EXPECT_FALSE(store.exists(kDamagedSettingsFileName));
+}
 
 TEST_F(SettingsTest, TimeOutThreeLoadsAsFiveAndTheFileKeepsThreeUntilSaved) {
     store.setText(kFile, std::string("[Options]\nnTimeOut=3\n") + kOneServer);
@@ -227,7 +266,8 @@ TEST_P(SettingsModeName, ComesFromTheModesTable) {
 INSTANTIATE_TEST_SUITE_P(Modes, SettingsModeName,
                          ::testing::Values(ModeCase{0, "Daily"}, ModeCase{1, "OnStart"},
                                            ModeCase{2, "Hourly"}, ModeCase{3, "DemandOnly"},
-                                           ModeCase{4, "Error"}, ModeCase{7, "Error"}, ModeCase{-1, "Error"},
+                                           ModeCase{4, "Continuously"}, ModeCase{5, "Error"},
+                                           ModeCase{7, "Error"}, ModeCase{-1, "Error"},
                                            ModeCase{INT_MIN, "Error"}, ModeCase{INT_MAX, "Error"}));
 
 TEST(SettingsSyncMode, LabelsOfTheOptionsDialog) {
@@ -236,7 +276,8 @@ TEST(SettingsSyncMode, LabelsOfTheOptionsDialog) {
     EXPECT_STREQ(FindSyncMode(1)->label, "On Start Up synchronizing.");
     EXPECT_STREQ(FindSyncMode(2)->label, "Hourly synchronizing.");
     EXPECT_STREQ(FindSyncMode(3)->label, "On demand only.");
-    EXPECT_EQ(FindSyncMode(4), nullptr);
+    EXPECT_STREQ(FindSyncMode(4)->label, "Continuous synchronizing.");
+    EXPECT_EQ(FindSyncMode(5), nullptr);
 }
 
 TEST_F(SettingsTest, IsWritableWritesTheProbeAndReadsItBack) {

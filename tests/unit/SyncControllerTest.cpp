@@ -40,9 +40,10 @@ protected:
 }  // namespace
 
 TEST_F(SyncControllerTest, NoAttemptsAllowedFailsWithoutAQueryAndMovesOn) {
-    for (const char* attempts : {"nMaxAttempts=0", "nMaxAttempts=-3"}) {
+    // Out of the file's range (its default is used there); set in memory.
+    for (const int attempts : {0, -3}) {
         CEngineRig fresh;
-        fresh.configure(attempts);
+        fresh.settings.m_nMaxAttempts = attempts;
         ASSERT_TRUE(fresh.controller.StartRun(RunKind::Manual));
         fresh.awaitIdle();
         EXPECT_EQ(fresh.attempt.attempts(), 0);
@@ -102,10 +103,10 @@ TEST_F(SyncControllerTest, FailuresWalkTheListAndWrapToTheFirst) {
 
 TEST_F(SyncControllerTest, AScheduledRunIsLabelledWithTheModeName) {
     for (const auto& mode :
-         {std::make_pair("0", "Daily"), std::make_pair("1", "OnStart"), std::make_pair("2", "Hourly"),
-          std::make_pair("3", "DemandOnly"), std::make_pair("7", "Error")}) {
+         {std::make_pair(0, "Daily"), std::make_pair(1, "OnStart"), std::make_pair(2, "Hourly"),
+          std::make_pair(3, "DemandOnly"), std::make_pair(7, "Error")}) {
         CEngineRig fresh;
-        fresh.configure(std::string("nSynPeriod=") + mode.first);
+        fresh.settings.m_nSynPeriod = mode.first;  // 7: out of the file's range, set in memory
         fresh.attempt.push(CScriptedSyncAttempt::Succeeded(0.01));
         ASSERT_TRUE(fresh.controller.StartRun(RunKind::Scheduled));
         fresh.awaitIdle();

@@ -128,7 +128,7 @@ TEST(SntpSyncAttempt, SamplesTheServerWithoutSettingTheClockAndStopsWhenAsked) {
 // A name whose lookup never answers: neither a break nor the service's stop waits for it, the
 // next run waits for the same lookup instead of starting another, and once the system's
 // resolver gives up the lookup lets go of everything, although the engine has gone by then.
-// Virtual time stands still, so each run stays in its wait until it is stopped.
+// Virtual time is frozen, so each run stays in its wait until it is stopped.
 TEST(SntpSyncAttempt, BreakAndStopDuringAHangingNameLookupLeaveItBehindAndTheNextRunJoinsIt) {
     const auto lookup = std::make_shared<CFakeNameLookup>();
     lookup->hold();
@@ -147,7 +147,7 @@ TEST(SntpSyncAttempt, BreakAndStopDuringAHangingNameLookupLeaveItBehindAndTheNex
             dir.file(kRecordFileName), dir.file(kDriftFileName));
         wiring.writeSettings("nSynPeriod=3", "[Servers]\nServers_Counter=1\nServers 0=Hanging~hang.test~1\n");
         wiring.engine.Open();
-        net.monotonic.hold();
+        net.monotonic.freeze();
 
         wiring.engine.SyncNow();
         net.monotonic.awaitParked();

@@ -133,11 +133,24 @@ TEST_F(SyncLogTest, TrimsTheOldestLinesToTheLimitReadAtEachWrite) {
     }
 }
 
-TEST_F(SyncLogTest, ALongerFileKeepsItsNewestLines) {
-    writeFile("a\r\nb\nc\r\nd\r\n");
-    limits.nLogFileLen = 3;
+// CR LF, LF and CR alone each end a line, as editors and other systems leave them.
+TEST_F(SyncLogTest, ALongerFileKeepsItsNewestLinesWhateverEndsThem) {
+    for (const char* end : {"\r\n", "\n", "\r"}) {
+        std::string bytes;
+        for (int i = 0; i < 300; ++i) {
+            bytes += "l" + std::to_string(i) + end;
+        }
+        writeFile(bytes);
+        log.write("new", LOG_NOTICE, 0.0);
+        const std::vector<std::string> lines = fileLines();
+        ASSERT_EQ(lines.size(), 100u);
+        EXPECT_EQ(lines.front(), "l201");
+        EXPECT_EQ(lines.back(), stamped("new"));
+    }
+    writeFile("a\r\nb\nc\rd\r\r\n");
+    limits.nLogFileLen = 4;
     log.write("e", LOG_NOTICE, 0.0);
-    EXPECT_THAT(fileLines(), ElementsAre("c", "d", stamped("e")));
+    EXPECT_THAT(fileLines(), ElementsAre("c", "d", "", stamped("e")));
 }
 
 // Found by fuzzing: an LF inside the text split the entry into two lines, which the console
@@ -227,13 +240,26 @@ TEST_F(SyncLogTest, AWriteWaitsForAnotherWritersLockButNotForever) {
                                          stamped("not lost")));
 }
 
-TEST_F(SyncLogTest, AWriteThatCannotReachTheFileKeepsItsLineForTheNext) {
+// Said once while the file takes no lines, with the first line the consoles hear, and once more
+// when it stops again after taking some.
+TEST_F(SyncLogTest, AWriteThatCannotReachTheFileKeepsItsLineForTheNextAndSaysSoOnce) {
+    limits.bOnlySuccLog = false;
     std::filesystem::create_directory(path);  // nothing can replace a folder
+    log.write("started", LOG_NOTICE, 0.0);
+    EXPECT_TRUE(notifier.codes().empty());
     log.write("held", LOG_BROKEN, 0.0);
-    EXPECT_THAT(notifier.codes(), ElementsAre(LOG_BROKEN));
+    log.write("held too", LOG_FAILED, 0.0);
+    EXPECT_THAT(notifier.codes(), ElementsAre(LOG_BROKEN, LOG_UNWRITTEN, LOG_FAILED));
     EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
 
     std::filesystem::remove(path);
     log.write("next", LOG_NOTICE, 0.0);
-    EXPECT_THAT(fileLines(), ElementsAre(stamped("held"), stamped("next")));
+    EXPECT_THAT(fileLines(),
+                ElementsAre(stamped("started"), stamped("held"), stamped("held too"), stamped("next")));
+
+    std::filesystem::remove(path);
+    std::filesystem::create_directory(path);
+    log.write("held again", LOG_RELOADED, 0.0);
+    EXPECT_THAT(notifier.codes(),
+                ElementsAre(LOG_BROKEN, LOG_UNWRITTEN, LOG_FAILED, LOG_RELOADED, LOG_UNWRITTEN));
 }

@@ -1,6 +1,7 @@
 // CTimeServer, CTimeServerList, the default table and the list operations of
 // CSettings, against the in-memory profile store.
 
+#include "common/ProductFacts.h"
 #include "settings/DefaultServers.h"
 #include "settings/Settings.h"
 #include "settings/TimeServer.h"
@@ -14,6 +15,7 @@
 #include <stdexcept>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -236,68 +238,120 @@ TEST_F(TimeServerListTest, SaveReportsAFailedWrite) {
     EXPECT_FALSE(store.exists(kFile));
 }
 
-TEST_F(TimeServerListTest, LoadReadsTheCountersEntries) {
-    store.setText(kFile, "[Servers]\nServers_Counter=2\nServers 0=A~a~0\nServers 1=B~b~1\nServers 2=C~c~1\n");
-    ASSERT_TRUE(list.Load());
-    ASSERT_EQ(list.GetCount(), 2);
-    EXPECT_EQ(list.GetAt(0), CTimeServer("A", "a", 0));
-    EXPECT_EQ(list.GetAt(1), CTimeServer("B", "b", 1));
+constexpr ServerListLoad::State kWhole = ServerListLoad::State::Whole;
+constexpr ServerListLoad::State kMissing = ServerListLoad::State::Missing;
+constexpr ServerListLoad::State kDamaged = ServerListLoad::State::Damaged;
+
+std::vector<std::string> titles(const CTimeServerList& list) {
+    std::vector<std::string> found;
+    for (int i = 0; i < list.GetCount(); ++i)
+        found.push_back(list.GetAt(i).m_strTitle);
+    return found;
 }
 
-TEST_F(TimeServerListTest, LoadReplacesTheEntries) {
-    list.Add(user(9));
-    store.setText(kFile, "[Servers]\nServers_Counter=1\nServers 0=A~a~0\n");
-    ASSERT_TRUE(list.Load());
-    ASSERT_EQ(list.GetCount(), 1);
-    EXPECT_EQ(list.GetAt(0), CTimeServer("A", "a", 0));
-}
-
-struct LoadFailure {
+// A file as a person may leave it, and what Load makes of it: the entries kept, in order, and
+// what it names as skipped.
+struct LoadCase {
     const char* name;
-    const char* text;
-    int entriesLeft;
+    std::string text;
+    ServerListLoad::State state;
+    std::vector<std::string> kept;
+    std::vector<std::string> skipped;
 };
 
-void PrintTo(const LoadFailure& c, std::ostream* os) {
+void PrintTo(const LoadCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-class TimeServerListLoadFailure : public ::testing::TestWithParam<LoadFailure> {};
+const std::string kTwo = "Servers 0=A~a~1\nServers 1=B~b~0\n";
 
-TEST_P(TimeServerListLoadFailure, FailsAndKeepsWhatTheAlgorithmKeeps) {
+const LoadCase kLoadCases[] = {
+    {"NoFile", "", kMissing, {}, {}},
+    {"NoSection", "[Options]\nnSynPeriod=1\n", kMissing, {}, {}},
+    {"CounterZeroAlone", "[Servers]\nServers_Counter=0\n", kMissing, {}, {}},
+    {"LeftoversBeyondTheCounter", "[Servers]\nServers_Counter=1\n" + kTwo, kWhole, {"A"}, {}},
+    {"CounterBeyondTheEntries",
+     "[Servers]\nServers_Counter=3\n" + kTwo,
+     kDamaged,
+     {"A", "B"},
+     {"Servers_Counter=3 counts 1 missing entry"}},
+    {"CounterOfAThousandMillion",
+     "[Servers]\nServers_Counter=1000000000\n" + kTwo,
+     kDamaged,
+     {"A", "B"},
+     {"Servers_Counter=1000000000 counts 999999998 missing entries"}},
+    {"CounterNegative",
+     "[Servers]\nServers_Counter=-1\n" + kTwo,
+     kDamaged,
+     {"A", "B"},
+     {"Servers_Counter=-1"}},
+    {"CounterNotANumber",
+     "[Servers]\nServers_Counter=2x\n" + kTwo,
+     kDamaged,
+     {"A", "B"},
+     {"Servers_Counter=2x"}},
+    {"CounterMissing", "[Servers]\n" + kTwo, kDamaged, {"A", "B"}, {"Servers_Counter="}},
+    {"CounterZeroBesideEntries",
+     "[Servers]\nServers_Counter=0\n" + kTwo,
+     kDamaged,
+     {"A", "B"},
+     {"Servers_Counter=0"}},
+    {"EntriesAtZeroAndFiveOnly",
+     "[Servers]\nServers_Counter=6\nServers 5=F~f~1\nServers 0=A~a~1\nServers 05=X~x~1\n",
+     kDamaged,
+     {"A", "F"},
+     {"Servers_Counter=6 counts 4 missing entries"}},
+    {"EntryWithoutTilde",
+     "[Servers]\nServers_Counter=3\nServers 0=A~a~1\nServers 1=junk\nServers 2=C~c~1\n",
+     kDamaged,
+     {"A", "C"},
+     {"Servers 1=junk"}},
+    {"EntryOfTildesAlone",
+     "[Servers]\nServers_Counter=2\nServers 0=~~~~\nServers 1=B~b~0\n",
+     kDamaged,
+     {"B"},
+     {"Servers 0=~~~~"}},
+    {"EntryEmpty",
+     "[Servers]\nServers_Counter=2\nServers 0=A~a~1\nServers 1=\n",
+     kDamaged,
+     {"A"},
+     {"Servers 1="}},
+    {"EntryOf1022Characters",
+     "[Servers]\nServers_Counter=1\nServers 0=" + std::string(1017, 'T') + "~ab~1\n",
+     kWhole,
+     {std::string(1017, 'T')},
+     {}},
+    // Longer than the 1023 characters an entry is read with, so that the second '~' is cut off.
+    {"TitleOfTwoThousandCharacters",
+     "[Servers]\nServers_Counter=2\nServers 0=" + std::string(2000, 'T') + "~a~1\nServers 1=B~b~0\n",
+     kDamaged,
+     {"B"},
+     {"Servers 0=" + std::string(40, 'T') + "..."}},
+    {"AddressOfTwentyThousandCharacters",
+     "[Servers]\nServers_Counter=2\nServers 0=A~a~1\nServers 1=B~" + std::string(20000, 'b') + "~1\n",
+     kDamaged,
+     {"A"},
+     {"Servers 1=B~" + std::string(38, 'b') + "..."}},
+};
+
+class TimeServerListLoad : public ::testing::TestWithParam<LoadCase> {};
+
+TEST_P(TimeServerListLoad, KeepsEveryEntryThatCanBeReadAndNamesTheRest) {
     CFakeProfileStore store;
     CTimeServerList list("Servers", "Servers", kFile, store);
     list.Add(user(9));
-    if (*GetParam().text)
+    if (!GetParam().text.empty())
         store.setText(kFile, GetParam().text);
-    EXPECT_FALSE(list.Load());
-    EXPECT_EQ(list.GetCount(), GetParam().entriesLeft);
-    if (GetParam().entriesLeft > 0) {
-        EXPECT_EQ(list.GetAt(0), CTimeServer("A", "a", 1));
-    }
+    const ServerListLoad load = list.Load();
+    EXPECT_EQ(load.state, GetParam().state);
+    EXPECT_EQ(titles(list), GetParam().kept);
+    EXPECT_EQ(load.skipped, GetParam().skipped);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, TimeServerListLoadFailure,
-    ::testing::Values(
-        LoadFailure{"NoFile", "", 0}, LoadFailure{"NoSection", "[Options]\nnSynPeriod=1\n", 0},
-        LoadFailure{"CounterZero", "[Servers]\nServers_Counter=0\nServers 0=A~a~1\n", 0},
-        LoadFailure{"CounterNegative", "[Servers]\nServers_Counter=-3\nServers 0=A~a~1\n", 0},
-        LoadFailure{"CounterNotANumber", "[Servers]\nServers_Counter=x\nServers 0=A~a~1\n", 0},
-        LoadFailure{"EntryMissing", "[Servers]\nServers_Counter=3\nServers 0=A~a~1\nServers 2=C~c~1\n", 0},
-        LoadFailure{"EntryEmpty", "[Servers]\nServers_Counter=2\nServers 0=A~a~1\nServers 1=\n", 0},
-        LoadFailure{"EntryWithoutTilde",
-                    "[Servers]\nServers_Counter=3\nServers 0=A~a~1\nServers 1=A~a~1\nServers 2=junk\n", 2}),
-    [](const ::testing::TestParamInfo<LoadFailure>& param) { return std::string(param.param.name); });
-
-TEST_F(TimeServerListTest, LoadReadsAtMost1023CharactersOfAnEntry) {
-    const std::string fits = std::string(1017, 'T') + "~ab~1";  // 1022 characters
-    const std::string cut = std::string(1020, 'T') + "~ab~1";   // 1023rd character is 'b'
-    store.setText(kFile, "[Servers]\nServers_Counter=1\nServers 0=" + fits + "\n");
-    EXPECT_TRUE(list.Load());
-    store.setText(kFile, "[Servers]\nServers_Counter=1\nServers 0=" + cut + "\n");
-    EXPECT_FALSE(list.Load()) << "the second '~' lies beyond the 1024-byte buffer";
-}
+INSTANTIATE_TEST_SUITE_P(Files, TimeServerListLoad, ::testing::ValuesIn(kLoadCases),
+                         [](const ::testing::TestParamInfo<LoadCase>& param) {
+                             return std::string(param.param.name);
+                         });
 
 TEST_F(TimeServerListTest, SavingFiveOverEighteenLeavesTheOldKeysButReloadsFive) {
     AppendDefaultServers(list);
@@ -310,7 +364,7 @@ TEST_F(TimeServerListTest, SavingFiveOverEighteenLeavesTheOldKeysButReloadsFive)
     EXPECT_NE(text.find("Servers_Counter=5\r\n"), std::string::npos);
     for (int i = 5; i <= 17; ++i)
         EXPECT_NE(text.find("\r\nServers " + std::to_string(i) + "="), std::string::npos) << i;
-    ASSERT_TRUE(list.Load());
+    ASSERT_EQ(list.Load().state, kWhole);
     ASSERT_EQ(list.GetCount(), 5);
     EXPECT_EQ(list.GetAt(4), user(4));
 }
@@ -336,30 +390,56 @@ TEST_F(SettingsServersTest, CounterZeroYieldsTheDefaults) {
     EXPECT_EQ(store.text(kFile), defaultServersText());
 }
 
-TEST_F(SettingsServersTest, MissingEntryRebuildsAndWritesOver) {
-    store.setText(kFile, "[Servers]\nServers_Counter=3\nServers 0=A~a~1\nServers 2=C~c~1\n");
+const std::string kDamagedList =
+    "[Servers]\r\nServers_Counter=4\r\nServers 0=Mine~my.host~1\r\nServers 1=Prog~prog.host~0\r\n"
+    "Servers 2=damaged\r\nServers 3=Late~late~1\r\n";
+const char* const kDamagedListNotice =
+    "The server list is damaged; skipped: Servers 2=damaged; 3 entries are kept.";
+
+TEST_F(SettingsServersTest, ADamagedListIsUsedAsFarAsItCanBeReadAndTheFileLeftAsItIs) {
+    store.setText(kFile, kDamagedList);
     settings.LoadServers();
-    expectDefaultsFrom(settings.m_servers, 0);  // the list was emptied: user entry A is gone
-    const std::string text = store.text(kFile);
-    EXPECT_EQ(text.rfind("[Servers]\r\nServers_Counter=18\r\nServers 0=USA. NIST", 0), 0u);
-    EXPECT_EQ(text.find("A~a~1"), std::string::npos);
-    CTimeServerList reloaded("Servers", "Servers", kFile, store);
-    ASSERT_TRUE(reloaded.Load());
-    expectDefaultsFrom(reloaded, 0);
+    EXPECT_EQ(titles(settings.m_servers), (std::vector<std::string>{"Mine", "Prog", "Late"}));
+    EXPECT_EQ(settings.FileNotices(), std::vector<std::string>{kDamagedListNotice});
+    EXPECT_EQ(store.text(kFile), kDamagedList);
+    EXPECT_FALSE(store.exists(kDamagedSettingsFileName));
 }
 
-TEST_F(SettingsServersTest, DamagedEntryKeepsTheUserEntriesBeforeItThenTheDefaults) {
-    store.setText(kFile,
-                  "[Servers]\nServers_Counter=4\nServers 0=Mine~my.host~1\n"
-                  "Servers 1=Prog~prog.host~0\nServers 2=damaged\nServers 3=Late~late~1\n");
+TEST_F(SettingsServersTest, RepairingKeepsTheFileBesideItOnceAndWritesTheEntriesBack) {
+    store.setText(kFile, kDamagedList);
+    settings.SetRepairsServerList(true);
     settings.LoadServers();
-    ASSERT_EQ(settings.m_servers.GetCount(), 19);
-    EXPECT_EQ(settings.m_servers.GetAt(0), CTimeServer("Mine", "my.host", 1));
-    expectDefaultsFrom(settings.m_servers, 1);
-    CTimeServerList reloaded("Servers", "Servers", kFile, store);
-    ASSERT_TRUE(reloaded.Load());
-    EXPECT_EQ(reloaded.GetCount(), 19);
-    EXPECT_EQ(reloaded.GetAt(0), CTimeServer("Mine", "my.host", 1));
+    EXPECT_EQ(settings.FileNotices(),
+              std::vector<std::string>{std::string(kDamagedListNotice) +
+                                       " The list is written back; the file as it was is kept as " +
+                                       kDamagedSettingsFileName + "."});
+    EXPECT_EQ(store.text(kDamagedSettingsFileName), kDamagedList);
+    settings.LoadServers();  // whole now: nothing to say, and the copy stays the damaged file
+    EXPECT_TRUE(settings.FileNotices().empty());
+    EXPECT_EQ(titles(settings.m_servers), (std::vector<std::string>{"Mine", "Prog", "Late"}));
+    EXPECT_EQ(store.text(kDamagedSettingsFileName), kDamagedList);
+}
+
+TEST_F(SettingsServersTest, RepairingWritesNothingWhenTheFileCannotBeKept) {
+    store.setText(kFile, kDamagedList);
+    store.setReadOnly(kDamagedSettingsFileName, true);
+    settings.SetRepairsServerList(true);
+    settings.LoadServers();
+    EXPECT_EQ(store.text(kFile), kDamagedList);
+    EXPECT_EQ(settings.FileNotices(),
+              std::vector<std::string>{std::string(kDamagedListNotice) +
+                                       " The file is left as it is: it cannot be copied to " +
+                                       kDamagedSettingsFileName + " (error 5)."});
+}
+
+TEST_F(SettingsServersTest, WithNoEntryLeftTheBuiltInListIsUsed) {
+    store.setText(kFile, "[Servers]\r\nServers_Counter=2\r\nServers 0=junk\r\n");
+    settings.LoadServers();
+    expectDefaultsFrom(settings.m_servers, 0);
+    EXPECT_EQ(
+        settings.FileNotices(),
+        std::vector<std::string>{"The server list is damaged; skipped: Servers_Counter=2 counts 1 missing "
+                                 "entry, Servers 0=junk; no entry is usable: the built-in list is used."});
 }
 
 TEST_F(SettingsServersTest, RestoreDefaultServersPutsTheUserEntriesFirst) {

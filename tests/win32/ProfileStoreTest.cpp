@@ -142,9 +142,10 @@ TEST_F(Win32ProfileStoreTest, HandEditedFileLoadsAsRead) {
     settings.Load();
     EXPECT_EQ(settings.m_nOffset, -90);
     EXPECT_EQ(settings.m_nTimeOut, 5);
-    EXPECT_EQ(settings.m_nSynPeriod, 7);
-    EXPECT_STREQ(settings.GetModeName(), "Error");
-    EXPECT_EQ(settings.m_nMaxAttempts, 0);
+    // Out of their ranges: the defaults, each with its notice.
+    EXPECT_EQ(settings.m_nSynPeriod, 0);
+    EXPECT_EQ(settings.m_nMaxAttempts, 5);
+    EXPECT_EQ(settings.FileNotices().size(), 2u);
     EXPECT_EQ(settings.m_nStartingServ, 0);
     ASSERT_EQ(settings.m_servers.GetCount(), 2);
     EXPECT_EQ(settings.m_servers.GetAt(1), CTimeServer("T", "h", 1));

@@ -35,11 +35,9 @@ CVirtualMonotonicClock::WaitEnd CVirtualMonotonicClock::runUntil(TimePoint deadl
         std::unique_lock<std::mutex> lock(m_mutex);
         const bool bEventDue = !m_mapEvents.empty() && m_mapEvents.begin()->first <= deadline;
         const TimePoint target = bEventDue ? m_mapEvents.begin()->first : deadline;
-        if (m_bHeld && target > m_now) {
-            if (!park(lock, stop)) {
-                return WaitEnd::Stopped;
-            }
-            continue;
+        if (m_bFrozen && target > m_now) {
+            park(lock, stop);
+            return WaitEnd::Stopped;
         }
         m_now = std::max(m_now, target);
         if (!bEventDue) {
@@ -61,17 +59,9 @@ void CVirtualMonotonicClock::at(TimePoint when, Event event) {
     m_mapEvents.emplace(when, std::move(event));
 }
 
-void CVirtualMonotonicClock::hold() {
+void CVirtualMonotonicClock::freeze() {
     const std::lock_guard<std::mutex> lock(m_mutex);
-    m_bHeld = true;
-}
-
-void CVirtualMonotonicClock::release() {
-    {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        m_bHeld = false;
-    }
-    m_cvChanged.notify_all();
+    m_bFrozen = true;
 }
 
 void CVirtualMonotonicClock::awaitParked(int count) {
@@ -79,12 +69,11 @@ void CVirtualMonotonicClock::awaitParked(int count) {
     m_cvChanged.wait(lock, [&] { return m_nParked >= count; });
 }
 
-bool CVirtualMonotonicClock::park(std::unique_lock<std::mutex>& lock, const std::atomic<bool>* stop) {
+void CVirtualMonotonicClock::park(std::unique_lock<std::mutex>& lock, const std::atomic<bool>* stop) {
     ++m_nParked;
     m_cvChanged.notify_all();
-    while (m_bHeld && !stopped(stop)) {
+    while (!stopped(stop)) {
         m_cvChanged.wait_for(lock, kStopPoll);
     }
     --m_nParked;
-    return !stopped(stop);
 }

@@ -4,9 +4,9 @@
 // moments it passes (a reply's arrival, a stop at a chosen moment). Nothing sleeps, so a
 // simulated day costs only its work.
 //
-// Where a test needs a thread to stay in a wait while it acts (a break during a run), it holds
-// the clock: time then stands still, and a wait that would move it parks until the hold is
-// released or the waiter's stop flag is set.
+// Where a test needs a thread to stay in a wait while it acts (a break during a run), it freezes
+// the clock: from then on time stands still, and a wait that would move it parks until the
+// waiter's stop flag is set (for ever, for a wait without one).
 
 #include <condition_variable>
 #include <functional>
@@ -33,19 +33,18 @@ public:
     // has passed already). Events of one moment run in the order they were scheduled.
     void at(TimePoint when, Event event);
 
-    void hold();
-    void release();
-    // Blocks until count waits are parked by the hold.
+    void freeze();
+    // Blocks until count waits are parked by the freeze.
     void awaitParked(int count = 1);
 
 private:
-    // Under the lock: parks until the hold is released or stop is set; false for stop.
-    bool park(std::unique_lock<std::mutex>& lock, const std::atomic<bool>* stop);
+    // Under the lock: parks until stop is set.
+    void park(std::unique_lock<std::mutex>& lock, const std::atomic<bool>* stop);
 
     mutable std::mutex m_mutex;
     std::condition_variable m_cvChanged;
     TimePoint m_now = TimePoint{} + std::chrono::hours(1);  // no moment is special
     std::multimap<TimePoint, Event> m_mapEvents;
-    bool m_bHeld = false;
+    bool m_bFrozen = false;
     int m_nParked = 0;
 };
