@@ -22,7 +22,12 @@ void CTimeService::RunService(int, char**) {
         return;
     }
     OpenChannel();
+    m_window.SetClockChangeReport([this] {
+        ReportLogEvent(CSyncEngine::kClockChangedLine, event_type::kWarning,
+                       static_cast<std::int32_t>(kEventIdClockChanged));
+    });
     const bool bRan = m_window.RunExecWindow();
+    m_window.SetClockChangeReport(nullptr);
     m_channel.Stop();
     if (!bRan) {
         SetWorkFailed();
@@ -55,6 +60,11 @@ void CTimeService::OnStop() {
     // Stop pending is reported before the loop is told to end.
     SetStatus(SERVICE_STOP_PENDING, kStopWaitHint, 0);
     m_window.RequestQuit();
+}
+
+// The dispatcher's thread: the window hears of it by a posted message.
+void CTimeService::OnWake() {
+    m_window.PostWake();
 }
 
 BOOL CTimeService::WriteSettings(const std::vector<std::string>& args) {
