@@ -106,6 +106,9 @@ void CScheduler::Tick() {
         StartManualRun();
     }
     WatchConnection();
+    if (m_bNetworkNews) {
+        TakeNetworkNews();
+    }
     CheckSchedule();
 }
 
@@ -121,6 +124,14 @@ void CScheduler::Resumed() {
 }
 
 void CScheduler::NetworkChanged() {
+    m_bNetworkNews = true;
+    if (!m_controller.IsRunning()) {
+        TakeNetworkNews();
+    }
+}
+
+void CScheduler::TakeNetworkNews() {
+    m_bNetworkNews = false;
     if (IsConnected()) {
         m_controller.NetworkReturned();
         CheckSchedule();

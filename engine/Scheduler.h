@@ -50,6 +50,7 @@ public:
     // present) within that wait adds nothing.
     void Resumed();
     // An address appeared or went: when the computer is connected now, a failure's wait ends.
+    // News during a run is taken when the run has ended: it may fail for the outage just over.
     void NetworkChanged();
     // Somebody else set the clock (the discipline has taken note): the continuous mode polls
     // at once, the other modes measure at their next run.
@@ -66,6 +67,7 @@ private:
     bool MayStartEarly(int mode);
     bool IsConnected();
     void WatchConnection();
+    void TakeNetworkNews();
     void FollowCalendar();
 
     CSyncController& m_controller;
@@ -79,5 +81,6 @@ private:
     std::optional<MonotonicClock::TimePoint> m_earlyRunSince;
     std::optional<MonotonicClock::TimePoint> m_lastWake;
     bool m_bWasConnected = true;
+    bool m_bNetworkNews = false;            // heard during a run
     std::optional<int> m_nLastBiasMinutes;  // local time minus UTC at the last tick
 };

@@ -9,6 +9,7 @@
 // namespace-gateway.sh) and list only this test's fake server.
 
 #include "common/ProductFacts.h"
+#include "service/ExecWindow_win.h"
 #include "tests/e2e/HostCommand.h"
 #include "tools/kit/ServiceProgram_win.h"
 
@@ -226,6 +227,19 @@ TEST_F(ScheduledRunTest, AWakeRunsAtOnceAndAClockSetByAnotherProgramIsLogged) {
     std::sort(latencies.begin(), latencies.end());
     std::printf("[ measured ] wake -> \"Successful\": median of 10 %.1f ms (%.1f to %.1f ms)\n",
                 (latencies[4] + latencies[5]) / 2.0, latencies.front(), latencies.back());
+}
+
+// A failed daily run waits a minute; the news that an address appeared (as the address watch
+// posts it) ends the wait at once.
+TEST_F(ScheduledRunTest, AnAddressThatAppearsEndsAFailuresWait) {
+    WaitUntilClearOfMidnight();
+    PrepareServiceFiles(ServiceSettings(kModeDaily, m_server.address(), {"Fake A"}));
+    m_server.queueAnswer(FakeReply::silent());
+    Launch();
+    ASSERT_EQ(NextResult(), LOG_FAILED) << Log();
+    ASSERT_TRUE(::PostMessageA(WaitForExecWindow(), CExecWindow::kNetworkChangedMessage, 0, 0));
+    EXPECT_EQ(NextResult(10s), LOG_SUCCEEDED) << Log();
+    EXPECT_EQ(m_server.requestCount(), 2u);
 }
 
 }  // namespace
