@@ -124,7 +124,8 @@ struct TableRow {
     const char* szName;
     const char* szGoal;
     ClockScenario scenario;
-    std::function<bool(const ClockFigures& worst)> meetsGoal;
+    // The worst figures disciplined, and those of the service's old stepping beside them.
+    std::function<bool(const ClockFigures& worst, const ClockFigures& stepped)> meetsGoal;
 };
 
 // The worst of each figure over the runs.
@@ -192,26 +193,28 @@ std::vector<TableRow> StandardRows() {
     hourlyFalse.mode = "hourly";
     return {
         {"continuous", "max<=1ms rms<=0.25ms <=350/day f6h<=0.5ppm", continuous,
-         [](const ClockFigures& w) {
+         [](const ClockFigures& w, const ClockFigures&) {
              return w.maxAbsMs <= 1.0 && w.rmsMs <= 0.25 && w.datagramsPerDay <= 350.0 &&
                     w.frequencyErrorPpm6h <= 0.5 && StepsKept(w);
          }},
         {"continuous legacy-api", "max<=2ms", legacy,
-         [](const ClockFigures& w) { return w.maxAbsMs <= 2.0 && StepsKept(w); }},
+         [](const ClockFigures& w, const ClockFigures&) { return w.maxAbsMs <= 2.0 && StepsKept(w); }},
         {"hourly", "max<=5ms, datagrams<=old", hourly,
-         [](const ClockFigures& w) { return w.maxAbsMs <= 5.0 && StepsKept(w); }},
+         [](const ClockFigures& w, const ClockFigures& old) {
+             return w.maxAbsMs <= 5.0 && w.datagramsPerDay <= old.datagramsPerDay && StepsKept(w);
+         }},
         {"daily (warm-up 2 d)", "max<=50ms", daily,
-         [](const ClockFigures& w) { return w.maxAbsMs <= 50.0 && StepsKept(w); }},
+         [](const ClockFigures& w, const ClockFigures&) { return w.maxAbsMs <= 50.0 && StepsKept(w); }},
         {"falseticker 1 h, 3 servers", "moves<=1ms", hourFalse,
-         [](const ClockFigures& w) {
+         [](const ClockFigures& w, const ClockFigures&) {
              return w.falsetickerMovesMs <= 1.0 && w.maxAbsMs <= 1.0 && StepsKept(w);
          }},
         {"falseticker 3 s, 3 servers", "moves<=1ms", secondsFalse,
-         [](const ClockFigures& w) {
+         [](const ClockFigures& w, const ClockFigures&) {
              return w.falsetickerMovesMs <= 1.0 && w.maxAbsMs <= 1.0 && StepsKept(w);
          }},
         {"falseticker 1 h, hourly", "moves<=1ms", hourlyFalse,
-         [](const ClockFigures& w) {
+         [](const ClockFigures& w, const ClockFigures&) {
              return w.falsetickerMovesMs <= 1.0 && w.maxAbsMs <= 5.0 && StepsKept(w);
          }},
     };
@@ -236,7 +239,7 @@ int RunTable() {
         ClockScenario old = row.scenario;
         old.bNoDiscipline = true;
         const ClockFigures stepped = WorstOverSeeds(old, &runs);
-        const bool bMet = row.meetsGoal(disciplined);
+        const bool bMet = row.meetsGoal(disciplined, stepped);
         bAllMet = bAllMet && bMet;
         PrintTableLine(row.szName, "disciplined", disciplined);
         PrintTableLine("", "no-discipline", stepped);

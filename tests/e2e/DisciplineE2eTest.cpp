@@ -1,6 +1,6 @@
 // The clock discipline as a user's service shows it, HoraluxServ.exe run as a process under
-// Wine: the continuous mode's polls against a fake server (64 s at first, then a longer wait
-// once the clock has settled), and a falseticker, served natively on its own loopback address
+// Wine: the continuous mode's polls against a fake server (64 s at first, one request each),
+// and a falseticker, served natively on its own loopback address
 // beside a real NTP server on another, whose big step is refused with its log line while the
 // true server is used. Wine's clock cannot be slewed (its rate calls do nothing), so what is
 // seen here is what the service asks and decides, not a disciplined clock.
@@ -62,6 +62,10 @@ protected:
     void TearDown() override {
         m_service.terminate();
         WaitForNoExecWindow(10s);
+        if (m_bGatewayUp) {
+            const HostCommandResult down = NamespaceGateway("down");
+            EXPECT_TRUE(down.bEnded && down.exitCode == 0) << down.output;
+        }
     }
 
     void Launch(const std::string& settings) {
@@ -75,27 +79,33 @@ protected:
 
     CChildProcess m_service;
     HWND m_hWindow = nullptr;
+    bool m_bGatewayUp = false;  // the schedule runs only while Wine reports a connection
 };
 
-// Three samples 64 s apart that the estimate predicts well, then the wait doubles: the fourth
-// request does not come at 192 s. The rest of the way to 1024 s takes too long for a test; the
-// simulator shows it.
-TEST_F(DisciplineE2eTest, ContinuouslyPollsEverySixtyFourSecondsAndLengthensTheWaitOnceSettled) {
+// The first polls come 64 s apart, one request each, also with five attempts allowed. Whether
+// the wait then lengthens depends on the clock keeping the course the discipline set, which
+// Wine's rate calls (they do nothing) do not: the unit tests and the simulator show that part.
+TEST_F(DisciplineE2eTest, ContinuouslyPollsEverySixtyFourSecondsWithOneRequestAPoll) {
+    if (!InPrivateNetworkNamespace()) {
+        GTEST_SKIP() << "needs a default gateway: only inside tools/wine-session.sh's namespace";
+    }
+    const HostCommandResult up = NamespaceGateway("up");
+    m_bGatewayUp = up.bEnded;
+    ASSERT_TRUE(up.bEnded && up.exitCode == 0) << up.output;
     CFakeSntpServer server;
     ASSERT_TRUE(server.startOnFreeLoopbackAddress())
         << "port 123 is taken, by another Wine program's server perhaps";
     Launch(ServiceSettings(kModeContinuous, server.address(), {"Fake A"}, 5));
-    ASSERT_TRUE(server.waitForRequests(3, 150s)) << Log();
-    const auto third = Clock::now();
-    std::this_thread::sleep_until(third + 75s);  // past 192 s, where a fourth poll at 64 s would come
+    ASSERT_TRUE(server.waitForRequests(3, 150s)) << server.requests().size() << " requests\n" << Log();
+    std::this_thread::sleep_for(10s);  // room for a request a poll should not send
     const std::vector<ReceivedRequest> requests = server.requests();
-    ASSERT_EQ(requests.size(), 3u) << "the wait did not lengthen\n" << Log();
+    ASSERT_EQ(requests.size(), 3u) << Log();
     for (std::size_t i = 1; i < requests.size(); ++i) {
         const double gap =
             std::chrono::duration<double>(requests[i].arrival - requests[i - 1].arrival).count();
         EXPECT_NEAR(gap, 64.0, 3.0) << i;
     }
-    EXPECT_EQ(Log().find("Failed"), std::string::npos) << Log();
+    EXPECT_NE(Log().find("] Continuously. Successful. Server: Fake A."), std::string::npos) << Log();
 }
 
 // Falseticker first in the list, an hour off: its step needs a second server, which is asked at

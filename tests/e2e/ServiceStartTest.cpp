@@ -9,6 +9,7 @@
 // namespace-gateway.sh) and list only this test's fake server.
 
 #include "common/ProductFacts.h"
+#include "engine/DriftFile.h"
 #include "service/ExecWindow_win.h"
 #include "tests/e2e/HostCommand.h"
 #include "tools/kit/ServiceProgram_win.h"
@@ -26,6 +27,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <fstream>
 #include <thread>
 #include <vector>
 
@@ -38,10 +40,6 @@ bool WineReportsAConnection() {
     return ::InternetGetConnectedState(&flags, 0) != FALSE;
 }
 
-HostCommandResult Gateway(const char* action) {
-    return RunHostCommand("'" + SourceDirOnHost() + "/tests/e2e/namespace-gateway.sh' " + action);
-}
-
 // Ends the program started by a test and waits until its window has gone.
 void EndService(CChildProcess& service) {
     service.terminate();
@@ -52,7 +50,7 @@ TEST(FirstStartTest, WithoutASettingsFileOnlyTheServerListIsWritten) {
     if (!InPrivateNetworkNamespace()) {
         GTEST_SKIP() << "loads the public server list: only inside tools/wine-session.sh's namespace";
     }
-    const HostCommandResult noGateway = Gateway("down");
+    const HostCommandResult noGateway = NamespaceGateway("down");
     ASSERT_TRUE(noGateway.bEnded && noGateway.exitCode == 0) << noGateway.output;
     ASSERT_FALSE(WineReportsAConnection()) << "this namespace has a route off loopback";
     ASSERT_EQ(::FindWindowA(kExecWindowClass, kExecWindowTitle), nullptr) << "a control window is left over";
@@ -87,7 +85,7 @@ protected:
         if (!InPrivateNetworkNamespace()) {
             GTEST_SKIP() << "needs a default gateway: only inside tools/wine-session.sh's namespace";
         }
-        const HostCommandResult up = Gateway("up");
+        const HostCommandResult up = NamespaceGateway("up");
         m_bGatewayUp = up.bEnded;
         ASSERT_TRUE(up.bEnded && up.exitCode == 0) << up.output;
         ASSERT_TRUE(WineReportsAConnection());
@@ -99,7 +97,7 @@ protected:
     void TearDown() override {
         EndService(m_service);
         if (m_bGatewayUp) {
-            const HostCommandResult down = Gateway("down");
+            const HostCommandResult down = NamespaceGateway("down");
             EXPECT_TRUE(down.bEnded && down.exitCode == 0) << down.output;
         }
     }
@@ -183,6 +181,8 @@ TEST_F(ScheduledRunTest, DailyWaitsWhenTheLastRunWasToday) {
     WaitUntilClearOfMidnight();
     PrepareServiceFiles(ServiceSettings(kModeDaily, m_server.address(), {"Fake A"}));
     WriteSyncRecord(SyncRecord{0, LocalAutomationDate()});
+    // The clock's frequency is known: without it the service would poll at once to learn it.
+    std::ofstream(WindowsFile(kDriftFileName), std::ios::binary) << CDriftFile::Encode(DriftState{});
     Launch();
     EXPECT_EQ(NextResult(5s), -1) << Log();
     EXPECT_EQ(m_server.requestCount(), 0u);
@@ -197,6 +197,7 @@ TEST_F(ScheduledRunTest, AWakeRunsAtOnceAndAClockSetByAnotherProgramIsLogged) {
     WaitUntilClearOfMidnight();
     PrepareServiceFiles(ServiceSettings(kModeDaily, m_server.address(), {"Fake A"}));
     WriteSyncRecord(SyncRecord{0, LocalAutomationDate()});
+    std::ofstream(WindowsFile(kDriftFileName), std::ios::binary) << CDriftFile::Encode(DriftState{});
     std::vector<double> latencies;
     for (int i = 0; i < 10; ++i) {
         EndService(m_service);
