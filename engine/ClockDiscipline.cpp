@@ -61,6 +61,7 @@ void CClockDiscipline::Open() {
 void CClockDiscipline::Tick() {
     std::lock_guard<std::mutex> lock(m_mutex);
     const double now = Now();
+    m_dLastTick = now;
     Integrate(now);
     if (!KeptToSteps() && !m_bDriving) {
         TakeRate(now);
@@ -77,6 +78,36 @@ void CClockDiscipline::Close() {
     if (IsFrequencyKnown()) {
         StoreDrift(Now());
     }
+}
+
+void CClockDiscipline::Resumed() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const double now = Now();
+    ExpectChange(now);
+    ForgetPhase(now);
+}
+
+bool CClockDiscipline::ClockChanged() {
+    const double now = Now();
+    if (now - m_dExpectedChangeAt.load() <= kExpectedChangeSeconds) {
+        return false;
+    }
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_dLastSample >= m_dLastTick) {
+        // The sample may have seen the change: the frequency it moved is less sure.
+        m_estimator.WidenFrequency(kJumpFrequencySigma);
+        m_bLearning = true;
+        m_dLearningSince = now;
+    }
+    ForgetPhase(now);
+    return true;
+}
+
+// What the rate did meanwhile is not counted: the next sample starts the phase afresh.
+void CClockDiscipline::ForgetPhase(double now) {
+    m_estimator.RestartPhase();
+    m_dSlewLeft = 0.0;
+    m_dLastIntegration = now;
 }
 
 void CClockDiscipline::setStepsOnly(bool stepsOnly) {
@@ -174,7 +205,10 @@ DisciplineResult CClockDiscipline::Step(double seconds, int offsetChange, int nO
     DisciplineResult outcome;
     outcome.correction = seconds;
     outcome.nOffsetChange = offsetChange;
+    // Windows tells every window of the change, ours too, perhaps before the step returns.
+    ExpectChange(Now());
     outcome.result = StepClock(m_ports.clock, m_ports.privilege, seconds);
+    ExpectChange(Now());
     if (!outcome.result.bSucceeded) {
         outcome.action = ClockAction::Failed;
         return outcome;
@@ -200,6 +234,7 @@ DisciplineResult CClockDiscipline::Apply(double offset, double delay, int nOffse
     std::lock_guard<std::mutex> lock(m_mutex);
     const double now = Now();
     Integrate(now);
+    m_dLastSample = now;
     const int offsetChange = nOffset - m_nAppliedOffset;
     const double phase = -offset - m_nAppliedOffset;
     if (confirmed) {

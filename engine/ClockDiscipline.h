@@ -19,6 +19,12 @@
 // refuses the rate, it sets the clock to every sample as the service always did, and leaves
 // the rate to Windows.
 //
+// The PC's life: after a wake from sleep the phase is unknown (the clock kept the firmware's time)
+// and the next sample starts it afresh, a step allowed; the frequency learned is kept. A clock set
+// by somebody else does the same; the frequency too becomes less certain when a sample taken
+// since the last tick may straddle the change. Its own steps, and a wake, are not somebody else:
+// a notice within kExpectedChangeSeconds of them is theirs.
+//
 // Thread-safe: samples arrive on the run thread, ticks and questions on the control window's.
 
 #include "common/LogSink.h"
@@ -31,7 +37,9 @@
 #include "sntp/MonotonicClock.h"
 #include "sntp/SystemClock.h"
 
+#include <atomic>
 #include <chrono>
+#include <limits>
 #include <memory>
 #include <mutex>
 
@@ -86,6 +94,8 @@ public:
     static constexpr double kQuietPathExcess = 1.0e-3;
     static constexpr double kLongestWaitOnQuietPath = 1024.0;
     static constexpr std::chrono::hours kDriftStoreSpacing{1};
+    // A notice of a changed clock this long after a step of ours, or a wake, is about that.
+    static constexpr double kExpectedChangeSeconds = 10.0;
 
     // Everything given must outlive the discipline.
     explicit CClockDiscipline(const DisciplinePorts& ports);
@@ -102,6 +112,13 @@ public:
     void Tick();
     // The service stops: the rate goes back to Windows, and what was learned to the drift file.
     void Close();
+
+    // The PC woke from sleep or hibernation: the phase is measured afresh at the next sample.
+    void Resumed();
+    // Windows says the clock was set. False when that was our own step or the wake's; true
+    // (and the phase forgotten) when somebody else set it. Never waits for a run: the notice
+    // of our own step may come while the step is being made.
+    bool ClockChanged();
 
     // Kept to steps, or free to drive the rate again. Kept to steps, it hands the rate back.
     void setStepsOnly(bool stepsOnly) override;
@@ -143,6 +160,8 @@ private:
     double LongestWait() const;
     void StoreDrift(double now);
     bool IsFrequencyKnown() const;
+    void ForgetPhase(double now);
+    void ExpectChange(double now) { m_dExpectedChangeAt.store(now); }
 
     const DisciplinePorts m_ports;
     mutable std::mutex m_mutex;
@@ -161,4 +180,8 @@ private:
     double m_dLastStore = 0.0;
     double m_dLearningSince = 0.0;
     bool m_bStored = false;
+    double m_dLastTick = 0.0;
+    double m_dLastSample = -std::numeric_limits<double>::infinity();
+    // When the clock last changed in a way we know of (a step of ours, a wake).
+    std::atomic<double> m_dExpectedChangeAt{-std::numeric_limits<double>::infinity()};
 };

@@ -93,6 +93,12 @@ void CSyncController::Reload(bool resetStartRun) {
     }
 }
 
+void CSyncController::ShiftLastSync(std::int32_t seconds) {
+    if (m_lastSync.value().isValid()) {
+        m_lastSync.store(m_lastSync.value().plusSeconds(seconds));
+    }
+}
+
 // The entry at the current index; an index the list no longer holds means the first entry.
 CTimeServer CSyncController::ServerAt(const CSettings& settings) const {
     const int count = settings.m_servers.GetCount();

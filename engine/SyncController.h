@@ -18,6 +18,7 @@
 #include "engine/SyncRun.h"
 
 #include <atomic>
+#include <cstdint>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -82,6 +83,10 @@ public:
     bool IsScheduledRunWaiting() const { return m_backoff.IsWaiting(m_ports.monotonic.now()); }
     // A scheduled run failed since the last success (or the fresh start).
     bool HasScheduledRunFailed() const { return m_backoff.HasFailures(); }
+    // The network came back: a failure's wait ends now, once per wait.
+    void NetworkReturned() { m_backoff.NetworkReturned(m_ports.monotonic.now()); }
+    // Local time moved by seconds against UTC: so does the last synchronisation's (and its file).
+    void ShiftLastSync(std::int32_t seconds);
     // Before a scheduled run: moves the current server on, from itself, past the servers
     // that refused us within the hold; false (and no move) when every one did.
     bool SkipRefusedServers();

@@ -41,6 +41,15 @@ void CSyncEngine::OptionsUpdated() {
     LogLoadNotices();
 }
 
+bool CSyncEngine::ClockChanged() {
+    if (!m_controller.Discipline().ClockChanged()) {
+        return false;
+    }
+    m_log.write(kClockChangedLine, LOG_NOTICE, 0.0);
+    m_scheduler.ClockChanged();
+    return true;
+}
+
 void CSyncEngine::LogLoadNotices() {
     for (const std::string& line : m_settings.LoadNotices())
         m_log.write(line, LOG_NOTICE, 0.0);

@@ -31,12 +31,21 @@ public:
     void SyncBreak() { m_scheduler.BreakSync(); }
     // Reloads the settings; each value of the file or the policy left out gets its log line.
     void OptionsUpdated();
+    // The PC woke from sleep or hibernation (CScheduler::Resumed).
+    void Resumed() { m_scheduler.Resumed(); }
+    // An address of the computer appeared or went (CScheduler::NetworkChanged).
+    void NetworkChanged() { m_scheduler.NetworkChanged(); }
+    // Windows says the clock was set: unless that was our own step or the wake's, the log says
+    // so, the phase is measured afresh and the continuous mode polls at once. True when it was
+    // somebody else.
+    bool ClockChanged();
     // The message loop ended (the service stops): a run still going is stopped and waited
     // for (an attempt honours the stop within 50 ms), so no socket or half-written file is
     // left behind, the clock's rate goes back to Windows, and "Is closed" is logged.
     void Close();
 
     static constexpr const char* kClosedLine = "Is closed";
+    static constexpr const char* kClockChangedLine = "The clock was changed by another program.";
     // Five minutes of one-second ticks: a policy refresh, or the Windows Time service's start
     // or stop, reaches the service within that.
     static constexpr int kPolicyCheckTicks = 300;

@@ -11,6 +11,16 @@ CalendarTime CWin32LocalClock::nowLocal() const {
     return FromWin32Time(now);
 }
 
+// Windows counts the bias the other way round: UTC minus local time.
+int CWin32LocalClock::utcBiasMinutes() const {
+    TIME_ZONE_INFORMATION zone{};
+    const DWORD which = ::GetTimeZoneInformation(&zone);
+    const LONG seasonal = which == TIME_ZONE_ID_DAYLIGHT   ? zone.DaylightBias
+                          : which == TIME_ZONE_ID_STANDARD ? zone.StandardBias
+                                                           : 0;
+    return which == TIME_ZONE_ID_INVALID ? 0 : -static_cast<int>(zone.Bias + seasonal);
+}
+
 bool CWin32ConnectivityProbe::isConnected() {
     DWORD flags = 0;
     return ::InternetGetConnectedState(&flags, 0) != FALSE;

@@ -10,10 +10,11 @@
 
 #include <atomic>
 
-// GetLocalTime.
+// GetLocalTime and GetTimeZoneInformation.
 class CWin32LocalClock final : public LocalClock {
 public:
     CalendarTime nowLocal() const override;
+    int utcBiasMinutes() const override;
 };
 
 // InternetGetConnectedState.

@@ -38,6 +38,8 @@ public:
     virtual void OnPause() {}
     virtual void OnContinue() {}
     virtual void OnShutdown() {}
+    // The PC woke from sleep or hibernation (a power event); called on the dispatcher's thread.
+    virtual void OnWake() {}
     // Runs the action chosen by the command line; returns when it (or the service) ended.
     [[nodiscard]] virtual BOOL ParseCommandLine(int argc, char** argv);
     // Runs as a service; FALSE when the service control manager could not be reached.
@@ -72,7 +74,7 @@ public:
 
 protected:
     static void WINAPI ServiceMainProc(DWORD argc, LPSTR* argv);
-    static void WINAPI ServiceCtrlHandler(DWORD control);
+    static DWORD WINAPI ServiceCtrlHandler(DWORD control, DWORD eventType, LPVOID eventData, LPVOID context);
     static BOOL WINAPI ConsoleCtrlProc(DWORD type);
     static LRESULT CALLBACK FacelessWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -87,7 +89,8 @@ private:
     static void ReportEscape(const char* where, const char* what) noexcept;
 
     void ServiceMain(DWORD argc, LPSTR* argv);
-    void HandleControl(DWORD control);
+    // True when the control is one the service knows.
+    bool HandleControl(DWORD control, DWORD eventType);
     void ReportCurrentState();
     EventSourceHooks MakeEventSourceHooks();
     ServiceDefinition MakeServiceDefinition() const;

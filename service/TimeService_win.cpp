@@ -24,7 +24,12 @@ void CTimeService::RunService(int, char**) {
         return;
     }
     OpenChannel();
+    m_window.SetClockChangeReport([this] {
+        ReportLogEvent(CSyncEngine::kClockChangedLine, event_type::kWarning,
+                       static_cast<std::int32_t>(kEventIdClockChanged));
+    });
     const bool bRan = m_window.RunExecWindow();
+    m_window.SetClockChangeReport(nullptr);
     m_channel.Stop();
     if (!bRan) {
         SetWorkFailed();
@@ -64,6 +69,11 @@ BOOL CTimeService::ChangeWindowsTime(const std::string& choice) {
     CWin32StartTypeRecord record;
     CWindowsTimeSetup setup(manager, record, Reporter());
     return setup.Run(choice) ? TRUE : FALSE;
+}
+
+// The dispatcher's thread: the window hears of it by a posted message.
+void CTimeService::OnWake() {
+    m_window.PostWake();
 }
 
 BOOL CTimeService::WriteSettings(const std::vector<std::string>& args) {

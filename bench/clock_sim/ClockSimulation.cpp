@@ -59,6 +59,7 @@ class CPcLocalClock final : public LocalClock {
 public:
     explicit CPcLocalClock(const SystemClock& clock) : m_clock(clock) {}
     CalendarTime nowLocal() const override { return m_clock.nowUtc().toSystemTime(); }
+    int utcBiasMinutes() const override { return 0; }
 
 private:
     const SystemClock& m_clock;

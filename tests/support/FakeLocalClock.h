@@ -34,7 +34,20 @@ public:
         return m_now;
     }
 
+    // A new time zone, or daylight saving time beginning or ending: now and the bias together.
+    void setNow(const CalendarTime& now, int biasMinutes) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_now = now;
+        m_nBias = biasMinutes;
+    }
+
+    int utcBiasMinutes() const override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_nBias;
+    }
+
 private:
     mutable std::mutex m_mutex;
     CalendarTime m_now;
+    int m_nBias = 0;
 };
