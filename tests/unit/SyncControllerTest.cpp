@@ -102,9 +102,9 @@ TEST_F(SyncControllerTest, FailuresWalkTheListAndWrapToTheFirst) {
 }
 
 TEST_F(SyncControllerTest, AScheduledRunIsLabelledWithTheModeName) {
-    for (const auto& mode : {std::make_pair(0, "Daily"), std::make_pair(1, "OnStart"), std::make_pair(2, "Hourly"),
-                             std::make_pair(3, "DemandOnly"), std::make_pair(4, "Continuously"),
-                             std::make_pair(7, "Error")}) {
+    for (const auto& mode :
+         {std::make_pair(0, "Daily"), std::make_pair(1, "OnStart"), std::make_pair(2, "Hourly"),
+          std::make_pair(3, "DemandOnly"), std::make_pair(4, "Continuously"), std::make_pair(7, "Error")}) {
         CEngineRig fresh;
         fresh.settings.m_nSynPeriod = mode.first;  // 7: out of the file's range, set in memory
         fresh.attempt.push(CScriptedSyncAttempt::Succeeded(0.01));
