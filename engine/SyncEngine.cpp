@@ -12,15 +12,14 @@ CSyncEngine::CSyncEngine(CEngineSettings& settings, LogSink& log, CSyncControlle
       m_controller(controller),
       m_scheduler(scheduler),
       m_windowsTime(windowsTime),
-      m_strVersion(std::move(version)) {
-    m_windowsTime.Attach(m_controller.Discipline());
-}
+      m_strVersion(std::move(version)) {}
 
 void CSyncEngine::Open() {
     m_settings.Reload();
     m_log.write(FormatText("Horalux Clock Service v. %s is started.", m_strVersion.c_str()), LOG_NOTICE, 0.0);
     LogLoadNotices();
     m_windowsTime.Look();
+    m_windowsTime.Attach(m_controller.Discipline());
     m_controller.Discipline().Open();
     m_controller.Reload(true);
 }

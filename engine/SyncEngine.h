@@ -13,14 +13,13 @@
 
 class CSyncEngine {
 public:
-    // Everything given must outlive the engine. version is shown in the start line. The watch of
-    // the Windows Time service keeps the controller's clock discipline to steps while that service
-    // drives the rate.
+    // Everything given must outlive the engine. version is shown in the start line.
     CSyncEngine(CEngineSettings& settings, LogSink& log, CSyncController& controller, CScheduler& scheduler,
                 CWindowsTimeWatch& windowsTime, std::string version);
 
     // The window was created: settings loaded, the start line written, the Windows Time service
-    // looked at, the clock discipline given what it learned before (its drift file), the
+    // looked at (from now on it keeps the clock discipline to steps while that service drives the
+    // rate), the clock discipline given what it learned before (its drift file), the
     // controller prepared for a fresh start.
     void Open();
     // The clock discipline's tick (its rate) and the scheduler's; every kPolicyCheckTicks ticks

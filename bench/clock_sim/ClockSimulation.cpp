@@ -10,6 +10,7 @@
 #include "engine/SntpSyncAttempt.h"
 #include "engine/SyncController.h"
 #include "engine/SyncEngine.h"
+#include "engine/WindowsTimeWatch.h"
 #include "settings/Settings.h"
 #include "settings/SyncMode.h"
 #include "sntp/NameLookup.h"
@@ -52,6 +53,16 @@ public:
 class CConnected final : public ConnectivityProbe {
 public:
     bool isConnected() override { return true; }
+};
+
+// Today's stepping is the service beside a running Windows Time service: steps only.
+class CWindowsTimeAsScenario final : public WindowsTimeProbe {
+public:
+    explicit CWindowsTimeAsScenario(bool bRunning) : m_bRunning(bRunning) {}
+    WindowsTimeFacts look() const override { return WindowsTimeFacts{0, m_bRunning, std::nullopt}; }
+
+private:
+    bool m_bRunning;
 };
 
 // The PC's local time is its UTC clock: the simulator has no time zone.
@@ -101,7 +112,8 @@ double Seconds(MonotonicClock::TimePoint::duration d) {
 struct SimulatedService {
     explicit SimulatedService(const ClockScenario& scenario)
         : pc(monotonic, truth, OscillatorOf(scenario), scenario.bLegacyApi ? kLegacyGranularityPpm : 0.0,
-             scenario.initialOffsetSeconds) {
+             scenario.initialOffsetSeconds),
+          windowsTime(scenario.bNoDiscipline) {
         for (int i = 0; i < scenario.servers; ++i) {
             servers.push_back(std::make_unique<CSimulatedTimeServer>(
                 truth, PathOf(scenario), i == 0 ? scenario.falsetickerSeconds : 0.0,
@@ -135,7 +147,9 @@ struct SimulatedService {
                                ControllerPorts{attempt, discipline, pc, local, monotonic, log},
                                dir.file(kRecordFileName)};
     CScheduler scheduler{controller, engineSettings, local, probe, log};
-    CSyncEngine engine{engineSettings, log, controller, scheduler, HORALUX_VERSION_TEXT};
+    CWindowsTimeAsScenario windowsTime;
+    CWindowsTimeWatch windowsTimeWatch{windowsTime, log};
+    CSyncEngine engine{engineSettings, log, controller, scheduler, windowsTimeWatch, HORALUX_VERSION_TEXT};
 };
 
 // What is gathered while the simulation runs.
@@ -239,9 +253,6 @@ ClockFigures SimulateClock(const ClockScenario& scenario) {
     SimulatedService service(scenario);
     CFigureKeeper keeper(scenario, service);
     service.engine.Open();
-    if (scenario.bNoDiscipline) {
-        service.discipline.setStepsOnly(true);
-    }
     const MonotonicClock::TimePoint origin = service.monotonic.now();
     const double totalSeconds = scenario.days * 86400.0;
     for (double elapsed = 0.0; elapsed < totalSeconds;) {
