@@ -5,6 +5,8 @@
 #   offset-sntp-local.sh start DIR ADDRESS OFFSET   starts it, prints its pid, waits until it is bound
 #   offset-sntp-local.sh stop DIR                   stops the one started in DIR, by its pid
 set -euo pipefail
+# shellcheck source=tools/local-server.sh
+. "$(dirname "$0")/local-server.sh"
 
 usage="usage: offset-sntp-local.sh start DIR ADDRESS OFFSET | stop DIR"
 cmd=${1:?$usage}
@@ -36,25 +38,10 @@ start)
     mkdir -p "$dir"
     python3 -c "$server" "$address" "$offset" >"$dir/server.log" 2>&1 &
     echo $! > "$dir/server.pid"
-    for _ in $(seq 1 100); do
-        if ss -Hlun "src $address:123" 2>/dev/null | grep -q .; then
-            cat "$dir/server.pid"
-            exit 0
-        fi
-        kill -0 "$(cat "$dir/server.pid")" 2>/dev/null || break
-        sleep 0.05
-    done
-    echo "offset-sntp-local: the server did not start:" >&2
-    cat "$dir/server.log" >&2
-    exit 1
+    await_bound offset-sntp-local "$address:123" "$dir/server.pid" "$dir/server.log"
     ;;
 stop)
-    [ -f "$dir/server.pid" ] || exit 0
-    pid=$(cat "$dir/server.pid")
-    kill "$pid" 2>/dev/null || true
-    for _ in $(seq 1 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
-    kill -9 "$pid" 2>/dev/null || true
-    rm -f "$dir/server.pid"
+    stop_by_pidfile "$dir/server.pid"
     ;;
 *)
     echo "$usage" >&2
