@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -302,8 +303,9 @@ TEST_F(InstallerTest, TheUninstallerRemovesTheServiceAndTheProgramsAndKeepsTheSe
 
 TEST_F(InstallerTest, TheUninstallerAsksAndRemovesTheSettingsWhenTheUserSaysYes) {
     const std::string settingsFiles[] = {WindowsFile("zHoraluxServ.ini"), WindowsFile("zHoraluxServ.log"),
-                                         WindowsFile("zHoraluxServ.bin")};
+                                         WindowsFile("zHoraluxServ.bin"), WindowsFile(kDriftFileName)};
     ASSERT_TRUE(WriteBytes(settingsFiles[2], std::string(12, '\0')));
+    ASSERT_TRUE(WriteBytes(settingsFiles[3], "learned"));
     CChildProcess uninstaller;
     ASSERT_TRUE(uninstaller.start("\"" + Installed("Uninstall.exe") + "\""));
 
@@ -318,7 +320,7 @@ TEST_F(InstallerTest, TheUninstallerAsksAndRemovesTheSettingsWhenTheUserSaysYes)
     ui_driver::clickAsync(wizard, IDOK);  // "Uninstall" on the confirmation page
 
     const auto isQuestion = [](HWND box) {
-        return ui_driver::messageBoxText(box).rfind("Delete the settings, the log and the record", 0) == 0;
+        return ui_driver::messageBoxText(box).rfind("Delete the settings, the log, the record", 0) == 0;
     };
     HWND question = nullptr;
     ASSERT_TRUE(
@@ -333,8 +335,8 @@ TEST_F(InstallerTest, TheUninstallerAsksAndRemovesTheSettingsWhenTheUserSaysYes)
     ui_driver::clickAsync(question, IDYES);
     EXPECT_TRUE(WaitUntil(
         [&] {
-            return !FileExists(settingsFiles[0]) && !FileExists(settingsFiles[1]) &&
-                   !FileExists(settingsFiles[2]) && !FileExists(InstallFolder());
+            return std::none_of(std::begin(settingsFiles), std::end(settingsFiles), FileExists) &&
+                   !FileExists(InstallFolder());
         },
         60s));
     // "Close" on the last page, once the removal has ended and enabled it.
