@@ -5,11 +5,11 @@
 // corrections we make (which we know), the frequency follows its drift and wanders besides,
 // and each sample measures the phase.
 //
-// The oscillator's model: its frequency may drift by up to a few 1e-11 per second for a few
-// hours (a room warming up), by a random walk besides, and within a day by about 1 ppm in all.
-// The drift is forgotten over a couple of hours, so that samples a day apart are not thrown
-// far by a drift that has long turned; across such a gap the frequency simply counts as less
-// known, and the next sample's offset is taken for the mean frequency since.
+// The oscillator's model: its frequency may drift by up to about 1e-10 per second for a few
+// hours (a room warming up, the day's swing of about 1 ppm: 7e-11 at its steepest), by a
+// random walk besides. The drift is forgotten over several hours, so that samples a day apart
+// are not thrown far by a drift that has long turned; across such a gap the frequency simply
+// counts as less known, and the next sample's offset is taken for the mean frequency since.
 //
 // A sample's noise comes from its round trip: what the path added to the shortest round trip
 // seen lately was split between the two legs in some unknown way, so the offset is wrong by up
@@ -59,8 +59,8 @@ public:
     static constexpr double kFrequencyChangeRate = 3e-11;
     static constexpr double kFrequencyChangeBound = 1e-6;
     // The drift of the frequency: its typical size (s/s per s) and how long it lasts (s).
-    static constexpr double kDriftSigma = 3e-11;
-    static constexpr double kDriftSeconds = 8000.0;
+    static constexpr double kDriftSigma = 6e-11;
+    static constexpr double kDriftSeconds = 20000.0;
     // An innovation beyond this many standard deviations (and beyond kOutlierFloor, and beyond
     // what kPlausibleFrequencyError could have done since the last sample) is an outlier.
     static constexpr double kOutlierSigmas = 5.0;
