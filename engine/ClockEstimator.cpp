@@ -111,7 +111,7 @@ void CClockEstimator::Start(double time, double phase, double variance) {
     m_dLastTime = time;
     m_dPendingCorrection = 0.0;
     m_bHasPhase = true;
-    m_outlier.reset();
+    m_vecOutliers.clear();
 }
 
 double CClockEstimator::ShortestDelay() const {
@@ -121,9 +121,12 @@ double CClockEstimator::ShortestDelay() const {
 
 // The offset error of a sample lies anywhere within half of what its path added to the
 // shortest round trip (evenly, when both legs wait alike): a variance of a twelfth of its square.
+// The shortest of n round trips seen lies about a typical excess over n above the path's own,
+// and with exponential waits as much again is not rare.
 double CClockEstimator::SampleVariance(double delay) const {
     const double shortest = m_nDelays > 0 ? std::min(delay, ShortestDelay()) : delay;
-    const double excess = delay - shortest + kShortestRoundTripSlack;
+    const double seen = static_cast<double>(m_nDelays + 1);
+    const double excess = delay - shortest + kShortestRoundTripSlack + 2.0 * m_dTypicalExcess / seen;
     return kSampleNoiseFloor * kSampleNoiseFloor + excess * excess / 12.0;
 }
 
@@ -144,8 +147,8 @@ void CClockEstimator::NoteDelay(double delay) {
 SampleVerdict CClockEstimator::AddSample(double time, double phase, double delay) {
     const double variance = SampleVariance(delay);
     NoteDelay(delay);
-    if (m_outlier) {
-        m_outlier->correctionSince += m_dPendingCorrection;
+    for (HeldOutlier& held : m_vecOutliers) {
+        held.correctionSince += m_dPendingCorrection;
     }
     if (!m_bHasPhase) {
         Start(time, phase, variance);
@@ -160,7 +163,7 @@ SampleVerdict CClockEstimator::AddSample(double time, double phase, double delay
     if (std::fabs(innovation) > OutlierLimit(spread, elapsed)) {
         return HoldOutlier(time, phase, variance);
     }
-    m_outlier.reset();
+    m_vecOutliers.clear();
     Vector gain{};
     for (std::size_t i = 0; i < 3; ++i) {
         gain[i] = m_cov[i][0] / spread;
@@ -185,17 +188,74 @@ double CClockEstimator::OutlierLimit(double spread, double elapsed) const {
 }
 
 // An outlier that the outlier before it predicts (its phase carried forward by the frequency
-// and our corrections since) means the clock has moved: start afresh from the newer one.
+// and our corrections since) means the clock has moved: start afresh from the newer one. When
+// they do not agree under the frequency known but several lie on a course of their own, that
+// frequency was wrong: start afresh from them.
 SampleVerdict CClockEstimator::HoldOutlier(double time, double phase, double variance) {
-    if (m_outlier) {
-        const double dt = time - m_outlier->time;
-        const double expected = m_outlier->phase + m_state[1] * dt + m_outlier->correctionSince;
-        const double spread = m_outlier->variance + variance + dt * dt * m_cov[1][1];
-        if (std::fabs(phase - expected) <= OutlierLimit(spread, 0.0)) {
-            Start(time, phase, variance);
-            return SampleVerdict::Confirmed;
-        }
+    if (ConfirmsJump(time, phase, variance)) {
+        Start(time, phase, variance);
+        return SampleVerdict::Confirmed;
     }
-    m_outlier = HeldOutlier{time, phase, variance, 0.0};
-    return SampleVerdict::Outlier;
+    if (m_vecOutliers.size() == kOutliersOnACourse) {
+        m_vecOutliers.erase(m_vecOutliers.begin());
+    }
+    m_vecOutliers.push_back(HeldOutlier{time, phase, variance, 0.0});
+    return RestartFromCourse() ? SampleVerdict::Confirmed : SampleVerdict::Outlier;
+}
+
+bool CClockEstimator::ConfirmsJump(double time, double phase, double variance) const {
+    if (m_vecOutliers.empty()) {
+        return false;
+    }
+    const HeldOutlier& last = m_vecOutliers.back();
+    const double dt = time - last.time;
+    const double expected = last.phase + m_state[1] * dt + last.correctionSince;
+    const double spread = last.variance + variance + dt * dt * m_cov[1][1];
+    return std::fabs(phase - expected) <= OutlierLimit(spread, 0.0);
+}
+
+// The held outliers on the clock's own course (their phases with our corrections since taken
+// out) fitted by a straight line: when each lies within the limit of its noise from it, the
+// line's slope is the frequency, as uncertain as the fit over their span makes it.
+bool CClockEstimator::RestartFromCourse() {
+    if (m_vecOutliers.size() < kOutliersOnACourse) {
+        return false;
+    }
+    const double n = static_cast<double>(m_vecOutliers.size());
+    double meanTime = 0.0;
+    double meanCourse = 0.0;
+    double noise = 0.0;
+    for (const HeldOutlier& held : m_vecOutliers) {
+        meanTime += held.time / n;
+        meanCourse += (held.phase + held.correctionSince) / n;
+        noise = std::max(noise, held.variance);
+    }
+    double spanSquares = 0.0;
+    double product = 0.0;
+    for (const HeldOutlier& held : m_vecOutliers) {
+        spanSquares += (held.time - meanTime) * (held.time - meanTime);
+        product += (held.time - meanTime) * (held.phase + held.correctionSince - meanCourse);
+    }
+    if (spanSquares <= 0.0) {
+        return false;
+    }
+    const double slope = product / spanSquares;
+    const double limit = OutlierLimit(2.0 * noise, 0.0);
+    for (const HeldOutlier& held : m_vecOutliers) {
+        const double residual =
+            held.phase + held.correctionSince - meanCourse - slope * (held.time - meanTime);
+        if (std::fabs(residual) > limit) {
+            return false;
+        }
+        noise = std::max(noise, residual * residual);
+    }
+    const HeldOutlier newest = m_vecOutliers.back();
+    Start(newest.time, newest.phase, newest.variance);
+    m_state[1] = std::clamp(slope, -kFrequencyLimit, kFrequencyLimit);
+    m_state[2] = 0.0;
+    m_cov = Matrix{};
+    m_cov[0][0] = newest.variance;
+    m_cov[1][1] = noise / spanSquares;
+    m_cov[2][2] = kDriftSigma * kDriftSigma;
+    return true;
 }

@@ -5,25 +5,29 @@
 // corrections we make (which we know), the frequency follows its drift and wanders besides,
 // and each sample measures the phase.
 //
-// The oscillator's model: its frequency may drift by up to a few 1e-11 per second for a few
-// hours (a room warming up), by a random walk besides, and within a day by about 1 ppm in all.
-// The drift is forgotten over a couple of hours, so that samples a day apart are not thrown
-// far by a drift that has long turned; across such a gap the frequency simply counts as less
-// known, and the next sample's offset is taken for the mean frequency since.
+// The oscillator's model: its frequency may drift by up to about 1e-10 per second for a few
+// hours (a room warming up, the day's swing of about 1 ppm: 7e-11 at its steepest), by a
+// random walk besides. The drift is forgotten over several hours, so that samples a day apart
+// are not thrown far by a drift that has long turned; across such a gap the frequency simply
+// counts as less known, and the next sample's offset is taken for the mean frequency since.
 //
 // A sample's noise comes from its round trip: what the path added to the shortest round trip
 // seen lately was split between the two legs in some unknown way, so the offset is wrong by up
 // to half of it. A sample delayed by a spike therefore counts for little, and the least
-// delayed samples carry the estimate. A sample far outside what the estimate predicts is an
-// outlier and is not used; two in a row that agree with each other mean that the clock has
-// really moved (someone set it, or the machine slept), and the phase starts afresh from them.
+// delayed samples carry the estimate. While few round trips are known, the shortest one seen
+// may itself be well above the path's, so a sample counts for less: two samples a minute apart
+// do not pin the frequency to a ppm. A sample far outside what the estimate predicts is an
+// outlier and is not used; two in a row that agree with each other under the frequency known
+// mean that the clock has really moved (someone set it, or the machine slept), and the phase
+// starts afresh from them. Outliers in a row that lie on one course of their own mean that the
+// estimate itself went wrong: it starts afresh from them, phase and frequency.
 //
 // Times are seconds on a monotonic scale; phase is the clock minus where it should be
 // (positive: ahead); frequency is seconds gained per second without correction.
 
 #include <array>
 #include <cstddef>
-#include <optional>
+#include <vector>
 
 struct ClockEstimate {
     double phase = 0.0;              // s
@@ -36,7 +40,7 @@ enum class SampleVerdict {
     Used,      // the estimate took it in
     First,     // it started the estimate (the first sample, or one after a restart of the phase)
     Outlier,   // too far from the prediction; held, not used
-    Confirmed  // an outlier that the one before it confirms: the phase starts afresh from it
+    Confirmed  // outliers that confirm each other: the estimate starts afresh from them
 };
 
 class CClockEstimator {
@@ -55,13 +59,15 @@ public:
     static constexpr double kFrequencyChangeRate = 3e-11;
     static constexpr double kFrequencyChangeBound = 1e-6;
     // The drift of the frequency: its typical size (s/s per s) and how long it lasts (s).
-    static constexpr double kDriftSigma = 3e-11;
-    static constexpr double kDriftSeconds = 8000.0;
+    static constexpr double kDriftSigma = 6e-11;
+    static constexpr double kDriftSeconds = 20000.0;
     // An innovation beyond this many standard deviations (and beyond kOutlierFloor, and beyond
     // what kPlausibleFrequencyError could have done since the last sample) is an outlier.
     static constexpr double kOutlierSigmas = 5.0;
     static constexpr double kOutlierFloor = 2e-3;
     static constexpr double kPlausibleFrequencyError = 5e-6;
+    // Outliers in a row that, on a course of their own, restart the phase and the frequency.
+    static constexpr std::size_t kOutliersOnACourse = 3;
 
     // The frequency known at the start (from an earlier run, or 0 when unknown), and how
     // uncertain it is (standard deviation, s/s).
@@ -101,6 +107,8 @@ private:
     void Predict(double time);
     void Start(double time, double phase, double variance);
     SampleVerdict HoldOutlier(double time, double phase, double variance);
+    bool ConfirmsJump(double time, double phase, double variance) const;
+    bool RestartFromCourse();
     double OutlierLimit(double spread, double elapsed) const;
     double ShortestDelay() const;
     void NoteDelay(double delay);
@@ -117,7 +125,7 @@ private:
         double variance;
         double correctionSince;  // our corrections after it was taken
     };
-    std::optional<HeldOutlier> m_outlier;
+    std::vector<HeldOutlier> m_vecOutliers;  // the outliers in a row, oldest first
     std::array<double, kDelayMemory> m_arrDelays{};
     std::size_t m_nDelays = 0;  // delays noted so far, up to kDelayMemory
     std::size_t m_nNextDelay = 0;

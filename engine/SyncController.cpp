@@ -37,11 +37,12 @@ bool CSyncController::IsRunning() {
     if (!m_syncThread.HasFinished()) {
         return true;
     }
-    if (m_syncThread.Join() == 1) {
+    const int exit = m_syncThread.Join();
+    if (exit == CSyncRun::kSucceeded) {
         m_bSynchronized.store(m_nRequestsAtRunStart == m_nManualRequests);
         m_lastSync.store(AutomationDate::fromCalendar(m_ports.localClock.nowLocal()));
         m_backoff.RunSucceeded();
-    } else if (m_runKind == RunKind::Scheduled) {
+    } else if (exit == CSyncRun::kFailed && m_runKind == RunKind::Scheduled) {
         m_backoff.ScheduledRunFailed(m_ports.monotonic.now());
     }
     NoteRefusals();

@@ -26,7 +26,7 @@ int CSyncRun::Execute(const std::atomic<bool>& stop) {
     const Confirmation confirmation = sample.bSucceeded ? Confirm(sample, stop) : Confirmation{};
     std::lock_guard<std::mutex> lock(m_services.commitLock);
     if (stop.load()) {
-        return 0;  // broken off: nothing more is logged, set or advanced
+        return kFailed;  // broken off: nothing more is logged, set or advanced
     }
     return Commit(sample, confirmation);
 }
@@ -96,7 +96,8 @@ int CSyncRun::Commit(const SyncOutcome& sample, const Confirmation& confirmation
     record.correction = result.correction;
     record.frequencyPpm = discipline.Status().frequencyPpm;
     if (result.action == ClockAction::Refused) {
-        return Refuse(record, FormatText(kOffCourse, title, result.correction));
+        Refuse(record, FormatText(kOffCourse, title, result.correction));
+        return !m_snapshot.bManual && m_snapshot.nSynPeriod == kSyncContinuous ? kAnsweredOffCourse : kFailed;
     }
     if (result.action == ClockAction::Failed) {
         if (result.nOffsetChange != 0) {
@@ -108,7 +109,7 @@ int CSyncRun::Commit(const SyncOutcome& sample, const Confirmation& confirmation
     m_services.log.write(FormatText("%s. Successful. Server: %s.", record.strLabel.c_str(), title),
                          LOG_SUCCEEDED, sample.roundTripDelay);
     m_services.report(record);
-    return 1;
+    return kSucceeded;
 }
 
 // The reason goes first, as a notice: it stays in the log even when failures are not logged,
@@ -127,7 +128,7 @@ int CSyncRun::Fail(RunRecord& record) {
         record.action = ClockAction::Failed;
     }
     m_services.report(record);
-    return 0;
+    return kFailed;
 }
 
 void CSyncRun::LogRefusedShift(int offsetChange, unsigned long error) {

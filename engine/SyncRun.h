@@ -55,7 +55,13 @@ public:
 
     CSyncRun(RunSnapshot snapshot, RunServices services);
 
-    // 1 when the run succeeded (the clock is kept in step), 0 otherwise (also when stopped).
+    // What Execute returns.
+    static constexpr int kFailed = 0;     // also when stopped
+    static constexpr int kSucceeded = 1;  // the clock is kept in step
+    // The continuous mode's server answered, but its answer is off the clock's course: not the
+    // server's failure, so no reason to wait longer for the next poll.
+    static constexpr int kAnsweredOffCourse = 2;
+
     int Execute(const std::atomic<bool>& stop);
 
 private:

@@ -127,6 +127,40 @@ TEST(ClockDiscipline, LearnsTheFrequencyAndCorrectsItThroughTheRateWhileASpikedS
     EXPECT_LT(std::fabs(rig.pc.error() - before), 0.001);
 }
 
+// Two samples a minute apart during a slew, the first delayed on one leg, must not pin the
+// frequency: the estimate stays honest and the clock converges across lost polls. And when the
+// drift file's frequency is far wrong, every answer is off the clock's course until a few agree
+// among themselves: then the estimate starts afresh from them, frequency too.
+TEST(ClockDiscipline, AFrequencyFromFewSamplesStaysHonestAndAWrongOneGivesWayToTheClocksOwnCourse) {
+    CDisciplineRig fresh(50.0, 0.3);
+    fresh.discipline.Open();
+    fresh.discipline.Tick();
+    EXPECT_EQ(fresh.sample(kPath + 0.0037, 0.00185).action, ClockAction::Slewed);
+    fresh.run(64);
+    fresh.sample();
+    const DisciplineStatus early = fresh.discipline.Status();
+    EXPECT_LT(std::fabs(early.frequencyPpm - 50.0), 3.0 * early.frequencySigmaPpm);
+    fresh.run(64);  // a lost poll
+    for (int i = 0; i < 20; ++i) {
+        fresh.run(static_cast<int>(fresh.discipline.PollInterval().count()));
+        EXPECT_NE(fresh.sample().action, ClockAction::Refused) << i;
+    }
+    EXPECT_LT(std::fabs(fresh.pc.error()), 0.001);
+
+    CDisciplineRig misled(50.0);
+    misled.drift.Store(DriftState{-10.0, 0});
+    misled.discipline.Open();
+    misled.discipline.Tick();
+    int refused = 0;
+    for (int i = 0; i < 20; ++i) {
+        refused += misled.sample().action == ClockAction::Refused ? 1 : 0;
+        misled.run(static_cast<int>(misled.discipline.PollInterval().count()));
+    }
+    EXPECT_GT(refused, 0) << "the drift file's frequency was believed at first";
+    EXPECT_NEAR(misled.discipline.Status().frequencyPpm, 50.0, 1.0);
+    EXPECT_LT(std::fabs(misled.pc.error()), 0.001);
+}
+
 TEST(ClockDiscipline, TheDriftFileCarriesTheFrequencyAcrossARestartAndADamagedOneIsIgnoredWithANotice) {
     CTempDir dir;
     CRecordingLogSink log;

@@ -2,6 +2,7 @@
 // server rotation, harvesting, breaking off, and the snapshot each run works on.
 
 #include "common/LogResult.h"
+#include "settings/SyncMode.h"
 #include "tests/support/CalendarTimePrinter.h"
 #include "tests/support/EngineRig.h"
 
@@ -151,6 +152,21 @@ TEST_F(SyncControllerTest, ARefusedOffsetShiftFailsTheRunAndSaysWhy) {
 // More than a second on one server's word is not enough: another server, at another address,
 // asked right then, must agree within a tenth of a second. Otherwise the clock is left alone, a
 // notice names the disagreement, and the run fails. A list of one server is trusted as it is.
+// In the continuous mode a server that answers off the clock's course has not failed: its
+// answer is not used, and the next poll comes at its time, with no back-off.
+TEST_F(SyncControllerTest, AnAnswerOffTheClocksCourseIsNoFailureToBackOffFromInTheContinuousMode) {
+    rig.settings.m_nSynPeriod = kSyncContinuous;
+    rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.02, 0.0));
+    runToEnd(RunKind::Scheduled);
+    rig.monotonic.advance(std::chrono::seconds(64));
+    rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.02, 0.3));
+    runToEnd(RunKind::Scheduled);
+    EXPECT_EQ(rig.log.texts()[rig.log.texts().size() - 2],
+              "Error. Server Alpha is +0.300 s off the clock's course: its answer is not used.");
+    EXPECT_EQ(rig.controller.LastRunRecord()->action, ClockAction::Refused);
+    EXPECT_FALSE(rig.controller.HasScheduledRunFailed());
+}
+
 TEST_F(SyncControllerTest, ABigCorrectionIsMadeOnlyWhenAnotherServerAgrees) {
     rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.02, 3.0));  // Alpha: 3 s
     rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.02, 0.0));  // Beta: on time
