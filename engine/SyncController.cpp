@@ -149,9 +149,10 @@ RunSnapshot CSyncController::TakeSnapshot(RunKind kind) {
         const CTimeServer server = ServerAt(s);
         RunSnapshot snapshot;
         snapshot.bManual = kind == RunKind::Manual;
+        snapshot.bPoll = !snapshot.bManual && s.m_nSynPeriod == kSyncContinuous;
         snapshot.nSynPeriod = s.m_nSynPeriod;
         // The continuous mode asks once a poll: a lost request waits for the next poll.
-        snapshot.nMaxAttempts = !snapshot.bManual && s.m_nSynPeriod == kSyncContinuous ? 1 : s.m_nMaxAttempts;
+        snapshot.nMaxAttempts = snapshot.bPoll ? 1 : s.m_nMaxAttempts;
         snapshot.nOffset = s.m_nOffset;
         snapshot.strTitle = server.m_strTitle;
         snapshot.strAddress = server.m_strAddress;

@@ -97,7 +97,7 @@ int CSyncRun::Commit(const SyncOutcome& sample, const Confirmation& confirmation
     record.frequencyPpm = discipline.Status().frequencyPpm;
     if (result.action == ClockAction::Refused) {
         Refuse(record, FormatText(kOffCourse, title, result.correction));
-        return !m_snapshot.bManual && m_snapshot.nSynPeriod == kSyncContinuous ? kAnsweredOffCourse : kFailed;
+        return m_snapshot.bPoll ? kAnsweredOffCourse : kFailed;
     }
     if (result.action == ClockAction::Failed) {
         if (result.nOffsetChange != 0) {
