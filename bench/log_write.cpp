@@ -22,7 +22,7 @@ namespace {
 class FixedClock final : public LocalClock {
 public:
     CalendarTime nowLocal() const override { return CalendarTime{2005, 3, 4, 3, 14, 7, 9, 0}; }
-    SystemResult setLocal(const CalendarTime&) override { return {}; }
+    int utcBiasMinutes() const override { return 0; }
 };
 
 class SilentNotifier final : public ResultNotifier {

@@ -165,4 +165,4 @@ awk '
         }
     }' "$work/table.txt"
 echo
-echo "under Wine, synchronizeWithServer against chrony: $(wine "$windows" sync "$chrony_address" 2>/dev/null | tr -d '\r' || true)"
+echo "under Wine, one sample as a run takes it, against chrony: $(wine "$windows" sample "$chrony_address" 2>/dev/null | tr -d '\r' || true)"

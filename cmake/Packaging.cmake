@@ -147,6 +147,9 @@ set(CPACK_NSIS_EXECUTABLE ${HORALUX_MAKENSIS})
 # A 64-bit installer: Debian's wine64 runs no 32-bit program, and a 64-bit one sees the
 # native Program Files and registry.
 set(CPACK_NSIS_DEFINES "  Target amd64-unicode")
+# FileFunc.nsh reads the installer's own options (/W32TIME= below).
+string(APPEND CPACK_NSIS_DEFINES "
+  !include FileFunc.nsh")
 # The installer's version resource, from the one version source.
 string(APPEND CPACK_NSIS_DEFINES "
   VIProductVersion ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.0.0
@@ -183,35 +186,52 @@ set(CPACK_PACKAGE_EXECUTABLES "HoraluxCons;Horalux Clock Service Console")
 set(CPACK_NSIS_MUI_FINISHPAGE_RUN HoraluxCons.exe)
 
 # Installation: the help file to the Windows directory, then the service installed and
-# started with the program's own switches. HoraluxServ.exe has no window.
+# started with the program's own switches. HoraluxServ.exe has no window. /W32TIME=disable stops
+# and disables the Windows Time service before Horalux starts; a value HoraluxServ refuses
+# leaves it as it is and makes the installer's exit code 2.
 set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS [=[
   CopyFiles /SILENT "$INSTDIR\@HORALUX_HELP_FILE_NAME@" "$WINDIR\@HORALUX_HELP_FILE_NAME@"
   Delete "$INSTDIR\@HORALUX_HELP_FILE_NAME@"
   ExecWait '"$INSTDIR\HoraluxServ.exe" -i'
+  ${GetOptions} $CMDLINE "/W32TIME=" $0
+  StrCmp $0 "" horalux_w32time_done
+    ExecWait '"$INSTDIR\HoraluxServ.exe" -w "$0"' $1
+    StrCmp $1 "0" horalux_w32time_done
+      SetErrorLevel 2
+  horalux_w32time_done:
   ExecWait '"$INSTDIR\HoraluxServ.exe" -s'
 ]=])
-# Removal: the service stopped and removed before its files go; the settings, the log and the
-# record stay unless the user asks for their removal (never in silent mode); a damaged settings
-# file kept beside the settings goes with them.
+# Removal: the service stopped and removed before its files go; the settings, the log, the
+# record and the clock's learned frequency stay unless the user asks for their removal (never in
+# silent mode); a damaged settings file kept beside the settings goes with them.
+# The Windows Time service gets back the start type it had before an installation disabled it,
+# except when a new installation runs this uninstaller: that runs it in place, not as a copy in
+# the temporary folder, and keeps the Windows Time service as it is.
 set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS [=[
+  StrCmp $EXEDIR $INSTDIR horalux_w32time_kept
+    ExecWait '"$INSTDIR\HoraluxServ.exe" -w restore'
+  horalux_w32time_kept:
   ExecWait '"$INSTDIR\HoraluxServ.exe" -e'
   ExecWait '"$INSTDIR\HoraluxServ.exe" -u'
   Delete "$WINDIR\@HORALUX_HELP_FILE_NAME@"
-  MessageBox MB_YESNO|MB_ICONQUESTION|MB_DEFBUTTON2 "Delete the settings, the log and the record of the last synchronisation as well?$\n$\n$WINDIR\@HORALUX_SETTINGS_FILE@$\n$WINDIR\@HORALUX_LOG_FILE@$\n$WINDIR\@HORALUX_RECORD_FILE@" /SD IDNO IDNO horalux_keep_settings
+  MessageBox MB_YESNO|MB_ICONQUESTION|MB_DEFBUTTON2 "Delete the settings, the log, the record of the last synchronisation and the learned frequency of the clock as well?$\n$\n$WINDIR\@HORALUX_SETTINGS_FILE@$\n$WINDIR\@HORALUX_LOG_FILE@$\n$WINDIR\@HORALUX_RECORD_FILE@$\n$WINDIR\@HORALUX_DRIFT_FILE@" /SD IDNO IDNO horalux_keep_settings
     Delete "$WINDIR\@HORALUX_SETTINGS_FILE@"
     Delete "$WINDIR\@HORALUX_DAMAGED_SETTINGS_FILE@"
     Delete "$WINDIR\@HORALUX_LOG_FILE@"
     Delete "$WINDIR\@HORALUX_RECORD_FILE@"
+    Delete "$WINDIR\@HORALUX_DRIFT_FILE@"
   horalux_keep_settings:
 ]=])
 # The file names the programs use (top CMakeLists.txt).
 string(CONFIGURE "${CPACK_NSIS_EXTRA_INSTALL_COMMANDS}" CPACK_NSIS_EXTRA_INSTALL_COMMANDS @ONLY)
 string(CONFIGURE "${CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS}" CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS @ONLY)
 
-# CPack writes these values into CPackConfig.cmake between quotes without escaping them.
+# CPack writes these values into CPackConfig.cmake between quotes without escaping them (and
+# reading that file back would expand NSIS's ${...} macros as variables).
 foreach(variable CPACK_NSIS_DEFINES CPACK_NSIS_EXTRA_INSTALL_COMMANDS CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS)
     string(REPLACE "\\" "\\\\" ${variable} "${${variable}}")
     string(REPLACE "\"" "\\\"" ${variable} "${${variable}}")
+    string(REPLACE "\${" "\\\${" ${variable} "${${variable}}")
 endforeach()
 
 include(CPack)

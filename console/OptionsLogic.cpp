@@ -46,7 +46,8 @@ struct RadioGroup {
 };
 
 // The mode buttons in the order of the mode values (SyncMode.h).
-const int kModeButtons[] = {IDC_MODE_DAILY, IDC_MODE_ON_START, IDC_MODE_HOURLY, IDC_MODE_ON_DEMAND};
+const int kModeButtons[] = {IDC_MODE_DAILY, IDC_MODE_ON_START, IDC_MODE_HOURLY, IDC_MODE_ON_DEMAND,
+                            IDC_MODE_CONTINUOUS};
 static_assert(std::size(kModeButtons) == kSyncModes.size());
 const int kDirectionButtons[] = {IDC_AHEAD, IDC_BACKWARD};
 constexpr int kBackward = 1;

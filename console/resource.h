@@ -36,6 +36,7 @@
 #define IDC_MODE_ON_START 1020
 #define IDC_MODE_HOURLY 1024
 #define IDC_MODE_ON_DEMAND 1025
+#define IDC_MODE_CONTINUOUS 1103  // an id of our own: the fifth mode came later
 #define IDC_AHEAD 1037
 #define IDC_BACKWARD 1038
 #define IDC_MINUTES 1014

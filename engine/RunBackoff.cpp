@@ -7,15 +7,28 @@
 void CRunBackoff::ScheduledRunFailed(TimePoint now) {
     m_lastWait = std::min(m_bFailing ? m_lastWait * 2 : m_policy.firstWait, m_policy.longestWait);
     m_bFailing = true;
+    m_bCuttable = !m_bCutShort;
+    m_bCutShort = false;
     m_nextRun = now + m_lastWait;
+}
+
+bool CRunBackoff::NetworkReturned(TimePoint now) {
+    if (!m_bCuttable || !IsWaiting(now)) {
+        return false;
+    }
+    m_bCutShort = true;
+    m_nextRun = now;
+    return true;
 }
 
 void CRunBackoff::RunSucceeded() {
     m_bFailing = false;
+    m_bCutShort = false;
 }
 
 void CRunBackoff::Reset() {
     m_bFailing = false;
+    m_bCutShort = false;
     m_mapRefusedUntil.clear();
 }
 

@@ -6,6 +6,10 @@
 // for an hour. Manual runs never wait and ask every server. Times are monotonic, so a clock
 // set by a run (or by anyone) moves no deadline. Kept in memory: a restart starts afresh.
 //
+// A network that comes back (an address appears, or the connection test turns true) ends the
+// current wait at once; but when the run it started fails too, the next wait (twice as long)
+// runs out in full, so a network that comes and goes adds at most one run per wait served.
+//
 // Waiting after every failed run, not only once the whole list has failed: with the
 // built-in list (18 servers, 5 attempts each) one silent pass alone costs 90 requests, and
 // a pass an hour would send over 2000 a day to servers that do not answer.
@@ -34,6 +38,9 @@ public:
     void RunSucceeded();
     // A fresh start: nothing failed, nobody refused us.
     void Reset();
+    // The network came back at now: a wait still on ends now, unless this wait or the one
+    // before it was cut short. True when it ended one.
+    bool NetworkReturned(TimePoint now);
 
     // Scheduled runs have failed since the last success.
     bool HasFailures() const { return m_bFailing; }
@@ -48,6 +55,8 @@ public:
 private:
     const BackoffPolicy m_policy;
     bool m_bFailing = false;
+    bool m_bCutShort = false;  // the current wait was ended by the network's return
+    bool m_bCuttable = true;   // the current wait follows one served in full
     std::chrono::seconds m_lastWait{0};
     TimePoint m_nextRun{};
     std::map<std::string, TimePoint> m_mapRefusedUntil;  // by ServerKey

@@ -19,6 +19,8 @@ struct DueContext {
     bool bStartRunDone;
     bool bWaiting;   // a failed scheduled run's wait is not over
     bool bRetryDue;  // scheduled runs failed since the last success, and the wait is over
+    bool bPollDue;   // the clock discipline's wait since the last run is over, and no failure's
+    bool bLearning;  // the clock discipline asks for extra samples
 };
 
 bool sameDate(const CalendarTime& a, const CalendarTime& b) {
@@ -44,6 +46,12 @@ bool hourlyDue(const DueContext& c) {
                 kMinutesBetweenHourlyRuns);
 }
 
+// A lost request is not asked again: the next poll comes at its time (or later, when the
+// back-off says so).
+bool continuousDue(const DueContext& c) {
+    return c.bPollDue;
+}
+
 bool neverDue(const DueContext&) {
     return false;
 }
@@ -51,14 +59,27 @@ bool neverDue(const DueContext&) {
 struct ModeRule {
     int mode;
     bool (*isDue)(const DueContext&);
+    bool bLearns;     // also runs when the clock discipline asks for extra samples
+    bool bRunsEarly;  // runs ahead of its schedule after a wake (and the continuous mode's poll)
 };
 
 constexpr ModeRule kModeRules[] = {
-    {kSyncDaily, dailyDue},
-    {kSyncOnStart, onStartDue},
-    {kSyncHourly, hourlyDue},
-    {kSyncDemandOnly, neverDue},
+    {kSyncDaily, dailyDue, true, true},
+    {kSyncOnStart, onStartDue, true, true},
+    {kSyncHourly, hourlyDue, true, true},
+    {kSyncDemandOnly, neverDue, false, false},
+    {kSyncContinuous, continuousDue, false, true},
 };
+
+// The rule of mode; nullptr for "Error", which never runs.
+const ModeRule* ruleFor(int mode) {
+    for (const ModeRule& rule : kModeRules) {
+        if (rule.mode == mode) {
+            return &rule;
+        }
+    }
+    return nullptr;
+}
 
 // With an offset, no scheduled run starts near midnight (23:46:00 to 00:14:59): the shift
 // could carry the clock across midnight.
@@ -77,13 +98,78 @@ CScheduler::CScheduler(CSyncController& controller, CEngineSettings& settings, c
     : m_controller(controller), m_settings(settings), m_clock(clock), m_probe(probe), m_log(log) {}
 
 void CScheduler::Tick() {
+    FollowCalendar();
     if (m_controller.IsRunning()) {
         return;
     }
     if (m_bManualRequest) {
         StartManualRun();
     }
+    WatchConnection();
+    if (m_bNetworkNews) {
+        TakeNetworkNews();
+    }
     CheckSchedule();
+}
+
+void CScheduler::Resumed() {
+    const MonotonicClock::TimePoint now = m_controller.Monotonic().now();
+    if (m_lastWake && now - *m_lastWake < kNetworkWaitAfterWake) {
+        return;
+    }
+    m_lastWake = now;
+    m_earlyRunSince = now;
+    m_controller.Discipline().Resumed();
+    CheckSchedule();
+}
+
+void CScheduler::NetworkChanged() {
+    m_bNetworkNews = true;
+    if (!m_controller.IsRunning()) {
+        TakeNetworkNews();
+    }
+}
+
+void CScheduler::TakeNetworkNews() {
+    m_bNetworkNews = false;
+    if (IsConnected()) {
+        m_controller.NetworkReturned();
+        CheckSchedule();
+    }
+}
+
+void CScheduler::ClockChanged() {
+    if (m_settings.Read(viewOf).nSynPeriod == kSyncContinuous) {
+        m_earlyRunSince = m_controller.Monotonic().now();
+        CheckSchedule();
+    }
+}
+
+bool CScheduler::IsConnected() {
+    m_bWasConnected = m_probe.isConnected();
+    return m_bWasConnected;
+}
+
+// While a failure's wait is on, the connection test is asked every tick: its turn to true
+// means the network is back.
+void CScheduler::WatchConnection() {
+    if (!m_controller.IsScheduledRunWaiting()) {
+        return;
+    }
+    const bool bWasConnected = m_bWasConnected;
+    if (IsConnected() && !bWasConnected) {
+        m_controller.NetworkReturned();
+    }
+}
+
+// Local time moved against UTC (a new time zone, daylight saving time began or ended): the
+// last synchronisation's local time moves with it, as if it had been told in the new zone.
+void CScheduler::FollowCalendar() {
+    const int bias = m_clock.utcBiasMinutes();
+    if (m_nLastBiasMinutes && bias != *m_nLastBiasMinutes) {
+        m_controller.ShiftLastSync((bias - *m_nLastBiasMinutes) * 60);
+    }
+    m_nLastBiasMinutes = bias;
 }
 
 void CScheduler::RequestSyncNow() {
@@ -119,13 +205,17 @@ void CScheduler::CheckSchedule() {
     }
     const CalendarTime now = m_clock.nowLocal();
     const ScheduleView view = m_settings.Read(viewOf);
-    if (!IsScheduledRunDue(view.nSynPeriod, now)) {
+    const MonotonicClock::TimePoint monotonicNow = m_controller.Monotonic().now();
+    const bool bEarly = MayStartEarly(view.nSynPeriod);
+    if (!bEarly && !IsScheduledRunDue(view.nSynPeriod, now)) {
         return;
     }
     if (view.nOffset != 0 && inMidnightGuard(now)) {
         return;
     }
-    if (!m_probe.isConnected()) {
+    // After a wake the connection test is not believed for ever: the run goes out anyway.
+    const bool bWaitedEnough = bEarly && monotonicNow - *m_earlyRunSince >= kNetworkWaitAfterWake;
+    if (!IsConnected() && !bWaitedEnough) {
         return;  // asked again at the next tick
     }
     if (!m_controller.SkipRefusedServers()) {
@@ -133,16 +223,33 @@ void CScheduler::CheckSchedule() {
     }
     m_controller.StartRun(CSyncController::RunKind::Scheduled);
     m_controller.MarkStartRunDone();  // also when no thread could be made: that counts as a failure
+    m_earlyRunSince.reset();
+}
+
+// A run ahead of the schedule waits neither for the mode's time nor for a failure's wait; a
+// mode that never runs by itself drops it.
+bool CScheduler::MayStartEarly(int mode) {
+    const ModeRule* rule = ruleFor(mode);
+    if (m_earlyRunSince && (rule == nullptr || !rule->bRunsEarly)) {
+        m_earlyRunSince.reset();
+    }
+    return m_earlyRunSince.has_value();
 }
 
 bool CScheduler::IsScheduledRunDue(int mode, const CalendarTime& now) const {
     const bool bWaiting = m_controller.IsScheduledRunWaiting();
-    const DueContext context{now, m_controller.LastSync(), m_controller.IsStartRunDone(), bWaiting,
-                             m_controller.HasScheduledRunFailed() && !bWaiting};
-    for (const ModeRule& rule : kModeRules) {
-        if (rule.mode == mode) {
-            return rule.isDue(context);
-        }
-    }
-    return false;  // "Error": never
+    const CClockDiscipline& discipline = m_controller.Discipline();
+    const std::optional<MonotonicClock::TimePoint> lastStart = m_controller.LastRunStart();
+    const bool bPollDue =
+        !bWaiting && (!lastStart || m_controller.Monotonic().now() - *lastStart >= discipline.PollInterval());
+    const DueContext context{now,
+                             m_controller.LastSync(),
+                             m_controller.IsStartRunDone(),
+                             bWaiting,
+                             m_controller.HasScheduledRunFailed() && !bWaiting,
+                             bPollDue,
+                             discipline.IsLearning()};
+    const ModeRule* rule = ruleFor(mode);
+    return rule != nullptr &&  // "Error": never
+           (rule->isDue(context) || (rule->bLearns && context.bLearning && context.bPollDue));
 }

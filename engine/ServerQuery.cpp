@@ -8,8 +8,8 @@
 #include "common/TextFormat.h"
 #include "settings/Settings.h"
 #include "sntp/QueryPacer.h"
+#include "sntp/ServerSample.h"
 #include "sntp/SocketLibrary.h"
-#include "sntp/TimeSync.h"
 
 namespace {
 

@@ -1,12 +1,10 @@
 #include "engine/SntpSyncAttempt.h"
 
-#include "sntp/TimeSync.h"
+#include "sntp/ServerSample.h"
 
-CSntpSyncAttempt::CSntpSyncAttempt(SystemClock& clock, TimePrivilege& privilege, LogSink& log,
-                                   MonotonicClock& monotonic, DatagramTransport& transport,
-                                   std::shared_ptr<NameLookup> lookup, int port)
+CSntpSyncAttempt::CSntpSyncAttempt(const SystemClock& clock, LogSink& log, MonotonicClock& monotonic,
+                                   DatagramTransport& transport, std::shared_ptr<NameLookup> lookup, int port)
     : m_clock(clock),
-      m_privilege(privilege),
       m_log(log),
       m_monotonic(monotonic),
       m_transport(transport),
@@ -15,8 +13,8 @@ CSntpSyncAttempt::CSntpSyncAttempt(SystemClock& clock, TimePrivilege& privilege,
       m_nPort(port) {}
 
 SyncOutcome CSntpSyncAttempt::attempt(const std::string& host, const std::atomic<bool>& stop) {
-    SyncContext context{m_clock, m_privilege, m_log, m_monotonic, m_transport, m_pacer, m_resolver};
+    SampleContext context{m_clock, m_log, m_monotonic, m_transport, m_pacer, m_resolver};
     context.stop = &stop;
     context.port = m_nPort;
-    return synchronizeWithServer(host, context);
+    return sampleServer(host, context);
 }

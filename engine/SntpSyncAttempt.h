@@ -1,8 +1,8 @@
 #pragma once
-// The engine's SyncAttempt carried out by the SNTP client: one exchange with the server and
-// the setting of the clock. The pacer and the resolver live here, so the spacing between
-// requests to one address holds across attempts and runs, and a name lookup that an attempt
-// left behind is waited for again by the next attempt instead of being started anew.
+// The engine's SyncAttempt carried out by the SNTP client: one sample of the server's time. The
+// pacer and the resolver live here, so the spacing between requests to one address holds
+// across attempts and runs, and a name lookup that an attempt left behind is waited for again
+// by the next attempt instead of being started anew.
 
 #include "common/LogSink.h"
 #include "engine/SyncAttempt.h"
@@ -18,17 +18,16 @@ class CSntpSyncAttempt final : public SyncAttempt {
 public:
     static constexpr int kNtpPort = 123;
 
-    // Everything given by reference must outlive the attempt; lookup resolves names (the
-    // system's resolver in the product), transport carries the requests (UDP sockets), and
-    // monotonic times the waits.
-    CSntpSyncAttempt(SystemClock& clock, TimePrivilege& privilege, LogSink& log, MonotonicClock& monotonic,
+    // Everything given by reference must outlive the attempt; clock is read for the time
+    // stamps, lookup resolves names (the system's resolver in the product), transport carries
+    // the requests (UDP sockets), and monotonic times the waits.
+    CSntpSyncAttempt(const SystemClock& clock, LogSink& log, MonotonicClock& monotonic,
                      DatagramTransport& transport, std::shared_ptr<NameLookup> lookup, int port = kNtpPort);
 
     SyncOutcome attempt(const std::string& host, const std::atomic<bool>& stop) override;
 
 private:
-    SystemClock& m_clock;
-    TimePrivilege& m_privilege;
+    const SystemClock& m_clock;
     LogSink& m_log;
     MonotonicClock& m_monotonic;
     DatagramTransport& m_transport;

@@ -1,6 +1,7 @@
 #pragma once
-// Port to one synchronisation attempt against one server: query it, and set the clock when
-// the reply is good. The real one is the SNTP exchange; tests script the outcomes.
+// Port to one attempt of a run against one server: ask it for a sample of its time (offset,
+// round trip, stratum, the address that answered). The clock is the run's business. The real
+// one is the SNTP exchange; tests script the outcomes.
 //
 // Contract: the attempt looks at stop at least every 50 ms and, once it is set, returns
 // promptly (with a cancelled outcome) having closed everything it opened. Called only from

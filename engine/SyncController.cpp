@@ -2,6 +2,7 @@
 
 #include "common/LogResult.h"
 #include "common/TextFormat.h"
+#include "settings/SyncMode.h"
 
 #include <vector>
 
@@ -17,15 +18,12 @@ int serverCount(const CSettings& s) {
 
 }  // namespace
 
-CSyncController::CSyncController(CEngineSettings& settings, SyncAttempt& attempt, LocalClock& clock,
-                                 const MonotonicClock& monotonic, LogSink& log, std::string recordFileName,
-                                 const BackoffPolicy& policy)
+CSyncController::CSyncController(CEngineSettings& settings, const ControllerPorts& ports,
+                                 std::string recordFileName, const BackoffPolicy& policy)
     : m_settings(settings),
-      m_refusalWatch(attempt),
-      m_clock(clock),
-      m_monotonic(monotonic),
-      m_log(log),
-      m_lastSync(std::move(recordFileName), log),
+      m_ports(ports),
+      m_refusalWatch(ports.attempt),
+      m_lastSync(std::move(recordFileName), ports.log),
       m_backoff(policy) {}
 
 CSyncController::~CSyncController() {
@@ -39,12 +37,13 @@ bool CSyncController::IsRunning() {
     if (!m_syncThread.HasFinished()) {
         return true;
     }
-    if (m_syncThread.Join() == 1) {
+    const int exit = m_syncThread.Join();
+    if (exit == CSyncRun::kSucceeded) {
         m_bSynchronized.store(m_nRequestsAtRunStart == m_nManualRequests);
-        m_lastSync.store(AutomationDate::fromCalendar(m_clock.nowLocal()));
+        m_lastSync.store(AutomationDate::fromCalendar(m_ports.localClock.nowLocal()));
         m_backoff.RunSucceeded();
-    } else if (m_runKind == RunKind::Scheduled) {
-        m_backoff.ScheduledRunFailed(m_monotonic.now());
+    } else if (exit == CSyncRun::kFailed && m_runKind == RunKind::Scheduled) {
+        m_backoff.ScheduledRunFailed(m_ports.monotonic.now());
     }
     NoteRefusals();
     return false;
@@ -66,7 +65,7 @@ void CSyncController::BreakRun() {
 
 void CSyncController::NoteRefusals() {
     for (const std::string& host : m_refusalWatch.TakeRefusedHosts()) {
-        m_backoff.ServerRefused(host, m_monotonic.now());
+        m_backoff.ServerRefused(host, m_ports.monotonic.now());
     }
 }
 
@@ -92,6 +91,12 @@ void CSyncController::Reload(bool resetStartRun) {
     if (resetStartRun) {
         m_bStartRunDone.store(false);
         m_backoff.Reset();
+    }
+}
+
+void CSyncController::ShiftLastSync(std::int32_t seconds) {
+    if (m_lastSync.value().isValid()) {
+        m_lastSync.store(m_lastSync.value().plusSeconds(seconds));
     }
 }
 
@@ -123,7 +128,7 @@ bool CSyncController::SkipRefusedServers() {
     });
     const int count = static_cast<int>(addresses.size());
     const int current = m_nCurServer.load();
-    const MonotonicClock::TimePoint now = m_monotonic.now();
+    const MonotonicClock::TimePoint now = m_ports.monotonic.now();
     for (int i = 0; i < count; ++i) {
         const int index = ((current >= 0 && current < count ? current : 0) + i) % count;
         if (!m_backoff.IsLeftOut(addresses[static_cast<std::size_t>(index)], now)) {
@@ -145,10 +150,15 @@ RunSnapshot CSyncController::TakeSnapshot(RunKind kind) {
         RunSnapshot snapshot;
         snapshot.bManual = kind == RunKind::Manual;
         snapshot.nSynPeriod = s.m_nSynPeriod;
-        snapshot.nMaxAttempts = s.m_nMaxAttempts;
+        // The continuous mode asks once a poll: a lost request waits for the next poll.
+        snapshot.nMaxAttempts = !snapshot.bManual && s.m_nSynPeriod == kSyncContinuous ? 1 : s.m_nMaxAttempts;
         snapshot.nOffset = s.m_nOffset;
         snapshot.strTitle = server.m_strTitle;
         snapshot.strAddress = server.m_strAddress;
+        const int current = m_nCurServer.load();
+        for (int i = 1; i < count; ++i) {
+            snapshot.vecOthers.push_back(s.m_servers.GetAt((current + i) % count));
+        }
         return snapshot;
     });
 }
@@ -157,15 +167,32 @@ bool CSyncController::StartRun(RunKind kind) {
     if (m_syncThread.IsHeld()) {
         return false;
     }
-    RunServices services{m_refusalWatch, m_clock, m_log, m_commitMutex, [this] { NextServer(); }};
+    RunServices services{m_refusalWatch,
+                         m_ports.discipline,
+                         m_ports.clock,
+                         m_ports.log,
+                         m_commitMutex,
+                         [this] { NextServer(); },
+                         [this](const RunRecord& record) { NoteRecord(record); }};
     CSyncRun run(TakeSnapshot(kind), std::move(services));
     m_runKind = kind;
+    m_lastRunStart = m_ports.monotonic.now();
     m_nRequestsAtRunStart = m_nManualRequests;
     const bool bStarted = m_syncThread.Start(
         [run = std::move(run)](const std::atomic<bool>& stop) mutable { return run.Execute(stop); },
-        [this](const char* what) { m_log.write(FormatText("SyncRun: %s", what), LOG_NOTICE, 0.0); });
+        [this](const char* what) { m_ports.log.write(FormatText("SyncRun: %s", what), LOG_NOTICE, 0.0); });
     if (!bStarted && kind == RunKind::Scheduled) {
-        m_backoff.ScheduledRunFailed(m_monotonic.now());  // tried again after the wait
+        m_backoff.ScheduledRunFailed(m_ports.monotonic.now());  // tried again after the wait
     }
     return bStarted;
+}
+
+void CSyncController::NoteRecord(const RunRecord& record) {
+    std::lock_guard<std::mutex> lock(m_recordMutex);
+    m_lastRecord = record;
+}
+
+std::optional<RunRecord> CSyncController::LastRunRecord() const {
+    std::lock_guard<std::mutex> lock(m_recordMutex);
+    return m_lastRecord;
 }

@@ -7,6 +7,7 @@
 // counters and flags are atomic; the settings are read under their lock.
 
 #include "common/LogSink.h"
+#include "engine/ClockDiscipline.h"
 #include "engine/EngineSettings.h"
 #include "engine/LastSyncRecord.h"
 #include "engine/LocalClock.h"
@@ -17,18 +18,28 @@
 #include "engine/SyncRun.h"
 
 #include <atomic>
+#include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
+
+// What the controller works with; each must outlive it.
+struct ControllerPorts {
+    SyncAttempt& attempt;
+    CClockDiscipline& discipline;     // what a sample means for the clock
+    const SystemClock& clock;         // the time of each run's record
+    const LocalClock& localClock;     // the time of the last-synchronisation record
+    const MonotonicClock& monotonic;  // the back-off and the continuous mode's wait
+    LogSink& log;
+};
 
 class CSyncController {
 public:
     enum class RunKind { Scheduled, Manual };
 
-    // Everything given must outlive the controller. recordFileName names the
-    // last-synchronisation file ("zHoraluxServ.bin" in the product); monotonic times the
-    // back-off.
-    CSyncController(CEngineSettings& settings, SyncAttempt& attempt, LocalClock& clock,
-                    const MonotonicClock& monotonic, LogSink& log, std::string recordFileName,
+    // settings must outlive the controller. recordFileName names the last-synchronisation
+    // file ("zHoraluxServ.bin" in the product).
+    CSyncController(CEngineSettings& settings, const ControllerPorts& ports, std::string recordFileName,
                     const BackoffPolicy& policy = BackoffPolicy());
     // A run still going is broken off and waited for.
     ~CSyncController();
@@ -69,9 +80,13 @@ public:
     bool StartRun(RunKind kind);
 
     // A scheduled run failed since the last success, and the next must wait still.
-    bool IsScheduledRunWaiting() const { return m_backoff.IsWaiting(m_monotonic.now()); }
+    bool IsScheduledRunWaiting() const { return m_backoff.IsWaiting(m_ports.monotonic.now()); }
     // A scheduled run failed since the last success (or the fresh start).
     bool HasScheduledRunFailed() const { return m_backoff.HasFailures(); }
+    // The network came back: a failure's wait ends now, once per wait.
+    void NetworkReturned() { m_backoff.NetworkReturned(m_ports.monotonic.now()); }
+    // Local time moved by seconds against UTC: so does the last synchronisation's (and its file).
+    void ShiftLastSync(std::int32_t seconds);
     // Before a scheduled run: moves the current server on, from itself, past the servers
     // that refused us within the hold; false (and no move) when every one did.
     bool SkipRefusedServers();
@@ -82,17 +97,25 @@ public:
     bool IsStartRunDone() const { return m_bStartRunDone.load(); }
     void MarkStartRunDone() { m_bStartRunDone.store(true); }
     const AutomationDate& LastSync() const { return m_lastSync.value(); }
+    // When the last run started (nothing before the first), on the monotonic clock.
+    std::optional<MonotonicClock::TimePoint> LastRunStart() const { return m_lastRunStart; }
+    // What the last run that was not broken off did.
+    std::optional<RunRecord> LastRunRecord() const;
+
+    CClockDiscipline& Discipline() { return m_ports.discipline; }
+    const CClockDiscipline& Discipline() const { return m_ports.discipline; }
+    const MonotonicClock& Monotonic() const { return m_ports.monotonic; }
 
 private:
     void NoteRefusals();
     RunSnapshot TakeSnapshot(RunKind kind);
     CTimeServer ServerAt(const CSettings& settings) const;
 
+    void NoteRecord(const RunRecord& record);
+
     CEngineSettings& m_settings;
+    const ControllerPorts m_ports;
     CRefusalWatch m_refusalWatch;  // wraps the attempt given
-    LocalClock& m_clock;
-    const MonotonicClock& m_monotonic;
-    LogSink& m_log;
 
     std::atomic<int> m_nCurServer{0};
     LastSyncRecord m_lastSync;
@@ -105,6 +128,9 @@ private:
     // after its result went out, gets a run of its own).
     int m_nManualRequests = 0;
     int m_nRequestsAtRunStart = 0;
+    std::optional<MonotonicClock::TimePoint> m_lastRunStart;
+    mutable std::mutex m_recordMutex;  // the run thread reports, the window's thread reads
+    std::optional<RunRecord> m_lastRecord;
     CRunBackoff m_backoff;
     std::mutex m_commitMutex;  // a run's result versus BreakRun's stop request
     CRunThread m_syncThread;   // last, so it is ended before anything its run uses goes

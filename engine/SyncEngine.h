@@ -7,6 +7,7 @@
 #include "engine/EngineSettings.h"
 #include "engine/Scheduler.h"
 #include "engine/SyncController.h"
+#include "engine/WindowsTimeWatch.h"
 
 #include <string>
 
@@ -14,25 +15,38 @@ class CSyncEngine {
 public:
     // Everything given must outlive the engine. version is shown in the start line.
     CSyncEngine(CEngineSettings& settings, LogSink& log, CSyncController& controller, CScheduler& scheduler,
-                std::string version);
+                CWindowsTimeWatch& windowsTime, std::string version);
 
-    // The window was created: settings loaded, the start line written, the controller
-    // prepared for a fresh start.
+    // The window was created: settings loaded, the start line written, the Windows Time service
+    // looked at (from now on it keeps the clock discipline to steps while that service drives the
+    // rate), the clock discipline given what it learned before (its drift file), the
+    // controller prepared for a fresh start.
     void Open();
-    // The scheduler's tick; every kPolicyCheckTicks ticks also a look at the organisation's
-    // policy, whose change reloads the settings as the console's "options updated" does.
+    // The clock discipline's tick (its rate) and the scheduler's; every kPolicyCheckTicks ticks
+    // also a look at the organisation's policy, whose change reloads the settings as the
+    // console's "options updated" does, and at the Windows Time service.
     void Tick();
     void SyncNow() { m_scheduler.RequestSyncNow(); }
     void SyncBreak() { m_scheduler.BreakSync(); }
     // Reloads the settings; each value of the file or the policy left out gets its log line.
     void OptionsUpdated();
+    // The PC woke from sleep or hibernation (CScheduler::Resumed).
+    void Resumed() { m_scheduler.Resumed(); }
+    // An address of the computer appeared or went (CScheduler::NetworkChanged).
+    void NetworkChanged() { m_scheduler.NetworkChanged(); }
+    // Windows says the clock was set: unless that was our own step or the wake's, the log says
+    // so, the phase is measured afresh and the continuous mode polls at once. True when it was
+    // somebody else.
+    bool ClockChanged();
     // The message loop ended (the service stops): a run still going is stopped and waited
     // for (an attempt honours the stop within 50 ms), so no socket or half-written file is
-    // left behind, and "Is closed" is logged.
+    // left behind, the clock's rate goes back to Windows, and "Is closed" is logged.
     void Close();
 
     static constexpr const char* kClosedLine = "Is closed";
-    // Five minutes of one-second ticks: a policy refresh reaches the service within that.
+    static constexpr const char* kClockChangedLine = "The clock was changed by another program.";
+    // Five minutes of one-second ticks: a policy refresh, or the Windows Time service's start
+    // or stop, reaches the service within that.
     static constexpr int kPolicyCheckTicks = 300;
 
 private:
@@ -42,6 +56,7 @@ private:
     LogSink& m_log;
     CSyncController& m_controller;
     CScheduler& m_scheduler;
+    CWindowsTimeWatch& m_windowsTime;
     const std::string m_strVersion;
     int m_nTicksSincePolicyCheck = 0;
 };

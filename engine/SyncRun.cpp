@@ -3,12 +3,18 @@
 #include "common/LogResult.h"
 #include "common/SystemErrorText.h"
 #include "common/TextFormat.h"
-#include "engine/AutomationDate.h"
 #include "settings/SyncMode.h"
 
 namespace {
 
 constexpr const char* kManualLabel = "Manualy";  // the product's spelling
+// Why a server's answer was not used (each text whole in one literal, as the guide quotes it).
+constexpr const char* kDisagreement =
+    "Error. Server %s would step the clock %+.3f s; server %s disagrees (%+.3f s): clock left as it is.";
+constexpr const char* kUnconfirmed =
+    "Error. Server %s would step the clock %+.3f s; no second server confirms it: clock left as it is.";
+constexpr const char* kOffCourse =
+    "Error. Server %s is %+.3f s off the clock's course: its answer is not used.";
 
 }  // namespace
 
@@ -16,12 +22,13 @@ CSyncRun::CSyncRun(RunSnapshot snapshot, RunServices services)
     : m_snapshot(std::move(snapshot)), m_services(std::move(services)) {}
 
 int CSyncRun::Execute(const std::atomic<bool>& stop) {
-    const SyncOutcome outcome = Query(stop);
+    const SyncOutcome sample = Query(stop);
+    const Confirmation confirmation = sample.bSucceeded ? Confirm(sample, stop) : Confirmation{};
     std::lock_guard<std::mutex> lock(m_services.commitLock);
     if (stop.load()) {
-        return 0;  // broken off: nothing more is logged, set or advanced
+        return kFailed;  // broken off: nothing more is logged, set or advanced
     }
-    return Commit(outcome);
+    return Commit(sample, confirmation);
 }
 
 // Success is the exchange's own flag: a delay of 0 is a measurement, not a failure. A server
@@ -37,53 +44,96 @@ SyncOutcome CSyncRun::Query(const std::atomic<bool>& stop) {
     return outcome;
 }
 
-int CSyncRun::Commit(const SyncOutcome& outcome) {
-    const std::string failedLine = FormatText("Failed. Server: %s", m_snapshot.strTitle.c_str());
-    if (!outcome.bSucceeded) {
-        return Fail(failedLine);
-    }
-    if (m_snapshot.nOffset != 0) {
-        CalendarTime shifted;
-        if (!ShiftedLocalTime(shifted)) {
-            return Fail("Time conversion error!");
+// The other servers in turn, one sample each, until one at another address answers.
+CSyncRun::Confirmation CSyncRun::Confirm(const SyncOutcome& sample, const std::atomic<bool>& stop) {
+    Confirmation confirmation;
+    confirmation.bNeeded =
+        CClockDiscipline::NeedsSecondServer(m_services.discipline.OwnCorrection(sample.clockOffset)) &&
+        !m_snapshot.vecOthers.empty();
+    for (std::size_t i = 0;
+         confirmation.bNeeded && i < m_snapshot.vecOthers.size() && i < kMaxConfirmingServers && !stop.load();
+         ++i) {
+        const CTimeServer& other = m_snapshot.vecOthers[i];
+        const SyncOutcome answer = m_services.attempt.attempt(other.m_strAddress, stop);
+        if (answer.bSucceeded && answer.address != sample.address) {
+            confirmation.bAnswered = true;
+            confirmation.strServer = other.m_strTitle;
+            confirmation.sample = answer;
+            break;
         }
-        const SystemResult set = m_services.clock.setLocal(shifted);
-        if (!set.bSucceeded) {
-            LogRefusedShift(set.nError);
-            return Fail(failedLine);
-        }
     }
-    const char* label = m_snapshot.bManual ? kManualLabel : SyncModeName(m_snapshot.nSynPeriod);
-    m_services.log.write(FormatText("%s. Successful. Server: %s.", label, m_snapshot.strTitle.c_str()),
-                         LOG_SUCCEEDED, outcome.roundTripDelay);
-    return 1;
+    return confirmation;
 }
 
-int CSyncRun::Fail(const std::string& text) {
-    m_services.log.write(text, LOG_FAILED, 0.0);
+RunRecord CSyncRun::StartRecord(const SyncOutcome& sample) const {
+    RunRecord record;
+    record.utc = m_services.clock.nowUtc();
+    record.strLabel = m_snapshot.bManual ? kManualLabel : SyncModeName(m_snapshot.nSynPeriod);
+    record.strServer = m_snapshot.strTitle;
+    record.sample = sample;
+    return record;
+}
+
+int CSyncRun::Commit(const SyncOutcome& sample, const Confirmation& confirmation) {
+    RunRecord record = StartRecord(sample);
+    if (!sample.bSucceeded) {
+        return Fail(record);
+    }
+    CClockDiscipline& discipline = m_services.discipline;
+    const char* title = m_snapshot.strTitle.c_str();
+    const double correction = discipline.OwnCorrection(sample.clockOffset);
+    if (confirmation.bNeeded && !confirmation.bAnswered) {
+        return Refuse(record, FormatText(kUnconfirmed, title, correction));
+    }
+    if (confirmation.bNeeded &&
+        !CClockDiscipline::Agree(sample.clockOffset, confirmation.sample.clockOffset)) {
+        return Refuse(record, FormatText(kDisagreement, title, correction, confirmation.strServer.c_str(),
+                                         discipline.OwnCorrection(confirmation.sample.clockOffset)));
+    }
+    const DisciplineResult result =
+        discipline.Apply(sample.clockOffset, sample.roundTripDelay, m_snapshot.nOffset, confirmation.bNeeded);
+    record.action = result.action;
+    record.correction = result.correction;
+    record.frequencyPpm = discipline.Status().frequencyPpm;
+    if (result.action == ClockAction::Refused) {
+        Refuse(record, FormatText(kOffCourse, title, result.correction));
+        return !m_snapshot.bManual && m_snapshot.nSynPeriod == kSyncContinuous ? kAnsweredOffCourse : kFailed;
+    }
+    if (result.action == ClockAction::Failed) {
+        if (result.nOffsetChange != 0) {
+            LogRefusedShift(result.nOffsetChange, result.result.nError);
+        }
+        record.strReason = FormatText("The clock was not set: system error %lu.", result.result.nError);
+        return Fail(record);
+    }
+    m_services.log.write(FormatText("%s. Successful. Server: %s.", record.strLabel.c_str(), title),
+                         LOG_SUCCEEDED, sample.roundTripDelay);
+    m_services.report(record);
+    return kSucceeded;
+}
+
+// The reason goes first, as a notice: it stays in the log even when failures are not logged,
+// and the console, which reloads the log when the failure line is announced, finds it there.
+int CSyncRun::Refuse(RunRecord& record, const std::string& reason) {
+    m_services.log.write(reason, LOG_NOTICE, 0.0);
+    record.strReason = reason;
+    record.action = ClockAction::Refused;
+    return Fail(record);
+}
+
+int CSyncRun::Fail(RunRecord& record) {
+    m_services.log.write(FormatText("Failed. Server: %s", m_snapshot.strTitle.c_str()), LOG_FAILED, 0.0);
     m_services.nextServer();
-    return 0;
-}
-
-// The freshly set clock moved by nOffset whole seconds, keeping its milliseconds; false when
-// the sum lies outside the calendar.
-bool CSyncRun::ShiftedLocalTime(CalendarTime& shifted) const {
-    CalendarTime local = m_services.clock.nowLocal();
-    const std::uint16_t milliseconds = local.wMilliseconds;
-    local.wMilliseconds = 0;
-    if (!AutomationDate::fromCalendar(local).plusSeconds(m_snapshot.nOffset).toCalendar(shifted)) {
-        return false;
+    if (record.action != ClockAction::Refused) {
+        record.action = ClockAction::Failed;
     }
-    shifted.wMilliseconds = milliseconds;
-    return true;
+    m_services.report(record);
+    return kFailed;
 }
 
-// A notice, so that the reason stays in the log even when failures are not logged, and so
-// that it comes before the failure line: the console reloads the log when that line is
-// announced, and the notice itself is never announced.
-void CSyncRun::LogRefusedShift(int error) {
-    const std::string reason = ErrorCodeText(error);
-    m_services.log.write(FormatText("Error. The clock was not shifted by %d seconds. System error %d%s%s",
-                                    m_snapshot.nOffset, error, reason.empty() ? "." : ": ", reason.c_str()),
+void CSyncRun::LogRefusedShift(int offsetChange, unsigned long error) {
+    const std::string reason = ErrorCodeText(static_cast<int>(error));
+    m_services.log.write(FormatText("Error. The clock was not shifted by %d seconds. System error %lu%s%s",
+                                    offsetChange, error, reason.empty() ? "." : ": ", reason.c_str()),
                          LOG_NOTICE, 0.0);
 }

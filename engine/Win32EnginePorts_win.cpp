@@ -11,14 +11,14 @@ CalendarTime CWin32LocalClock::nowLocal() const {
     return FromWin32Time(now);
 }
 
-SystemResult CWin32LocalClock::setLocal(const CalendarTime& local) {
-    SystemResult result = m_privilege.enable();
-    if (result.bSucceeded) {
-        const SYSTEMTIME time = ToWin32Time(local);
-        result = ::SetLocalTime(&time) ? SystemResult::success() : SystemResult::failure(::GetLastError());
-    }
-    m_privilege.restore();
-    return result;
+// Windows counts the bias the other way round: UTC minus local time.
+int CWin32LocalClock::utcBiasMinutes() const {
+    TIME_ZONE_INFORMATION zone{};
+    const DWORD which = ::GetTimeZoneInformation(&zone);
+    const LONG seasonal = which == TIME_ZONE_ID_DAYLIGHT   ? zone.DaylightBias
+                          : which == TIME_ZONE_ID_STANDARD ? zone.StandardBias
+                                                           : 0;
+    return which == TIME_ZONE_ID_INVALID ? 0 : -static_cast<int>(zone.Bias + seasonal);
 }
 
 bool CWin32ConnectivityProbe::isConnected() {

@@ -4,24 +4,17 @@
 
 #include <windows.h>
 
-#include "sntp/Win32TimePrivilege_win.h"
-
 #include "engine/ConnectivityProbe.h"
 #include "engine/LocalClock.h"
 #include "engine/ResultNotifier.h"
 
 #include <atomic>
 
-// GetLocalTime / SetLocalTime.
+// GetLocalTime and GetTimeZoneInformation.
 class CWin32LocalClock final : public LocalClock {
 public:
     CalendarTime nowLocal() const override;
-    // Through the system-time privilege, which NT requires for SetLocalTime as for SetSystemTime.
-    // The error is the privilege's or SetLocalTime's, whichever failed.
-    SystemResult setLocal(const CalendarTime& local) override;
-
-private:
-    CWin32TimePrivilege m_privilege;
+    int utcBiasMinutes() const override;
 };
 
 // InternetGetConnectedState.

@@ -1,9 +1,9 @@
 // HoraluxSetup.dll: the custom action that the Windows Installer package runs before it
-// installs anything. It reads the public properties an administrator gave, refuses a bad one
-// with a message that names it (the installer's log, and a message box in an interactive
-// installation), and hands the good ones to the installed HoraluxServ -c through the private
-// property HoraluxWrite, quoted so that every value arrives exactly. The package carries the
-// library in its Binary table; it is never installed.
+// installs anything. It reads the public properties an administrator gave (the settings' and
+// W32TIME), refuses a bad one with a message that names it (the installer's log, and a message
+// box in an interactive installation), and hands the good settings to the installed
+// HoraluxServ -c through the private property HoraluxWrite, quoted so that every value arrives
+// exactly. The package carries the library in its Binary table; it is never installed.
 
 #include <windows.h>
 
@@ -61,6 +61,11 @@ UINT Check(MSIHANDLE install) {
     const SetupCheck check = CheckSetupProperties(given);
     if (!check.settings) {
         ReportError(install, check.message);
+        return ERROR_INSTALL_FAILURE;
+    }
+    const WindowsTimeCheck windowsTime = CheckWindowsTimeProperty(Property(install, kWindowsTimeProperty));
+    if (!windowsTime.choice) {
+        ReportError(install, windowsTime.message);
         return ERROR_INSTALL_FAILURE;
     }
     ::MsiSetPropertyA(install, "HoraluxWrite", SetupCommandLine(given).c_str());

@@ -22,6 +22,7 @@ constexpr SwitchRule kActionSwitches[] = {
     {'e', HostAction::StopRunning, false, nullptr},
     {'q', HostAction::Query, false, &ServiceCommand::queryServer},
     {'c', HostAction::Write, true, nullptr},
+    {'w', HostAction::WindowsTime, false, &ServiceCommand::windowsTimeChoice},
 };
 
 const SwitchRule* FindActionSwitch(char letter) {

@@ -18,6 +18,8 @@ enum class HostAction {
     Query,         // -q: ask a time server and print what it answers; changes nothing
     // -c NAME=VALUE ...: the installer's properties into the settings file
     Write,
+    // -w disable|keep|restore: the installers' change to the Windows Time service
+    WindowsTime,
 };
 
 struct ServiceCommand {
@@ -31,12 +33,14 @@ struct ServiceCommand {
     std::optional<std::string> sampleCount;
     // The arguments after -c.
     std::vector<std::string> settingArgs;
+    // What -w is to do, as typed.
+    std::optional<std::string> windowsTimeChoice;
 };
 
 // args are the arguments after the program name. A switch is an argument beginning with
 // '-', chosen by its (case-sensitive) second character; anything else is ignored. The last
 // action switch counts; -d, -f and -c act at once, so what follows them is not looked at as
 // switches (-c takes it as its NAME=VALUE arguments). -l, -p and -n take the rest of their
-// argument or, when that is empty, the next argument; -q likewise takes a server, but not from
-// a next argument that is a switch.
+// argument or, when that is empty, the next argument; -q and -w likewise take theirs, but not
+// from a next argument that is a switch.
 ServiceCommand ParseServiceArguments(const std::vector<std::string>& args);

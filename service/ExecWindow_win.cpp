@@ -2,8 +2,10 @@
 
 #include "common/ExceptionBarrier.h"
 #include "common/LogResult.h"
+#include "common/TextFormat.h"
 #include "common/WinHandle_win.h"
 #include "common/WindowMessages.h"
+#include "service/ServiceRules.h"
 
 #include <string>
 
@@ -52,6 +54,7 @@ bool CExecWindow::RunExecWindow() {
         ::PostMessageA(window.get(), WM_QUIT, 0, 0);
     }
     RunMessageLoop();
+    m_networkWatch.Stop();
     m_hWindow.store(nullptr);
     if (m_nTimerId != 0) {
         ::KillTimer(window.get(), m_nTimerId);
@@ -67,6 +70,12 @@ void CExecWindow::RunMessageLoop() {
     while (::GetMessageA(&message, nullptr, 0, 0) > 0) {
         ::TranslateMessage(&message);
         ::DispatchMessageA(&message);
+    }
+}
+
+void CExecWindow::PostWake() {
+    if (const HWND window = m_hWindow.load()) {
+        ::PostMessageA(window, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
     }
 }
 
@@ -102,6 +111,9 @@ LRESULT CExecWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPA
         {UM_OPTIONS_UPDATED, &CExecWindow::OnOptionsUpdated},
         {UM_SYNC_NOW, &CExecWindow::OnSyncNow},
         {UM_SYNC_BREAK, &CExecWindow::OnSyncBreak},
+        {WM_POWERBROADCAST, &CExecWindow::OnPowerBroadcast},
+        {WM_TIMECHANGE, &CExecWindow::OnTimeChange},
+        {kNetworkChangedMessage, &CExecWindow::OnNetworkChanged},
     };
     for (const MessageHandler& entry : kHandlers) {
         if (entry.message == message) {
@@ -115,7 +127,19 @@ LRESULT CExecWindow::OnCreate(HWND window, WPARAM) {
     ::SetWindowTextA(window, kExecWindowTitle);
     m_engine.Open();
     m_nTimerId = ::SetTimer(window, kTimerId, kTimerPeriodMs, nullptr);
+    WatchNetwork(window);
     return 0;
+}
+
+// Without the watch the connection test still finds a network that came back, only later.
+void CExecWindow::WatchNetwork(HWND window) {
+    const SystemResult watching =
+        m_networkWatch.Start([window] { ::PostMessageA(window, kNetworkChangedMessage, 0, 0); });
+    if (!watching) {
+        m_log.write(
+            FormatText("The computer's addresses cannot be watched (system error %lu).", watching.nError),
+            LOG_NOTICE, 0.0);
+    }
 }
 
 LRESULT CExecWindow::OnDestroy(HWND, WPARAM) {
@@ -145,5 +169,25 @@ LRESULT CExecWindow::OnSyncNow(HWND, WPARAM) {
 
 LRESULT CExecWindow::OnSyncBreak(HWND, WPARAM) {
     m_engine.SyncBreak();
+    return 0;
+}
+
+// Every power event is granted (a suspend asked for among them); only a wake is acted on.
+LRESULT CExecWindow::OnPowerBroadcast(HWND, WPARAM wParam) {
+    if (IsWakeEvent(static_cast<std::uint32_t>(wParam))) {
+        m_engine.Resumed();
+    }
+    return TRUE;
+}
+
+LRESULT CExecWindow::OnTimeChange(HWND, WPARAM) {
+    if (m_engine.ClockChanged() && m_clockChangeReport) {
+        m_clockChangeReport();
+    }
+    return 0;
+}
+
+LRESULT CExecWindow::OnNetworkChanged(HWND, WPARAM) {
+    m_engine.NetworkChanged();
     return 0;
 }

@@ -53,9 +53,21 @@ constexpr HostTextEntry kHostTexts[] = {
      "  -f                  run the service's work as a hidden process\n"
      "  -q [server[:port]]  ask a time server (the starting server when none is given); changes nothing\n"
      "  -n samples          with -q: how many samples, 1 to 100 (4 by default)\n"
+     "  -w keep|disable     the Windows Time service: leave it, or stop and disable it\n"
+     "  -w restore          give the Windows Time service back the start it had before -w disable\n"
      "  -c NAME=VALUE ...   write settings: SERVERS, STARTINGSERVER, MODE, OFFSET, ATTEMPTS, ONLYSUCCESSLOG, "
      "LOGLENGTH\n",
      TextTarget::StandardOutput},
+    {HostText::WindowsTimeAbsent, "The Windows Time service is not installed.", TextTarget::Log},
+    {HostText::WindowsTimeDisabled, "The Windows Time service is stopped and disabled.", TextTarget::Log},
+    {HostText::WindowsTimeNotDisabled, "The Windows Time service is not disabled - %s", TextTarget::Log},
+    {HostText::WindowsTimeRestored, "The Windows Time service starts as it did before Horalux.",
+     TextTarget::Log},
+    {HostText::WindowsTimeNotRestored, "The Windows Time service's start is not restored - %s",
+     TextTarget::Log},
+    {HostText::WindowsTimeNotStarted, "The Windows Time service failed to start - %s", TextTarget::Log},
+    {HostText::WindowsTimeRefused, "%s", TextTarget::Log},
+    {HostText::WindowsTimeRefusedOut, "%s\n", TextTarget::StandardOutput},
 };
 
 std::string WithoutLineBreaks(const std::string& text) {

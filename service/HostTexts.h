@@ -1,7 +1,7 @@
 #pragma once
-// The texts of the command-line actions (install, remove, start, stop) and of the process modes,
-// and where each goes: the log file as a notice, so the console is not told, or the standard output
-// (HostPlatform_win.h says where that leads).
+// The texts of the command-line actions (install, remove, start, stop, the settings, the Windows
+// Time service) and of the process modes, and where each goes: the log file as a notice, so the
+// console is not told, or the standard output (HostPlatform_win.h says where that leads).
 
 #include "common/LogSink.h"
 
@@ -38,8 +38,16 @@ enum class HostText {
     ChannelNameHeld,
     ChannelNameFree,
     Usage,
+    WindowsTimeAbsent,
+    WindowsTimeDisabled,
+    WindowsTimeNotDisabled,
+    WindowsTimeRestored,
+    WindowsTimeNotRestored,
+    WindowsTimeNotStarted,
+    WindowsTimeRefused,
+    WindowsTimeRefusedOut,
 };
-constexpr HostText kLastHostText = HostText::Usage;  // moves with the list's end
+constexpr HostText kLastHostText = HostText::WindowsTimeRefusedOut;  // moves with the list's end
 
 enum class TextTarget { Log, StandardOutput };
 

@@ -45,7 +45,7 @@ CServiceBase::CServiceBase(const char* serviceName, const char* displayName, CHo
       m_strDisplayName(displayName != nullptr && *displayName != '\0' ? displayName : serviceName),
       m_platform(family),
       m_reporter(reporter),
-      m_status(SERVICE_ACCEPT_STOP),
+      m_status(SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_POWEREVENT),
       m_eventLog(m_strServiceName, m_platform.ReportsUser()),
       m_startEntry(m_strServiceName),
       m_client({m_strServiceName, m_strDisplayName}, m_manager, m_startEntry, MakeEventSourceHooks(),
@@ -106,6 +106,7 @@ BOOL CServiceBase::ParseCommandLine(int argc, char** argv) {
         case HostAction::StartRunning: return StartRunning();
         case HostAction::StopRunning: return StopRunning();
         case HostAction::Write: return WriteSettings(command.settingArgs);
+        case HostAction::WindowsTime: return ChangeWindowsTime(command.windowsTimeChoice.value_or(""));
         case HostAction::RunAsProcess: SetNotService(); return RunAsProcess(argc, argv, false);
         case HostAction::RunFaceless: SetNotService(); return RunAsProcess(argc, argv, true);
         case HostAction::Query: return FALSE;  // the program answers -q itself, without a service object
@@ -140,8 +141,9 @@ void WINAPI CServiceBase::ServiceMainProc(DWORD argc, LPSTR* argv) {
 }
 
 void CServiceBase::ServiceMain(DWORD argc, LPSTR* argv) {
+    // The extended handler: only it hears the power events.
     const SERVICE_STATUS_HANDLE handle =
-        ::RegisterServiceCtrlHandlerA(m_strServiceName.c_str(), ServiceCtrlHandler);
+        ::RegisterServiceCtrlHandlerExA(m_strServiceName.c_str(), ServiceCtrlHandler, nullptr);
     if (handle == nullptr) {
         return;
     }
@@ -157,17 +159,20 @@ void CServiceBase::ServiceMain(DWORD argc, LPSTR* argv) {
     m_status.Connect(nullptr);
 }
 
-void WINAPI CServiceBase::ServiceCtrlHandler(DWORD control) {
+DWORD WINAPI CServiceBase::ServiceCtrlHandler(DWORD control, DWORD eventType, LPVOID, LPVOID) {
+    DWORD result = ERROR_CALL_NOT_IMPLEMENTED;
     CallGuarded(
         [&] {
             if (CServiceBase* service = Instance()) {
-                service->HandleControl(control);
+                result = service->HandleControl(control, eventType) ? NO_ERROR : ERROR_CALL_NOT_IMPLEMENTED;
             }
         },
         [](const char* what) { ReportEscape("ServiceCtrlHandler", what); });
+    return result;
 }
 
-void CServiceBase::HandleControl(DWORD control) {
+// A power event other than a wake (a suspend asked for among them) is granted unheard.
+bool CServiceBase::HandleControl(DWORD control, DWORD eventType) {
     struct OperationEntry {
         ControlOperation operation;
         void (CServiceBase::*handler)();
@@ -188,6 +193,10 @@ void CServiceBase::HandleControl(DWORD control) {
             (this->*entry.handler)();
         }
     }
+    if (rule.operation == ControlOperation::PowerEvent && IsWakeEvent(eventType)) {
+        OnWake();
+    }
+    return rule.operation != ControlOperation::None;
 }
 
 void CServiceBase::ReportCurrentState() {

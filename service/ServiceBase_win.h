@@ -38,6 +38,8 @@ public:
     virtual void OnPause() {}
     virtual void OnContinue() {}
     virtual void OnShutdown() {}
+    // The PC woke from sleep or hibernation (a power event); called on the dispatcher's thread.
+    virtual void OnWake() {}
     // Runs the action chosen by the command line; returns when it (or the service) ended.
     [[nodiscard]] virtual BOOL ParseCommandLine(int argc, char** argv);
     // Runs as a service; FALSE when the service control manager could not be reached.
@@ -48,6 +50,8 @@ public:
     [[nodiscard]] virtual BOOL StartRunning();
     // -c: writes the NAME=VALUE arguments into the service's settings; none by default.
     [[nodiscard]] virtual BOOL WriteSettings(const std::vector<std::string>& /*args*/) { return FALSE; }
+    // -w: changes the Windows Time service as choice says; nothing by default.
+    [[nodiscard]] virtual BOOL ChangeWindowsTime(const std::string& /*choice*/) { return FALSE; }
     // FALSE when the hidden process's window could not be made or the work failed.
     [[nodiscard]] virtual BOOL RunAsProcess(int argc, char** argv, bool bFaceless);
     // The platform's error code of the first step that failed, ERROR_SUCCESS otherwise.
@@ -70,7 +74,7 @@ public:
 
 protected:
     static void WINAPI ServiceMainProc(DWORD argc, LPSTR* argv);
-    static void WINAPI ServiceCtrlHandler(DWORD control);
+    static DWORD WINAPI ServiceCtrlHandler(DWORD control, DWORD eventType, LPVOID eventData, LPVOID context);
     static BOOL WINAPI ConsoleCtrlProc(DWORD type);
     static LRESULT CALLBACK FacelessWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -85,7 +89,8 @@ private:
     static void ReportEscape(const char* where, const char* what) noexcept;
 
     void ServiceMain(DWORD argc, LPSTR* argv);
-    void HandleControl(DWORD control);
+    // True when the control is one the service knows.
+    bool HandleControl(DWORD control, DWORD eventType);
     void ReportCurrentState();
     EventSourceHooks MakeEventSourceHooks();
     ServiceDefinition MakeServiceDefinition() const;

@@ -1,7 +1,7 @@
 #pragma once
 // The service control manager as the command-line actions use it: connect to it, create a
-// service or open one, and stop, start, delete or query an opened one. Each object closes
-// what it holds when it goes. CWin32ServiceManager is the Win32 adapter.
+// service or open one, and stop, start, delete or query an opened one or change its start
+// type. Each object closes what it holds when it goes. CWin32ServiceManager is the Win32 adapter.
 
 #include "common/SystemResult.h"
 #include "service/ServiceWait.h"
@@ -32,6 +32,13 @@ struct ServiceDefinition {
     std::optional<std::string> password;
 };
 
+// A service's start type (service_start), or the error that kept it from being read.
+struct ServiceStartQuery {
+    bool bSucceeded = false;
+    std::uint32_t startType = 0;
+    std::uint32_t error = 0;
+};
+
 class ManagedService {
 public:
     virtual ~ManagedService() = default;
@@ -41,6 +48,8 @@ public:
     // Marks the service for deletion.
     virtual SystemResult remove() = 0;
     virtual ServiceStateQuery queryState() = 0;
+    virtual ServiceStartQuery queryStartType() = 0;
+    virtual SystemResult changeStartType(std::uint32_t startType) = 0;
 };
 
 class ServiceManagerConnection {

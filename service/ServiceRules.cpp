@@ -13,6 +13,7 @@ constexpr ControlRule kControlRules[] = {
     {service_control::kContinue, service_state::kContinuePending, ControlOperation::Continue},
     {service_control::kInterrogate, 0, ControlOperation::Interrogate},
     {service_control::kShutdown, 0, ControlOperation::Shutdown},
+    {service_control::kPowerEvent, 0, ControlOperation::PowerEvent},
 };
 constexpr ControlRule kIgnoredControl = {0, 0, ControlOperation::None};
 
@@ -62,6 +63,10 @@ const ControlRule& ControlRuleFor(std::uint32_t control) {
         }
     }
     return kIgnoredControl;
+}
+
+bool IsWakeEvent(std::uint32_t powerEvent) {
+    return powerEvent == power_event::kResumeAutomatic || powerEvent == power_event::kResumeSuspend;
 }
 
 SessionResponse RespondToSessionMessage(std::uint32_t message, std::intptr_t lParam) {

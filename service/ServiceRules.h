@@ -18,8 +18,20 @@ constexpr std::uint32_t kContinuePending = 5;
 constexpr std::uint32_t kPausePending = 6;
 }  // namespace service_state
 
-// Controls the service accepts once started: stop only.
+// Start types of a service.
+namespace service_start {
+constexpr std::uint32_t kAuto = 2;
+constexpr std::uint32_t kDemand = 3;
+constexpr std::uint32_t kDisabled = 4;
+}  // namespace service_start
+
+constexpr std::uint32_t kErrorServiceAlreadyRunning = 1056;
+constexpr std::uint32_t kErrorServiceDoesNotExist = 1060;
+
+// Controls the service accepts once started: stop, and the power events (a wake from sleep
+// starts a run).
 constexpr std::uint32_t kAcceptStop = 1;
+constexpr std::uint32_t kAcceptPowerEvent = 0x40;
 constexpr std::uint32_t kErrorServiceSpecificError = 1066;
 
 // Wait hints of the status reports, in milliseconds.
@@ -57,16 +69,25 @@ constexpr std::uint32_t kEventIdSuccess = 0x00000003;
 constexpr std::uint32_t kEventIdInformation = 0x40000000;
 constexpr std::uint32_t kEventIdWarning = 0x80000001;
 constexpr std::uint32_t kEventIdError = 0xC0000002;
+// A warning of its own: the clock was set by another program.
+constexpr std::uint32_t kEventIdClockChanged = 0x80000100;
 
 std::uint32_t ChooseEventId(std::uint16_t type, std::int32_t eventId);
 
 // The control requests of the service control manager.
 namespace service_control {
-enum : std::uint32_t { kStop = 1, kPause = 2, kContinue = 3, kInterrogate = 4, kShutdown = 5 };
+enum : std::uint32_t {
+    kStop = 1,
+    kPause = 2,
+    kContinue = 3,
+    kInterrogate = 4,
+    kShutdown = 5,
+    kPowerEvent = 13
+};
 }  // namespace service_control
 
 // What a control request from the service control manager does.
-enum class ControlOperation { None, Stop, Pause, Continue, Interrogate, Shutdown };
+enum class ControlOperation { None, Stop, Pause, Continue, Interrogate, Shutdown, PowerEvent };
 
 struct ControlRule {
     std::uint32_t control;
@@ -77,6 +98,15 @@ struct ControlRule {
 };
 
 const ControlRule& ControlRuleFor(std::uint32_t control);
+
+// The power events (of a power-event control, or of WM_POWERBROADCAST) that say the PC woke up:
+// PBT_APMRESUMEAUTOMATIC always, PBT_APMRESUMESUSPEND besides when a user is there.
+namespace power_event {
+constexpr std::uint32_t kResumeSuspend = 7;
+constexpr std::uint32_t kResumeAutomatic = 0x12;
+}  // namespace power_event
+
+bool IsWakeEvent(std::uint32_t powerEvent);
 
 // A service run as a hidden process ends with the session: a shutdown (end-session message
 // with lParam 0, or the quit message) stops it, a log-off (lParam not 0) does not.

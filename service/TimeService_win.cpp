@@ -5,6 +5,8 @@
 #include "common/Win32SystemError_win.h"
 #include "service/ServiceRules.h"
 #include "service/SettingsWriter.h"
+#include "service/Win32ServiceManager.h"
+#include "service/Win32StartTypeRecord.h"
 #include "settings/WorkingDirectory.h"
 
 CTimeService::CTimeService(CHostReporter& reporter, CExecWindow& window, CChannelServer& channel,
@@ -22,7 +24,12 @@ void CTimeService::RunService(int, char**) {
         return;
     }
     OpenChannel();
+    m_window.SetClockChangeReport([this] {
+        ReportLogEvent(CSyncEngine::kClockChangedLine, event_type::kWarning,
+                       static_cast<std::int32_t>(kEventIdClockChanged));
+    });
     const bool bRan = m_window.RunExecWindow();
+    m_window.SetClockChangeReport(nullptr);
     m_channel.Stop();
     if (!bRan) {
         SetWorkFailed();
@@ -55,6 +62,18 @@ void CTimeService::OnStop() {
     // Stop pending is reported before the loop is told to end.
     SetStatus(SERVICE_STOP_PENDING, kStopWaitHint, 0);
     m_window.RequestQuit();
+}
+
+BOOL CTimeService::ChangeWindowsTime(const std::string& choice) {
+    CWin32ServiceManager manager;
+    CWin32StartTypeRecord record;
+    CWindowsTimeSetup setup(manager, record, Reporter());
+    return setup.Run(choice) ? TRUE : FALSE;
+}
+
+// The dispatcher's thread: the window hears of it by a posted message.
+void CTimeService::OnWake() {
+    m_window.PostWake();
 }
 
 BOOL CTimeService::WriteSettings(const std::vector<std::string>& args) {

@@ -18,7 +18,9 @@ public:
 
     void RunService(int argc, char** argv) override;
     void OnStop() override;
+    void OnWake() override;
     BOOL WriteSettings(const std::vector<std::string>& args) override;
+    BOOL ChangeWindowsTime(const std::string& choice) override;
 
 private:
     void OpenChannel();

@@ -3,7 +3,9 @@
 #include "common/Win32SystemError_win.h"
 #include "common/WinHandle_win.h"
 
+#include <algorithm>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -32,6 +34,25 @@ public:
         SERVICE_STATUS status{};
         const bool bSucceeded = ::QueryServiceStatus(m_service.get(), &status) != FALSE;
         return ServiceStateQuery{bSucceeded, status.dwCurrentState};
+    }
+    ServiceStartQuery queryStartType() override {
+        // The configuration's size first, then the configuration with its strings.
+        DWORD size = 0;
+        if (!::QueryServiceConfigA(m_service.get(), nullptr, 0, &size) &&
+            ::GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+            return {false, 0, ::GetLastError()};
+        }
+        std::vector<BYTE> buffer(std::max<DWORD>(size, sizeof(QUERY_SERVICE_CONFIGA)));
+        auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer.data());
+        if (!::QueryServiceConfigA(m_service.get(), config, static_cast<DWORD>(buffer.size()), &size)) {
+            return {false, 0, ::GetLastError()};
+        }
+        return {true, config->dwStartType, 0};
+    }
+    SystemResult changeStartType(std::uint32_t startType) override {
+        return ResultOf(::ChangeServiceConfigA(m_service.get(), SERVICE_NO_CHANGE, startType,
+                                               SERVICE_NO_CHANGE, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                               nullptr, nullptr));
     }
 
 private:

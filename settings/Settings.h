@@ -80,7 +80,7 @@ public:
     // server and the server list stay; writes nothing.
     void SetDefaults();
 
-    // "Daily", "OnStart", "Hourly", "DemandOnly", or "Error" outside 0 to 3.
+    // "Daily", "OnStart", "Hourly", "DemandOnly", "Continuously", or "Error" outside the modes.
     const char* GetModeName() const;
 
     // Writes the local date-time text to "sTestStr" in "Options", reads it back (256-byte

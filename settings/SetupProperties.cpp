@@ -31,8 +31,19 @@ const SetupProperty kSetupProperties[] = {
 };
 
 // The words of MODE, in the order of the mode values.
-const char* const kModeWords[] = {"daily", "onstart", "hourly", "demand"};
+const char* const kModeWords[] = {"daily", "onstart", "hourly", "demand", "continuous"};
 static_assert(std::size(kModeWords) == kSyncModes.size());
+
+// The words of W32TIME, in the order of WindowsTimeChoice.
+const char* const kWindowsTimeWords[] = {"keep", "disable"};
+
+// "a, b or c".
+std::string ListOfWords(const char* const* words, std::size_t count) {
+    std::string text;
+    for (std::size_t i = 0; i < count; ++i)
+        text += (i == 0 ? "" : i + 1 == count ? " or " : ", ") + std::string(words[i]);
+    return text;
+}
 
 struct Verdict {
     std::optional<int> number;
@@ -48,7 +59,7 @@ std::string Lower(std::string text) {
 Verdict CheckMode(const std::string& value) {
     const auto word = std::find(std::begin(kModeWords), std::end(kModeWords), Lower(value));
     if (word == std::end(kModeWords))
-        return {std::nullopt, "it must be daily, onstart, hourly or demand"};
+        return {std::nullopt, "it must be " + ListOfWords(kModeWords, std::size(kModeWords))};
     return {static_cast<int>(word - std::begin(kModeWords)), std::string()};
 }
 
@@ -141,6 +152,17 @@ SetupCheck CheckSetupProperties(const std::vector<SetupValue>& given, EmptyValue
         setup.numbers.emplace_back(property.field, *verdict.number);
     }
     return {setup, std::string(), std::string()};
+}
+
+WindowsTimeCheck CheckWindowsTimeProperty(const std::string& value) {
+    if (value.empty())
+        return {WindowsTimeChoice::Keep, std::string()};
+    const auto word = std::find(std::begin(kWindowsTimeWords), std::end(kWindowsTimeWords), Lower(value));
+    if (word == std::end(kWindowsTimeWords))
+        return {std::nullopt,
+                BadValue(kWindowsTimeProperty, value,
+                         "it must be " + ListOfWords(kWindowsTimeWords, std::size(kWindowsTimeWords)))};
+    return {static_cast<WindowsTimeChoice>(word - std::begin(kWindowsTimeWords)), std::string()};
 }
 
 SystemResult ApplySetupSettings(CSettings& settings, const SetupSettings& setup) {

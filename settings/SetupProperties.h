@@ -41,10 +41,23 @@ enum class EmptyValue { NotGiven, Checked };
 
 // Checks the given properties; an unknown name is bad. SERVERS is "title~address" entries separated by ';'
 // (each becomes a server the console shows as the user's), STARTINGSERVER the row (from 0) of the list to
-// start with, MODE daily, onstart, hourly or demand, OFFSET seconds from -659 to 659, ATTEMPTS 1 to 10,
-// ONLYSUCCESSLOG 0 or 1, LOGLENGTH 10 to 30000 lines.
+// start with, MODE daily, onstart, hourly, demand or continuous, OFFSET seconds from -659 to 659, ATTEMPTS
+// 1 to 10, ONLYSUCCESSLOG 0 or 1, LOGLENGTH 10 to 30000 lines.
 SetupCheck CheckSetupProperties(const std::vector<SetupValue>& given,
                                 EmptyValue empty = EmptyValue::NotGiven);
+
+// W32TIME (the NSIS installer's /W32TIME=): what the installation does to the Windows Time
+// service, which would drive the clock beside Horalux.
+enum class WindowsTimeChoice { Keep, Disable };
+inline constexpr const char* kWindowsTimeProperty = "W32TIME";
+
+struct WindowsTimeCheck {
+    std::optional<WindowsTimeChoice> choice;  // none when the value is bad
+    std::string message;                      // names the property
+};
+
+// "keep" or "disable" in any case; empty means keep, as when not given.
+WindowsTimeCheck CheckWindowsTimeProperty(const std::string& value);
 
 // Sets the settings in memory and writes exactly their keys (and the list when SERVERS is
 // given); stops at the first write that fails.

@@ -3,12 +3,14 @@
 // name the service puts in its result lines and the label of the console's Options dialog.
 
 #include <array>
+#include <cstddef>
 
 enum SyncModeValue : int {
     kSyncDaily = 0,
     kSyncOnStart = 1,
     kSyncHourly = 2,
     kSyncDemandOnly = 3,
+    kSyncContinuous = 4,
 };
 
 struct SyncModeRow {
@@ -17,17 +19,28 @@ struct SyncModeRow {
     const char* label;
 };
 
-inline constexpr std::array<SyncModeRow, 4> kSyncModes{{
+inline constexpr std::array<SyncModeRow, 5> kSyncModes{{
     {kSyncDaily, "Daily", "Daily synchronizing."},
     {kSyncOnStart, "OnStart", "On Start Up synchronizing."},
     {kSyncHourly, "Hourly", "Hourly synchronizing."},
     {kSyncDemandOnly, "DemandOnly", "On demand only."},
+    {kSyncContinuous, "Continuously", "Continuous synchronizing."},
 }};
+
+// Each row's value is its index, so that the values run from 0 without a gap: the Options
+// dialog's buttons, the installer's words and the policy's choices are lists in this order.
+constexpr bool SyncModesAreIndexed() {
+    for (std::size_t i = 0; i < kSyncModes.size(); ++i)
+        if (kSyncModes[i].value != static_cast<int>(i))
+            return false;
+    return true;
+}
+static_assert(SyncModesAreIndexed());
 
 // The name of any value outside the table; such a mode never runs by itself.
 inline constexpr const char* kSyncModeErrorName = "Error";
 
-// The table row of value, or nullptr for a value outside 0 to 3.
+// The table row of value, or nullptr for a value outside the table.
 constexpr const SyncModeRow* FindSyncMode(int value) {
     for (const SyncModeRow& row : kSyncModes)
         if (row.value == value)
@@ -35,7 +48,7 @@ constexpr const SyncModeRow* FindSyncMode(int value) {
     return nullptr;
 }
 
-// The mode name of value, "Error" for a value outside 0 to 3.
+// The mode name of value, "Error" for a value outside the table.
 constexpr const char* SyncModeName(int value) {
     for (const SyncModeRow& row : kSyncModes)
         if (row.value == value)

@@ -49,7 +49,9 @@ DatagramReceipt receiveReply(DatagramChannel& channel, NtpTimestamp sent, NtpTim
 SyncOutcome accepted(SntpResponse& response, NtpTimestamp arrived) {
     response.destinationTime = arrived;
     computeDelayAndOffset(response);
-    return syncSuccess(response.roundTripDelay);
+    SyncOutcome outcome = syncSuccess(response.roundTripDelay, response.clockOffset);
+    outcome.stratum = response.stratum;
+    return outcome;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // How an exchange or a synchronisation attempt ended. Success is its own flag: a delay of 0 is
 // a valid measurement, not a failure.
 
+#include "sntp/NetAddress.h"
 #include "sntp/SntpPacket.h"
 
 enum class SyncFailure {
@@ -12,7 +13,6 @@ enum class SyncFailure {
     Cancelled,       // the stop flag was set
     BadReply,        // the reply failed a check (badReply)
     YearOutOfRange,  // the server's receive time lies outside 2004..2104
-    ClockNotSet,     // the privilege or the setting failed (nError)
 };
 
 struct SyncOutcome {
@@ -22,8 +22,12 @@ struct SyncOutcome {
     ReplyCheck badReply = ReplyCheck::Passed;
     // A "RATE", "DENY" or "RSTR" kiss: do not ask this server again in this run.
     bool bServerRefused = false;
-    // Seconds, never negative: of the exchange whose offset was applied to the clock.
+    // What a successful exchange measured: seconds, the delay never negative; the offset is
+    // what the local clock must move by to show the server's time.
     double roundTripDelay = 0.0;
+    double clockOffset = 0.0;
+    int stratum = 0;
+    NetAddress address;  // that answered (set by a sample, not by a single exchange)
 };
 
 inline SyncOutcome syncFailure(SyncFailure kind, int error = 0) {
@@ -33,9 +37,10 @@ inline SyncOutcome syncFailure(SyncFailure kind, int error = 0) {
     return outcome;
 }
 
-inline SyncOutcome syncSuccess(double roundTripDelay) {
+inline SyncOutcome syncSuccess(double roundTripDelay, double clockOffset = 0.0) {
     SyncOutcome outcome;
     outcome.bSucceeded = true;
     outcome.roundTripDelay = roundTripDelay;
+    outcome.clockOffset = clockOffset;
     return outcome;
 }

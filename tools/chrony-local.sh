@@ -4,6 +4,8 @@
 #   chrony-local.sh start DIR [ADDRESS]   starts it, prints its pid, waits until it answers
 #   chrony-local.sh stop DIR              stops the one started in DIR, by its pid
 set -euo pipefail
+# shellcheck source=tools/local-server.sh
+. "$(dirname "$0")/local-server.sh"
 
 cmd=${1:?usage: chrony-local.sh start|stop DIR [ADDRESS]}
 dir=${2:?usage: chrony-local.sh start|stop DIR [ADDRESS]}
@@ -30,26 +32,10 @@ driftfile $dir/chrony.drift
 CONF
     "$chronyd" -x -d -u root -f "$dir/chrony.conf" >"$dir/chronyd.log" 2>&1 &
     echo $! > "$dir/chronyd.pid.own"
-    # Ready once something is bound to the address's UDP port 123.
-    for _ in $(seq 1 100); do
-        if ss -Hlun "src $endpoint" 2>/dev/null | grep -q .; then
-            cat "$dir/chronyd.pid.own"
-            exit 0
-        fi
-        kill -0 "$(cat "$dir/chronyd.pid.own")" 2>/dev/null || break
-        sleep 0.05
-    done
-    echo "chrony-local: chronyd did not start:" >&2
-    cat "$dir/chronyd.log" >&2
-    exit 1
+    await_bound chrony-local "$endpoint" "$dir/chronyd.pid.own" "$dir/chronyd.log"
     ;;
 stop)
-    [ -f "$dir/chronyd.pid.own" ] || exit 0
-    pid=$(cat "$dir/chronyd.pid.own")
-    kill "$pid" 2>/dev/null || true
-    for _ in $(seq 1 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
-    kill -9 "$pid" 2>/dev/null || true
-    rm -f "$dir/chronyd.pid.own"
+    stop_by_pidfile "$dir/chronyd.pid.own"
     ;;
 *)
     echo "usage: chrony-local.sh start|stop DIR [ADDRESS]" >&2

@@ -11,3 +11,4 @@ static_assert(kEventIdSuccess == HORALUX_EVENT_SUCCESS);
 static_assert(kEventIdInformation == HORALUX_EVENT_INFORMATION);
 static_assert(kEventIdWarning == HORALUX_EVENT_WARNING);
 static_assert(kEventIdError == HORALUX_EVENT_ERROR);
+static_assert(kEventIdClockChanged == HORALUX_EVENT_CLOCK_CHANGED);

@@ -7,6 +7,8 @@
 #include "common/LogResult.h"
 #include "common/ProductFacts.h"
 #include "common/TextFormat.h"
+#include "engine/ClockDiscipline.h"
+#include "engine/DriftFile.h"
 #include "engine/EngineSettings.h"
 #include "engine/ResultFanOut.h"
 #include "engine/Scheduler.h"
@@ -16,6 +18,8 @@
 #include "engine/SyncLog.h"
 #include "engine/Win32EnginePorts_win.h"
 #include "engine/Win32NamedMutex_win.h"
+#include "engine/Win32WindowsTimeProbe.h"
+#include "engine/WindowsTimeWatch.h"
 #include "service/ChannelServer_win.h"
 #include "service/ExecWindow_win.h"
 #include "service/HostTexts.h"
@@ -29,6 +33,7 @@
 #include "sntp/NameLookup.h"
 #include "sntp/SocketTransport.h"
 #include "sntp/SteadyClock.h"
+#include "sntp/Win32ClockRate_win.h"
 #include "sntp/Win32SystemClock_win.h"
 #include "sntp/Win32TimePrivilege_win.h"
 
@@ -45,7 +50,8 @@ constexpr const char* kLogLockName = "Global\\Horalux.Log";
 
 // The program's long-lived objects. Members are constructed in declaration order: the
 // platform adapters first (the notices go to the announced console window and to the
-// channel's consoles), then the log, the settings, the controller and the version.
+// channel's consoles), then the log, the settings, the clock discipline, the controller and
+// the version.
 class CServiceProgram {
 public:
     CServiceProgram()
@@ -55,11 +61,17 @@ public:
                 [this] { return m_engineSettings.LogLimitsNow(); }),
           m_settings(m_profileStore, LocalDateTimeText),
           m_engineSettings(m_settings),
-          m_attempt(m_systemClock, m_privilege, m_log, m_steadyClock, m_sockets,
-                    std::make_shared<CSystemNameLookup>()),
-          m_controller(m_engineSettings, m_attempt, m_localClock, m_steadyClock, m_log, kRecordFileName),
+          m_attempt(m_systemClock, m_log, m_steadyClock, m_sockets, std::make_shared<CSystemNameLookup>()),
+          m_drift(kDriftFileName, m_log),
+          m_discipline(
+              DisciplinePorts{m_systemClock, m_privilege, m_clockRate, m_steadyClock, m_log, m_drift}),
+          m_controller(
+              m_engineSettings,
+              ControllerPorts{m_attempt, m_discipline, m_systemClock, m_localClock, m_steadyClock, m_log},
+              kRecordFileName),
           m_scheduler(m_controller, m_engineSettings, m_localClock, m_probe, m_log),
-          m_engine(m_engineSettings, m_log, m_controller, m_scheduler, m_strVersion),
+          m_windowsTimeWatch(m_windowsTime, m_log),
+          m_engine(m_engineSettings, m_log, m_controller, m_scheduler, m_windowsTimeWatch, m_strVersion),
           m_window(m_engine, m_notifier, m_log) {}
 
     // The initialisation: the service object, the Windows directory as the current
@@ -94,6 +106,8 @@ private:
     CWin32PolicySource m_policySource;
     CWin32SystemClock m_systemClock;
     CWin32TimePrivilege m_privilege;
+    CWin32ClockRate m_clockRate;
+    CWin32WindowsTimeProbe m_windowsTime;
     CSteadyClock m_steadyClock;
     CSocketTransport m_sockets{m_steadyClock};
     CChannelServer m_channel;
@@ -104,10 +118,14 @@ private:
     CSettings m_settings;
     CEngineSettings m_engineSettings;
     CSntpSyncAttempt m_attempt;
+    CDriftFile m_drift;
+    CClockDiscipline m_discipline;
     CSyncController m_controller;
     const std::string m_strVersion = HORALUX_VERSION_TEXT;
 
     CScheduler m_scheduler;
+    // Nothing drives the clock's rate yet, so nothing is attached: every correction is a step.
+    CWindowsTimeWatch m_windowsTimeWatch;
     CSyncEngine m_engine;
     CExecWindow m_window;
 };

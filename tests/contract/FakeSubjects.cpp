@@ -44,7 +44,6 @@ private:
 
 class CFakeLocalClockSubject : public LocalClockSubject {
 public:
-    CFakeLocalClockSubject() { m_clock.refuseSettings(kErrorPrivilegeNotHeld, kRefusedMoveSeconds); }
     LocalClock& clock() override { return m_clock; }
 
 private:

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "console/resource.h"
+#include "settings/SyncMode.h"
 #include "tests/e2e/ConsoleSession_win.h"
 #include "tools/kit/ServiceProgram_win.h"
 #include "tools/kit/UiDriver_win.h"
@@ -118,6 +119,13 @@ TEST_F(ConsoleDialogsE2eTest, OptionsShowTheFileRefuseABadFieldAndOkSavesAndTell
     EXPECT_EQ(text(options, IDC_LOG_LINES), "100");
     EXPECT_FALSE(isChecked(options, IDC_ONLY_SUCCESS));
     EXPECT_EQ(text(options, IDC_ONLY_SUCCESS), "Put to the log file only successful sync events. ");
+    // The mode buttons carry the mode table's labels, in the order of its values.
+    const int modeButtons[] = {IDC_MODE_DAILY, IDC_MODE_ON_START, IDC_MODE_HOURLY, IDC_MODE_ON_DEMAND,
+                               IDC_MODE_CONTINUOUS};
+    static_assert(std::size(modeButtons) == kSyncModes.size());
+    for (const SyncModeRow& mode : kSyncModes) {
+        EXPECT_EQ(text(options, modeButtons[mode.value]), mode.label);
+    }
     takeScreenshot(options, "options.png");
 
     // The arrows write into their field.
@@ -126,7 +134,7 @@ TEST_F(ConsoleDialogsE2eTest, OptionsShowTheFileRefuseABadFieldAndOkSavesAndTell
 
     setText(control(options, IDC_SECONDS), "5");
     click(options, IDC_AHEAD);
-    click(options, IDC_MODE_DAILY);
+    click(options, IDC_MODE_CONTINUOUS);
     click(options, IDC_ONLY_SUCCESS);
     setText(control(options, IDC_LOG_LINES), "250");
     setText(control(options, IDC_ATTEMPTS), "11");
@@ -139,7 +147,7 @@ TEST_F(ConsoleDialogsE2eTest, OptionsShowTheFileRefuseABadFieldAndOkSavesAndTell
 
     const std::string saved = settingsText();
     for (const char* line :
-         {"nLogFileLen=250\r\n", "nSynPeriod=0\r\n", "nOffset=125\r\n", "nMaxAttempts=4\r\n",
+         {"nLogFileLen=250\r\n", "nSynPeriod=4\r\n", "nOffset=125\r\n", "nMaxAttempts=4\r\n",
           "nTimeOut=5\r\n", "nStartingServ=0\r\n", "bOnlySuccLog=1\r\n"}) {
         EXPECT_TRUE(Contains(saved, line)) << line << " missing from\n" << saved;
     }

@@ -23,3 +23,8 @@ std::string SourceDirOnHost();
 // True when this test runs inside a test session's private network namespace (only there
 // may the namespace's routes be changed or the public default server list be loaded).
 bool InPrivateNetworkNamespace();
+
+// Gives this test session's namespace a default gateway that leads nowhere ("up"), or takes it
+// away ("down"): Wine reports an internet connection, which the service's schedule waits for,
+// only while one exists (tests/e2e/namespace-gateway.sh).
+HostCommandResult NamespaceGateway(const char* action);

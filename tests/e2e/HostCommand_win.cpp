@@ -42,6 +42,10 @@ bool InPrivateNetworkNamespace() {
     return value != nullptr && std::string(value) == "1";
 }
 
+HostCommandResult NamespaceGateway(const char* action) {
+    return RunHostCommand("'" + SourceDirOnHost() + "/tests/e2e/namespace-gateway.sh' " + action);
+}
+
 HostCommandResult RunHostCommand(const std::string& script, std::chrono::milliseconds limit) {
     HostCommandResult result;
     ::CreateDirectoryA(WindowsPathOf(HORALUX_E2E_WORK_DIR).c_str(), nullptr);

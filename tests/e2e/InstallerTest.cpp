@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -21,9 +22,11 @@
 #include "common/WinHandle_win.h"
 #include "common/WindowMessages.h"
 #include "console/resource.h"
+#include "engine/WindowsTimeWatch.h"
 #include "tests/e2e/HostCommand.h"
 #include "tests/e2e/InstalledProduct_win.h"
 #include "tests/e2e/LocalChrony.h"
+#include "tests/support/WindowsTimeStandIn_win.h"
 #include "tools/kit/ChildProcess_win.h"
 #include "tools/kit/ServiceProgram_win.h"
 #include "tools/kit/UiDriver_win.h"
@@ -133,10 +136,10 @@ protected:
     }
 
     // The installer, silently; it ends once the service has been installed and started.
-    void Install() {
+    void Install(const std::string& options = "") {
         const auto begin = Clock::now();
         DWORD exitCode = 1;
-        ASSERT_TRUE(RunToEnd("\"" + OnDriveZ(HORALUX_INSTALLER) + "\" /S", 120s, &exitCode));
+        ASSERT_TRUE(RunToEnd("\"" + OnDriveZ(HORALUX_INSTALLER) + "\" /S " + options, 120s, &exitCode));
         m_installMs = std::chrono::duration<double, std::milli>(Clock::now() - begin).count();
         ASSERT_EQ(exitCode, 0u);
     }
@@ -300,8 +303,9 @@ TEST_F(InstallerTest, TheUninstallerRemovesTheServiceAndTheProgramsAndKeepsTheSe
 
 TEST_F(InstallerTest, TheUninstallerAsksAndRemovesTheSettingsWhenTheUserSaysYes) {
     const std::string settingsFiles[] = {WindowsFile("zHoraluxServ.ini"), WindowsFile("zHoraluxServ.log"),
-                                         WindowsFile("zHoraluxServ.bin")};
+                                         WindowsFile("zHoraluxServ.bin"), WindowsFile(kDriftFileName)};
     ASSERT_TRUE(WriteBytes(settingsFiles[2], std::string(12, '\0')));
+    ASSERT_TRUE(WriteBytes(settingsFiles[3], "learned"));
     CChildProcess uninstaller;
     ASSERT_TRUE(uninstaller.start("\"" + Installed("Uninstall.exe") + "\""));
 
@@ -316,7 +320,7 @@ TEST_F(InstallerTest, TheUninstallerAsksAndRemovesTheSettingsWhenTheUserSaysYes)
     ui_driver::clickAsync(wizard, IDOK);  // "Uninstall" on the confirmation page
 
     const auto isQuestion = [](HWND box) {
-        return ui_driver::messageBoxText(box).rfind("Delete the settings, the log and the record", 0) == 0;
+        return ui_driver::messageBoxText(box).rfind("Delete the settings, the log, the record", 0) == 0;
     };
     HWND question = nullptr;
     ASSERT_TRUE(
@@ -331,8 +335,8 @@ TEST_F(InstallerTest, TheUninstallerAsksAndRemovesTheSettingsWhenTheUserSaysYes)
     ui_driver::clickAsync(question, IDYES);
     EXPECT_TRUE(WaitUntil(
         [&] {
-            return !FileExists(settingsFiles[0]) && !FileExists(settingsFiles[1]) &&
-                   !FileExists(settingsFiles[2]) && !FileExists(InstallFolder());
+            return std::none_of(std::begin(settingsFiles), std::end(settingsFiles), FileExists) &&
+                   !FileExists(InstallFolder());
         },
         60s));
     // "Close" on the last page, once the removal has ended and enabled it.
@@ -363,6 +367,54 @@ TEST_F(InstallerTest, ASecondInstallationReplacesTheRunningOne) {
     const std::string log = LogWithStartLines(2);
     EXPECT_NE(log.find("] The Service is removed.\r\n"), std::string::npos) << log;
     EXPECT_NE(log.rfind(kStartLine), log.find(kStartLine)) << log;
+}
+
+// Beside the Windows Time service: the service says that it keeps to steps while that one runs;
+// /W32TIME=disable stops and disables it for as long as Horalux stays installed.
+TEST_F(InstallerTest, W32TimeDisableStopsTheWindowsTimeServiceUntilTheRemoval) {
+    const std::string logFile = WindowsFile("zHoraluxServ.log");
+    const auto timesLogged = [&](const std::string& line) {
+        const std::string log = ReadWholeFile(logFile);
+        int count = 0;
+        for (std::size_t at = log.find("] " + line + "\r\n"); at != std::string::npos;
+             at = log.find("] " + line + "\r\n", at + 1)) {
+            ++count;
+        }
+        return count;
+    };
+    const auto restart = [] {
+        DWORD exitCode = 1;
+        for (const char* action : {" -e", " -s"}) {
+            ASSERT_TRUE(RunToEnd("\"" + Installed("HoraluxServ.exe") + "\"" + action, 60s, &exitCode));
+        }
+    };
+    CWindowsTimeStandIn windowsTime;
+    ASSERT_TRUE(windowsTime.start());
+    // Restarted, the service looks at it at once (running, within five minutes).
+    ASSERT_TRUE(windowsTime.setSource("NTP"));
+    ASSERT_NO_FATAL_FAILURE(restart());
+    const std::string keeping = CWindowsTimeWatch::kKeepingLine;
+    EXPECT_TRUE(WaitUntil([&] { return timesLogged(keeping) == 1; }, 10s)) << ReadWholeFile(logFile);
+    // Configured to synchronise with nothing, it is no rival (the count below stays at 1).
+    ASSERT_TRUE(windowsTime.setSource("NoSync"));
+    ASSERT_NO_FATAL_FAILURE(restart());
+
+    // A second installation disables it before its service starts; a third one, not asked to,
+    // replaces the second and leaves it disabled.
+    ASSERT_NO_FATAL_FAILURE(Install("/W32TIME=disable"));
+    EXPECT_EQ(windowsTime.state(), static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_EQ(windowsTime.startType(), static_cast<DWORD>(SERVICE_DISABLED));
+    EXPECT_EQ(timesLogged("The Windows Time service is stopped and disabled."), 1);
+    ASSERT_NO_FATAL_FAILURE(Install());
+    EXPECT_EQ(windowsTime.startType(), static_cast<DWORD>(SERVICE_DISABLED));
+    ASSERT_NE(WaitForExecWindow(10s), nullptr);
+    EXPECT_EQ(timesLogged(keeping), 1) << ReadWholeFile(logFile);
+
+    // The removal gives it back its automatic start, and starts it.
+    ASSERT_TRUE(Uninstall());
+    EXPECT_EQ(windowsTime.startType(), static_cast<DWORD>(SERVICE_AUTO_START));
+    EXPECT_TRUE(WaitUntil([&] { return windowsTime.state() == SERVICE_RUNNING; }, 20s));
+    EXPECT_EQ(timesLogged("The Windows Time service starts as it did before Horalux."), 1);
 }
 
 TEST(PackagesTest, TheZipHoldsBothProgramsAndTheHelpFile) {

@@ -15,6 +15,7 @@
 #include "common/ProductFacts.h"
 #include "tests/e2e/InstalledProduct_win.h"
 #include "tests/e2e/LocalChrony.h"
+#include "tests/support/WindowsTimeStandIn_win.h"
 
 namespace {
 
@@ -158,6 +159,7 @@ TEST_F(MsiPackageTest, ABadPropertyStopsTheInstallationBeforeAnythingIsInstalled
         {"SERVERS=\"Local~127.0.0.1~x;Other~127.0.0.2\"", "SERVERS"},  // a "~" in the address
         {"SERVERS=\";\"", "SERVERS"},                                  // an empty list
         {"SERVERS=\"Local~127.0.0.1\" STARTINGSERVER=1", "STARTINGSERVER"},
+        {"W32TIME=stop", "W32TIME"},
     };
     for (const Bad& bad : cases) {
         SCOPED_TRACE(bad.properties);
@@ -194,6 +196,35 @@ TEST_F(MsiPackageTest, ANewerPackageReplacesAnOlderOneAndKeepsTheSettings) {
     EXPECT_TRUE(FileExists(WindowsFile("zHoraluxHelp.chm")));
     EXPECT_TRUE(ShortcutExists());
     EXPECT_EQ(ReadWholeFile(WindowsFile("zHoraluxServ.ini")), changed);
+}
+
+// W32TIME=disable stops and disables the Windows Time service for as long as the product stays
+// installed, upgrades included; the continuous mode is one of MODE's words. In an upgrade Windows
+// removes the older package with UPGRADINGPRODUCTCODE set, and that removal leaves the service
+// as it is; Wine's installer does not set it, so the test removes the older package as Windows
+// would and then installs the newer one.
+TEST_F(MsiPackageTest, W32TimeDisableStopsTheWindowsTimeServiceUntilTheProductIsRemoved) {
+    CWindowsTimeStandIn windowsTime;
+    ASSERT_TRUE(windowsTime.start());
+    ASSERT_EQ(Msiexec("/i", HORALUX_OLDER_MSI, "SERVERS=\"Local~127.0.0.1\" MODE=continuous W32TIME=Disable"),
+              0u);
+    EXPECT_EQ(windowsTime.state(), static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_EQ(windowsTime.startType(), static_cast<DWORD>(SERVICE_DISABLED));
+    EXPECT_NE(ReadWholeFile(WindowsFile("zHoraluxServ.ini")).find("nSynPeriod=4\r\n"), std::string::npos);
+
+    ASSERT_EQ(Msiexec("/x", HORALUX_OLDER_MSI, "UPGRADINGPRODUCTCODE={0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0}"),
+              0u);
+    EXPECT_EQ(windowsTime.startType(), static_cast<DWORD>(SERVICE_DISABLED)) << "the upgrade restored it";
+    ASSERT_EQ(Msiexec("/i", HORALUX_MSI), 0u);
+    EXPECT_EQ(windowsTime.startType(), static_cast<DWORD>(SERVICE_DISABLED));
+
+    ASSERT_EQ(Msiexec("/x", HORALUX_MSI), 0u);
+    EXPECT_EQ(windowsTime.startType(), static_cast<DWORD>(SERVICE_AUTO_START));
+    EXPECT_TRUE(WaitUntil([&] { return windowsTime.state() == SERVICE_RUNNING; }, 20s));
+    const std::string log = ReadWholeFile(WindowsFile("zHoraluxServ.log"));
+    EXPECT_NE(log.find("] The Windows Time service is stopped and disabled.\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("] The Windows Time service starts as it did before Horalux.\r\n"), std::string::npos)
+        << log;
 }
 
 }  // namespace

@@ -89,7 +89,8 @@ TEST_F(PolicyE2eTest, PolicyModeAndServersOverrideTheFileAreGreyedOutAndNeverWri
     HWND options = openDialog(main, IDC_OPTIONS, "Options");
     ASSERT_NE(options, nullptr);
     EXPECT_TRUE(isChecked(options, IDC_MODE_HOURLY));
-    for (const int id : {IDC_MODE_DAILY, IDC_MODE_ON_START, IDC_MODE_HOURLY, IDC_MODE_ON_DEMAND}) {
+    for (const int id :
+         {IDC_MODE_DAILY, IDC_MODE_ON_START, IDC_MODE_HOURLY, IDC_MODE_ON_DEMAND, IDC_MODE_CONTINUOUS}) {
         EXPECT_FALSE(IsEnabled(options, id)) << id;
     }
     EXPECT_TRUE(IsShown(options, IDC_POLICY_NOTE));

@@ -1,5 +1,6 @@
 // What HoraluxServ.exe does by itself once started as a process (-d): the settings file it
-// makes when there is none, and the runs its schedule starts.
+// makes when there is none, the runs its schedule starts, and what a wake from sleep and a
+// clock set by another program do.
 //
 // Both depend on the network: a first start loads the public default server list, so that
 // test runs only in a test session's namespace with no route off loopback; scheduled runs
@@ -8,6 +9,8 @@
 // namespace-gateway.sh) and list only this test's fake server.
 
 #include "common/ProductFacts.h"
+#include "engine/DriftFile.h"
+#include "service/ExecWindow_win.h"
 #include "tests/e2e/HostCommand.h"
 #include "tools/kit/ServiceProgram_win.h"
 
@@ -20,7 +23,13 @@
 
 #include <wininet.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -29,10 +38,6 @@ using namespace std::chrono_literals;
 bool WineReportsAConnection() {
     DWORD flags = 0;
     return ::InternetGetConnectedState(&flags, 0) != FALSE;
-}
-
-HostCommandResult Gateway(const char* action) {
-    return RunHostCommand("'" + SourceDirOnHost() + "/tests/e2e/namespace-gateway.sh' " + action);
 }
 
 // Ends the program started by a test and waits until its window has gone.
@@ -45,7 +50,7 @@ TEST(FirstStartTest, WithoutASettingsFileOnlyTheServerListIsWritten) {
     if (!InPrivateNetworkNamespace()) {
         GTEST_SKIP() << "loads the public server list: only inside tools/wine-session.sh's namespace";
     }
-    const HostCommandResult noGateway = Gateway("down");
+    const HostCommandResult noGateway = NamespaceGateway("down");
     ASSERT_TRUE(noGateway.bEnded && noGateway.exitCode == 0) << noGateway.output;
     ASSERT_FALSE(WineReportsAConnection()) << "this namespace has a route off loopback";
     ASSERT_EQ(::FindWindowA(kExecWindowClass, kExecWindowTitle), nullptr) << "a control window is left over";
@@ -80,7 +85,7 @@ protected:
         if (!InPrivateNetworkNamespace()) {
             GTEST_SKIP() << "needs a default gateway: only inside tools/wine-session.sh's namespace";
         }
-        const HostCommandResult up = Gateway("up");
+        const HostCommandResult up = NamespaceGateway("up");
         m_bGatewayUp = up.bEnded;
         ASSERT_TRUE(up.bEnded && up.exitCode == 0) << up.output;
         ASSERT_TRUE(WineReportsAConnection());
@@ -92,7 +97,7 @@ protected:
     void TearDown() override {
         EndService(m_service);
         if (m_bGatewayUp) {
-            const HostCommandResult down = Gateway("down");
+            const HostCommandResult down = NamespaceGateway("down");
             EXPECT_TRUE(down.bEnded && down.exitCode == 0) << down.output;
         }
     }
@@ -176,9 +181,66 @@ TEST_F(ScheduledRunTest, DailyWaitsWhenTheLastRunWasToday) {
     WaitUntilClearOfMidnight();
     PrepareServiceFiles(ServiceSettings(kModeDaily, m_server.address(), {"Fake A"}));
     WriteSyncRecord(SyncRecord{0, LocalAutomationDate()});
+    // The clock's frequency is known: without it the service would poll at once to learn it.
+    std::ofstream(WindowsFile(kDriftFileName), std::ios::binary) << CDriftFile::Encode(DriftState{});
     Launch();
     EXPECT_EQ(NextResult(5s), -1) << Log();
     EXPECT_EQ(m_server.requestCount(), 0u);
+}
+
+// Daily, synchronised today: a wake from sleep (as Windows broadcasts it to the control window)
+// runs at once, ten times over with a fresh start each, measured from the notice to the console
+// hearing "Successful". The second notice of the same wake adds no run, and WM_TIMECHANGE soon
+// after it is the wake's; later, one the service did not cause is logged and, in this mode,
+// starts nothing.
+TEST_F(ScheduledRunTest, AWakeRunsAtOnceAndAClockSetByAnotherProgramIsLogged) {
+    WaitUntilClearOfMidnight();
+    PrepareServiceFiles(ServiceSettings(kModeDaily, m_server.address(), {"Fake A"}));
+    WriteSyncRecord(SyncRecord{0, LocalAutomationDate()});
+    std::ofstream(WindowsFile(kDriftFileName), std::ios::binary) << CDriftFile::Encode(DriftState{});
+    std::vector<double> latencies;
+    for (int i = 0; i < 10; ++i) {
+        EndService(m_service);
+        Launch();
+        const HWND hWindow = WaitForExecWindow();
+        const auto posted = std::chrono::steady_clock::now();
+        ASSERT_TRUE(::PostMessageA(hWindow, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0));
+        ASSERT_EQ(NextResult(), LOG_SUCCEEDED) << i << "\n" << Log();
+        latencies.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - posted).count());
+    }
+    ASSERT_EQ(m_server.requestCount(), 10u);
+    const auto lastWake = std::chrono::steady_clock::now();
+    const HWND hWindow = WaitForExecWindow();
+    ASSERT_TRUE(::PostMessageA(hWindow, WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0));
+    ASSERT_TRUE(::PostMessageA(hWindow, WM_TIMECHANGE, 0, 0));  // the wake's own change
+    EXPECT_EQ(NextResult(3s), -1);
+    std::this_thread::sleep_until(lastWake + 11s);
+    ASSERT_TRUE(::PostMessageA(hWindow, WM_TIMECHANGE, 0, 0));
+    const std::string changed = "] The clock was changed by another program.\r\n";
+    EXPECT_TRUE(WaitForFileText(WindowsFile("zHoraluxServ.log"), changed, 5s)) << Log();
+    EXPECT_EQ(NextResult(3s), -1);
+    const std::string log = Log();
+    EXPECT_EQ(log.find(changed), log.rfind(changed)) << log;
+    EXPECT_EQ(m_server.requestCount(), 10u);
+    EXPECT_EQ(log.find("addresses cannot be watched"), std::string::npos) << log;
+
+    std::sort(latencies.begin(), latencies.end());
+    std::printf("[ measured ] wake -> \"Successful\": median of 10 %.1f ms (%.1f to %.1f ms)\n",
+                (latencies[4] + latencies[5]) / 2.0, latencies.front(), latencies.back());
+}
+
+// A failed daily run waits a minute; the news that an address appeared (as the address watch
+// posts it) ends the wait at once.
+TEST_F(ScheduledRunTest, AnAddressThatAppearsEndsAFailuresWait) {
+    WaitUntilClearOfMidnight();
+    PrepareServiceFiles(ServiceSettings(kModeDaily, m_server.address(), {"Fake A"}));
+    m_server.queueAnswer(FakeReply::silent());
+    Launch();
+    ASSERT_EQ(NextResult(), LOG_FAILED) << Log();
+    ASSERT_TRUE(::PostMessageA(WaitForExecWindow(), CExecWindow::kNetworkChangedMessage, 0, 0));
+    EXPECT_EQ(NextResult(10s), LOG_SUCCEEDED) << Log();
+    EXPECT_EQ(m_server.requestCount(), 2u);
 }
 
 }  // namespace

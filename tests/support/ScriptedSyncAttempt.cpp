@@ -1,10 +1,12 @@
 #include "tests/support/ScriptedSyncAttempt.h"
 
+#include "tests/support/TestAddress.h"
+
 #include <algorithm>
 #include <chrono>
 
-SyncOutcome CScriptedSyncAttempt::Succeeded(double roundTripDelay) {
-    return syncSuccess(roundTripDelay);
+SyncOutcome CScriptedSyncAttempt::Succeeded(double roundTripDelay, double clockOffset) {
+    return syncSuccess(roundTripDelay, clockOffset);
 }
 
 SyncOutcome CScriptedSyncAttempt::TimedOut() {
@@ -58,6 +60,13 @@ CScriptedSyncAttempt::Step CScriptedSyncAttempt::nextStep(const std::string& hos
     return step;
 }
 
+// Each host its own address, in the order they were first asked: 192.0.2.1, 192.0.2.2, ...
+NetAddress CScriptedSyncAttempt::AddressOf(const std::string& host) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const auto found = m_mapAddresses.emplace(host, static_cast<int>(m_mapAddresses.size()) + 1).first;
+    return TestAddress("192.0.2." + std::to_string(found->second), 123);
+}
+
 void CScriptedSyncAttempt::finish() {
     std::lock_guard<std::mutex> lock(m_mutex);
     --m_nInFlight;
@@ -72,7 +81,10 @@ SyncOutcome CScriptedSyncAttempt::attempt(const std::string& host, const std::at
         std::lock_guard<std::mutex> lock(m_mutex);
         responder = m_responder;
     }
-    const SyncOutcome outcome = responder ? responder(host) : step.outcome;
+    SyncOutcome outcome = responder ? responder(host) : step.outcome;
+    if (outcome.bSucceeded && outcome.address == NetAddress()) {
+        outcome.address = AddressOf(host);
+    }
     finish();
     return outcome;
 }

@@ -10,13 +10,15 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <string>
 #include <vector>
 
 class CScriptedSyncAttempt : public SyncAttempt {
 public:
-    static SyncOutcome Succeeded(double roundTripDelay);
+    // A sample with this delay and offset; its address is the host's own (hosts differ in it).
+    static SyncOutcome Succeeded(double roundTripDelay, double clockOffset = 0.0);
     static SyncOutcome TimedOut();
     static SyncOutcome Refused();  // a "RATE" kiss
 
@@ -52,12 +54,14 @@ private:
     Step nextStep(const std::string& host);
     void waitOut(Wait wait, const std::atomic<bool>& stop);
     void finish();
+    NetAddress AddressOf(const std::string& host);
 
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;
     std::deque<Step> m_script;
     std::function<SyncOutcome(const std::string& host)> m_responder;
     std::vector<std::string> m_hosts;
+    std::map<std::string, int> m_mapAddresses;
     int m_nReleases = 0;
     int m_nInFlight = 0;
     int m_nMaxInFlight = 0;

@@ -22,7 +22,7 @@ TEST(CommandLine, EachActionSwitchChoosesItsAction) {
     const std::pair<const char*, HostAction> cases[] = {
         {"-d", HostAction::RunAsProcess}, {"-f", HostAction::RunFaceless},  {"-i", HostAction::Install},
         {"-u", HostAction::Remove},       {"-s", HostAction::StartRunning}, {"-e", HostAction::StopRunning},
-        {"-q", HostAction::Query},
+        {"-q", HostAction::Query},        {"-w", HostAction::WindowsTime},
     };
     for (const auto& [arg, action] : cases) {
         EXPECT_EQ(Parse({arg}).action, action) << arg;

@@ -73,8 +73,10 @@ TEST(EngineConcurrencyTest, ReloadsDuringRunsNeverTearTheServerList) {
     const CEngineSettings* pLimits = nullptr;  // the wiring's, made after the log that reads them
     SyncLog log(fakes.dir.file("zHoraluxServ.log"), fakes.clock, notifier, fileLock,
                 [&pLimits] { return pLimits->LogLimitsNow(); });
-    CEngineWiring engine(EnginePorts{fakes.clock, fakes.monotonic, fakes.attempt, log, fakes.probe},
-                         fakes.dir.file("zHoraluxServ.bin"));
+    EnginePorts ports = fakes.ports();
+    CEngineWiring engine(EnginePorts{ports.clock, ports.monotonic, ports.attempt, log, ports.probe,
+                                     ports.systemClock, ports.rate, ports.privilege},
+                         fakes.dir.file("zHoraluxServ.bin"), fakes.dir.file("zHoraluxServ.drift"));
     pLimits = &engine.engineSettings;
 
     const auto configure = [&](const std::string& limit, const std::string& servers) {

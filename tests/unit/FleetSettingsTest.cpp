@@ -31,7 +31,7 @@ struct BadProperty {
 
 // Every kind of bad value, each refused with a message naming the property.
 const BadProperty kBadProperties[] = {
-    {"MODE", "weekly", "daily, onstart, hourly or demand"},
+    {"MODE", "weekly", "daily, onstart, hourly, demand or continuous"},
     {"OFFSET", "660", "from -659 to 659"},
     {"OFFSET", "1e2", "from -659 to 659"},
     {"ATTEMPTS", "0", "from 1 to 10"},

@@ -20,7 +20,8 @@ namespace {
 const std::string kIni = "zHoraluxServ.ini";
 constexpr int kCancel = 2;  // the platform's IDCANCEL
 const std::string kBetween = "Please enter an integer between ";
-const std::vector<int> kModes = {IDC_MODE_DAILY, IDC_MODE_ON_START, IDC_MODE_HOURLY, IDC_MODE_ON_DEMAND};
+const std::vector<int> kModes = {IDC_MODE_DAILY, IDC_MODE_ON_START, IDC_MODE_HOURLY, IDC_MODE_ON_DEMAND,
+                                 IDC_MODE_CONTINUOUS};
 const std::vector<int> kDirections = {IDC_AHEAD, IDC_BACKWARD};
 
 class OptionsDialogTest : public ::testing::Test {
@@ -122,7 +123,7 @@ TEST_F(OptionsDialogTest, OkCombinesMinutesSecondsAndDirectionIntoTheShift) {
 
 TEST_F(OptionsDialogTest, OkStoresEveryFieldAndSavesAllSevenKeys) {
     open("nTimeOut=33\nnStartingServ=0\n");
-    view.choose(kModes, IDC_MODE_ON_DEMAND);
+    view.choose(kModes, IDC_MODE_CONTINUOUS);
     view.texts[IDC_ATTEMPTS] = "3";
     view.texts[IDC_LOG_LINES] = "30000";
     view.checks[IDC_ONLY_SUCCESS] = false;
@@ -132,7 +133,7 @@ TEST_F(OptionsDialogTest, OkStoresEveryFieldAndSavesAllSevenKeys) {
     EXPECT_EQ(view.ended, true);
     EXPECT_TRUE(view.boxes.empty());
     EXPECT_EQ(store.text(kIni).substr(store.text(kIni).find("[Options]")),
-              "[Options]\r\nnTimeOut=33\r\nnStartingServ=0\r\nnLogFileLen=30000\r\nnSynPeriod=3\r\n"
+              "[Options]\r\nnTimeOut=33\r\nnStartingServ=0\r\nnLogFileLen=30000\r\nnSynPeriod=4\r\n"
               "nOffset=0\r\nnMaxAttempts=3\r\nbOnlySuccLog=0\r\n");
 }
 
@@ -264,9 +265,10 @@ TEST_F(OptionsDialogTest, DailyAndHourlyCheckAndRedisplayTheFieldsWithoutStoring
     EXPECT_EQ(view.texts[IDC_SECONDS], "75");  // the typed text stays for the user to mend
     EXPECT_EQ(logic.fields().nMode, 2);
 
-    // The other two mode buttons are plain radio buttons.
+    // The other mode buttons are plain radio buttons.
     EXPECT_FALSE(logic.OnCommand(IDC_MODE_ON_START));
     EXPECT_FALSE(logic.OnCommand(IDC_MODE_ON_DEMAND));
+    EXPECT_FALSE(logic.OnCommand(IDC_MODE_CONTINUOUS));
     EXPECT_FALSE(logic.OnCommand(kCancel));
     EXPECT_EQ(view.boxes.size(), 1u);
     EXPECT_EQ(store.text(kIni), fileBefore);

@@ -136,6 +136,41 @@ TEST_F(SchedulerTest, OnStartRunsAtEachStartAndRetriesAFailedRunAfterTheWaitUnti
     EXPECT_TRUE(tickStartsRun(kMarch3Noon));
 }
 
+// Continuously: a poll when the discipline's wait since the last poll is over (64 s at first),
+// one request each; a lost request is not asked again, the next poll comes at its time.
+TEST_F(SchedulerTest, ContinuouslyPollsAtTheDisciplinesPaceWithOneRequestAPoll) {
+    rig.configure("nSynPeriod=4\nnMaxAttempts=5");
+    rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.01));
+    EXPECT_TRUE(tickStartsRun(kMarch3Noon));
+    rig.monotonic.advance(63s);
+    EXPECT_FALSE(tickStartsRun(kMarch3Noon));
+    rig.monotonic.advance(1s);
+    EXPECT_TRUE(tickStartsRun(kMarch3Noon)) << "64 s after the first";  // nothing scripted: lost
+    EXPECT_EQ(rig.attempt.attempts(), 2) << "one request a poll";
+    rig.monotonic.advance(63s);
+    EXPECT_FALSE(tickStartsRun(kMarch3Noon)) << "the lost one is not asked again before its time";
+    rig.monotonic.advance(1s);
+    EXPECT_TRUE(tickStartsRun(kMarch3Noon));
+}
+
+// Without a drift file the frequency is unknown: the hourly mode adds polls at the discipline's
+// pace until it has learned it, instead of letting the clock run off for an hour.
+TEST_F(SchedulerTest, WithoutADriftFileTheOtherModesPollUntilTheFrequencyIsLearned) {
+    std::remove(rig.driftFile().c_str());
+    rig.configure("nSynPeriod=2");
+    ASSERT_TRUE(rig.discipline.IsLearning());
+    rig.attempt.respondWith([](const std::string&) { return CScriptedSyncAttempt::Succeeded(0.01); });
+    EXPECT_TRUE(tickStartsRun(kMarch3Noon));
+    rig.monotonic.advance(rig.discipline.PollInterval());
+    EXPECT_TRUE(tickStartsRun(kMarch3Noon)) << "a learning poll, not an hour later";
+
+    rig.drift.Store(DriftState{});
+    rig.configure("nSynPeriod=2");
+    EXPECT_FALSE(rig.discipline.IsLearning());
+    rig.monotonic.advance(rig.discipline.PollInterval());
+    EXPECT_FALSE(tickStartsRun(kMarch3Noon)) << "known from the file: the hour holds";
+}
+
 TEST_F(SchedulerTest, WithoutAConnectionScheduledRunsWaitSilently) {
     rig.configure("nSynPeriod=0");
     rig.probe.m_bConnected = false;

@@ -5,6 +5,7 @@
 #include "service/ServiceManagerClient.h"
 
 #include "service/ServiceRules.h"
+#include "service/WindowsTimeSetup.h"
 #include "tests/support/RecordingLogSink.h"
 
 #include <gtest/gtest.h>
@@ -31,6 +32,8 @@ struct Script {
     std::uint32_t stopError = 0;
     std::uint32_t startError = 0;
     std::uint32_t deleteError = 0;
+    std::uint32_t startType = service_start::kAuto;
+    std::uint32_t changeError = 0;
     // Answers of the successive state queries; the last one repeats.
     std::vector<ServiceStateQuery> states = {{true, kStopped}};
     std::size_t nextState = 0;
@@ -52,6 +55,10 @@ public:
     ServiceStateQuery queryState() override {
         const std::size_t index = std::min(m_script.nextState++, m_script.states.size() - 1);
         return m_script.states[index];
+    }
+    ServiceStartQuery queryStartType() override { return {true, m_script.startType, 0}; }
+    SystemResult changeStartType(std::uint32_t startType) override {
+        return Call(("start type " + std::to_string(startType)).c_str(), m_script.changeError);
     }
 
 private:
@@ -294,6 +301,60 @@ TEST_F(ServiceManagerClientTest, Windows9xUsesTheStartEntryAndSaysNothing) {
                                    "entry C:\\Horalux\\HoraluxServ.exe", "no entry"}));
     EXPECT_TRUE(log.lines().empty());
     EXPECT_TRUE(out.empty());
+}
+
+// --- the installers' change to the Windows Time service ------------------------------------------
+
+class CMemoryStartTypeRecord final : public StartTypeRecord {
+public:
+    std::optional<std::uint32_t> recall() const override { return m_kept; }
+    SystemResult keep(std::uint32_t startType) override {
+        m_kept = startType;
+        return SystemResult::success();
+    }
+    SystemResult forget() override {
+        m_kept.reset();
+        return SystemResult::success();
+    }
+    std::optional<std::uint32_t> m_kept;
+};
+
+// The start type from before the first disabling is the one the removal gives back, also when
+// a second installation disables the service again.
+TEST_F(ServiceManagerClientTest, WindowsTimeIsDisabledAndItsFirstStartTypeRestored) {
+    CMemoryStartTypeRecord record;
+    CWindowsTimeSetup setup(manager, record, reporter);
+    script.states = {{true, kStopPending}, {true, kStopped}};
+    EXPECT_TRUE(setup.Run("Disable"));
+    EXPECT_EQ(script.calls,
+              (Calls{"connect", "open W32Time", "stop", "start type 4", "close service", "close manager"}));
+    EXPECT_EQ(record.m_kept, service_start::kAuto);
+
+    script.startType = service_start::kDisabled;
+    script.stopError = kServiceNotActive;
+    EXPECT_TRUE(setup.Run("disable"));
+    EXPECT_EQ(record.m_kept, service_start::kAuto);
+
+    script.calls.clear();
+    EXPECT_TRUE(setup.Run("restore"));
+    EXPECT_EQ(script.calls,
+              (Calls{"connect", "open W32Time", "start type 2", "start", "close service", "close manager"}));
+    EXPECT_FALSE(record.m_kept);
+    script.calls.clear();
+    EXPECT_TRUE(setup.Run("restore")) << "nothing kept: nothing to do";
+    EXPECT_TRUE(setup.Run("keep"));
+    EXPECT_TRUE(script.calls.empty());
+
+    EXPECT_FALSE(setup.Run("stop"));
+    script.openError = kServiceDoesNotExist;
+    EXPECT_TRUE(setup.Run("disable"));
+    EXPECT_EQ(log.texts(),
+              (Texts{"The Windows Time service is stopped and disabled.",
+                     "The Windows Time service is stopped and disabled.",
+                     "The Windows Time service starts as it did before Horalux.",
+                     "The property W32TIME has a bad value \"stop\": it must be keep or disable.",
+                     "The Windows Time service is not installed."}));
+    EXPECT_EQ(out, "The property W32TIME has a bad value \"stop\": it must be keep or disable.\n");
 }
 
 }  // namespace

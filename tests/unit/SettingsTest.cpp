@@ -125,7 +125,7 @@ INSTANTIATE_TEST_SUITE_P(
         OptionValue{"nMaxAttempts", "-5", &CSettings::m_nMaxAttempts, 5,
                     "Setting nMaxAttempts=-5 is ignored: it is not a whole number from 1 to 10; 5 is used."},
         OptionValue{"nSynPeriod", "7", &CSettings::m_nSynPeriod, 0,
-                    "Setting nSynPeriod=7 is ignored: it is not a whole number from 0 to 3; 0 is used."},
+                    "Setting nSynPeriod=7 is ignored: it is not a whole number from 0 to 4; 0 is used."},
         OptionValue{"nsynperiod", "3", &CSettings::m_nSynPeriod, 3, ""},
         OptionValue{"nTimeOut", "3", &CSettings::m_nTimeOut, 5, ""},
         OptionValue{"nTimeOut", "-100", &CSettings::m_nTimeOut, 5, ""},
@@ -266,7 +266,8 @@ TEST_P(SettingsModeName, ComesFromTheModesTable) {
 INSTANTIATE_TEST_SUITE_P(Modes, SettingsModeName,
                          ::testing::Values(ModeCase{0, "Daily"}, ModeCase{1, "OnStart"},
                                            ModeCase{2, "Hourly"}, ModeCase{3, "DemandOnly"},
-                                           ModeCase{4, "Error"}, ModeCase{7, "Error"}, ModeCase{-1, "Error"},
+                                           ModeCase{4, "Continuously"}, ModeCase{5, "Error"},
+                                           ModeCase{7, "Error"}, ModeCase{-1, "Error"},
                                            ModeCase{INT_MIN, "Error"}, ModeCase{INT_MAX, "Error"}));
 
 TEST(SettingsSyncMode, LabelsOfTheOptionsDialog) {
@@ -275,7 +276,8 @@ TEST(SettingsSyncMode, LabelsOfTheOptionsDialog) {
     EXPECT_STREQ(FindSyncMode(1)->label, "On Start Up synchronizing.");
     EXPECT_STREQ(FindSyncMode(2)->label, "Hourly synchronizing.");
     EXPECT_STREQ(FindSyncMode(3)->label, "On demand only.");
-    EXPECT_EQ(FindSyncMode(4), nullptr);
+    EXPECT_STREQ(FindSyncMode(4)->label, "Continuous synchronizing.");
+    EXPECT_EQ(FindSyncMode(5), nullptr);
 }
 
 TEST_F(SettingsTest, IsWritableWritesTheProbeAndReadsItBack) {

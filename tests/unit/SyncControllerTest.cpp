@@ -2,6 +2,7 @@
 // server rotation, harvesting, breaking off, and the snapshot each run works on.
 
 #include "common/LogResult.h"
+#include "settings/SyncMode.h"
 #include "tests/support/CalendarTimePrinter.h"
 #include "tests/support/EngineRig.h"
 
@@ -61,7 +62,7 @@ TEST_F(SyncControllerTest, FirstSuccessEndsTheAttemptsWithOneLineAndTheExchanges
     EXPECT_TRUE(rig.controller.IsSynchronized());
     EXPECT_EQ(rig.controller.CurrentServer(), 0);
     EXPECT_EQ(rig.controller.ServersTried(), 0);
-    EXPECT_TRUE(rig.clock.settings().empty()) << "no offset: the clock is left alone";
+    EXPECT_TRUE(rig.pcClock.steps().empty()) << "a clock on time is not stepped";
 }
 
 TEST_F(SyncControllerTest, SuccessIsTheExchangesFlagNotAPositiveDelay) {
@@ -104,7 +105,7 @@ TEST_F(SyncControllerTest, FailuresWalkTheListAndWrapToTheFirst) {
 TEST_F(SyncControllerTest, AScheduledRunIsLabelledWithTheModeName) {
     for (const auto& mode :
          {std::make_pair(0, "Daily"), std::make_pair(1, "OnStart"), std::make_pair(2, "Hourly"),
-          std::make_pair(3, "DemandOnly"), std::make_pair(7, "Error")}) {
+          std::make_pair(3, "DemandOnly"), std::make_pair(4, "Continuously"), std::make_pair(7, "Error")}) {
         CEngineRig fresh;
         fresh.settings.m_nSynPeriod = mode.first;  // 7: out of the file's range, set in memory
         fresh.attempt.push(CScriptedSyncAttempt::Succeeded(0.01));
@@ -115,32 +116,24 @@ TEST_F(SyncControllerTest, AScheduledRunIsLabelledWithTheModeName) {
     }
 }
 
-TEST_F(SyncControllerTest, OffsetMovesTheClockByWholeSecondsKeepingItsMilliseconds) {
+// The user's offset is part of the target: its change is one step of exactly that much, on a
+// whole millisecond, made on one server's word (the user chose it).
+TEST_F(SyncControllerTest, TheUsersOffsetIsOneStepOfExactlyThatMuch) {
     rig.configure("nOffset=-30");
-    rig.clock.setNow(MakeLocalTime(2005, 3, 3, 0, 0, 9, 123));
     rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.02));
     runToEnd(RunKind::Manual);
-    CalendarTime expected = MakeLocalTime(2005, 3, 2, 23, 59, 39, 123);
-    expected.wDayOfWeek = 3;
-    EXPECT_THAT(rig.clock.settings(), ElementsAre(expected));
+    EXPECT_THAT(rig.log.texts(), ElementsAre("Manualy. Successful. Server: Alpha."));
+    ASSERT_EQ(rig.pcClock.steps().size(), 1u);
+    EXPECT_NEAR(rig.pcClock.steps()[0].seconds, -30.0, 1e-4);
+    EXPECT_NEAR(rig.pcClock.error(), -30.0, 1e-4);
+    EXPECT_EQ(rig.attempt.attempts(), 1) << "no second server for the user's own offset";
     EXPECT_TRUE(rig.controller.IsSynchronized());
-}
-
-TEST_F(SyncControllerTest, AnOffsetBeyondTheCalendarFailsTheRun) {
-    rig.configure("nOffset=30");
-    rig.clock.setNow(MakeLocalTime(9999, 12, 31, 23, 59, 50));
-    rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.02));
-    runToEnd(RunKind::Manual);
-    expectOnlyLine("Time conversion error!", LOG_FAILED);
-    EXPECT_TRUE(rig.clock.settings().empty());
-    EXPECT_FALSE(rig.controller.IsSynchronized());
-    EXPECT_EQ(rig.controller.CurrentServer(), 1);
 }
 
 // A clock that refuses the shift leaves the computer off by the offset: the run has failed.
 TEST_F(SyncControllerTest, ARefusedOffsetShiftFailsTheRunAndSaysWhy) {
     rig.configure("nOffset=120");
-    rig.clock.refuseSettings(1314);
+    rig.privilege.setEnableResult({false, 1314});
     rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.02));
     runToEnd(RunKind::Manual);
     const std::vector<LoggedLine> lines = rig.log.lines();
@@ -150,10 +143,73 @@ TEST_F(SyncControllerTest, ARefusedOffsetShiftFailsTheRunAndSaysWhy) {
     EXPECT_EQ(lines[0].resultCode, LOG_NOTICE);
     EXPECT_EQ(lines[1].text, "Failed. Server: Alpha");
     EXPECT_EQ(lines[1].resultCode, LOG_FAILED);
-    EXPECT_TRUE(rig.clock.settings().empty());
+    EXPECT_TRUE(rig.pcClock.steps().empty());
     EXPECT_FALSE(rig.controller.IsSynchronized());
     EXPECT_FALSE(std::filesystem::exists(rig.recordFile()));
     EXPECT_EQ(rig.controller.CurrentServer(), 1);
+}
+
+// More than a second on one server's word is not enough: another server, at another address,
+// asked right then, must agree within a tenth of a second. Otherwise the clock is left alone, a
+// notice names the disagreement, and the run fails. A list of one server is trusted as it is.
+// In the continuous mode a server that answers off the clock's course has not failed: its
+// answer is not used, and the next poll comes at its time, with no back-off.
+TEST_F(SyncControllerTest, AnAnswerOffTheClocksCourseIsNoFailureToBackOffFromInTheContinuousMode) {
+    rig.settings.m_nSynPeriod = kSyncContinuous;
+    rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.02, 0.0));
+    runToEnd(RunKind::Scheduled);
+    rig.monotonic.advance(std::chrono::seconds(64));
+    rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.02, 0.3));
+    runToEnd(RunKind::Scheduled);
+    EXPECT_EQ(rig.log.texts()[rig.log.texts().size() - 2],
+              "Error. Server Alpha is +0.300 s off the clock's course: its answer is not used.");
+    EXPECT_EQ(rig.controller.LastRunRecord()->action, ClockAction::Refused);
+    EXPECT_FALSE(rig.controller.HasScheduledRunFailed());
+}
+
+TEST_F(SyncControllerTest, ABigCorrectionIsMadeOnlyWhenAnotherServerAgrees) {
+    rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.02, 3.0));  // Alpha: 3 s
+    rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.02, 0.0));  // Beta: on time
+    runToEnd(RunKind::Manual);
+    EXPECT_THAT(
+        rig.log.texts(),
+        ElementsAre("Error. Server Alpha would step the clock +3.000 s; server Beta disagrees (+0.000 s): "
+                    "clock left as it is.",
+                    "Failed. Server: Alpha"));
+    EXPECT_EQ(rig.log.lines()[0].resultCode, LOG_NOTICE);
+    EXPECT_TRUE(rig.pcClock.steps().empty());
+    EXPECT_EQ(rig.controller.CurrentServer(), 1);
+    ASSERT_TRUE(rig.controller.LastRunRecord());
+    EXPECT_EQ(rig.controller.LastRunRecord()->action, ClockAction::Refused);
+    EXPECT_EQ(rig.controller.LastRunRecord()->sample.clockOffset, 3.0);
+
+    rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.02, 3.0));   // Beta: 3 s
+    rig.attempt.push(CScriptedSyncAttempt::TimedOut());             // Gamma: silent
+    rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.02, 3.05));  // Alpha: agrees
+    runToEnd(RunKind::Manual);
+    EXPECT_THAT(rig.attempt.hosts(),
+                ElementsAre("alpha.test", "beta.test", "beta.test", "gamma.test", "alpha.test"));
+    ASSERT_EQ(rig.pcClock.steps().size(), 1u);
+    EXPECT_NEAR(rig.pcClock.steps()[0].seconds, 3.0, 1e-4);
+    EXPECT_EQ(rig.controller.LastRunRecord()->action, ClockAction::Stepped);
+
+    rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.02, 5.0));
+    rig.attempt.push(CScriptedSyncAttempt::TimedOut());
+    rig.attempt.push(CScriptedSyncAttempt::TimedOut());
+    runToEnd(RunKind::Manual);
+    EXPECT_EQ(rig.log.texts()[rig.log.texts().size() - 2],
+              "Error. Server Beta would step the clock +5.000 s; no second server confirms it: clock left as "
+              "it is.");
+    EXPECT_EQ(rig.pcClock.steps().size(), 1u);
+
+    CEngineRig solo;
+    solo.configure("", "[Servers]\nServers_Counter=1\nServers 0=Solo~solo.test~1\n");
+    solo.attempt.push(CScriptedSyncAttempt::Succeeded(0.02, 7200.0));
+    ASSERT_TRUE(solo.controller.StartRun(RunKind::Manual));
+    solo.awaitIdle();
+    EXPECT_EQ(solo.attempt.attempts(), 1);
+    ASSERT_EQ(solo.pcClock.steps().size(), 1u);
+    EXPECT_NEAR(solo.pcClock.steps()[0].seconds, 7200.0, 1e-4);
 }
 
 TEST_F(SyncControllerTest, SuccessIsRecordedOnlyWhenTheEndedRunIsHarvested) {
@@ -261,8 +317,10 @@ public:
 // What was caught is kept as a notice (the console is not told, as for any notice).
 TEST_F(SyncControllerTest, SomethingThrownInARunEndsItAsFailedWithoutEscapingAndIsLogged) {
     ThrowingAttempt throwing;
-    CSyncController controller(rig.engineSettings, throwing, rig.clock, rig.monotonic, rig.log,
-                               rig.recordFile());
+    CSyncController controller(
+        rig.engineSettings,
+        ControllerPorts{throwing, rig.discipline, rig.pcClock, rig.clock, rig.monotonic, rig.log},
+        rig.recordFile());
     ASSERT_TRUE(controller.StartRun(RunKind::Manual));
     controller.AwaitRun();
     EXPECT_FALSE(controller.IsSynchronized());

@@ -7,6 +7,7 @@
 
 #include "common/LogResult.h"
 #include "tests/support/EngineRig.h"
+#include "tests/support/FakeClockRate.h"
 #include "tests/support/FakeNameLookup.h"
 #include "tests/support/FakePolicySource.h"
 #include "tests/support/VirtualSntpRig.h"
@@ -104,18 +105,39 @@ TEST_F(SyncEngineTest, PolicyAppliesAtStartAndItsChangeAtTheNextCheck) {
     EXPECT_EQ(rig.log.texts().size(), 4u);
 }
 
-TEST(SntpSyncAttempt, SetsTheClockFromTheServerAndStopsWhenAsked) {
+TEST_F(SyncEngineTest, TheWindowsTimeServiceIsLookedAtOnOpenAndAtEachPolicyCheck) {
+    rig.windowsTimeProbe.m_facts = WindowsTimeFacts{0, true, "NTP"};
+    rig.engine.Open();
+    ASSERT_EQ(rig.log.texts().size(), 2u);
+    EXPECT_EQ(rig.log.texts()[1], CWindowsTimeWatch::kKeepingLine);
+    EXPECT_TRUE(rig.windowsTime.IsStepsOnly());
+    EXPECT_TRUE(rig.controller.Discipline().Status().bStepsOnly);
+
+    rig.windowsTimeProbe.m_facts.bRunning = false;  // stopped by its administrator
+    for (int tick = 1; tick < CSyncEngine::kPolicyCheckTicks; ++tick)
+        rig.engine.Tick();
+    EXPECT_EQ(rig.windowsTimeProbe.m_nLooks, 1);
+    rig.engine.Tick();
+    ASSERT_EQ(rig.log.texts().size(), 3u);
+    EXPECT_EQ(rig.log.texts()[2], CWindowsTimeWatch::kIdleLine);
+    EXPECT_FALSE(rig.windowsTime.IsStepsOnly());
+    EXPECT_FALSE(rig.controller.Discipline().Status().bStepsOnly);
+    EXPECT_TRUE(announced(rig.log).empty()) << "notices only";
+}
+
+TEST(SntpSyncAttempt, SamplesTheServerWithoutSettingTheClockAndStopsWhenAsked) {
     CVirtualSntpRig net;
     net.server.answerWith(FakeReply::offsetBy(0.25));
-    CFakeTimePrivilege privilege;
     CRecordingLogSink log;
-    CSntpSyncAttempt attempt(net.clock, privilege, log, net.monotonic, net.network,
-                             std::make_shared<CFakeNameLookup>(), CVirtualSntpRig::kPort);
+    CSntpSyncAttempt attempt(net.clock, log, net.monotonic, net.network, std::make_shared<CFakeNameLookup>(),
+                             CVirtualSntpRig::kPort);
 
     const std::atomic<bool> running{false};
     const SyncOutcome outcome = attempt.attempt(CVirtualSntpRig::kServer, running);
     EXPECT_TRUE(outcome.bSucceeded);
-    EXPECT_NEAR(net.clock.offsetSeconds(), 0.25, 0.001);
+    EXPECT_NEAR(outcome.clockOffset, 0.25, 1e-6);
+    EXPECT_EQ(outcome.address, net.serverAddress);
+    EXPECT_TRUE(net.clock.settings().empty());
 
     net.server.answerWith(FakeReply::silent());
     const std::atomic<bool> stopped{true};
@@ -138,9 +160,11 @@ TEST(SntpSyncAttempt, BreakAndStopDuringAHangingNameLookupLeaveItBehindAndTheNex
         CRecordingLogSink log;
         CFakeConnectivity probe;
         const CTempDir dir;
-        CSntpSyncAttempt attempt(net.clock, privilege, log, net.monotonic, net.network, lookup);
-        CEngineWiring wiring(EnginePorts{localClock, net.monotonic, attempt, log, probe},
-                             dir.file(kRecordFileName));
+        CFakeClockRate rate;
+        CSntpSyncAttempt attempt(net.clock, log, net.monotonic, net.network, lookup);
+        CEngineWiring wiring(
+            EnginePorts{localClock, net.monotonic, attempt, log, probe, net.clock, rate, privilege},
+            dir.file(kRecordFileName), dir.file(kDriftFileName));
         wiring.writeSettings("nSynPeriod=3", "[Servers]\nServers_Counter=1\nServers 0=Hanging~hang.test~1\n");
         wiring.engine.Open();
         net.monotonic.freeze();

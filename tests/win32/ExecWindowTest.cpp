@@ -13,8 +13,10 @@
 #include "engine/Win32NamedMutex_win.h"
 #include "sntp/SteadyClock.h"
 #include "tests/support/EngineWiring.h"
+#include "tests/support/FakeClockRate.h"
 #include "tests/support/FakeConnectivity.h"
 #include "tests/support/ScriptedSyncAttempt.h"
+#include "tests/support/VirtualClock.h"
 #include "tools/kit/ConsoleStandIn_win.h"
 #include "tools/kit/TempDir.h"
 
@@ -65,8 +67,14 @@ protected:
     SyncLog m_log{m_logPath, m_clock, m_notifier, m_logLock,
                   [this] { return m_engine.engineSettings.LogLimitsNow(); }};
     CSteadyClock m_monotonic;
-    CEngineWiring m_engine{EnginePorts{m_clock, m_monotonic, m_attempt, m_log, m_probe},
-                           m_dir.file("zHoraluxServ.bin")};
+    // The clock discipline steps and slews a clock of its own: the machine's is never touched.
+    const std::unique_ptr<SystemClock> m_realClock = makeSystemClock();
+    CVirtualClock m_systemClock{*m_realClock};
+    CFakeClockRate m_rate;
+    CFakeTimePrivilege m_privilege;
+    CEngineWiring m_engine{
+        EnginePorts{m_clock, m_monotonic, m_attempt, m_log, m_probe, m_systemClock, m_rate, m_privilege},
+        m_dir.file("zHoraluxServ.bin"), m_dir.file("zHoraluxServ.drift")};
     CExecWindow m_window{m_engine.engine, m_notifier, m_log};
     std::thread m_thread;
     bool m_bCreated = false;

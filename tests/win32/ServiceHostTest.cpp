@@ -48,14 +48,18 @@ public:
     }
     void OnStop() override { ++m_nStops; }
     void OnPause() override { ++m_nPauses; }
+    void OnWake() override { ++m_nWakes; }
 
-    static void Control(DWORD control) { ServiceCtrlHandler(control); }
+    static DWORD Control(DWORD control, DWORD eventType = 0) {
+        return ServiceCtrlHandler(control, eventType, nullptr, nullptr);
+    }
     static BOOL ConsoleEvent(DWORD type) { return ConsoleCtrlProc(type); }
     void MarkNotService() { SetNotService(); }
 
     std::function<void()> m_work;
     int m_nStops = 0;
     int m_nPauses = 0;
+    int m_nWakes = 0;
 };
 
 class ServiceBaseTest : public ::testing::Test {
@@ -75,7 +79,8 @@ TEST_F(ServiceBaseTest, StatusRecordFollowsTheCheckpointRule) {
     EXPECT_EQ(service.Status().dwCheckPoint, 2u);
     service.SetStatus(SERVICE_RUNNING, kDefaultWaitHint, 0);
     EXPECT_EQ(service.Status().dwCheckPoint, 0u);
-    EXPECT_EQ(service.Status().dwControlsAccepted, static_cast<DWORD>(SERVICE_ACCEPT_STOP));
+    EXPECT_EQ(service.Status().dwControlsAccepted,
+              static_cast<DWORD>(SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_POWEREVENT));
     service.SetStatus(SERVICE_STOP_PENDING, kStopWaitHint, 0);
     EXPECT_EQ(service.Status().dwCheckPoint, 3u);
     EXPECT_EQ(service.Status().dwWaitHint, kStopWaitHint);
@@ -101,9 +106,14 @@ TEST_F(ServiceBaseTest, ControlRequestsReachTheOperations) {
     // Interrogate reports the current state again: a pending state takes the next checkpoint.
     CTestService::Control(SERVICE_CONTROL_INTERROGATE);
     EXPECT_EQ(service.Status().dwCheckPoint, 1u);
-    CTestService::Control(0x80);
+    EXPECT_EQ(CTestService::Control(0x80), static_cast<DWORD>(ERROR_CALL_NOT_IMPLEMENTED));
     EXPECT_EQ(service.m_nStops, 1);
     EXPECT_EQ(service.m_nPauses, 1);
+    // A wake, whether a user is there or not; a suspend asked for is granted and heard no further.
+    EXPECT_EQ(CTestService::Control(SERVICE_CONTROL_POWEREVENT, PBT_APMRESUMEAUTOMATIC), DWORD{NO_ERROR});
+    EXPECT_EQ(CTestService::Control(SERVICE_CONTROL_POWEREVENT, PBT_APMRESUMESUSPEND), DWORD{NO_ERROR});
+    EXPECT_EQ(CTestService::Control(SERVICE_CONTROL_POWEREVENT, PBT_APMQUERYSUSPEND), DWORD{NO_ERROR});
+    EXPECT_EQ(service.m_nWakes, 2);
 }
 
 TEST_F(ServiceBaseTest, CtrlCStopsAProcessRunOtherConsoleEventsDoNot) {

@@ -148,16 +148,3 @@ TEST_F(ScriptedToken, OtherTokenFailuresAreFailures) {
 }
 
 }  // namespace
-
-// The run's offset shift moves the local time: it needs the privilege like any other setting,
-// and gives it back afterwards.
-TEST(Win32Clock, LocalTimeIsSetThroughThePrivilege) {
-    CWin32LocalClock clock;
-    EXPECT_TRUE(clock.setLocal(clock.nowLocal()).bSucceeded);
-    EXPECT_FALSE(SystemTimePrivilegeEnabled());
-
-    CalendarTime farAhead = clock.nowLocal();
-    farAhead.wYear = static_cast<std::uint16_t>(farAhead.wYear + 1);
-    EXPECT_FALSE(clock.setLocal(farAhead).bSucceeded);  // Wine refuses any real move
-    EXPECT_FALSE(SystemTimePrivilegeEnabled());
-}

@@ -58,6 +58,7 @@ void PrepareServiceFiles(const std::string& iniText) {
     std::ofstream(WindowsFile(kSettingsFileName), std::ios::binary) << crlf;
     ::DeleteFileA(WindowsFile(kLogFileName).c_str());
     ::DeleteFileA(WindowsFile(kRecordFileName).c_str());
+    ::DeleteFileA(WindowsFile(kDriftFileName).c_str());
 }
 
 std::string ServiceSettings(int mode, const std::string& address, const std::vector<std::string>& titles,
@@ -215,18 +216,18 @@ bool KeyExists(HKEY root, const char* path) {
     return ::RegOpenKeyExA(root, path, 0, KEY_READ, key.put()) == ERROR_SUCCESS;
 }
 
-DWORD ServiceState() {
+DWORD ServiceState(const char* name) {
     const UniqueServiceHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
-    const UniqueServiceHandle service(
-        manager ? ::OpenServiceA(manager.get(), kServiceName, SERVICE_QUERY_STATUS) : nullptr);
+    const UniqueServiceHandle service(manager ? ::OpenServiceA(manager.get(), name, SERVICE_QUERY_STATUS)
+                                              : nullptr);
     SERVICE_STATUS status{};
     return service && ::QueryServiceStatus(service.get(), &status) ? status.dwCurrentState : 0;
 }
 
-std::optional<ServiceConfig> QueryServiceConfiguration() {
+std::optional<ServiceConfig> QueryServiceConfiguration(const char* name) {
     const UniqueServiceHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
-    const UniqueServiceHandle service(
-        manager ? ::OpenServiceA(manager.get(), kServiceName, SERVICE_QUERY_CONFIG) : nullptr);
+    const UniqueServiceHandle service(manager ? ::OpenServiceA(manager.get(), name, SERVICE_QUERY_CONFIG)
+                                              : nullptr);
     DWORD needed = 0;
     if (!service || (::QueryServiceConfigA(service.get(), nullptr, 0, &needed) == FALSE &&
                      ::GetLastError() != ERROR_INSUFFICIENT_BUFFER)) {

@@ -24,15 +24,16 @@ std::string ConsoleExePath();
 std::string ScreenshotPath(const std::string& name);
 std::string WindowsFile(const char* name);
 
-// Writes zHoraluxServ.ini (lines joined with CR LF) and removes the log and the record.
+// Writes zHoraluxServ.ini (lines joined with CR LF) and removes the log, the record and the
+// drift file: the service starts afresh.
 void PrepareServiceFiles(const std::string& iniText);
 std::string ReadWholeFile(const std::string& path);
 bool FileExists(const std::string& path);
 
 // The name the service is registered under, as the service manager and the registry show it,
 // is kServiceName (common/ProductFacts.h).
-// The service's state, or 0 when it is not registered.
-DWORD ServiceState();
+// The state of the service (Horalux's unless named), or 0 when it is not registered.
+DWORD ServiceState(const char* name = kServiceName);
 bool KeyExists(HKEY root, const char* path);
 // The service's registration as the service manager reports it; empty when it is not registered.
 struct ServiceConfig {
@@ -43,12 +44,13 @@ struct ServiceConfig {
     std::string startName;
     std::string displayName;
 };
-std::optional<ServiceConfig> QueryServiceConfiguration();
+std::optional<ServiceConfig> QueryServiceConfiguration(const char* name = kServiceName);
 
 // Synchronisation modes of the settings file.
 constexpr int kModeDaily = 0;
 constexpr int kModeOnStart = 1;
 constexpr int kModeDemandOnly = 3;
+constexpr int kModeContinuous = 4;
 
 // A settings file with one list entry per title, all at address.
 std::string ServiceSettings(int mode, const std::string& address, const std::vector<std::string>& titles,

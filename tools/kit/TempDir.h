@@ -8,6 +8,8 @@
 class CTempDir {
 public:
     CTempDir();
+    // The folder under parent instead (e.g. a memory-backed one, where a flushed write is cheap).
+    explicit CTempDir(const std::filesystem::path& parent);
     ~CTempDir();
     CTempDir(const CTempDir&) = delete;
     CTempDir& operator=(const CTempDir&) = delete;

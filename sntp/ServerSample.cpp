@@ -1,4 +1,4 @@
-#include "sntp/TimeSync.h"
+#include "sntp/ServerSample.h"
 
 #include <algorithm>
 #include <chrono>
@@ -11,28 +11,6 @@ namespace {
 
 constexpr int kFirstPlausibleYear = 2004;
 constexpr int kLastPlausibleYear = 2104;
-constexpr double kFineSettingLimitSeconds = 3600.0;
-
-// Sets the clock to newTime; the outcome carries the delay of the exchange behind it.
-SyncOutcome setClock(const SyncContext& context, NtpTimestamp newTime, double roundTripDelay) {
-    const SystemResult result = setSystemClock(context.clock, context.privilege, newTime);
-    if (!result.bSucceeded) {
-        return syncFailure(SyncFailure::ClockNotSet, static_cast<int>(result.nError));
-    }
-    return syncSuccess(roundTripDelay);
-}
-
-SyncOutcome setFinely(const SyncContext& context, const SntpResponse& response) {
-    return setClock(context, context.clock.nowUtc().plusSeconds(response.clockOffset),
-                    response.roundTripDelay);
-}
-
-// The step is set through the privilege like every other setting: without it, a Windows NT
-// system refuses the step.
-SyncOutcome stepCoarsely(const SyncContext& context, const SntpResponse& response) {
-    return setClock(context, coarseTarget(context.clock.nowUtc(), response.clockOffset),
-                    response.roundTripDelay);
-}
 
 // What a resolution that gave no address means for the attempt.
 SyncOutcome unresolved(const Resolution& resolution) {
@@ -51,7 +29,7 @@ SyncOutcome queryInTurn(SntpQuery& query, const std::vector<NetAddress>& address
                         NetAddress& answered) {
     SyncOutcome outcome = syncFailure(SyncFailure::Network, socket_platform::kErrorInvalidArgument);
     bool bAllRefused = true;
-    const std::size_t count = std::min(addresses.size(), kMaxAddressesPerAttempt);
+    const std::size_t count = std::min(addresses.size(), kMaxAddressesPerSample);
     for (std::size_t i = 0; i < count; ++i) {
         outcome = exchangeWithPlausibleTime(query, addresses[i], response);
         if (outcome.bSucceeded || outcome.failure == SyncFailure::Cancelled) {
@@ -91,15 +69,7 @@ bool isPlausibleServerTime(NtpTimestamp receiveTime) {
     return year >= kFirstPlausibleYear && year <= kLastPlausibleYear;
 }
 
-bool isFineOffset(double offsetSeconds) {
-    return std::fabs(offsetSeconds) < kFineSettingLimitSeconds;
-}
-
-NtpTimestamp coarseTarget(NtpTimestamp now, double offsetSeconds) {
-    return NtpTimestamp(now.seconds(), 0).plusSeconds(std::trunc(offsetSeconds));
-}
-
-SyncOutcome synchronizeWithServer(const std::string& server, const SyncContext& context) {
+SyncOutcome sampleServer(const std::string& server, const SampleContext& context) {
     const CSocketLibrary library;  // cleaned up on every way out
     if (!acceptSocketLibrary(library.status(), context.log)) {
         return syncFailure(SyncFailure::SocketLibrary, library.status().nError);
@@ -113,18 +83,9 @@ SyncOutcome synchronizeWithServer(const std::string& server, const SyncContext& 
                     context.stop, context.timeoutMs);
     SntpResponse response;
     NetAddress answered;
-    const SyncOutcome first = queryInTurn(query, resolution.addresses, response, answered);
-    if (!first.bSucceeded) {
-        return first;
+    SyncOutcome outcome = queryInTurn(query, resolution.addresses, response, answered);
+    if (outcome.bSucceeded) {
+        outcome.address = answered;
     }
-    if (isFineOffset(response.clockOffset)) {
-        return setFinely(context, response);
-    }
-    const SyncOutcome step = stepCoarsely(context, response);
-    if (!step.bSucceeded) {
-        return step;
-    }
-    // The second reply is trusted as it is: the first one passed the year and size tests.
-    const SyncOutcome second = query.exchange(answered, response);
-    return second.bSucceeded ? setFinely(context, response) : second;
+    return outcome;
 }

@@ -1,0 +1,22 @@
+#pragma once
+// What one run did, as one value: when it ended, how it was labelled, the server it asked and
+// what that answered (or why it failed), what became of the clock, and the frequency learned
+// after it. The controller keeps the last one; a history of runs and a status command are made
+// of these.
+
+#include "engine/ClockDiscipline.h"
+#include "sntp/NtpTimestamp.h"
+#include "sntp/SyncOutcome.h"
+
+#include <string>
+
+struct RunRecord {
+    NtpTimestamp utc;       // the clock when the run ended
+    std::string strLabel;   // "Manualy", or the mode's name
+    std::string strServer;  // the title of the server asked
+    SyncOutcome sample;     // its answer (address, offset, delay, stratum), or why it failed
+    ClockAction action = ClockAction::Failed;
+    double correction = 0.0;    // s the clock was stepped by, or is being slewed by
+    double frequencyPpm = 0.0;  // the oscillator's error as estimated after the run
+    std::string strReason;      // why the clock was left alone although the server answered
+};
