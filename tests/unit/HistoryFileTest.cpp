@@ -78,7 +78,6 @@ TEST(HistoryFile, ARunsOutcomeLandsAsARowWithItsFields) {
     EXPECT_DOUBLE_EQ(*rows[0].delayMs, 48.3);
     EXPECT_EQ(*rows[0].stratum, 2);
     EXPECT_EQ(rows[0].action, HistoryAction::Slewed);
-    EXPECT_TRUE(rows[0].frequencyPpm.has_value());
     EXPECT_EQ(rows[0].strReason, "");
 
     EXPECT_EQ(rows[1].action, HistoryAction::Failed);
