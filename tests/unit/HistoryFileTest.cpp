@@ -163,9 +163,9 @@ TEST(HistoryFile, TwoWritersNeverLoseEachOthersRows) {
         (n < 2000 ? fromA : fromB).push_back(n);
     }
     EXPECT_LE(rows.size(), limits.nMaxRows);
-    ASSERT_FALSE(fromA.empty());
-    ASSERT_FALSE(fromB.empty());
-    // What a trim left of each writer's rows is its newest, without a gap.
-    EXPECT_EQ(fromA, Range(fromA.front(), 1000 + kRows - 1));
-    EXPECT_EQ(fromB, Range(fromB.front(), 2000 + kRows - 1));
+    EXPECT_GE(rows.size(), limits.nMaxRows - limits.nTrimRows);
+    // What a trim left of each writer's rows is its newest, without a gap (a writer that ran
+    // first may have had all its rows trimmed).
+    EXPECT_TRUE(fromA.empty() || fromA == Range(fromA.front(), 1000 + kRows - 1));
+    EXPECT_TRUE(fromB.empty() || fromB == Range(fromB.front(), 2000 + kRows - 1));
 }
