@@ -189,8 +189,11 @@ bool CSyncController::StartRun(RunKind kind) {
 }
 
 void CSyncController::NoteRecord(const RunRecord& record) {
-    std::lock_guard<std::mutex> lock(m_recordMutex);
-    m_lastRecord = record;
+    {
+        std::lock_guard<std::mutex> lock(m_recordMutex);
+        m_lastRecord = record;
+    }
+    m_ports.history.Append(record);  // a row that cannot go in now goes in with the next
 }
 
 std::optional<RunRecord> CSyncController::LastRunRecord() const {

@@ -13,6 +13,7 @@
 #include "engine/LocalClock.h"
 #include "engine/RefusalWatch.h"
 #include "engine/RunBackoff.h"
+#include "engine/RunHistory.h"
 #include "engine/RunThread.h"
 #include "engine/SyncAttempt.h"
 #include "engine/SyncRun.h"
@@ -31,6 +32,7 @@ struct ControllerPorts {
     const LocalClock& localClock;     // the time of the last-synchronisation record
     const MonotonicClock& monotonic;  // the back-off and the continuous mode's wait
     LogSink& log;
+    RunHistory& history;  // every run's record, as a row
 };
 
 class CSyncController {

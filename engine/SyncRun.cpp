@@ -71,6 +71,7 @@ RunRecord CSyncRun::StartRecord(const SyncOutcome& sample) const {
     record.strLabel = m_snapshot.bManual ? kManualLabel : SyncModeName(m_snapshot.nSynPeriod);
     record.strServer = m_snapshot.strTitle;
     record.sample = sample;
+    record.frequencyPpm = m_services.discipline.Status().frequencyPpm;  // also for a run that fails
     return record;
 }
 
