@@ -85,15 +85,11 @@ public:
 
 private:
     // A client the server turns away is disconnected as soon as it is in, possibly before its
-    // mode is set: it was connected all the same, and is closed already.
+    // mode is set: it was connected all the same, and a read finds it closed already.
     bool SetMessageMode() {
         DWORD mode = PIPE_READMODE_MESSAGE;
-        if (::SetNamedPipeHandleState(m_pipe.get(), &mode, nullptr, nullptr)) {
-            return true;
-        }
-        const DWORD error = ::GetLastError();
-        m_bClosed = error == ERROR_PIPE_NOT_CONNECTED || error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE;
-        return m_bClosed;
+        return ::SetNamedPipeHandleState(m_pipe.get(), &mode, nullptr, nullptr) ||
+               closedByServer(std::chrono::seconds(2));
     }
 
     UniqueFileHandle m_pipe;
