@@ -254,9 +254,11 @@ TEST_F(ChannelAbuseTest, ThePipeIsAMessagePipeWithItsDescriptorAndAnswersWithinM
         "[ measured ] request -> answer, median of 100: hello %.2f ms over the window, %.2f ms over the "
         "channel; break -> result %.2f ms over the window, %.2f ms over the channel\n",
         Median(windowMs[0]), Median(channelMs[0]), Median(windowMs[1]), Median(channelMs[1]));
-    // Generous, for a shared and loaded machine.
-    EXPECT_LT(Median(channelMs[0]), 50.0);
-    EXPECT_LT(Median(channelMs[1]), 50.0);
+    // Against the window's path in the same run, so that a loaded machine slows both alike: a
+    // channel that waits for its tick instead of its events is far behind.
+    for (int r = 0; r < 2; ++r) {
+        EXPECT_LT(Median(channelMs[r]), 2.0 * Median(windowMs[r]) + 25.0) << r;
+    }
 }
 
 }  // namespace
