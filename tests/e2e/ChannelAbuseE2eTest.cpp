@@ -162,11 +162,12 @@ TEST_F(ChannelAbuseTest, MisbehavingClientsAreDroppedAndLeaveTheServiceAnswering
     expectWellBehavedConsoleAnswered("start");
     const unsigned handlesBefore = serviceHandles();
     ASSERT_GT(handlesBefore, 0u);
-    // After each abuse the service's handles come back to where they started (the server may
-    // still be closing the last dropped client for a moment).
+    // After each abuse the service's handles come back to where they started, or below: the
+    // service may still hold a handle of its start-up then (and the server may still be closing
+    // the last dropped client for a moment).
     const auto handlesSettled = [&](const char* after) {
         unsigned handles = 0;
-        EXPECT_TRUE(WaitUntil([&] { return (handles = serviceHandles()) == handlesBefore; }, 10s))
+        EXPECT_TRUE(WaitUntil([&] { return (handles = serviceHandles()) <= handlesBefore; }, 10s))
             << after << ": " << handles << " handles, " << handlesBefore << " before";
         return handles;
     };
