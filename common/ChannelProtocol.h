@@ -16,7 +16,7 @@
 //                           2021 result            service -> console, value = code 0..4
 //                           2022 break             console -> service
 //                           2030 status request    console -> service
-//                           2031..2039 status      service -> console (answer to 2030, StatusReport.h)
+//                           2031..2039 status      service -> console (answer to 2030, ClockStatus.h)
 //        8     4  value     the result code for 2021, a status field for 2031..2039 (in its
 //                           range), 0 for every other kind
 //       12     4  reserved  0
@@ -116,7 +116,7 @@ DecodedRecord DecodeRecord(const unsigned char* data, std::size_t size);
 // Which way each kind travels.
 bool IsConsoleRequest(ChannelKind kind);
 bool IsServiceNotice(ChannelKind kind);
-// An answer to a status request (one of StatusReport's fields).
+// An answer to a status request (one of ClockStatus's fields).
 bool IsStatusAnswer(ChannelKind kind);
 // value brought into the range of the status field kind (unchanged for any other kind).
 std::int32_t ClampStatusValue(ChannelKind kind, std::int32_t value);

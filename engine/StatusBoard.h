@@ -2,10 +2,10 @@
 // Where the engine puts up its state once a tick, for HoraluxServ -status to read from
 // another thread (the console channel's).
 
-#include "common/StatusReport.h"
+#include "common/ClockStatus.h"
 
 class StatusBoard {
 public:
     virtual ~StatusBoard() = default;
-    virtual void publish(const StatusReport& report) = 0;
+    virtual void publish(const ClockStatus& report) = 0;
 };

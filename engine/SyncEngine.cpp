@@ -50,11 +50,11 @@ std::int32_t Seconds(std::chrono::seconds span) {
 
 }  // namespace
 
-StatusReport CSyncEngine::Status() const {
+ClockStatus CSyncEngine::Status() const {
     const DisciplineStatus discipline = m_controller.Discipline().Status();
     const std::optional<std::chrono::seconds> since = m_controller.SinceLastSync();
     const RunPlan plan = m_scheduler.Plan();
-    StatusReport report;
+    ClockStatus report;
     report.mode = m_settings.Read([](const CSettings& settings) { return settings.m_nSynPeriod; });
     report.stepsOnly = discipline.bStepsOnly ? 1 : 0;
     report.successAge = since ? Seconds(*since) : -1;

@@ -31,7 +31,7 @@ public:
     // outlive the engine or be taken away first.
     void SetStatusBoard(StatusBoard* board) { m_pStatusBoard = board; }
     // The state HoraluxServ -status shows, as of now.
-    StatusReport Status() const;
+    ClockStatus Status() const;
     void SyncNow() { m_scheduler.RequestSyncNow(); }
     void SyncBreak() { m_scheduler.BreakSync(); }
     // Reloads the settings; each value of the file or the policy left out gets its log line.

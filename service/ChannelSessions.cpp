@@ -56,11 +56,11 @@ void CChannelSessions::Handle(std::size_t slot, const ChannelRecord& request) {
 // Only the asker hears the answer. A service that has not yet published its state leaves the
 // question unanswered: the asker's bounded wait then tells it so.
 void CChannelSessions::AnswerStatus(std::size_t slot) {
-    const std::optional<StatusReport> report = m_transport.status();
+    const std::optional<ClockStatus> report = m_transport.status();
     if (!report) {
         return;
     }
-    for (const ChannelRecord& record : StatusRecords(*report)) {
+    for (const ChannelRecord& record : ClockStatusRecords(*report)) {
         if (!m_transport.send(slot, record)) {
             Drop(slot);
             return;

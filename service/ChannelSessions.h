@@ -12,7 +12,7 @@
 // unread. Nothing a client sends is logged.
 
 #include "common/ChannelProtocol.h"
-#include "common/StatusReport.h"
+#include "common/ClockStatus.h"
 
 #include <array>
 #include <cstddef>
@@ -31,7 +31,7 @@ public:
     // window is not there.
     virtual bool forward(unsigned message) = 0;
     // The service's state as last published; nothing before the first.
-    virtual std::optional<StatusReport> status() = 0;
+    virtual std::optional<ClockStatus> status() = 0;
 };
 
 class CChannelSessions {

@@ -26,7 +26,7 @@ public:
         }
         return true;
     }
-    std::optional<StatusReport> status() override { return StatusReport{}; }
+    std::optional<ClockStatus> status() override { return ClockStatus{}; }
 
 private:
     std::size_t m_nQueued = 0;

@@ -3,7 +3,7 @@
 
 #include "common/ChannelProtocol.h"
 
-#include "common/StatusReport.h"
+#include "common/ClockStatus.h"
 
 #include <gtest/gtest.h>
 
@@ -79,9 +79,9 @@ TEST(ChannelProtocolTest, EveryFieldOutOfBoundsAndEverySizeButSixteenIsAFault) {
 // The service's state crosses the wire whole, a value beyond its field's range is clamped on
 // the way out and a fault on the way in, and an answer with a field twice or missing is no answer.
 TEST(ChannelProtocolTest, AStatusAnswerRoundTripsWithinItsFieldsRanges) {
-    const StatusReport sent{4, 1, 86399, 3, 1800, -41250, 1024, 0, 2000000000};
-    CStatusCollector collector;
-    for (const ChannelRecord& record : StatusRecords(sent)) {
+    const ClockStatus sent{4, 1, 86399, 3, 1800, -41250, 1024, 0, 2000000000};
+    CClockStatusCollector collector;
+    for (const ChannelRecord& record : ClockStatusRecords(sent)) {
         EXPECT_FALSE(collector.IsComplete());
         const std::vector<unsigned char> bytes = Encoded(record.kind, record.value);
         const DecodedRecord decoded = DecodeRecord(bytes.data(), bytes.size());
@@ -93,13 +93,13 @@ TEST(ChannelProtocolTest, AStatusAnswerRoundTripsWithinItsFieldsRanges) {
     EXPECT_TRUE(collector.IsComplete());
     EXPECT_EQ(collector.Report(), sent);
     EXPECT_FALSE(collector.Take(ChannelRecord{ChannelKind::StatusMode, 0})) << "a field twice";
-    EXPECT_FALSE(CStatusCollector().Take(ChannelRecord{ChannelKind::SyncResult, 1}));
+    EXPECT_FALSE(CClockStatusCollector().Take(ChannelRecord{ChannelKind::SyncResult, 1}));
 
-    StatusReport wild = sent;
+    ClockStatus wild = sent;
     wild.successAge = -7;
     wild.frequencyPpb = 2000000;
     wild.nextRun = -9;
-    const std::vector<ChannelRecord> clamped = StatusRecords(wild);
+    const std::vector<ChannelRecord> clamped = ClockStatusRecords(wild);
     EXPECT_EQ(clamped[2].value, -1);
     EXPECT_EQ(clamped[5].value, 1000000);
     EXPECT_EQ(clamped[7].value, -1);

@@ -28,14 +28,14 @@ public:
         forwarded.push_back(message);
         return bWindow;
     }
-    std::optional<StatusReport> status() override { return report; }
+    std::optional<ClockStatus> status() override { return report; }
 
     std::map<std::size_t, std::vector<ChannelRecord>> sent;
     std::vector<std::size_t> dropped;
     std::vector<unsigned> forwarded;
     std::size_t capacity = channel::kMaxQueuedNotices;
     bool bWindow = true;
-    std::optional<StatusReport> report;
+    std::optional<ClockStatus> report;
 };
 
 std::vector<unsigned char> Bytes(ChannelKind kind, std::int32_t value = 0) {
@@ -97,9 +97,9 @@ TEST_F(ChannelSessionsTest, AStatusRequestIsAnsweredToTheAskerAloneOnceTheStateI
     receive(asker, Bytes(ChannelKind::StatusRequest));
     EXPECT_TRUE(transport.sent[asker].empty()) << "nothing published yet: no answer";
 
-    transport.report = StatusReport{2, 0, 120, 0, 0, 12500, 3600, 3480, 600};
+    transport.report = ClockStatus{2, 0, 120, 0, 0, 12500, 3600, 3480, 600};
     receive(asker, Bytes(ChannelKind::StatusRequest));
-    EXPECT_EQ(transport.sent[asker].size(), StatusRecords(*transport.report).size());
+    EXPECT_EQ(transport.sent[asker].size(), ClockStatusRecords(*transport.report).size());
     EXPECT_EQ(transport.sent[console].size(), 1u) << "only its hello";
     EXPECT_TRUE(transport.forwarded.empty()) << "the window is not asked";
     EXPECT_TRUE(transport.dropped.empty());

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-struct StatusReport {
+struct ClockStatus {
     std::int32_t mode = 0;          // the settings' nSynPeriod
     std::int32_t stepsOnly = 0;     // 1: kept to steps, the Windows Time service drives the rate
     std::int32_t successAge = -1;   // since the last success; -1: none known
@@ -20,21 +20,21 @@ struct StatusReport {
     std::int32_t nextRun = -1;      // until the next scheduled run; -1: none planned
     std::int32_t uptime = 0;        // since the service started
 
-    friend bool operator==(const StatusReport& a, const StatusReport& b);
+    friend bool operator==(const ClockStatus& a, const ClockStatus& b);
 };
 
 // The records of report, in their order; each value is clamped to its field's range.
-std::vector<ChannelRecord> StatusRecords(const StatusReport& report);
+std::vector<ChannelRecord> ClockStatusRecords(const ClockStatus& report);
 
 // Collects an answer's records; a record of another kind, or the same field twice, spoils it.
-class CStatusCollector {
+class CClockStatusCollector {
 public:
     // False when record does not belong to the answer (the caller stops reading).
     bool Take(const ChannelRecord& record);
     bool IsComplete() const;
-    const StatusReport& Report() const { return m_report; }
+    const ClockStatus& Report() const { return m_report; }
 
 private:
-    StatusReport m_report;
+    ClockStatus m_report;
     std::uint32_t m_nSeen = 0;  // one bit a field
 };

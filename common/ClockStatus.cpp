@@ -1,4 +1,4 @@
-#include "common/StatusReport.h"
+#include "common/ClockStatus.h"
 
 #include <algorithm>
 #include <iterator>
@@ -7,30 +7,30 @@ namespace {
 
 struct StatusField {
     ChannelKind kind;
-    std::int32_t StatusReport::*member;
+    std::int32_t ClockStatus::*member;
 };
 
 constexpr StatusField kFields[] = {
-    {ChannelKind::StatusMode, &StatusReport::mode},
-    {ChannelKind::StatusStepsOnly, &StatusReport::stepsOnly},
-    {ChannelKind::StatusSuccessAge, &StatusReport::successAge},
-    {ChannelKind::StatusFailures, &StatusReport::failures},
-    {ChannelKind::StatusBackoffLeft, &StatusReport::backoffLeft},
-    {ChannelKind::StatusFrequency, &StatusReport::frequencyPpb},
-    {ChannelKind::StatusInterval, &StatusReport::interval},
-    {ChannelKind::StatusNextRun, &StatusReport::nextRun},
-    {ChannelKind::StatusUptime, &StatusReport::uptime},
+    {ChannelKind::StatusMode, &ClockStatus::mode},
+    {ChannelKind::StatusStepsOnly, &ClockStatus::stepsOnly},
+    {ChannelKind::StatusSuccessAge, &ClockStatus::successAge},
+    {ChannelKind::StatusFailures, &ClockStatus::failures},
+    {ChannelKind::StatusBackoffLeft, &ClockStatus::backoffLeft},
+    {ChannelKind::StatusFrequency, &ClockStatus::frequencyPpb},
+    {ChannelKind::StatusInterval, &ClockStatus::interval},
+    {ChannelKind::StatusNextRun, &ClockStatus::nextRun},
+    {ChannelKind::StatusUptime, &ClockStatus::uptime},
 };
 constexpr std::uint32_t kAllSeen = (1u << std::size(kFields)) - 1;
 
 }  // namespace
 
-bool operator==(const StatusReport& a, const StatusReport& b) {
+bool operator==(const ClockStatus& a, const ClockStatus& b) {
     return std::all_of(std::begin(kFields), std::end(kFields),
                        [&](const StatusField& field) { return a.*field.member == b.*field.member; });
 }
 
-std::vector<ChannelRecord> StatusRecords(const StatusReport& report) {
+std::vector<ChannelRecord> ClockStatusRecords(const ClockStatus& report) {
     std::vector<ChannelRecord> records;
     for (const StatusField& field : kFields) {
         records.push_back(ChannelRecord{field.kind, ClampStatusValue(field.kind, report.*field.member)});
@@ -38,7 +38,7 @@ std::vector<ChannelRecord> StatusRecords(const StatusReport& report) {
     return records;
 }
 
-bool CStatusCollector::Take(const ChannelRecord& record) {
+bool CClockStatusCollector::Take(const ChannelRecord& record) {
     const auto field =
         std::find_if(std::begin(kFields), std::end(kFields),
                      [&](const StatusField& candidate) { return candidate.kind == record.kind; });
@@ -54,6 +54,6 @@ bool CStatusCollector::Take(const ChannelRecord& record) {
     return true;
 }
 
-bool CStatusCollector::IsComplete() const {
+bool CClockStatusCollector::IsComplete() const {
     return m_nSeen == kAllSeen;
 }
