@@ -222,8 +222,8 @@ void CScheduler::FollowCalendar() {
 
 void CScheduler::RequestSyncNow() {
     m_controller.PrepareManualRun();
-    StartManualRun();
     m_bManualRequest = true;
+    StartManualRun();
 }
 
 void CScheduler::BreakSync() {
@@ -239,12 +239,15 @@ void CScheduler::OptionsUpdated() {
 }
 
 void CScheduler::StartManualRun() {
-    if (m_controller.IsSynchronized() || m_controller.IsRunning()) {
-        return;
-    }
-    if (m_controller.ServersTried() < m_settings.Read(viewOf).nServers) {
+    if (!m_controller.IsRunning() && IsManualRunPending()) {
         m_controller.StartRun(CSyncController::RunKind::Manual);
     }
+}
+
+// The request stands until a run succeeds or every server of the list has been tried.
+bool CScheduler::IsManualRunPending() const {
+    return m_bManualRequest && !m_controller.IsSynchronized() &&
+           m_controller.ServersTried() < m_settings.Read(viewOf).nServers;
 }
 
 void CScheduler::CheckSchedule() {
@@ -329,7 +332,7 @@ RunPlan CScheduler::Plan() const {
     if (plan.nextRun && m_controller.IsScheduledRunWaiting()) {
         plan.nextRun = std::max(*plan.nextRun, m_controller.ScheduledWaitLeft());
     }
-    if (m_bManualRequest) {
+    if (IsManualRunPending()) {
         plan.nextRun = std::chrono::seconds(0);
     }
     return plan;

@@ -72,6 +72,7 @@ public:
 
 private:
     void StartManualRun();
+    bool IsManualRunPending() const;
     void CheckSchedule();
     bool IsScheduledRunDue(int mode, const CalendarTime& now) const;
     bool MayStartEarly(int mode);

@@ -26,13 +26,18 @@ void CSyncEngine::Open() {
     m_controller.Discipline().Open();
     m_controller.Reload(true);
     m_openedAt = m_controller.Monotonic().now();
+    Publish();  // a status request before the first tick is answered too
+}
+
+void CSyncEngine::Publish() {
+    if (m_pStatusBoard != nullptr)
+        m_pStatusBoard->publish(Status());
 }
 
 void CSyncEngine::Tick() {
     m_controller.Discipline().Tick();
     m_scheduler.Tick();
-    if (m_pStatusBoard != nullptr)
-        m_pStatusBoard->publish(Status());
+    Publish();
     if (++m_nTicksSincePolicyCheck < kPolicyCheckTicks)
         return;
     m_nTicksSincePolicyCheck = 0;

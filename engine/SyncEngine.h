@@ -57,6 +57,7 @@ public:
 
 private:
     void LogLoadNotices();
+    void Publish();
 
     CEngineSettings& m_settings;
     LogSink& m_log;
