@@ -1,8 +1,8 @@
 #pragma once
 // What the service tells HoraluxServ -status about itself, as the channel carries it: one
 // status record a field (ChannelProtocol.h), in this order, sent only to the client that asked.
-// Times are whole seconds counted from the moment the service answered, so that neither side's
-// calendar or time zone enters the record.
+// Times are whole seconds counted from the service's last tick (at most a second before it
+// answers), so that neither side's calendar or time zone enters the record.
 
 #include "common/ChannelProtocol.h"
 
