@@ -26,6 +26,7 @@
 #include "service/ExecWindow_win.h"
 #include "service/HostTexts.h"
 #include "service/QueryCommand.h"
+#include "service/StatusCommand.h"
 #include "service/TimeService_win.h"
 #include "settings/LocalTimeText.h"
 #include "settings/Settings.h"
@@ -77,7 +78,9 @@ public:
           m_scheduler(m_controller, m_engineSettings, m_localClock, m_probe, m_log),
           m_windowsTimeWatch(m_windowsTime, m_log),
           m_engine(m_engineSettings, m_log, m_controller, m_scheduler, m_windowsTimeWatch, m_strVersion),
-          m_window(m_engine, m_notifier, m_log) {}
+          m_window(m_engine, m_notifier, m_log) {
+        m_engine.SetStatusBoard(&m_channel);
+    }
 
     // The initialisation: the service object, the Windows directory as the current
     // directory, then the command line, which returns when its action or the service ended.
@@ -149,6 +152,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
                 std::vector<std::string>(__argv + (__argc > 0 ? 1 : 0), __argv + __argc));
             if (command.action == HostAction::Query) {
                 exitCode = RunQueryCommand(command);
+                return;
+            }
+            // Nor does the status, which only asks the service and reads the history.
+            if (command.action == HostAction::Status) {
+                exitCode = RunStatusCommand();
                 return;
             }
             CServiceProgram program;
