@@ -214,12 +214,13 @@ set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS [=[
   ExecWait '"$INSTDIR\HoraluxServ.exe" -e'
   ExecWait '"$INSTDIR\HoraluxServ.exe" -u'
   Delete "$WINDIR\@HORALUX_HELP_FILE_NAME@"
-  MessageBox MB_YESNO|MB_ICONQUESTION|MB_DEFBUTTON2 "Delete the settings, the log, the record of the last synchronisation and the learned frequency of the clock as well?$\n$\n$WINDIR\@HORALUX_SETTINGS_FILE@$\n$WINDIR\@HORALUX_LOG_FILE@$\n$WINDIR\@HORALUX_RECORD_FILE@$\n$WINDIR\@HORALUX_DRIFT_FILE@" /SD IDNO IDNO horalux_keep_settings
+  MessageBox MB_YESNO|MB_ICONQUESTION|MB_DEFBUTTON2 "Delete the settings, the log, the record of the last synchronisation, the learned frequency of the clock and the history as well?$\n$\n$WINDIR\@HORALUX_SETTINGS_FILE@$\n$WINDIR\@HORALUX_LOG_FILE@$\n$WINDIR\@HORALUX_RECORD_FILE@$\n$WINDIR\@HORALUX_DRIFT_FILE@$\n$WINDIR\@HORALUX_HISTORY_FILE@" /SD IDNO IDNO horalux_keep_settings
     Delete "$WINDIR\@HORALUX_SETTINGS_FILE@"
     Delete "$WINDIR\@HORALUX_DAMAGED_SETTINGS_FILE@"
     Delete "$WINDIR\@HORALUX_LOG_FILE@"
     Delete "$WINDIR\@HORALUX_RECORD_FILE@"
     Delete "$WINDIR\@HORALUX_DRIFT_FILE@"
+    Delete "$WINDIR\@HORALUX_HISTORY_FILE@"
   horalux_keep_settings:
 ]=])
 # The file names the programs use (top CMakeLists.txt).

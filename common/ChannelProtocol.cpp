@@ -3,7 +3,9 @@
 #include "common/LogResult.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <iterator>
+#include <limits>
 
 namespace {
 
@@ -27,8 +29,37 @@ constexpr WireField kReservedField = HORALUX_WIRE_FIELD(reserved);
 #undef HORALUX_WIRE_FIELD
 
 constexpr ChannelKind kConsoleRequests[] = {ChannelKind::ConsoleHello, ChannelKind::OptionsUpdated,
-                                            ChannelKind::SyncNow, ChannelKind::SyncBreak};
+                                            ChannelKind::SyncNow, ChannelKind::SyncBreak,
+                                            ChannelKind::StatusRequest};
 constexpr ChannelKind kServiceNotices[] = {ChannelKind::ServiceHello, ChannelKind::SyncResult};
+
+// The values each status field may take; -1 is "none" where a field may lack a value.
+struct StatusRange {
+    ChannelKind kind;
+    std::int32_t lowest;
+    std::int32_t highest;
+};
+
+constexpr std::int32_t kMost = std::numeric_limits<std::int32_t>::max();
+constexpr std::int32_t kMostPpb = 1000000;  // twice the largest frequency the discipline keeps
+
+constexpr StatusRange kStatusRanges[] = {
+    {ChannelKind::StatusMode, 0, 4},
+    {ChannelKind::StatusStepsOnly, 0, 1},
+    {ChannelKind::StatusSuccessAge, -1, kMost},
+    {ChannelKind::StatusFailures, 0, kMost},
+    {ChannelKind::StatusBackoffLeft, 0, kMost},
+    {ChannelKind::StatusFrequency, -kMostPpb, kMostPpb},
+    {ChannelKind::StatusInterval, 0, kMost},
+    {ChannelKind::StatusNextRun, -1, kMost},
+    {ChannelKind::StatusUptime, 0, kMost},
+};
+
+const StatusRange* FindStatusRange(ChannelKind kind) {
+    const auto found = std::find_if(std::begin(kStatusRanges), std::end(kStatusRanges),
+                                    [kind](const StatusRange& range) { return range.kind == kind; });
+    return found == std::end(kStatusRanges) ? nullptr : found;
+}
 
 template <typename Range>
 bool Contains(const Range& range, ChannelKind kind) {
@@ -51,12 +82,15 @@ std::uint32_t Get(const unsigned char* bytes, WireField field) {
 
 bool IsKnownKind(std::uint32_t kind) {
     const auto known = static_cast<ChannelKind>(kind);
-    return Contains(kConsoleRequests, known) || Contains(kServiceNotices, known);
+    return Contains(kConsoleRequests, known) || Contains(kServiceNotices, known) || IsStatusAnswer(known);
 }
 
 bool ValueFits(ChannelKind kind, std::int32_t value) {
     if (kind == ChannelKind::SyncResult) {
         return IsAnnouncedResult(value);
+    }
+    if (const StatusRange* range = FindStatusRange(kind)) {
+        return value >= range->lowest && value <= range->highest;
     }
     return value == 0;
 }
@@ -100,6 +134,15 @@ bool IsConsoleRequest(ChannelKind kind) {
 
 bool IsServiceNotice(ChannelKind kind) {
     return Contains(kServiceNotices, kind);
+}
+
+bool IsStatusAnswer(ChannelKind kind) {
+    return FindStatusRange(kind) != nullptr;
+}
+
+std::int32_t ClampStatusValue(ChannelKind kind, std::int32_t value) {
+    const StatusRange* range = FindStatusRange(kind);
+    return range == nullptr ? value : std::clamp(value, range->lowest, range->highest);
 }
 
 bool IsAnnouncedResult(std::int32_t code) {

@@ -15,11 +15,15 @@
 //                           2020 synchronise now   console -> service
 //                           2021 result            service -> console, value = code 0..4
 //                           2022 break             console -> service
-//        8     4  value     the result code for 2021, 0 for every other kind
+//                           2030 status request    console -> service
+//                           2031..2039 status      service -> console (answer to 2030, ClockStatus.h)
+//        8     4  value     the result code for 2021, a status field for 2031..2039 (in its
+//                           range), 0 for every other kind
 //       12     4  reserved  0
 //
 // A message of any other size, or with any field out of these bounds, is a fault: the service
-// drops the client that sent it, and the console closes its end. Nothing else travels.
+// drops the client that sent it, and the console closes its end. Nothing else travels. The
+// status records go only to the client that asked, so a console that never asks never sees one.
 
 #include "common/WindowMessages.h"
 
@@ -62,6 +66,17 @@ enum class ChannelKind : std::uint16_t {
     SyncNow = UM_SYNC_NOW,
     SyncResult = UM_SYNC_RESULT,
     SyncBreak = UM_SYNC_BREAK,
+    // The service's state for HoraluxServ -status: no window message stands for these.
+    StatusRequest = 2030,
+    StatusMode = 2031,
+    StatusStepsOnly = 2032,
+    StatusSuccessAge = 2033,
+    StatusFailures = 2034,
+    StatusBackoffLeft = 2035,
+    StatusFrequency = 2036,
+    StatusInterval = 2037,
+    StatusNextRun = 2038,
+    StatusUptime = 2039,
 };
 
 struct ChannelRecord {
@@ -101,5 +116,9 @@ DecodedRecord DecodeRecord(const unsigned char* data, std::size_t size);
 // Which way each kind travels.
 bool IsConsoleRequest(ChannelKind kind);
 bool IsServiceNotice(ChannelKind kind);
+// An answer to a status request (one of ClockStatus's fields).
+bool IsStatusAnswer(ChannelKind kind);
+// value brought into the range of the status field kind (unchanged for any other kind).
+std::int32_t ClampStatusValue(ChannelKind kind, std::int32_t value);
 // The result codes a notice carries: 0 to 4 (lines with LOG_NOTICE are never announced).
 bool IsAnnouncedResult(std::int32_t code);

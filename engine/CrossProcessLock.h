@@ -1,5 +1,5 @@
 #pragma once
-// Port to a lock shared by every process that writes the log: the service and an
+// Port to a lock shared by every process that writes the log (or the history): the service and an
 // administrator's command-line instance (install, remove, start, stop). Each write reads the
 // file, adds its line and replaces the file; the lock keeps two such writes from overlapping,
 // so neither overwrites the other's line. The Win32 adapter is a named mutex; native tests

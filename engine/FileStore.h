@@ -4,6 +4,9 @@
 // flushed to the disk and then moved over the target in one step, so a reader or a crash
 // sees either the old file or the new one, never a cut one.
 
+#include "common/FileRead.h"
+
+#include <cstdint>
 #include <string>
 
 enum class FileWriteResult {
@@ -12,20 +15,11 @@ enum class FileWriteResult {
     Failed,      // writing, flushing or replacing failed; the target is untouched
 };
 
-enum class FileReadResult {
-    Read,
-    Missing,  // there is no such file
-    Failed,   // it exists (or may) but could not be opened or read
-};
-
 // Native seam (FileStore_posix.cpp / FileStore_win.cpp).
 [[nodiscard]] FileWriteResult ReplaceFileContents(const std::string& path, const std::string& bytes);
 
-// The whole file as bytes (empty when Missing, undefined when Failed). bytes keeps its
-// capacity, so reading into the same string again allocates nothing new.
-FileReadResult ReadFileIfPresent(const std::string& path, std::string& bytes);
-
-// The whole file as bytes; false when it cannot be opened or read.
-inline bool ReadFileContents(const std::string& path, std::string& bytes) {
-    return ReadFileIfPresent(path, bytes) == FileReadResult::Read;
-}
+// Writes bytes at offset of an existing file (its end, or where a row cut by a crash begins),
+// ends the file after them and flushes it to the disk. A crash on the way leaves the file as
+// it was up to offset, then possibly some of bytes: never a change before offset.
+[[nodiscard]] FileWriteResult WriteFileEnd(const std::string& path, std::uint64_t offset,
+                                           const std::string& bytes);

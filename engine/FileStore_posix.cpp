@@ -52,3 +52,17 @@ FileWriteResult ReplaceFileContents(const std::string& path, const std::string& 
     }
     return FileWriteResult::Written;
 }
+
+FileWriteResult WriteFileEnd(const std::string& path, std::uint64_t offset, const std::string& bytes) {
+    UniqueFd fd(::open(path.c_str(), O_WRONLY));
+    if (!fd) {
+        return FileWriteResult::NotCreated;
+    }
+    const auto start = static_cast<off_t>(offset);
+    const auto end = static_cast<off_t>(offset + bytes.size());
+    if (::lseek(fd.get(), start, SEEK_SET) != start || !writeAll(fd.get(), bytes) ||
+        ::ftruncate(fd.get(), end) != 0 || ::fsync(fd.get()) != 0 || ::close(fd.release()) != 0) {
+        return FileWriteResult::Failed;
+    }
+    return FileWriteResult::Written;
+}

@@ -60,3 +60,20 @@ FileWriteResult ReplaceFileContents(const std::string& path, const std::string& 
     }
     return FileWriteResult::Written;
 }
+
+FileWriteResult WriteFileEnd(const std::string& path, std::uint64_t offset, const std::string& bytes) {
+    // Shared as a reader expects: a console may have the file open, and a trim may replace it.
+    UniqueFileHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        return FileWriteResult::NotCreated;
+    }
+    LARGE_INTEGER start;
+    start.QuadPart = static_cast<LONGLONG>(offset);
+    if (!::SetFilePointerEx(file.get(), start, nullptr, FILE_BEGIN) || !writeAll(file.get(), bytes) ||
+        !::SetEndOfFile(file.get()) || !::FlushFileBuffers(file.get()) || !::CloseHandle(file.release())) {
+        return FileWriteResult::Failed;
+    }
+    return FileWriteResult::Written;
+}

@@ -12,6 +12,13 @@ void CRunBackoff::ScheduledRunFailed(TimePoint now) {
     m_nextRun = now + m_lastWait;
 }
 
+std::chrono::seconds CRunBackoff::WaitLeft(TimePoint now) const {
+    if (!IsWaiting(now)) {
+        return std::chrono::seconds(0);
+    }
+    return std::chrono::ceil<std::chrono::seconds>(m_nextRun - now);
+}
+
 bool CRunBackoff::NetworkReturned(TimePoint now) {
     if (!m_bCuttable || !IsWaiting(now)) {
         return false;

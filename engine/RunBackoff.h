@@ -46,6 +46,8 @@ public:
     bool HasFailures() const { return m_bFailing; }
     // A scheduled run must not start yet.
     bool IsWaiting(TimePoint now) const { return m_bFailing && now < m_nextRun; }
+    // How much of the wait is left at now (zero when none).
+    std::chrono::seconds WaitLeft(TimePoint now) const;
 
     // host refused us at now.
     void ServerRefused(const std::string& host, TimePoint now);

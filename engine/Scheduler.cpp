@@ -3,9 +3,15 @@
 #include "common/LogResult.h"
 #include "settings/SyncMode.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kMinutesBetweenHourlyRuns = 60;
+constexpr std::chrono::seconds kDay{24 * 60 * 60};
+constexpr std::chrono::seconds kHour{kMinutesBetweenHourlyRuns * 60};
+
+using Wait = std::optional<std::chrono::seconds>;
 
 struct ScheduleView {
     int nSynPeriod;
@@ -56,19 +62,61 @@ bool neverDue(const DueContext&) {
     return false;
 }
 
+// What the next run's time depends on.
+struct PlanContext {
+    const CalendarTime& now;
+    const AutomationDate& lastSync;
+    bool bStartRunDone;
+    bool bRetryDue;
+    std::chrono::seconds pollLeft;  // until the clock discipline's wait since the last run is over
+};
+
+// Synchronised today: the next day's first tick.
+Wait dailyLeft(const PlanContext& c) {
+    CalendarTime last;
+    if (!c.lastSync.toCalendar(last) || !sameDate(last, c.now)) {
+        return std::chrono::seconds(0);
+    }
+    const int secondsToday = (c.now.wHour * 60 + c.now.wMinute) * 60 + c.now.wSecond;
+    return kDay - std::chrono::seconds(secondsToday);
+}
+
+Wait onStartLeft(const PlanContext& c) {
+    return !c.bStartRunDone || c.bRetryDue ? Wait(std::chrono::seconds(0)) : std::nullopt;
+}
+
+Wait hourlyLeft(const PlanContext& c) {
+    if (!c.lastSync.isValid()) {
+        return std::chrono::seconds(0);
+    }
+    const std::chrono::seconds since(
+        AutomationSpan::between(AutomationDate::fromCalendar(c.now), c.lastSync).wholeSeconds());
+    return std::max(kHour - since, std::chrono::seconds(0));
+}
+
+Wait continuousLeft(const PlanContext& c) {
+    return c.pollLeft;
+}
+
+Wait neverLeft(const PlanContext&) {
+    return std::nullopt;
+}
+
 struct ModeRule {
     int mode;
     bool (*isDue)(const DueContext&);
-    bool bLearns;     // also runs when the clock discipline asks for extra samples
+    Wait (*waitLeft)(const PlanContext&);  // until it is due, failures' waits aside
+    std::chrono::seconds period;           // zero: the clock discipline's poll interval, or none
+    bool bLearns;                          // also runs when the clock discipline asks for extra samples
     bool bRunsEarly;  // runs ahead of its schedule after a wake (and the continuous mode's poll)
 };
 
 constexpr ModeRule kModeRules[] = {
-    {kSyncDaily, dailyDue, true, true},
-    {kSyncOnStart, onStartDue, true, true},
-    {kSyncHourly, hourlyDue, true, true},
-    {kSyncDemandOnly, neverDue, false, false},
-    {kSyncContinuous, continuousDue, false, true},
+    {kSyncDaily, dailyDue, dailyLeft, kDay, true, true},
+    {kSyncOnStart, onStartDue, onStartLeft, std::chrono::seconds(0), true, true},
+    {kSyncHourly, hourlyDue, hourlyLeft, kHour, true, true},
+    {kSyncDemandOnly, neverDue, neverLeft, std::chrono::seconds(0), false, false},
+    {kSyncContinuous, continuousDue, continuousLeft, std::chrono::seconds(0), false, true},
 };
 
 // The rule of mode; nullptr for "Error", which never runs.
@@ -174,8 +222,8 @@ void CScheduler::FollowCalendar() {
 
 void CScheduler::RequestSyncNow() {
     m_controller.PrepareManualRun();
-    StartManualRun();
     m_bManualRequest = true;
+    StartManualRun();
 }
 
 void CScheduler::BreakSync() {
@@ -191,12 +239,15 @@ void CScheduler::OptionsUpdated() {
 }
 
 void CScheduler::StartManualRun() {
-    if (m_controller.IsSynchronized() || m_controller.IsRunning()) {
-        return;
-    }
-    if (m_controller.ServersTried() < m_settings.Read(viewOf).nServers) {
+    if (!m_controller.IsRunning() && IsManualRunPending()) {
         m_controller.StartRun(CSyncController::RunKind::Manual);
     }
+}
+
+// The request stands until a run succeeds or every server of the list has been tried.
+bool CScheduler::IsManualRunPending() const {
+    return m_bManualRequest && !m_controller.IsSynchronized() &&
+           m_controller.ServersTried() < m_settings.Read(viewOf).nServers;
 }
 
 void CScheduler::CheckSchedule() {
@@ -252,4 +303,37 @@ bool CScheduler::IsScheduledRunDue(int mode, const CalendarTime& now) const {
     const ModeRule* rule = ruleFor(mode);
     return rule != nullptr &&  // "Error": never
            (rule->isDue(context) || (rule->bLearns && context.bLearning && context.bPollDue));
+}
+
+RunPlan CScheduler::Plan() const {
+    const ModeRule* rule = ruleFor(m_settings.Read(viewOf).nSynPeriod);
+    if (rule == nullptr) {
+        return RunPlan{};
+    }
+    const CClockDiscipline& discipline = m_controller.Discipline();
+    const std::chrono::seconds poll = discipline.PollInterval();
+    const std::optional<MonotonicClock::TimePoint> lastStart = m_controller.LastRunStart();
+    const std::chrono::seconds pollLeft =
+        lastStart ? std::max(std::chrono::ceil<std::chrono::seconds>(*lastStart + discipline.PollInterval() -
+                                                                     m_controller.Monotonic().now()),
+                             std::chrono::seconds(0))
+                  : std::chrono::seconds(0);
+    const CalendarTime now = m_clock.nowLocal();
+    const PlanContext context{now, m_controller.LastSync(), m_controller.IsStartRunDone(),
+                              m_controller.HasScheduledRunFailed() && !m_controller.IsScheduledRunWaiting(),
+                              pollLeft};
+    const bool bLearning = rule->bLearns && discipline.IsLearning();
+    RunPlan plan;
+    plan.interval = rule->mode == kSyncContinuous || bLearning ? poll : rule->period;
+    plan.nextRun = rule->waitLeft(context);
+    if (bLearning) {
+        plan.nextRun = plan.nextRun ? std::min(*plan.nextRun, pollLeft) : pollLeft;
+    }
+    if (plan.nextRun && m_controller.IsScheduledRunWaiting()) {
+        plan.nextRun = std::max(*plan.nextRun, m_controller.ScheduledWaitLeft());
+    }
+    if (IsManualRunPending()) {
+        plan.nextRun = std::chrono::seconds(0);
+    }
+    return plan;
 }

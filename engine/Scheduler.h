@@ -24,6 +24,12 @@
 #include <chrono>
 #include <optional>
 
+// When the mode runs next, for the service's status.
+struct RunPlan {
+    std::chrono::seconds interval{0};             // between scheduled runs now; zero: none runs by itself
+    std::optional<std::chrono::seconds> nextRun;  // until the next run; none: none is planned
+};
+
 class CScheduler {
 public:
     // Everything given must outlive the scheduler.
@@ -58,10 +64,15 @@ public:
 
     bool IsManualRequested() const { return m_bManualRequest; }
 
+    // The schedule as it stands: a manual request runs at once, a failure's wait delays every
+    // mode that runs by itself, and a mode that learns the clock's frequency polls meanwhile.
+    RunPlan Plan() const;
+
     static constexpr std::chrono::seconds kNetworkWaitAfterWake{60};
 
 private:
     void StartManualRun();
+    bool IsManualRunPending() const;
     void CheckSchedule();
     bool IsScheduledRunDue(int mode, const CalendarTime& now) const;
     bool MayStartEarly(int mode);

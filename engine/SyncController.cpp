@@ -42,8 +42,12 @@ bool CSyncController::IsRunning() {
         m_bSynchronized.store(m_nRequestsAtRunStart == m_nManualRequests);
         m_lastSync.store(AutomationDate::fromCalendar(m_ports.localClock.nowLocal()));
         m_backoff.RunSucceeded();
-    } else if (exit == CSyncRun::kFailed && m_runKind == RunKind::Scheduled) {
-        m_backoff.ScheduledRunFailed(m_ports.monotonic.now());
+        m_nFailuresInRow = 0;
+    } else if (exit == CSyncRun::kFailed) {
+        ++m_nFailuresInRow;
+        if (m_runKind == RunKind::Scheduled) {
+            m_backoff.ScheduledRunFailed(m_ports.monotonic.now());
+        }
     }
     NoteRefusals();
     return false;
@@ -92,6 +96,19 @@ void CSyncController::Reload(bool resetStartRun) {
         m_bStartRunDone.store(false);
         m_backoff.Reset();
     }
+}
+
+std::optional<std::chrono::seconds> CSyncController::SinceLastSync() const {
+    const AutomationDate& last = m_lastSync.value();
+    if (!last.isValid() || last.days() <= 0.0) {  // the epoch is the value of no record
+        return std::nullopt;
+    }
+    const AutomationDate now = AutomationDate::fromCalendar(m_ports.localClock.nowLocal());
+    const std::int32_t seconds = AutomationSpan::between(now, last).wholeSeconds();
+    if (seconds < 0) {
+        return std::nullopt;
+    }
+    return std::chrono::seconds(seconds);
 }
 
 void CSyncController::ShiftLastSync(std::int32_t seconds) {
@@ -149,9 +166,10 @@ RunSnapshot CSyncController::TakeSnapshot(RunKind kind) {
         const CTimeServer server = ServerAt(s);
         RunSnapshot snapshot;
         snapshot.bManual = kind == RunKind::Manual;
+        snapshot.bPoll = !snapshot.bManual && s.m_nSynPeriod == kSyncContinuous;
         snapshot.nSynPeriod = s.m_nSynPeriod;
         // The continuous mode asks once a poll: a lost request waits for the next poll.
-        snapshot.nMaxAttempts = !snapshot.bManual && s.m_nSynPeriod == kSyncContinuous ? 1 : s.m_nMaxAttempts;
+        snapshot.nMaxAttempts = snapshot.bPoll ? 1 : s.m_nMaxAttempts;
         snapshot.nOffset = s.m_nOffset;
         snapshot.strTitle = server.m_strTitle;
         snapshot.strAddress = server.m_strAddress;
@@ -188,8 +206,11 @@ bool CSyncController::StartRun(RunKind kind) {
 }
 
 void CSyncController::NoteRecord(const RunRecord& record) {
-    std::lock_guard<std::mutex> lock(m_recordMutex);
-    m_lastRecord = record;
+    {
+        std::lock_guard<std::mutex> lock(m_recordMutex);
+        m_lastRecord = record;
+    }
+    m_ports.history.Append(record);  // a row that cannot go in now goes in with the next
 }
 
 std::optional<RunRecord> CSyncController::LastRunRecord() const {

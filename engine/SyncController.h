@@ -13,11 +13,13 @@
 #include "engine/LocalClock.h"
 #include "engine/RefusalWatch.h"
 #include "engine/RunBackoff.h"
+#include "engine/RunHistory.h"
 #include "engine/RunThread.h"
 #include "engine/SyncAttempt.h"
 #include "engine/SyncRun.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <optional>
@@ -31,6 +33,7 @@ struct ControllerPorts {
     const LocalClock& localClock;     // the time of the last-synchronisation record
     const MonotonicClock& monotonic;  // the back-off and the continuous mode's wait
     LogSink& log;
+    RunHistory& history;  // every run's record, as a row
 };
 
 class CSyncController {
@@ -83,6 +86,10 @@ public:
     bool IsScheduledRunWaiting() const { return m_backoff.IsWaiting(m_ports.monotonic.now()); }
     // A scheduled run failed since the last success (or the fresh start).
     bool HasScheduledRunFailed() const { return m_backoff.HasFailures(); }
+    // How long scheduled runs must still wait after failures (zero when they need not).
+    std::chrono::seconds ScheduledWaitLeft() const { return m_backoff.WaitLeft(m_ports.monotonic.now()); }
+    // Runs that failed since the last success, scheduled or asked for.
+    int FailuresInRow() const { return m_nFailuresInRow; }
     // The network came back: a failure's wait ends now, once per wait.
     void NetworkReturned() { m_backoff.NetworkReturned(m_ports.monotonic.now()); }
     // Local time moved by seconds against UTC: so does the last synchronisation's (and its file).
@@ -97,6 +104,9 @@ public:
     bool IsStartRunDone() const { return m_bStartRunDone.load(); }
     void MarkStartRunDone() { m_bStartRunDone.store(true); }
     const AutomationDate& LastSync() const { return m_lastSync.value(); }
+    // How long ago the last success was; nothing when none is on record, or when it lies ahead
+    // of the clock (which has since been set back).
+    std::optional<std::chrono::seconds> SinceLastSync() const;
     // When the last run started (nothing before the first), on the monotonic clock.
     std::optional<MonotonicClock::TimePoint> LastRunStart() const { return m_lastRunStart; }
     // What the last run that was not broken off did.
@@ -123,6 +133,7 @@ private:
     std::atomic<bool> m_bSynchronized{false};
     std::atomic<bool> m_bStartRunDone{false};
     RunKind m_runKind = RunKind::Scheduled;  // of the run held
+    int m_nFailuresInRow = 0;
     // Manual requests so far, and how many there were when the run held began: a run that
     // succeeds satisfies only the requests made before it (a "now" that arrives while it ends,
     // after its result went out, gets a run of its own).

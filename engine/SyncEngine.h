@@ -6,6 +6,7 @@
 #include "common/LogSink.h"
 #include "engine/EngineSettings.h"
 #include "engine/Scheduler.h"
+#include "engine/StatusBoard.h"
 #include "engine/SyncController.h"
 #include "engine/WindowsTimeWatch.h"
 
@@ -26,6 +27,11 @@ public:
     // also a look at the organisation's policy, whose change reloads the settings as the
     // console's "options updated" does, and at the Windows Time service.
     void Tick();
+    // From now on every tick puts the engine's state up on board (nullptr: nowhere), which must
+    // outlive the engine or be taken away first.
+    void SetStatusBoard(StatusBoard* board) { m_pStatusBoard = board; }
+    // The state HoraluxServ -status shows, as of now.
+    ClockStatus Status() const;
     void SyncNow() { m_scheduler.RequestSyncNow(); }
     void SyncBreak() { m_scheduler.BreakSync(); }
     // Reloads the settings; each value of the file or the policy left out gets its log line.
@@ -51,6 +57,7 @@ public:
 
 private:
     void LogLoadNotices();
+    void Publish();
 
     CEngineSettings& m_settings;
     LogSink& m_log;
@@ -59,4 +66,6 @@ private:
     CWindowsTimeWatch& m_windowsTime;
     const std::string m_strVersion;
     int m_nTicksSincePolicyCheck = 0;
+    StatusBoard* m_pStatusBoard = nullptr;
+    MonotonicClock::TimePoint m_openedAt{};
 };

@@ -3,6 +3,7 @@
 #include "common/LogResult.h"
 #include "common/TextFormat.h"
 #include "engine/FileStore.h"
+#include "engine/HeldLock.h"
 
 #include <algorithm>
 #include <cmath>
@@ -72,24 +73,6 @@ std::string tidyLines(std::string_view region) {
 std::size_t linesKept(int limit) {
     return limit > 0 ? static_cast<std::size_t>(limit) : 0;
 }
-
-// Holds the cross-process lock for one write, when it could be had in time.
-class CHeldLock {
-public:
-    CHeldLock(CrossProcessLock& lock, std::chrono::milliseconds wait)
-        : m_lock(lock), m_bHeld(lock.acquire(wait)) {}
-    ~CHeldLock() {
-        if (m_bHeld) {
-            m_lock.release();
-        }
-    }
-    CHeldLock(const CHeldLock&) = delete;
-    CHeldLock& operator=(const CHeldLock&) = delete;
-
-private:
-    CrossProcessLock& m_lock;
-    const bool m_bHeld;
-};
 
 }  // namespace
 

@@ -71,6 +71,7 @@ RunRecord CSyncRun::StartRecord(const SyncOutcome& sample) const {
     record.strLabel = m_snapshot.bManual ? kManualLabel : SyncModeName(m_snapshot.nSynPeriod);
     record.strServer = m_snapshot.strTitle;
     record.sample = sample;
+    record.frequencyPpm = m_services.discipline.Status().frequencyPpm;  // also for a run that fails
     return record;
 }
 
@@ -97,7 +98,7 @@ int CSyncRun::Commit(const SyncOutcome& sample, const Confirmation& confirmation
     record.frequencyPpm = discipline.Status().frequencyPpm;
     if (result.action == ClockAction::Refused) {
         Refuse(record, FormatText(kOffCourse, title, result.correction));
-        return !m_snapshot.bManual && m_snapshot.nSynPeriod == kSyncContinuous ? kAnsweredOffCourse : kFailed;
+        return m_snapshot.bPoll ? kAnsweredOffCourse : kFailed;
     }
     if (result.action == ClockAction::Failed) {
         if (result.nOffsetChange != 0) {

@@ -29,6 +29,9 @@
 // What a run reads from the settings, copied under the settings lock when it starts.
 struct RunSnapshot {
     bool bManual = false;
+    // A scheduled run of the continuous mode: one request, and an answer off the clock's course
+    // is no server's failure.
+    bool bPoll = false;
     int nSynPeriod = 0;
     int nMaxAttempts = 0;
     int nOffset = 0;

@@ -289,6 +289,16 @@ void CChannelServer::drop(std::size_t slot) {
     CloseClient(slot);
 }
 
+void CChannelServer::publish(const ClockStatus& report) {
+    const std::lock_guard<std::mutex> lock(m_statusMutex);
+    m_status = report;
+}
+
+std::optional<ClockStatus> CChannelServer::status() {
+    const std::lock_guard<std::mutex> lock(m_statusMutex);
+    return m_status;
+}
+
 bool CChannelServer::forward(unsigned message) {
     const HWND window = m_window();
     return window != nullptr && ::PostMessageA(window, message, 0, 0) != FALSE;

@@ -13,6 +13,7 @@
 #include "common/ChannelProtocol.h"
 #include "common/SystemResult.h"
 #include "engine/ResultNotifier.h"
+#include "engine/StatusBoard.h"
 #include "service/ChannelSessions.h"
 
 #include <array>
@@ -20,6 +21,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -30,7 +32,7 @@ enum class ChannelNameNews {
     FreeAgain,      // the service has made the pipe after all
 };
 
-class CChannelServer final : public ResultNotifier, private ChannelTransport {
+class CChannelServer final : public ResultNotifier, public StatusBoard, private ChannelTransport {
 public:
     // Yields the control window, null while there is none; called on the channel's thread.
     using WindowSource = std::function<HWND()>;
@@ -53,6 +55,8 @@ public:
 
     // Any thread: queued for every console that has spoken.
     void notifyResult(int resultCode) override;
+    // Any thread: the state a status request is answered with from now on.
+    void publish(const ClockStatus& report) override;
 
     // How often a name held by another program is tried again: each try is one call.
     static constexpr DWORD kNameRetryMs = 60000;
@@ -81,6 +85,7 @@ private:
     bool send(std::size_t slot, const ChannelRecord& record) override;
     void drop(std::size_t slot) override;
     bool forward(unsigned message) override;
+    std::optional<ClockStatus> status() override;
 
     bool MakeEvents();
     void Serve();
@@ -112,5 +117,7 @@ private:
     std::thread m_thread;
     std::atomic<bool> m_bRunning{false};
     std::mutex m_noticeMutex;
+    std::mutex m_statusMutex;
+    std::optional<ClockStatus> m_status;
     std::vector<int> m_pendingNotices;
 };

@@ -38,6 +38,10 @@ bool CChannelSessions::TooMany(Session& session, std::uint64_t nowMs) {
 }
 
 void CChannelSessions::Handle(std::size_t slot, const ChannelRecord& request) {
+    if (request.kind == ChannelKind::StatusRequest) {
+        AnswerStatus(slot);
+        return;
+    }
     if (request.kind != ChannelKind::ConsoleHello) {
         // The window message of the same number; a service that is stopping has no window,
         // and the request is lost as a posted one would be.
@@ -46,6 +50,21 @@ void CChannelSessions::Handle(std::size_t slot, const ChannelRecord& request) {
     }
     if (!m_transport.send(slot, ChannelRecord{ChannelKind::ServiceHello, 0})) {
         Drop(slot);
+    }
+}
+
+// Only the asker hears the answer. A service that has not yet published its state leaves the
+// question unanswered: the asker's bounded wait then tells it so.
+void CChannelSessions::AnswerStatus(std::size_t slot) {
+    const std::optional<ClockStatus> report = m_transport.status();
+    if (!report) {
+        return;
+    }
+    for (const ChannelRecord& record : ClockStatusRecords(*report)) {
+        if (!m_transport.send(slot, record)) {
+            Drop(slot);
+            return;
+        }
     }
 }
 

@@ -12,6 +12,7 @@
 // unread. Nothing a client sends is logged.
 
 #include "common/ChannelProtocol.h"
+#include "common/ClockStatus.h"
 
 #include <array>
 #include <cstddef>
@@ -29,6 +30,8 @@ public:
     // Posts a console's request to the control window as its window message; false when the
     // window is not there.
     virtual bool forward(unsigned message) = 0;
+    // The service's state as last published; nothing before the first.
+    virtual std::optional<ClockStatus> status() = 0;
 };
 
 class CChannelSessions {
@@ -63,6 +66,7 @@ private:
     static bool TooMany(Session& session, std::uint64_t nowMs);
 
     void Handle(std::size_t slot, const ChannelRecord& request);
+    void AnswerStatus(std::size_t slot);
     void Drop(std::size_t slot);
 
     ChannelTransport& m_transport;

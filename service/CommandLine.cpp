@@ -34,6 +34,9 @@ const SwitchRule* FindActionSwitch(char letter) {
     return nullptr;
 }
 
+// The one switch that is a word, not a letter.
+constexpr const char* kStatusSwitch = "-status";
+
 bool IsSwitch(const std::string& arg) {
     return arg.size() >= 2 && arg[0] == '-';
 }
@@ -60,6 +63,10 @@ ServiceCommand ParseServiceArguments(const std::vector<std::string>& args) {
     for (std::size_t index = 0; index < args.size(); ++index) {
         const std::string& arg = args[index];
         if (!IsSwitch(arg)) {
+            continue;
+        }
+        if (arg == kStatusSwitch) {
+            command.action = HostAction::Status;
             continue;
         }
         const char letter = arg[1];

@@ -20,6 +20,7 @@ enum class HostAction {
     Write,
     // -w disable|keep|restore: the installers' change to the Windows Time service
     WindowsTime,
+    Status,  // -status: ask the running service how it keeps the clock
 };
 
 struct ServiceCommand {
@@ -37,7 +38,8 @@ struct ServiceCommand {
     std::optional<std::string> windowsTimeChoice;
 };
 
-// args are the arguments after the program name. A switch is an argument beginning with
+// args are the arguments after the program name. "-status", written out in full, is the status
+// switch; any other switch is an argument beginning with
 // '-', chosen by its (case-sensitive) second character; anything else is ignored. The last
 // action switch counts; -d, -f and -c act at once, so what follows them is not looked at as
 // switches (-c takes it as its NAME=VALUE arguments). -l, -p and -n take the rest of their

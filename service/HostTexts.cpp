@@ -53,6 +53,7 @@ constexpr HostTextEntry kHostTexts[] = {
      "  -f                  run the service's work as a hidden process\n"
      "  -q [server[:port]]  ask a time server (the starting server when none is given); changes nothing\n"
      "  -n samples          with -q: how many samples, 1 to 100 (4 by default)\n"
+     "  -status             how the service keeps the clock; exit code 0 synchronised, 1 no answer, 2 not\n"
      "  -w keep|disable     the Windows Time service: leave it, or stop and disable it\n"
      "  -w restore          give the Windows Time service back the start it had before -w disable\n"
      "  -c NAME=VALUE ...   write settings: SERVERS, STARTINGSERVER, MODE, OFFSET, ATTEMPTS, ONLYSUCCESSLOG, "

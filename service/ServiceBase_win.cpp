@@ -109,7 +109,8 @@ BOOL CServiceBase::ParseCommandLine(int argc, char** argv) {
         case HostAction::WindowsTime: return ChangeWindowsTime(command.windowsTimeChoice.value_or(""));
         case HostAction::RunAsProcess: SetNotService(); return RunAsProcess(argc, argv, false);
         case HostAction::RunFaceless: SetNotService(); return RunAsProcess(argc, argv, true);
-        case HostAction::Query: return FALSE;  // the program answers -q itself, without a service object
+        case HostAction::Query:  // the program answers -q and -status itself, without a service object
+        case HostAction::Status: return FALSE;
         case HostAction::Dispatch:
         case HostAction::None: break;
     }

@@ -44,6 +44,12 @@ public:
     void write(const std::string&, int, double) override {}
 };
 
+// The figures come from the controller's last record; no history is kept.
+class CNoHistory final : public RunHistory {
+public:
+    bool Append(const RunRecord&) override { return true; }
+};
+
 class CGrantedPrivilege final : public TimePrivilege {
 public:
     SystemResult enable() override { return SystemResult::success(); }
@@ -133,6 +139,7 @@ struct SimulatedService {
     std::vector<std::unique_ptr<CSimulatedTimeServer>> servers;
 
     CSilentLog log;
+    CNoHistory history;
     CGrantedPrivilege privilege;
     CConnected probe;
     CPcLocalClock local{pc};
@@ -144,7 +151,7 @@ struct SimulatedService {
     CSntpSyncAttempt attempt{pc, log, monotonic, network, std::make_shared<CSystemNameLookup>()};
     CClockDiscipline discipline{DisciplinePorts{pc, privilege, pc, monotonic, log, drift}};
     CSyncController controller{engineSettings,
-                               ControllerPorts{attempt, discipline, pc, local, monotonic, log},
+                               ControllerPorts{attempt, discipline, pc, local, monotonic, log, history},
                                dir.file(kRecordFileName)};
     CScheduler scheduler{controller, engineSettings, local, probe, log};
     CWindowsTimeAsScenario windowsTime;

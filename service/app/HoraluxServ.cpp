@@ -10,6 +10,8 @@
 #include "engine/ClockDiscipline.h"
 #include "engine/DriftFile.h"
 #include "engine/EngineSettings.h"
+#include "engine/HistoryFile.h"
+#include "engine/HistoryFileStore.h"
 #include "engine/ResultFanOut.h"
 #include "engine/Scheduler.h"
 #include "engine/SntpSyncAttempt.h"
@@ -24,6 +26,7 @@
 #include "service/ExecWindow_win.h"
 #include "service/HostTexts.h"
 #include "service/QueryCommand.h"
+#include "service/StatusCommand.h"
 #include "service/TimeService_win.h"
 #include "settings/LocalTimeText.h"
 #include "settings/Settings.h"
@@ -47,6 +50,8 @@ namespace {
 // Serialises the log's read-modify-write between the service and a command-line instance,
 // which may run in another session.
 constexpr const char* kLogLockName = "Global\\Horalux.Log";
+// The same for the history's appends and trims.
+constexpr const char* kHistoryLockName = "Global\\Horalux.History";
 
 // The program's long-lived objects. Members are constructed in declaration order: the
 // platform adapters first (the notices go to the announced console window and to the
@@ -63,16 +68,19 @@ public:
           m_engineSettings(m_settings),
           m_attempt(m_systemClock, m_log, m_steadyClock, m_sockets, std::make_shared<CSystemNameLookup>()),
           m_drift(kDriftFileName, m_log),
+          m_history(m_historyStore, m_historyLock),
           m_discipline(
               DisciplinePorts{m_systemClock, m_privilege, m_clockRate, m_steadyClock, m_log, m_drift}),
-          m_controller(
-              m_engineSettings,
-              ControllerPorts{m_attempt, m_discipline, m_systemClock, m_localClock, m_steadyClock, m_log},
-              kRecordFileName),
+          m_controller(m_engineSettings,
+                       ControllerPorts{m_attempt, m_discipline, m_systemClock, m_localClock, m_steadyClock,
+                                       m_log, m_history},
+                       kRecordFileName),
           m_scheduler(m_controller, m_engineSettings, m_localClock, m_probe, m_log),
           m_windowsTimeWatch(m_windowsTime, m_log),
           m_engine(m_engineSettings, m_log, m_controller, m_scheduler, m_windowsTimeWatch, m_strVersion),
-          m_window(m_engine, m_notifier, m_log) {}
+          m_window(m_engine, m_notifier, m_log) {
+        m_engine.SetStatusBoard(&m_channel);
+    }
 
     // The initialisation: the service object, the Windows directory as the current
     // directory, then the command line, which returns when its action or the service ended.
@@ -119,6 +127,9 @@ private:
     CEngineSettings m_engineSettings;
     CSntpSyncAttempt m_attempt;
     CDriftFile m_drift;
+    CHistoryFileStore m_historyStore{kHistoryFileName};
+    CWin32NamedMutex m_historyLock{kHistoryLockName};
+    CHistoryFile m_history;
     CClockDiscipline m_discipline;
     CSyncController m_controller;
     const std::string m_strVersion = HORALUX_VERSION_TEXT;
@@ -141,6 +152,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
                 std::vector<std::string>(__argv + (__argc > 0 ? 1 : 0), __argv + __argc));
             if (command.action == HostAction::Query) {
                 exitCode = RunQueryCommand(command);
+                return;
+            }
+            // Nor does the status, which only asks the service and reads the history.
+            if (command.action == HostAction::Status) {
+                exitCode = RunStatusCommand();
                 return;
             }
             CServiceProgram program;

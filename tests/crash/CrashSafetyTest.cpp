@@ -1,13 +1,16 @@
-// The log and the record survive their writer's death: horalux_crash_writer is killed with
-// SIGKILL at random moments among its writes, and after each kill each file must be exactly
-// one of the versions the writer produces (never a cut or mixed one), no newer version may
-// have been lost since the last look, and what a killed write leaves behind (its temporary
-// file) must not grow. HORALUX_CRASH_KILLS sets the number of kills (default 50; the
-// full figure is HORALUX_CRASH_KILLS=1000 build/host/tests/crash/horalux_crash_tests), and
-// HORALUX_CRASH_SEED the random moments.
+// The log, the record and the history survive their writer's death: horalux_crash_writer is
+// killed with SIGKILL at random moments among its writes, and after each kill each file must be
+// exactly one of the versions the writer produces (never a cut or mixed one), no newer version
+// may have been lost since the last look, and what a killed write leaves behind (its temporary
+// file) must not grow. The history is appended to, so a cut can leave a last row without its
+// line end: after some kills the driver makes one (as a power cut half-way through an append
+// would), which a reader must not see and the next append must write over. HORALUX_CRASH_KILLS sets the
+// number of kills (default 50; the full figure is HORALUX_CRASH_KILLS=1000
+// build/host/tests/crash/horalux_crash_tests), and HORALUX_CRASH_SEED the random moments.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -17,6 +20,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <poll.h>
 #include <signal.h>
@@ -24,6 +28,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "common/HistoryCsv.h"
 #include "tools/kit/TempDir.h"
 
 namespace {
@@ -31,6 +36,9 @@ namespace {
 constexpr long kLimit = 100;  // lines the log keeps, as by default
 constexpr const char* kLog = "zHoraluxServ.log";
 constexpr const char* kRecord = "zHoraluxServ.bin";
+constexpr const char* kHistory = "zHoraluxHistory.csv";
+constexpr std::size_t kHistoryRows = 16;  // as the writer keeps
+constexpr std::uintmax_t kLargestHistory = 64 * 1024;
 
 long EnvNumber(const char* name, long fallback) {
     const char* text = std::getenv(name);
@@ -141,12 +149,35 @@ private:
     int m_fd = -1;
 };
 
+// The history's row numbers, oldest first; empty when the file is damaged (a complete line that
+// is no row, no header, rows out of order or beyond the bound).
+std::vector<long> HistoryRows(const std::string& bytes, bool& bDamaged) {
+    const HistoryScan scan = ScanHistory(bytes);
+    std::vector<long> numbers;
+    for (const HistoryRow& row : scan.rows) {
+        numbers.push_back(std::stol(row.strLabel.substr(4)));
+    }
+    bDamaged = !bytes.empty() && (!scan.bTidy || scan.completeEnd == 0 || numbers.size() > kHistoryRows ||
+                                  !std::is_sorted(numbers.begin(), numbers.end()));
+    return numbers;
+}
+
+// What a power cut half-way through the next append leaves.
+void CutARowOnto(const std::filesystem::path& path, long n) {
+    HistoryRow row;
+    row.utc = CalendarTime{2025, 6, 0, 1, 12, 0, 0, 0};
+    row.strLabel = "Row " + std::to_string(n);
+    const std::string line = FormatHistoryRow(row);
+    std::ofstream(path, std::ios::binary | std::ios::app) << line.substr(0, line.size() / 2);
+}
+
 struct Tally {
     long kills = 0;
     long torn = 0;
     long lostVersions = 0;
     long killedInsideAWrite = 0;  // a temporary file was left: the kill fell between create and move
     long killedWithoutProgress = 0;
+    long historyCut = 0;  // rows the driver cut
 };
 
 }  // namespace
@@ -159,12 +190,14 @@ TEST(CrashSafety, KilledWritersLeaveTheOldOrTheNewFileNeverACutOne) {
     std::uniform_int_distribution<long> moment(0, window.count());
     CTempDir dir;
     const std::filesystem::path folder = dir.path();
-    const std::set<std::string> allowed = {kLog, std::string(kLog) + ".tmp", kRecord,
-                                           std::string(kRecord) + ".tmp"};
+    const std::set<std::string> allowed = {kLog,     std::string(kLog) + ".tmp",
+                                           kRecord,  std::string(kRecord) + ".tmp",
+                                           kHistory, std::string(kHistory) + ".tmp"};
 
     Tally tally;
     long logSeen = 0;
     long recordSeen = 0;
+    std::vector<long> historySeen;
     for (long i = 0; i < kills; ++i) {
         {
             Writer writer(folder.string(), logSeen + 1);
@@ -186,13 +219,31 @@ TEST(CrashSafety, KilledWritersLeaveTheOldOrTheNewFileNeverACutOne) {
         EXPECT_GE(log, logSeen);
         EXPECT_GE(record, recordSeen);
         tally.killedWithoutProgress += log == logSeen;
+        bool bDamaged = false;
+        const std::vector<long> history = HistoryRows(ReadAll(folder / kHistory), bDamaged);
+        EXPECT_FALSE(bDamaged) << "damaged history after kill " << i << " (seed " << seed << ")";
+        // Row n is appended after line n; every row seen before is still there unless trimmed.
+        EXPECT_TRUE(history.empty() || history.back() <= log);
+        for (const long n : historySeen) {
+            EXPECT_TRUE(history.empty() || n < history.front() ||
+                        std::binary_search(history.begin(), history.end(), n))
+                << "row " << n << " lost after kill " << i;
+        }
+        historySeen = history;
+        if (!history.empty() && i % 3 == 0) {
+            CutARowOnto(folder / kHistory, log + 1);
+            ++tally.historyCut;
+            EXPECT_EQ(HistoryRows(ReadAll(folder / kHistory), bDamaged), history) << "a cut row is read";
+        }
         for (const auto& entry : std::filesystem::directory_iterator(folder)) {
             const std::string name = entry.path().filename().string();
             EXPECT_TRUE(allowed.count(name)) << "stray file " << name;
             if (name.size() > 4 && name.compare(name.size() - 4, 4, ".tmp") == 0) {
                 ++tally.killedInsideAWrite;
-                const std::size_t largest =
-                    name == std::string(kRecord) + ".tmp" ? 12 : LogAfter(log + 1).size();
+                const std::uintmax_t largest = name == std::string(kRecord) + ".tmp" ? 12
+                                               : name == std::string(kHistory) + ".tmp"
+                                                   ? kLargestHistory
+                                                   : LogAfter(log + 1).size();
                 EXPECT_LE(entry.file_size(), largest) << name << " grows";
             }
         }
@@ -205,7 +256,7 @@ TEST(CrashSafety, KilledWritersLeaveTheOldOrTheNewFileNeverACutOne) {
     std::printf(
         "%ld kills (seed %u, moments 0..%ld us after start): %ld torn files, %ld versions lost; "
         "%ld lines written; %ld kills left a temporary file (killed inside a write), %ld came "
-        "before the first write finished\n",
+        "before the first write finished; %ld history rows cut\n",
         tally.kills, seed, static_cast<long>(window.count()), tally.torn, tally.lostVersions, logSeen,
-        tally.killedInsideAWrite, tally.killedWithoutProgress);
+        tally.killedInsideAWrite, tally.killedWithoutProgress, tally.historyCut);
 }

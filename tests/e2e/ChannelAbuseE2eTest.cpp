@@ -162,11 +162,12 @@ TEST_F(ChannelAbuseTest, MisbehavingClientsAreDroppedAndLeaveTheServiceAnswering
     expectWellBehavedConsoleAnswered("start");
     const unsigned handlesBefore = serviceHandles();
     ASSERT_GT(handlesBefore, 0u);
-    // After each abuse the service's handles come back to where they started (the server may
-    // still be closing the last dropped client for a moment).
+    // After each abuse the service's handles come back to where they started, or below: the
+    // service may still hold a handle of its start-up then (and the server may still be closing
+    // the last dropped client for a moment).
     const auto handlesSettled = [&](const char* after) {
         unsigned handles = 0;
-        EXPECT_TRUE(WaitUntil([&] { return (handles = serviceHandles()) == handlesBefore; }, 10s))
+        EXPECT_TRUE(WaitUntil([&] { return (handles = serviceHandles()) <= handlesBefore; }, 10s))
             << after << ": " << handles << " handles, " << handlesBefore << " before";
         return handles;
     };
@@ -220,7 +221,9 @@ TEST_F(ChannelAbuseTest, ThePipeIsAMessagePipeWithItsDescriptorAndAnswersWithinM
     CConsoleStandIn channelConsole;
     CWin32ChannelClient channelClient;
     channelClient.attach(channelConsole.get());
-    ASSERT_EQ(channelClient.open(channel::kHelloWaitMs), ChannelOpening::Answered);
+    // A console never waits for a busy pipe, and the raw client's place may not be free yet.
+    ASSERT_TRUE(WaitUntil(
+        [&] { return channelClient.open(channel::kHelloWaitMs) == ChannelOpening::Answered; }, 15s));
     channelConsole.drain();
     std::vector<double> windowMs[2];
     std::vector<double> channelMs[2];
@@ -254,9 +257,11 @@ TEST_F(ChannelAbuseTest, ThePipeIsAMessagePipeWithItsDescriptorAndAnswersWithinM
         "[ measured ] request -> answer, median of 100: hello %.2f ms over the window, %.2f ms over the "
         "channel; break -> result %.2f ms over the window, %.2f ms over the channel\n",
         Median(windowMs[0]), Median(channelMs[0]), Median(windowMs[1]), Median(channelMs[1]));
-    // Generous, for a shared and loaded machine.
-    EXPECT_LT(Median(channelMs[0]), 50.0);
-    EXPECT_LT(Median(channelMs[1]), 50.0);
+    // Against the window's path in the same run, so that a loaded machine slows both alike: a
+    // channel that waits for its tick instead of its events is far behind.
+    for (int r = 0; r < 2; ++r) {
+        EXPECT_LT(Median(channelMs[r]), 2.0 * Median(windowMs[r]) + 25.0) << r;
+    }
 }
 
 }  // namespace

@@ -21,15 +21,15 @@ public:
     }
     ~CRawClient() { close(); }
 
-    // Connects, waiting for a free instance while the server makes the next one.
+    // Connects, waiting for a free instance while the server makes the next one (a loaded
+    // machine may keep it waiting for seconds).
     bool connect() {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
         while (std::chrono::steady_clock::now() < deadline) {
             m_pipe.reset(::CreateFileA(channel::kPipeName, kRawAccess, 0, nullptr, OPEN_EXISTING,
                                        FILE_FLAG_OVERLAPPED, nullptr));
-            DWORD mode = PIPE_READMODE_MESSAGE;
             if (m_pipe) {
-                return ::SetNamedPipeHandleState(m_pipe.get(), &mode, nullptr, nullptr) != FALSE;
+                return SetMessageMode();
             }
             if (::GetLastError() != ERROR_PIPE_BUSY) {
                 return false;
@@ -84,6 +84,14 @@ public:
     }
 
 private:
+    // A client the server turns away is disconnected as soon as it is in, possibly before its
+    // mode is set: it was connected all the same, and a read finds it closed already.
+    bool SetMessageMode() {
+        DWORD mode = PIPE_READMODE_MESSAGE;
+        return ::SetNamedPipeHandleState(m_pipe.get(), &mode, nullptr, nullptr) ||
+               closedByServer(std::chrono::seconds(2));
+    }
+
     UniqueFileHandle m_pipe;
     PipeOperation m_read;
     PipeOperation m_write;

@@ -17,6 +17,7 @@
 #include <chrono>
 #include <cstdio>
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -30,8 +31,8 @@ struct FileCloser {
 };
 using Report = std::unique_ptr<std::FILE, FileCloser>;
 
-void Say(const Report& report, const char* line, unsigned number = 0) {
-    std::fprintf(report.get(), line, number);
+void Say(const Report& report, const std::string& line) {
+    std::fputs(line.c_str(), report.get());
     std::fputc('\n', report.get());
     std::fflush(report.get());
 }
@@ -67,8 +68,9 @@ void Listen(HANDLE pipe, PipeOperation& read, const Report& report) {
             return;
         }
         const DecodedRecord decoded = DecodeRecord(bytes, result.bytes);
-        Say(report, decoded.fault == RecordFault::None ? "heard %u" : "heard something else",
-            static_cast<unsigned>(decoded.record.kind));
+        Say(report, decoded.fault == RecordFault::None
+                        ? "heard " + std::to_string(static_cast<unsigned>(decoded.record.kind))
+                        : "heard something else");
     }
 }
 

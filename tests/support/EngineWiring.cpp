@@ -9,7 +9,7 @@ CEngineWiring::CEngineWiring(const EnginePorts& ports, const std::string& record
           DisciplinePorts{ports.systemClock, ports.privilege, ports.rate, ports.monotonic, ports.log, drift}),
       controller(engineSettings,
                  ControllerPorts{ports.attempt, discipline, ports.systemClock, ports.clock, ports.monotonic,
-                                 ports.log},
+                                 ports.log, history},
                  recordFile, policy),
       scheduler(controller, engineSettings, ports.clock, ports.probe, ports.log),
       windowsTime(windowsTimeProbe, ports.log),

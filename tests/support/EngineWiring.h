@@ -8,6 +8,7 @@
 #include "engine/ConnectivityProbe.h"
 #include "engine/DriftFile.h"
 #include "engine/EngineSettings.h"
+#include "engine/HistoryFile.h"
 #include "engine/LocalClock.h"
 #include "engine/Scheduler.h"
 #include "engine/SyncAttempt.h"
@@ -18,8 +19,10 @@
 #include "sntp/ClockRate.h"
 #include "sntp/MonotonicClock.h"
 #include "sntp/SystemClock.h"
+#include "tests/support/FakeHistoryStore.h"
 #include "tests/support/FakeProfileStore.h"
 #include "tests/support/FakeWindowsTimeProbe.h"
+#include "tests/support/InProcessLock.h"
 
 #include <string>
 
@@ -57,6 +60,10 @@ public:
     CFakeProfileStore store;
     CSettings settings{store, [] { return std::string("12/8/2025 1:23:45 AM"); }};
     CEngineSettings engineSettings{settings};
+    // The history in memory: rows land in historyStore.
+    CFakeHistoryStore historyStore;
+    CInProcessLock historyLock;
+    CHistoryFile history{historyStore, historyLock};
     CDriftFile drift;
     CClockDiscipline discipline;
     CSyncController controller;

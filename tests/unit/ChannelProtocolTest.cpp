@@ -3,6 +3,8 @@
 
 #include "common/ChannelProtocol.h"
 
+#include "common/ClockStatus.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -72,6 +74,39 @@ TEST(ChannelProtocolTest, EveryFieldOutOfBoundsAndEverySizeButSixteenIsAFault) {
     EXPECT_EQ(FaultOf(Encoded(ChannelKind::SyncResult, 4)), RecordFault::None);
     EXPECT_EQ(FaultOf(Encoded(ChannelKind::SyncResult, -1)), RecordFault::Value);
     EXPECT_EQ(FaultOf(Encoded(ChannelKind::SyncResult, 5)), RecordFault::Value);
+}
+
+// The service's state crosses the wire whole, a value beyond its field's range is clamped on
+// the way out and a fault on the way in, and an answer with a field twice or missing is no answer.
+TEST(ChannelProtocolTest, AStatusAnswerRoundTripsWithinItsFieldsRanges) {
+    const ClockStatus sent{4, 1, 86399, 3, 1800, -41250, 1024, 0, 2000000000};
+    CClockStatusCollector collector;
+    for (const ChannelRecord& record : ClockStatusRecords(sent)) {
+        EXPECT_FALSE(collector.IsComplete());
+        const std::vector<unsigned char> bytes = Encoded(record.kind, record.value);
+        const DecodedRecord decoded = DecodeRecord(bytes.data(), bytes.size());
+        ASSERT_EQ(decoded.fault, RecordFault::None) << static_cast<int>(record.kind);
+        EXPECT_TRUE(IsStatusAnswer(decoded.record.kind));
+        EXPECT_FALSE(IsServiceNotice(decoded.record.kind)) << "a console never takes it for a notice";
+        ASSERT_TRUE(collector.Take(decoded.record));
+    }
+    EXPECT_TRUE(collector.IsComplete());
+    EXPECT_EQ(collector.Report(), sent);
+    EXPECT_FALSE(collector.Take(ChannelRecord{ChannelKind::StatusMode, 0})) << "a field twice";
+    EXPECT_FALSE(CClockStatusCollector().Take(ChannelRecord{ChannelKind::SyncResult, 1}));
+
+    ClockStatus wild = sent;
+    wild.successAge = -7;
+    wild.frequencyPpb = 2000000;
+    wild.nextRun = -9;
+    const std::vector<ChannelRecord> clamped = ClockStatusRecords(wild);
+    EXPECT_EQ(clamped[2].value, -1);
+    EXPECT_EQ(clamped[5].value, 1000000);
+    EXPECT_EQ(clamped[7].value, -1);
+    EXPECT_EQ(FaultOf(Encoded(ChannelKind::StatusMode, 5)), RecordFault::Value);
+    EXPECT_EQ(FaultOf(Encoded(ChannelKind::StatusStepsOnly, 2)), RecordFault::Value);
+    EXPECT_EQ(FaultOf(Encoded(ChannelKind::StatusFailures, -1)), RecordFault::Value);
+    EXPECT_EQ(FaultOf(Encoded(ChannelKind::StatusFrequency, -1000001)), RecordFault::Value);
 }
 
 }  // namespace

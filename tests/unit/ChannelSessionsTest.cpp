@@ -28,12 +28,14 @@ public:
         forwarded.push_back(message);
         return bWindow;
     }
+    std::optional<ClockStatus> status() override { return report; }
 
     std::map<std::size_t, std::vector<ChannelRecord>> sent;
     std::vector<std::size_t> dropped;
     std::vector<unsigned> forwarded;
     std::size_t capacity = channel::kMaxQueuedNotices;
     bool bWindow = true;
+    std::optional<ClockStatus> report;
 };
 
 std::vector<unsigned char> Bytes(ChannelKind kind, std::int32_t value = 0) {
@@ -88,6 +90,21 @@ TEST_F(ChannelSessionsTest, HelloIsAnsweredAndRequestsBecomeTheirWindowMessages)
     EXPECT_EQ(transport.sent[slot].size(), 1u);
 }
 
+TEST_F(ChannelSessionsTest, AStatusRequestIsAnsweredToTheAskerAloneOnceTheStateIsPublished) {
+    const std::size_t console = admit();
+    receive(console, Bytes(ChannelKind::ConsoleHello));
+    const std::size_t asker = admit();
+    receive(asker, Bytes(ChannelKind::StatusRequest));
+    EXPECT_TRUE(transport.sent[asker].empty()) << "nothing published yet: no answer";
+
+    transport.report = ClockStatus{2, 0, 120, 0, 0, 12500, 3600, 3480, 600};
+    receive(asker, Bytes(ChannelKind::StatusRequest));
+    EXPECT_EQ(transport.sent[asker].size(), ClockStatusRecords(*transport.report).size());
+    EXPECT_EQ(transport.sent[console].size(), 1u) << "only its hello";
+    EXPECT_TRUE(transport.forwarded.empty()) << "the window is not asked";
+    EXPECT_TRUE(transport.dropped.empty());
+}
+
 TEST_F(ChannelSessionsTest, AClientThatSendsAnythingButARequestIsDroppedAndTheOthersStay) {
     std::vector<std::vector<unsigned char>> faults = {
         {},
@@ -95,6 +112,7 @@ TEST_F(ChannelSessionsTest, AClientThatSendsAnythingButARequestIsDroppedAndTheOt
         std::vector<unsigned char>(channel::kRecordSize, 0xAB),   // garbage
         Bytes(ChannelKind::ServiceHello),                         // the service's own kinds
         Bytes(ChannelKind::SyncResult, 1),
+        Bytes(ChannelKind::StatusMode, 0),  // a status answer comes from the service only
     };
     std::vector<unsigned char> wrongVersion = Bytes(ChannelKind::SyncNow);
     wrongVersion[4] = 2;

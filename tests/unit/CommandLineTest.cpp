@@ -20,9 +20,16 @@ ServiceCommand Parse(std::vector<std::string> args) {
 
 TEST(CommandLine, EachActionSwitchChoosesItsAction) {
     const std::pair<const char*, HostAction> cases[] = {
-        {"-d", HostAction::RunAsProcess}, {"-f", HostAction::RunFaceless},  {"-i", HostAction::Install},
-        {"-u", HostAction::Remove},       {"-s", HostAction::StartRunning}, {"-e", HostAction::StopRunning},
-        {"-q", HostAction::Query},        {"-w", HostAction::WindowsTime},
+        {"-d", HostAction::RunAsProcess},
+        {"-f", HostAction::RunFaceless},
+        {"-i", HostAction::Install},
+        {"-u", HostAction::Remove},
+        {"-s", HostAction::StartRunning},
+        {"-e", HostAction::StopRunning},
+        {"-q", HostAction::Query},
+        {"-w", HostAction::WindowsTime},
+        {"-status", HostAction::Status},
+        {"-stat", HostAction::StartRunning},  // only the whole word is the status switch
     };
     for (const auto& [arg, action] : cases) {
         EXPECT_EQ(Parse({arg}).action, action) << arg;
@@ -142,7 +149,7 @@ TEST(CommandLine, QueryServerMayCarryThePortAsTheLinesPrintIt) {
 TEST(CommandLine, TheUsageHasALineForEverySwitch) {
     const std::string usage = HostTextFor(HostText::Usage).pattern;
     for (const char* lead : {"\n  (none) ", "\n  -i ", "\n  -l ", "\n  -p ", "\n  -u ", "\n  -s ", "\n  -e ",
-                             "\n  -d ", "\n  -f ", "\n  -q ", "\n  -n ", "\n  -c "}) {
+                             "\n  -d ", "\n  -f ", "\n  -q ", "\n  -n ", "\n  -c ", "\n  -status "}) {
         EXPECT_NE(usage.find(lead), std::string::npos) << lead;
     }
     EXPECT_EQ(usage.rfind("Usage: HoraluxServ ", 0), 0u);

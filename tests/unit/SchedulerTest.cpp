@@ -371,3 +371,27 @@ TEST_F(SchedulerTest, OptionsUpdatedReloadsAndSaysSo) {
     EXPECT_EQ(lines[0].text, "Options are updated.");
     EXPECT_EQ(lines[0].resultCode, LOG_RELOADED);
 }
+
+// What HoraluxServ -status is told: after a failure the wait, the next run at its end and the
+// failures in a row; after a success its age and the next hourly run counted from it.
+TEST_F(SchedulerTest, TheStatusGivesTheWaitTheNextRunAndTheFailuresInARow) {
+    rig.configure("nSynPeriod=2");
+    EXPECT_TRUE(tickStartsRun(kMarch3Noon));
+    ClockStatus status = rig.engine.Status();
+    EXPECT_EQ(status.mode, 2);
+    EXPECT_EQ(status.successAge, -1);
+    EXPECT_EQ(status.failures, 1);
+    EXPECT_EQ(status.backoffLeft, 60);
+    EXPECT_EQ(status.interval, 3600);
+    EXPECT_EQ(status.nextRun, 60);
+
+    rig.monotonic.advance(60s);
+    rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.01));
+    EXPECT_TRUE(tickStartsRun(MakeLocalTime(2005, 3, 3, 12, 1, 0)));
+    rig.clock.setNow(MakeLocalTime(2005, 3, 3, 12, 31, 0));
+    status = rig.engine.Status();
+    EXPECT_EQ(status.successAge, 1800);
+    EXPECT_EQ(status.failures, 0);
+    EXPECT_EQ(status.backoffLeft, 0);
+    EXPECT_EQ(status.nextRun, 1800);
+}

@@ -317,10 +317,10 @@ public:
 // What was caught is kept as a notice (the console is not told, as for any notice).
 TEST_F(SyncControllerTest, SomethingThrownInARunEndsItAsFailedWithoutEscapingAndIsLogged) {
     ThrowingAttempt throwing;
-    CSyncController controller(
-        rig.engineSettings,
-        ControllerPorts{throwing, rig.discipline, rig.pcClock, rig.clock, rig.monotonic, rig.log},
-        rig.recordFile());
+    CSyncController controller(rig.engineSettings,
+                               ControllerPorts{throwing, rig.discipline, rig.pcClock, rig.clock,
+                                               rig.monotonic, rig.log, rig.history},
+                               rig.recordFile());
     ASSERT_TRUE(controller.StartRun(RunKind::Manual));
     controller.AwaitRun();
     EXPECT_FALSE(controller.IsSynchronized());
