@@ -314,10 +314,11 @@ RunPlan CScheduler::Plan() const {
     const std::chrono::seconds poll = discipline.PollInterval();
     const std::optional<MonotonicClock::TimePoint> lastStart = m_controller.LastRunStart();
     const std::chrono::seconds pollLeft =
-        lastStart ? std::max(std::chrono::ceil<std::chrono::seconds>(*lastStart + discipline.PollInterval() -
-                                                                     m_controller.Monotonic().now()),
-                             std::chrono::seconds(0))
-                  : std::chrono::seconds(0);
+        lastStart
+            ? std::max(
+                  std::chrono::ceil<std::chrono::seconds>(*lastStart + poll - m_controller.Monotonic().now()),
+                  std::chrono::seconds(0))
+            : std::chrono::seconds(0);
     const CalendarTime now = m_clock.nowLocal();
     const PlanContext context{now, m_controller.LastSync(), m_controller.IsStartRunDone(),
                               m_controller.HasScheduledRunFailed() && !m_controller.IsScheduledRunWaiting(),

@@ -2,6 +2,8 @@
 
 #include "common/TextFormat.h"
 #include "engine/AutomationDate.h"
+#include "engine/PollInterval.h"
+#include "engine/RunBackoff.h"
 #include "settings/SyncMode.h"
 
 #include <cmath>
@@ -13,8 +15,9 @@ namespace {
 constexpr std::int32_t kMinute = 60;
 constexpr std::int32_t kHour = 60 * kMinute;
 constexpr std::int32_t kDay = 24 * kHour;
-constexpr std::int32_t kLongestBackoff = kHour;
-constexpr std::int32_t kLongestPoll = 1024;
+// The engine's own longest waits, so that "recently" follows them.
+constexpr std::int32_t kLongestBackoff = static_cast<std::int32_t>(BackoffPolicy().longestWait.count());
+constexpr std::int32_t kLongestPoll = 1 << CPollInterval::kLongestExponent;
 
 struct RecentRule {
     std::int32_t mode;
