@@ -24,32 +24,10 @@ constexpr ActionOf kActions[] = {
     {ClockAction::Failed, HistoryAction::Failed},
 };
 
-struct FailureReason {
-    SyncFailure failure;
-    const char* text;
-};
-
-// Why no server answered, when the run says no more (the log has the details).
-constexpr FailureReason kFailureReasons[] = {
-    {SyncFailure::SocketLibrary, "The socket library did not start."},
-    {SyncFailure::Network, "Network error."},
-    {SyncFailure::TimedOut, "No reply in time."},
-    {SyncFailure::Cancelled, "Broken off."},
-    {SyncFailure::BadReply, "Bad reply."},
-    {SyncFailure::YearOutOfRange, "The server's time lies outside 2004 to 2104."},
-};
-
 HistoryAction historyAction(ClockAction action) {
     const auto* found = std::find_if(std::begin(kActions), std::end(kActions),
                                      [action](const ActionOf& entry) { return entry.clock == action; });
     return found->history;
-}
-
-std::string failureReason(const SyncOutcome& sample) {
-    const auto* found =
-        std::find_if(std::begin(kFailureReasons), std::end(kFailureReasons),
-                     [&sample](const FailureReason& entry) { return entry.failure == sample.failure; });
-    return found == std::end(kFailureReasons) ? std::string() : found->text;
 }
 
 HistoryRow rowOf(const RunRecord& record) {
@@ -60,7 +38,7 @@ HistoryRow rowOf(const RunRecord& record) {
     row.strServer = record.strServer;
     row.action = historyAction(record.action);
     row.frequencyPpm = record.frequencyPpm;
-    row.strReason = record.strReason.empty() && !sample.bSucceeded ? failureReason(sample) : record.strReason;
+    row.strReason = RunFailureReason(record);
     if (sample.bSucceeded) {
         row.strAddress = sample.address.toString();
         row.offsetMs = sample.clockOffset * 1000.0;

@@ -16,7 +16,17 @@ struct RunRecord {
     std::string strServer;  // the title of the server asked
     SyncOutcome sample;     // its answer (address, offset, delay, stratum), or why it failed
     ClockAction action = ClockAction::Failed;
-    double correction = 0.0;    // s the clock was stepped by, or is being slewed by
+    // s the clock was stepped by, or is being slewed by; refused for a rival, the step refused
+    double correction = 0.0;
     double frequencyPpm = 0.0;  // the oscillator's error as estimated after the run
     std::string strReason;      // why the clock was left alone although the server answered
+    bool bPoll = false;         // a poll of the continuous mode
+    // The second server that disagreed with the first (its answer refused), and the step it
+    // would have made; empty when none did.
+    std::string strRival;
+    double rivalCorrection = 0.0;
 };
+
+// Why the run failed, in one sentence: the run's own reason, else what became of the exchange;
+// empty for a run that did not fail.
+std::string RunFailureReason(const RunRecord& record);
