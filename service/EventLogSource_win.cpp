@@ -110,7 +110,7 @@ void CEventLogSource::report(const EventReport& event) {
     ReportStrings(event.type, event.id, std::move(strings));
 }
 
-void CEventLogSource::ReportStrings(WORD type, DWORD eventId, std::vector<const char*> strings) const {
+void CEventLogSource::ReportStrings(WORD type, DWORD eventId, std::vector<const char*> strings) {
     const UniqueEventSource source(::RegisterEventSourceA(nullptr, m_strName.c_str()));
     if (!source) {
         return;

@@ -46,7 +46,7 @@ private:
     void LookUpUserSid();
     std::string SourceKey() const;
     LONG WriteSourceKey(const char* messageFile, DWORD typesSupported) const;
-    void ReportStrings(WORD type, DWORD eventId, std::vector<const char*> strings) const;
+    void ReportStrings(WORD type, DWORD eventId, std::vector<const char*> strings);
 
     const std::string m_strName;
     std::vector<BYTE> m_vecUserSid;  // fixed once constructed

@@ -1,5 +1,7 @@
 #include "service/ServiceEvents.h"
 
+#include "common/LogResult.h"
+#include "common/ProductFacts.h"
 #include "common/TextFormat.h"
 #include "service/ServiceRules.h"
 
@@ -27,14 +29,15 @@ const char* SuccessAction(ClockAction action) {
     return found == std::end(kActionWords) ? nullptr : found->word;
 }
 
-std::string Seconds(double seconds) {
-    return FormatText("%+.3f", seconds);
+// Offsets and steps carry their sign.
+std::string Signed(double value) {
+    return FormatText("%+.3f", value);
 }
 
 EventReport SuccessEvent(const RunRecord& record, const char* action) {
     return {kEventIdSynchronized,
             event_type::kInformation,
-            {record.strServer, FormatText("%+.3f", record.sample.clockOffset * 1000.0),
+            {record.strServer, Signed(record.sample.clockOffset * 1000.0),
              FormatText("%.3f", record.sample.roundTripDelay * 1000.0), action}};
 }
 
@@ -44,7 +47,7 @@ EventReport FailureEvent(const RunRecord& record) {
         return {
             kEventIdRivalRefused,
             event_type::kWarning,
-            {record.strServer, Seconds(record.correction), record.strRival, Seconds(record.rivalCorrection)}};
+            {record.strServer, Signed(record.correction), record.strRival, Signed(record.rivalCorrection)}};
     }
     return {kEventIdSyncFailed, event_type::kWarning, {record.strServer, RunFailureReason(record)}};
 }
@@ -63,7 +66,7 @@ bool CServiceEvents::Append(const RunRecord& record) {
         return true;
     }
     if (record.action == ClockAction::Stepped) {
-        m_sink.report({kEventIdStepped, event_type::kInformation, {Seconds(record.correction)}});
+        m_sink.report({kEventIdStepped, event_type::kInformation, {Signed(record.correction)}});
     }
     const MonotonicClock::TimePoint now = m_monotonic.now();
     if (SuccessDue(record, now)) {
@@ -92,4 +95,10 @@ void CServiceEvents::publish(const ClockStatus& report) {
             {bStepsOnly ? kEventIdStepsOnly : kEventIdDisciplineBack, event_type::kInformation, {}});
     }
     m_bStepsOnly = bStepsOnly;
+}
+
+void CServiceEvents::notifyResult(int resultCode) {
+    if (resultCode == LOG_UNWRITTEN) {
+        m_sink.report({kEventIdLogUnwritten, event_type::kError, {kLogFileName}});
+    }
 }

@@ -3,11 +3,13 @@
 // events rather than open each PC's log: each run's outcome, a back-off that begins, and the
 // clock's rate handed to Windows and taken back. It hears every run's record (as the history
 // does) and the engine's state each tick (as the status board does), and decides which event,
-// of which type, with which values.
+// of which type, with which values. It also hears the log's result notices, for the one that
+// says the log file takes no lines.
 //
 // The continuous mode polls every few minutes: its successes go out at most once an hour, and
 // the first after a failure always; failures and steps always.
 
+#include "engine/ResultNotifier.h"
 #include "engine/RunHistory.h"
 #include "engine/StatusBoard.h"
 #include "service/EventSink.h"
@@ -26,8 +28,9 @@ constexpr std::uint32_t kEventIdRivalRefused = 0x80000203;    // server, step s,
 constexpr std::uint32_t kEventIdStepped = 0x40000204;         // step s
 constexpr std::uint32_t kEventIdStepsOnly = 0x40000205;       // none
 constexpr std::uint32_t kEventIdDisciplineBack = 0x40000206;  // none
+constexpr std::uint32_t kEventIdLogUnwritten = 0xC0000207;    // the log file's name
 
-class CServiceEvents final : public RunHistory, public StatusBoard {
+class CServiceEvents final : public RunHistory, public StatusBoard, public ResultNotifier {
 public:
     static constexpr std::chrono::hours kPollSuccessSpacing{1};
 
@@ -38,6 +41,8 @@ public:
     bool Append(const RunRecord& record) override;
     // On the engine's thread, each tick.
     void publish(const ClockStatus& report) override;
+    // From any thread that writes the log.
+    void notifyResult(int resultCode) override;
 
 private:
     bool SuccessDue(const RunRecord& record, MonotonicClock::TimePoint now) const;

@@ -60,13 +60,14 @@ constexpr const char* kHistoryLockName = "Global\\Horalux.History";
 // The program's long-lived objects. Members are constructed in declaration order: the
 // platform adapters first (the notices go to the announced console window and to the
 // channel's consoles), then the log, the settings, the clock discipline, the controller and
-// the version. Each run's record goes to the history and the events, the engine's state to the
-// channel and the events.
+// the version. The events hear each run's record (beside the history), the engine's state
+// (beside the channel) and the log's notices (beside the consoles).
 class CServiceProgram {
 public:
     CServiceProgram()
-        : m_channel([this] { return m_window.Window(); }),
-          m_notices{&m_notifier, &m_channel},
+        : m_events(m_eventSource, m_steadyClock),
+          m_channel([this] { return m_window.Window(); }),
+          m_notices{&m_notifier, &m_channel, &m_events},
           m_log(kLogFileName, m_localClock, m_notices, m_logLock,
                 [this] { return m_engineSettings.LogLimitsNow(); }),
           m_settings(m_profileStore, LocalDateTimeText),
@@ -74,7 +75,6 @@ public:
           m_attempt(m_systemClock, m_log, m_steadyClock, m_sockets, std::make_shared<CSystemNameLookup>()),
           m_drift(kDriftFileName, m_log),
           m_history(m_historyStore, m_historyLock),
-          m_events(m_eventSource, m_steadyClock),
           m_runRecords{&m_history, &m_events},
           m_boards{&m_channel, &m_events},
           m_discipline(
@@ -126,6 +126,8 @@ private:
     CWin32WindowsTimeProbe m_windowsTime;
     CSteadyClock m_steadyClock;
     CSocketTransport m_sockets{m_steadyClock};
+    CEventLogSource m_eventSource{kServiceName, true};
+    CServiceEvents m_events;
     CChannelServer m_channel;
     CResultFanOut m_notices;
     CWin32NamedMutex m_logLock{kLogLockName};
@@ -138,8 +140,6 @@ private:
     CHistoryFileStore m_historyStore{kHistoryFileName};
     CWin32NamedMutex m_historyLock{kHistoryLockName};
     CHistoryFile m_history;
-    CEventLogSource m_eventSource{kServiceName, true};
-    CServiceEvents m_events;
     CRunHistoryFanOut m_runRecords;
     CStatusBoardFanOut m_boards;
     CClockDiscipline m_discipline;

@@ -1,9 +1,11 @@
-// The events an administrator collects: each outcome of a run, a back-off that begins and the
-// clock's rate handed to Windows and back, each with its own identifier, type and values; the
-// continuous mode's successes at most once an hour.
+// The events an administrator collects: each outcome of a run, a back-off that begins, the
+// clock's rate handed to Windows and back and a log file that takes no lines, each with its own
+// identifier, type and values; the continuous mode's successes at most once an hour.
 
 #include "service/ServiceEvents.h"
 
+#include "common/LogResult.h"
+#include "common/ProductFacts.h"
 #include "service/ServiceRules.h"
 #include "tools/kit/VirtualMonotonicClock.h"
 
@@ -112,6 +114,12 @@ TEST_F(ServiceEventsTest, EachOutcomeHasItsOwnIdentifierTypeAndValues) {
                                            EventReport{kEventIdStepsOnly, info, {}},
                                            EventReport{kEventIdBackoffBegun, warning, {"120"}},
                                            EventReport{kEventIdDisciplineBack, info, {}}));
+
+    // Of the log's notices only the one that says its file takes no lines.
+    m_events.notifyResult(LOG_FAILED);
+    m_events.notifyResult(LOG_UNWRITTEN);
+    EXPECT_THAT(m_sink.take(),
+                ElementsAre(EventReport{kEventIdLogUnwritten, event_type::kError, {kLogFileName}}));
 }
 
 TEST_F(ServiceEventsTest, ContinuousSuccessesAtMostHourlyButFailuresAlwaysAndTheFirstSuccessAfterOne) {

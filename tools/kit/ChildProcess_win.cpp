@@ -3,7 +3,7 @@
 #include <vector>
 
 bool CChildProcess::start(const std::string& commandLine, const std::string& folder,
-                          const std::string& desktop, HANDLE output) {
+                          const std::string& desktop) {
     terminate();
     std::vector<char> command(commandLine.begin(), commandLine.end());
     command.push_back('\0');
@@ -12,13 +12,8 @@ bool CChildProcess::start(const std::string& commandLine, const std::string& fol
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.lpDesktop = desktop.empty() ? nullptr : desktopName.data();
-    if (output != nullptr) {
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = output;
-        startup.hStdError = output;
-    }
     PROCESS_INFORMATION process{};
-    if (!::CreateProcessA(nullptr, command.data(), nullptr, nullptr, output != nullptr, 0, nullptr,
+    if (!::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
                           folder.empty() ? nullptr : folder.c_str(), &startup, &process)) {
         return false;
     }

@@ -16,10 +16,9 @@ public:
     CChildProcess(CChildProcess&&) = default;
     CChildProcess& operator=(CChildProcess&&) = default;
 
-    // Starts commandLine (program and arguments) in folder ("" = ours) on desktop ("" = ours);
-    // output, an inheritable handle, takes its standard output and error (null: none).
+    // Starts commandLine (program and arguments) in folder ("" = ours) on desktop ("" = ours).
     bool start(const std::string& commandLine, const std::string& folder = "",
-               const std::string& desktop = "", HANDLE output = nullptr);
+               const std::string& desktop = "");
     bool running() const;
     DWORD pid() const { return m_nPid; }
     HANDLE handle() const { return m_hProcess.get(); }
