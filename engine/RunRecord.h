@@ -1,8 +1,8 @@
 #pragma once
 // What one run did, as one value: when it ended, how it was labelled, the server it asked and
 // what that answered (or why it failed), what became of the clock, and the frequency learned
-// after it. The controller keeps the last one; a history of runs and a status command are made
-// of these.
+// after it. The controller keeps the last one; a history of runs, a status command and the
+// events are made of these.
 
 #include "engine/ClockDiscipline.h"
 #include "sntp/NtpTimestamp.h"
@@ -16,13 +16,14 @@ struct RunRecord {
     std::string strServer;  // the title of the server asked
     SyncOutcome sample;     // its answer (address, offset, delay, stratum), or why it failed
     ClockAction action = ClockAction::Failed;
-    // s the clock was stepped by, or is being slewed by; refused for a rival, the step refused
+    // s the clock was stepped by, or is being slewed by; for an answer refused because a second
+    // server disagreed, the step it would have made
     double correction = 0.0;
     double frequencyPpm = 0.0;  // the oscillator's error as estimated after the run
     std::string strReason;      // why the clock was left alone although the server answered
     bool bPoll = false;         // a poll of the continuous mode
-    // The second server that disagreed with the first (its answer refused), and the step it
-    // would have made; empty when none did.
+    // The second server that disagreed (its title; empty when none did), and the step its
+    // answer would have made.
     std::string strRival;
     double rivalCorrection = 0.0;
 };
