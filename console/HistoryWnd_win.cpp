@@ -185,9 +185,11 @@ void CHistoryWnd::Replan() {
     const int gap = Scaled(4, WindowDpi(window));
     const SIZE time = TextSize(screen.get(), "00:00");
     // The offset labels' width is known once they are: plan, measure, and plan again when wider.
+    // Above the plot the offset caption and half of the top tick's label; below it the time
+    // labels and the time caption.
     PlotRect area{m_rcPanel.left + gap + TextSize(screen.get(), "+00").cx + gap,
-                  m_rcPanel.top + time.cy + gap, m_rcPanel.right - time.cx / 2 - gap,
-                  m_rcPanel.bottom - 2 * time.cy - gap};
+                  m_rcPanel.top + gap / 2 + time.cy + time.cy / 2 + gap / 2,
+                  m_rcPanel.right - time.cx / 2 - gap, m_rcPanel.bottom - 2 * time.cy - gap};
     m_plot = PlanHistoryPlot(m_vecRows, m_range, area, 2 * time.cx);
     int widest = 0;
     for (const AxisTick& tick : m_plot.offsetTicks) {
@@ -269,10 +271,10 @@ void CHistoryWnd::DrawAxes(HDC dc, int dpi) const {
     const UniqueGdiObject grid = Pen(PS_DOT, 1, COLOR_GRAYTEXT);
     const UniqueGdiObject axis = Pen(PS_SOLID, Scaled(1, dpi), COLOR_WINDOWTEXT);
     const CSelection pen(dc, grid.get());
-    ::SetBkMode(dc, TRANSPARENT);
+    const int height = TextSize(dc, "0").cy;
     for (const AxisTick& tick : m_plot.offsetTicks) {
         Line(dc, a.left, tick.position, a.right, tick.position);
-        Label(dc, tick.strLabel, a.left - gap, tick.position, TA_RIGHT | TA_BASELINE);
+        Label(dc, tick.strLabel, a.left - gap, tick.position - height / 2, TA_RIGHT | TA_TOP);
     }
     for (const AxisTick& tick : m_plot.timeTicks) {
         Line(dc, tick.position, a.top, tick.position, a.bottom);
@@ -282,7 +284,7 @@ void CHistoryWnd::DrawAxes(HDC dc, int dpi) const {
     const int zero = (a.top + a.bottom) / 2;
     Line(dc, a.left, zero, a.right, zero);
     Line(dc, a.left, a.top, a.left, a.bottom);
-    Label(dc, m_plot.strOffsetCaption, m_rcPanel.left + gap, m_rcPanel.top + gap / 2, TA_LEFT | TA_TOP);
+    Label(dc, m_plot.strOffsetCaption, a.left, m_rcPanel.top + gap / 2, TA_LEFT | TA_TOP);
     Label(dc, m_plot.strTimeCaption, (a.left + a.right) / 2, m_rcPanel.bottom - gap / 2,
           TA_CENTER | TA_BOTTOM);
 }
