@@ -120,9 +120,65 @@ private:
     double m_limitMs;
 };
 
-double offsetLimit(const std::vector<HistoryRow>& rows, double& step) {
+// The offset line through one pixel column after another: where it enters a column, its
+// highest and lowest point there, and where it leaves.
+class CColumnStroke {
+public:
+    void Add(const PlotPoint& point) {
+        if (m_bOpen && point.x == m_nX) {
+            m_nHighest = std::min(m_nHighest, point.y);
+            m_nLowest = std::max(m_nLowest, point.y);
+            m_nLast = point.y;
+            return;
+        }
+        Flush();
+        m_bOpen = true;
+        m_nX = point.x;
+        m_nFirst = m_nHighest = m_nLowest = m_nLast = point.y;
+    }
+    std::vector<PlotPoint> Finish() {
+        Flush();
+        return std::move(m_vecPoints);
+    }
+
+private:
+    void Flush() {
+        for (int y : {m_nFirst, m_nHighest, m_nLowest, m_nLast}) {
+            if (m_bOpen && (m_vecPoints.empty() || !(m_vecPoints.back() == PlotPoint{m_nX, y}))) {
+                m_vecPoints.push_back({m_nX, y});
+            }
+        }
+        m_bOpen = false;
+    }
+
+    std::vector<PlotPoint> m_vecPoints;
+    bool m_bOpen = false;
+    int m_nX = 0;
+    int m_nFirst = 0;
+    int m_nHighest = 0;
+    int m_nLowest = 0;
+    int m_nLast = 0;
+};
+
+void AddSpan(std::vector<BandSpan>& band, const BandSpan& span) {
+    if (band.empty() || band.back().x != span.x) {
+        band.push_back(span);
+        return;
+    }
+    band.back().yTop = std::min(band.back().yTop, span.yTop);
+    band.back().yBottom = std::max(band.back().yBottom, span.yBottom);
+}
+
+void AddMarker(std::vector<PlotMarker>& markers, const PlotMarker& marker) {
+    if (markers.empty() || !(markers.back().at == marker.at) || markers.back().action != marker.action) {
+        markers.push_back(marker);
+    }
+}
+
+double offsetLimit(const std::vector<HistoryRow>& rows, const std::vector<std::size_t>& shown, double& step) {
     double largest = kSmallestLimitMs;
-    for (const HistoryRow& row : rows) {
+    for (std::size_t index : shown) {
+        const HistoryRow& row = rows[index];
         if (applied(row)) {
             largest = std::max(largest, std::fabs(*row.offsetMs) + row.delayMs.value_or(0) / 2);
         }
@@ -188,11 +244,14 @@ HistoryPlot PlanHistoryPlot(const std::vector<HistoryRow>& rows, HistoryRange ra
         endMs = std::max(endMs, HistoryMilliseconds(row.utc));
     }
     const std::int64_t startMs = endMs - facts.spanMs;
-    std::copy_if(rows.begin(), rows.end(), std::back_inserter(plot.rows),
-                 [startMs](const HistoryRow& row) { return HistoryMilliseconds(row.utc) >= startMs; });
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (HistoryMilliseconds(rows[i].utc) >= startMs) {
+            plot.shown.push_back(i);
+        }
+    }
 
     double step = 1;
-    plot.offsetLimitMs = offsetLimit(plot.rows, step);
+    plot.offsetLimitMs = offsetLimit(rows, plot.shown, step);
     const CMapping map(area, startMs, facts.spanMs, plot.offsetLimitMs);
     plot.strTimeCaption = "Time (UTC), " + momentText(startMs) + " to " + momentText(endMs);
     plot.timeTicks = timeTicks(map, facts, startMs, area, minTickGap);
@@ -201,28 +260,32 @@ HistoryPlot PlanHistoryPlot(const std::vector<HistoryRow>& rows, HistoryRange ra
     for (int i = nTicks; i >= -nTicks; --i) {
         plot.offsetTicks.push_back({map.Y(i * step), offsetLabel(i * step)});
     }
-    for (const HistoryRow& row : plot.rows) {
+    CColumnStroke line;
+    for (std::size_t index : plot.shown) {
+        const HistoryRow& row = rows[index];
         const int x = map.X(HistoryMilliseconds(row.utc));
         if (!applied(row)) {
-            plot.markers.push_back({{x, map.Y(0)}, row.action});
+            AddMarker(plot.markers, {{x, map.Y(0)}, row.action});
             continue;
         }
-        plot.offsetLine.push_back({x, map.Y(*row.offsetMs)});
+        const PlotPoint point{x, map.Y(*row.offsetMs)};
+        line.Add(point);
         if (row.delayMs) {
-            plot.band.push_back(
-                {x, map.Y(*row.offsetMs + *row.delayMs / 2), map.Y(*row.offsetMs - *row.delayMs / 2)});
+            AddSpan(plot.band,
+                    {x, map.Y(*row.offsetMs + *row.delayMs / 2), map.Y(*row.offsetMs - *row.delayMs / 2)});
         }
         if (row.action == HistoryAction::Stepped) {
-            plot.markers.push_back({plot.offsetLine.back(), row.action});
+            AddMarker(plot.markers, {point, row.action});
         }
     }
+    plot.offsetLine = line.Finish();
     return plot;
 }
 
-std::string HistoryCopyText(const std::vector<HistoryRow>& rows) {
+std::string HistoryCopyText(const std::vector<HistoryRow>& rows, const std::vector<std::size_t>& shown) {
     std::string text = std::string(kHistoryHeader) + std::string(kHistoryLineEnd);
-    for (const HistoryRow& row : rows) {
-        text += FormatHistoryRow(row);
+    for (std::size_t index : shown) {
+        text += FormatHistoryRow(rows[index]);
     }
     return text;
 }

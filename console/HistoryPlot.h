@@ -44,12 +44,14 @@ struct PlotMarker {
 };
 
 struct HistoryPlot {
-    std::vector<HistoryRow> rows;  // the rows in range, oldest first
+    std::vector<std::size_t> shown;  // the rows in range, as indexes into the history
     std::string strTimeCaption;
     std::vector<AxisTick> timeTicks;
     std::string strOffsetCaption;
     double offsetLimitMs = 1;  // the offset axis runs from -limit (bottom) to +limit (top)
     std::vector<AxisTick> offsetTicks;
+    // Rows that fall on one pixel column make one stroke and one span there, so that the
+    // drawing costs the plot's width, however many rows there are.
     std::vector<PlotPoint> offsetLine;
     std::vector<BandSpan> band;
     std::vector<PlotMarker> markers;
@@ -62,5 +64,5 @@ struct HistoryPlot {
 HistoryPlot PlanHistoryPlot(const std::vector<HistoryRow>& rows, HistoryRange range, const PlotRect& area,
                             int minTickGap);
 
-// "Copy": the header line and the rows as the file keeps them.
-std::string HistoryCopyText(const std::vector<HistoryRow>& rows);
+// "Copy": the header line and the shown rows as the file keeps them.
+std::string HistoryCopyText(const std::vector<HistoryRow>& rows, const std::vector<std::size_t>& shown);

@@ -256,7 +256,7 @@ void CHistoryWnd::DrawPlot(HDC dc) const {
     ::SetBkMode(dc, TRANSPARENT);
     ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
     DrawAxes(dc, dpi);
-    if (m_plot.rows.empty()) {
+    if (m_plot.shown.empty()) {
         Label(dc, "No run is recorded in this range.", (m_plotArea.left + m_plotArea.right) / 2,
               (m_plotArea.top + m_plotArea.bottom) / 2, TA_CENTER | TA_BASELINE);
         return;
@@ -352,7 +352,7 @@ void CHistoryWnd::DrawMarkers(HDC dc, int dpi) const {
 }
 
 void CHistoryWnd::Copy() {
-    const std::string text = HistoryCopyText(m_plot.rows);
+    const std::string text = HistoryCopyText(m_vecRows, m_plot.shown);
     UniqueGlobalMemory memory(::GlobalAlloc(GMEM_MOVEABLE, text.size() + 1));
     void* bytes = memory ? ::GlobalLock(memory.get()) : nullptr;
     if (bytes != nullptr) {

@@ -49,9 +49,8 @@ TEST(HistoryPlotTest, ADayOfAKnownHistoryInPixels) {
     const std::vector<HistoryRow> rows = KnownHistory();
     const HistoryPlot plot = PlanHistoryPlot(rows, HistoryRange::Day, PlotRect{0, 0, 240, 200}, 25);
 
-    ASSERT_EQ(plot.rows.size(), 4u);  // the row of 25 hours ago is out of range
-    EXPECT_EQ(plot.rows.front().offsetMs, 2);
-    EXPECT_EQ(plot.offsetLimitMs, 10);  // holds -8 - 4/2 ms, symmetric
+    EXPECT_THAT(plot.shown, ElementsAre(1, 2, 3, 4));  // the row of 25 hours ago is out of range
+    EXPECT_EQ(plot.offsetLimitMs, 10);                 // holds -8 - 4/2 ms, symmetric
     EXPECT_THAT(Positions(plot.offsetTicks), ElementsAre(0, 50, 100, 150, 200));
     EXPECT_EQ(plot.offsetTicks.front().strLabel, "+10");
     EXPECT_EQ(plot.offsetTicks[2].strLabel, "0");
@@ -85,16 +84,24 @@ TEST(HistoryPlotTest, ADayOfAKnownHistoryInPixels) {
     for (std::size_t i = 1; i < rows.size(); ++i) {
         expected += FormatHistoryRow(rows[i]);
     }
-    EXPECT_EQ(HistoryCopyText(plot.rows), expected);
+    EXPECT_EQ(HistoryCopyText(rows, plot.shown), expected);
 }
 
-TEST(HistoryPlotTest, AWeekHoldsEveryRowAndTheAxisGrowsToTheLargestOffset) {
+TEST(HistoryPlotTest, AWeekHoldsEveryRowTheAxisGrowsToTheLargestOffsetAndAColumnKeepsItsExtremes) {
     const HistoryPlot plot =
         PlanHistoryPlot(KnownHistory(), HistoryRange::Week, PlotRect{0, 0, 700, 120}, 60);
-    EXPECT_EQ(plot.rows.size(), 5u);
+    EXPECT_EQ(plot.shown.size(), 5u);
     EXPECT_EQ(plot.offsetLimitMs, 60);  // 50 + 10/2 ms, in steps of 20
     EXPECT_EQ(plot.offsetTicks.front().strLabel, "+60");
     ASSERT_EQ(plot.timeTicks.size(), 7u);  // midnights, 100 pixels a day
     EXPECT_EQ(plot.timeTicks.front().strLabel, "12-03");
     EXPECT_EQ(plot.timeTicks.front().position, 50);
+
+    // A pixel a day: the three rows of 8 December share a column, drawn from 50 ms to -8 ms
+    // with the band from 55 ms to -10 ms.
+    const HistoryPlot narrow = PlanHistoryPlot(KnownHistory(), HistoryRange::Week, PlotRect{0, 0, 7, 120}, 1);
+    EXPECT_THAT(narrow.offsetLine, ElementsAre(PlotPoint{6, 10}, PlotPoint{6, 68}, PlotPoint{7, 59}));
+    ASSERT_EQ(narrow.band.size(), 2u);
+    EXPECT_EQ(narrow.band[0].yTop, 5);
+    EXPECT_EQ(narrow.band[0].yBottom, 70);
 }
