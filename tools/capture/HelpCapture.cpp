@@ -75,7 +75,11 @@ std::string FixedHistory() {
         row.stratum = 2;
         row.frequencyPpm = 11.2 + hour * 0.01;
         if (hour == 28) {
-            row = HistoryRow{row.utc, "Hourly", std::string(kDefaultServers[0].title)};
+            const CalendarTime utc = row.utc;
+            row = HistoryRow();
+            row.utc = utc;
+            row.strLabel = "Hourly";
+            row.strServer = std::string(kDefaultServers[0].title);
             row.strReason = "No answer";
         }
         text += FormatHistoryRow(row);
