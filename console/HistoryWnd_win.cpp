@@ -87,11 +87,12 @@ void Line(HDC dc, int x0, int y0, int x1, int y1) {
 
 }  // namespace
 
+// As in the template of the History window.
 const CHistoryWnd::Anchor CHistoryWnd::kAnchors[] = {
-    {IDC_HISTORY_LAST_RUN, false, true, true},
-    {IDC_HISTORY_FREQUENCY, false, true, true},
-    {IDC_HISTORY_COPY, true, true, false},
-    {IDCANCEL, true, true, false},
+    {IDC_HISTORY_LAST_RUN, {7, 170, 353, 188}, false, true, true},
+    {IDC_HISTORY_FREQUENCY, {7, 190, 353, 199}, false, true, true},
+    {IDC_HISTORY_COPY, {249, 209, 299, 223}, true, true, false},
+    {IDCANCEL, {303, 209, 353, 223}, true, true, false},
 };
 
 CHistoryWnd::CHistoryWnd(std::string path) : CDialogBase(IDD_HISTORY), m_strPath(std::move(path)) {}
@@ -99,18 +100,7 @@ CHistoryWnd::CHistoryWnd(std::string path) : CDialogBase(IDD_HISTORY), m_strPath
 bool CHistoryWnd::OnInit() {
     const HWND window = GetHwnd();
     ::CheckRadioButton(window, IDC_HISTORY_DAY, IDC_HISTORY_90_DAYS, IDC_HISTORY_DAY);
-    RECT frame{};
-    ::GetWindowRect(window, &frame);
-    m_minSize = {frame.right - frame.left, frame.bottom - frame.top};
-    RECT client{};
-    ::GetClientRect(window, &client);
-    m_startClient = {client.right, client.bottom};
-    for (const Anchor& anchor : kAnchors) {
-        RECT rect{};
-        ::GetWindowRect(::GetDlgItem(window, anchor.id), &rect);
-        ::MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&rect), 2);
-        m_vecStartRects.push_back(rect);
-    }
+    m_bInitialised = true;
     FileChanged();
     ReadHistory(m_strPath, m_vecRows);  // a missing or unreadable file shows as no runs
     Layout();
@@ -149,12 +139,12 @@ bool CHistoryWnd::OnMessage(UINT message, WPARAM /*wParam*/, LPARAM lParam) {
     if (message == WM_ERASEBKGND) {
         return true;  // the paint covers every pixel
     }
-    if (message == WM_SIZE && !m_vecStartRects.empty()) {
+    if (message == WM_SIZE && m_bInitialised) {
         Layout();
         return true;
     }
-    if (message == WM_GETMINMAXINFO) {
-        reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {m_minSize.cx, m_minSize.cy};
+    if (message == WM_GETMINMAXINFO && m_bInitialised) {
+        reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = MinimumSize();
         return true;
     }
     return false;
@@ -205,28 +195,42 @@ void CHistoryWnd::Replan() {
     ::InvalidateRect(window, nullptr, FALSE);
 }
 
-// Moves the anchored controls by the window's growth and fits the plot between the range
-// buttons and the sentences.
+RECT CHistoryWnd::Pixels(RECT dialogUnits) const {
+    ::MapDialogRect(GetHwnd(), &dialogUnits);
+    return dialogUnits;
+}
+
+// The template's size: everything fits.
+POINT CHistoryWnd::MinimumSize() const {
+    RECT frame = Pixels(kTemplateClient);
+    const HWND window = GetHwnd();
+    ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongPtrA(window, GWL_STYLE)), FALSE,
+                         static_cast<DWORD>(::GetWindowLongPtrA(window, GWL_EXSTYLE)));
+    return {frame.right - frame.left, frame.bottom - frame.top};
+}
+
+// Moves the anchored controls by the window's growth past the template and fits the plot
+// between the range buttons and the sentences.
 void CHistoryWnd::Layout() {
     const HWND window = GetHwnd();
     RECT client{};
     ::GetClientRect(window, &client);
-    const int dx = client.right - m_startClient.cx;
-    const int dy = client.bottom - m_startClient.cy;
-    for (std::size_t i = 0; i < std::size(kAnchors); ++i) {
-        const Anchor& anchor = kAnchors[i];
-        const RECT& start = m_vecStartRects[i];
-        const int x = start.left + (anchor.bMovesRight ? dx : 0);
-        const int y = start.top + (anchor.bMovesDown ? dy : 0);
-        const int width = start.right - start.left + (anchor.bWidens ? dx : 0);
-        ::SetWindowPos(::GetDlgItem(window, anchor.id), nullptr, x, y, width, start.bottom - start.top,
+    const RECT start = Pixels(kTemplateClient);
+    const int dx = client.right - start.right;
+    const int dy = client.bottom - start.bottom;
+    for (const Anchor& anchor : kAnchors) {
+        const RECT place = Pixels(anchor.templateRect);
+        const int x = place.left + (anchor.bMovesRight ? dx : 0);
+        const int y = place.top + (anchor.bMovesDown ? dy : 0);
+        const int width = place.right - place.left + (anchor.bWidens ? dx : 0);
+        ::SetWindowPos(::GetDlgItem(window, anchor.id), nullptr, x, y, width, place.bottom - place.top,
                        SWP_NOZORDER | SWP_NOACTIVATE);
         ::InvalidateRect(::GetDlgItem(window, anchor.id), nullptr, TRUE);
     }
-    RECT margins{7, 20, 7, 4};  // dialog units: the sides, below the buttons, above the sentences
-    ::MapDialogRect(window, &margins);
+    // Dialog units: the sides, below the range buttons, above the sentences.
+    const RECT margins = Pixels({7, 20, 7, 4});
     m_rcPanel = {margins.left, margins.top, client.right - margins.right,
-                 m_vecStartRects[0].top + dy - margins.bottom};
+                 Pixels(kAnchors[0].templateRect).top + dy - margins.bottom};
     Replan();
 }
 
@@ -343,10 +347,13 @@ void CHistoryWnd::DrawMarkers(HDC dc, int dpi) const {
         const POINT diamond[] = {{x, y - size}, {x + size, y}, {x, y + size}, {x - size, y}};
         const POINT triangle[] = {{x - size, y - size}, {x + size, y - size}, {x, y + size}};
         ::Polygon(dc, look.bDiamond ? diamond : triangle, look.bDiamond ? 4 : 3);
-        const int left = x + size + Scaled(2, dpi);
+        // Beside the mark, on its left where the plot ends too soon.
+        const int width = TextSize(dc, look.szWord).cx;
+        const int right = x + size + Scaled(2, dpi) + width;
+        const int left = right <= m_plotArea.right ? right - width : x - size - Scaled(2, dpi) - width;
         if (left > labelsEnd) {
             Label(dc, look.szWord, left, y, TA_LEFT | TA_BASELINE);
-            labelsEnd = left + TextSize(dc, look.szWord).cx;
+            labelsEnd = left + width;
         }
     }
 }

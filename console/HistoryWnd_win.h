@@ -28,18 +28,24 @@ protected:
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    // Where a control goes as the window grows: with its right edge, its bottom, or wider.
+    // Where a control goes as the window grows: its place in the template (dialog units) and
+    // whether it moves with the right edge, with the bottom, or widens. Dialog units keep the
+    // layout right when the window moves to a monitor of another scale.
     struct Anchor {
         int id;
+        RECT templateRect;  // left, top, right, bottom
         bool bMovesRight;
         bool bMovesDown;
         bool bWidens;
     };
     static const Anchor kAnchors[];
+    static constexpr RECT kTemplateClient{0, 0, 360, 230};
 
     void Reload();
     void Replan();
     void Layout();
+    RECT Pixels(RECT dialogUnits) const;
+    POINT MinimumSize() const;
     void Paint();
     void DrawPlot(HDC dc) const;
     void DrawAxes(HDC dc, int dpi) const;
@@ -54,9 +60,7 @@ private:
     HistoryPlot m_plot;
     RECT m_rcPanel{};  // the plot's frame, labels inside
     PlotRect m_plotArea;
-    SIZE m_minSize{};
-    SIZE m_startClient{};
-    std::vector<RECT> m_vecStartRects;  // the anchored controls at the window's first size
+    bool m_bInitialised = false;
     WIN32_FILE_ATTRIBUTE_DATA m_seen{};
     UniqueWindowTimer m_hFollowTimer;
 };

@@ -157,6 +157,21 @@ TEST_F(HistoryWindowE2eTest, ShowsAKnownHistoryMarksStepsAndFailuresCopiesItsRan
     EXPECT_TRUE(
         waitForText(window, IDC_HISTORY_LAST_RUN, "Last run 2026-12-09 13:00 UTC failed: No answer.", 10s));
 
+    // Made larger, the buttons keep to the lower right corner and the plot grows.
+    RECT frame{};
+    ::GetWindowRect(window, &frame);
+    ::SetWindowPos(window, nullptr, 0, 0, frame.right - frame.left + 200, frame.bottom - frame.top + 100,
+                   SWP_NOMOVE | SWP_NOZORDER);
+    RECT client{};
+    RECT close{};
+    ::GetClientRect(window, &client);
+    ::GetWindowRect(control(window, IDCANCEL), &close);
+    ::MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&close), 2);
+    EXPECT_GT(close.right, client.right - 20);
+    EXPECT_GT(close.bottom, client.bottom - 20);
+    waitForPaint(window);
+    EXPECT_TRUE(screenshot(ScreenshotPath("history-window-larger.png"), window));
+
     pressKey(window, VK_ESCAPE);
     EXPECT_TRUE(waitForWindowGone(window, 10s));
 }
