@@ -101,6 +101,9 @@ TEST(HistoryPlotTest, AWeekHoldsEveryRowTheAxisGrowsToTheLargestOffsetAndAColumn
     // with the band from 55 ms to -10 ms.
     const HistoryPlot narrow = PlanHistoryPlot(KnownHistory(), HistoryRange::Week, PlotRect{0, 0, 7, 120}, 1);
     EXPECT_THAT(narrow.offsetLine, ElementsAre(PlotPoint{6, 10}, PlotPoint{6, 68}, PlotPoint{7, 59}));
+    // Ten days a pixel: every row in one column, entered at 50 ms, down to -8 ms, left at 1.2 ms.
+    EXPECT_THAT(PlanHistoryPlot(KnownHistory(), HistoryRange::Days90, PlotRect{0, 0, 9, 120}, 1).offsetLine,
+                ElementsAre(PlotPoint{9, 10}, PlotPoint{9, 68}, PlotPoint{9, 59}));
     ASSERT_EQ(narrow.band.size(), 2u);
     EXPECT_EQ(narrow.band[0].yTop, 5);
     EXPECT_EQ(narrow.band[0].yBottom, 70);
