@@ -1,0 +1,68 @@
+#pragma once
+// What the History window draws, in pixels: the rows of the chosen range, the time axis (UTC,
+// as the file keeps it) and the offset axis with their labelled ticks, the offset line, the
+// delay band around it, the marks of steps and failures, and the two sentences under the plot.
+// The range ends at the newest row, so a picture of a given history is always the same.
+
+#include "common/HistoryCsv.h"
+
+#include <string>
+#include <vector>
+
+enum class HistoryRange { Day, Week, Days90 };
+
+struct PlotRect {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+};
+
+struct PlotPoint {
+    int x = 0;
+    int y = 0;
+    friend bool operator==(const PlotPoint& a, const PlotPoint& b) { return a.x == b.x && a.y == b.y; }
+};
+
+// A tick's place along its axis (x for time, y for offset) and its label.
+struct AxisTick {
+    int position = 0;
+    std::string strLabel;
+};
+
+// The delay's extent at one row: from offset + delay/2 (top) to offset - delay/2 (bottom).
+struct BandSpan {
+    int x = 0;
+    int yTop = 0;
+    int yBottom = 0;
+};
+
+// A step at its offset; a failure or refusal on the zero line when it has no offset.
+struct PlotMarker {
+    PlotPoint at;
+    HistoryAction action = HistoryAction::Failed;
+};
+
+struct HistoryPlot {
+    std::vector<std::size_t> shown;  // the rows in range, as indexes into the history
+    std::string strTimeCaption;
+    std::vector<AxisTick> timeTicks;
+    std::string strOffsetCaption;
+    double offsetLimitMs = 1;  // the offset axis runs from -limit (bottom) to +limit (top)
+    std::vector<AxisTick> offsetTicks;
+    // Rows that fall on one pixel column make one stroke and one span there, so that the
+    // drawing costs the plot's width, however many rows there are.
+    std::vector<PlotPoint> offsetLine;
+    std::vector<BandSpan> band;
+    std::vector<PlotMarker> markers;
+    std::string strFrequency;
+    std::string strLastRun;
+};
+
+// rows: the whole history, oldest first. minTickGap: the fewest pixels between two time
+// labels (the widest label and a gap, in the window's scale).
+HistoryPlot PlanHistoryPlot(const std::vector<HistoryRow>& rows, HistoryRange range, const PlotRect& area,
+                            int minTickGap);
+
+// "Copy": the header line and the shown rows as the file keeps them.
+std::string HistoryCopyText(const std::vector<HistoryRow>& rows, const std::vector<std::size_t>& shown);

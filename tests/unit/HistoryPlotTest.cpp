@@ -1,0 +1,110 @@
+// The History window's plot: a small known history mapped to pixels for a day and a week.
+
+#include "console/HistoryPlot.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+using ::testing::ElementsAre;
+
+namespace {
+
+HistoryRow Row(int day, int hour, HistoryAction action, std::optional<double> offset,
+               std::optional<double> delay) {
+    HistoryRow row;
+    row.utc =
+        CalendarTime{2026, 12, 0, static_cast<std::uint16_t>(day), static_cast<std::uint16_t>(hour), 0, 0, 0};
+    row.strServer = "Loop";
+    row.action = action;
+    row.offsetMs = offset;
+    row.delayMs = delay;
+    return row;
+}
+
+// Ends 2026-12-09 12:00 UTC; the first row lies 25 hours before that.
+std::vector<HistoryRow> KnownHistory() {
+    std::vector<HistoryRow> rows = {
+        Row(8, 11, HistoryAction::Slewed, 50, 10),  Row(8, 13, HistoryAction::Slewed, 2, 10),
+        Row(8, 18, HistoryAction::Stepped, -8, 4),  Row(9, 6, HistoryAction::Failed, {}, {}),
+        Row(9, 12, HistoryAction::Slewed, 1.2, 14),
+    };
+    rows[1].frequencyPpm = 3;
+    rows[3].strReason = "no answer";
+    rows[4].frequencyPpm = 11.574;
+    return rows;
+}
+
+std::vector<int> Positions(const std::vector<AxisTick>& ticks) {
+    std::vector<int> positions;
+    for (const AxisTick& tick : ticks) {
+        positions.push_back(tick.position);
+    }
+    return positions;
+}
+
+}  // namespace
+
+TEST(HistoryPlotTest, ADayOfAKnownHistoryInPixels) {
+    // 10 pixels an hour; the offset axis +-10 ms over 200 pixels, 10 pixels a millisecond.
+    const std::vector<HistoryRow> rows = KnownHistory();
+    const HistoryPlot plot = PlanHistoryPlot(rows, HistoryRange::Day, PlotRect{0, 0, 240, 200}, 25);
+
+    EXPECT_THAT(plot.shown, ElementsAre(1, 2, 3, 4));  // the row of 25 hours ago is out of range
+    EXPECT_EQ(plot.offsetLimitMs, 10);                 // holds -8 - 4/2 ms, symmetric
+    EXPECT_THAT(Positions(plot.offsetTicks), ElementsAre(0, 50, 100, 150, 200));
+    EXPECT_EQ(plot.offsetTicks.front().strLabel, "+10");
+    EXPECT_EQ(plot.offsetTicks[2].strLabel, "0");
+    EXPECT_EQ(plot.offsetTicks.back().strLabel, "-10");
+    // Three-hour ticks: hourly labels 10 pixels apart would not fit in 25.
+    EXPECT_THAT(Positions(plot.timeTicks), ElementsAre(0, 30, 60, 90, 120, 150, 180, 210, 240));
+    EXPECT_EQ(plot.timeTicks[1].strLabel, "15:00");
+    EXPECT_EQ(plot.strTimeCaption, "Time (UTC), 2026-12-08 12:00 to 2026-12-09 12:00");
+
+    EXPECT_THAT(plot.offsetLine, ElementsAre(PlotPoint{10, 80}, PlotPoint{60, 180}, PlotPoint{240, 88}));
+    // The band spans offset + delay/2 (above) to offset - delay/2 (below).
+    ASSERT_EQ(plot.band.size(), 3u);
+    EXPECT_EQ(plot.band[0].yTop, 30);
+    EXPECT_EQ(plot.band[0].yBottom, 130);
+    EXPECT_EQ(plot.band[2].yTop, 18);
+    EXPECT_EQ(plot.band[2].yBottom, 158);
+    ASSERT_EQ(plot.markers.size(), 2u);
+    EXPECT_EQ(plot.markers[0].at, (PlotPoint{60, 180}));  // the step, at its offset
+    EXPECT_EQ(plot.markers[0].action, HistoryAction::Stepped);
+    EXPECT_EQ(plot.markers[1].at, (PlotPoint{180, 100}));  // the failure, on the zero line
+    EXPECT_EQ(plot.markers[1].action, HistoryAction::Failed);
+
+    EXPECT_EQ(plot.strFrequency, "Learned frequency: +11.574 ppm (+1.000 s a day).");
+    EXPECT_EQ(plot.strLastRun,
+              "Last synchronized 2026-12-09 12:00 UTC with Loop: offset +1.2 ms, delay 14.0 ms, slewed.");
+    const std::vector<HistoryRow> untilFailure(rows.begin(), rows.begin() + 4);
+    EXPECT_EQ(PlanHistoryPlot(untilFailure, HistoryRange::Day, PlotRect{0, 0, 240, 200}, 25).strLastRun,
+              "Last run 2026-12-09 06:00 UTC failed: no answer.");
+
+    std::string expected = std::string(kHistoryHeader) + "\r\n";
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        expected += FormatHistoryRow(rows[i]);
+    }
+    EXPECT_EQ(HistoryCopyText(rows, plot.shown), expected);
+}
+
+TEST(HistoryPlotTest, AWeekHoldsEveryRowTheAxisGrowsToTheLargestOffsetAndAColumnKeepsItsExtremes) {
+    const HistoryPlot plot =
+        PlanHistoryPlot(KnownHistory(), HistoryRange::Week, PlotRect{0, 0, 700, 120}, 60);
+    EXPECT_EQ(plot.shown.size(), 5u);
+    EXPECT_EQ(plot.offsetLimitMs, 60);  // 50 + 10/2 ms, in steps of 20
+    EXPECT_EQ(plot.offsetTicks.front().strLabel, "+60");
+    ASSERT_EQ(plot.timeTicks.size(), 7u);  // midnights, 100 pixels a day
+    EXPECT_EQ(plot.timeTicks.front().strLabel, "12-03");
+    EXPECT_EQ(plot.timeTicks.front().position, 50);
+
+    // A pixel a day: the three rows of 8 December share a column, drawn from 50 ms to -8 ms
+    // with the band from 55 ms to -10 ms.
+    const HistoryPlot narrow = PlanHistoryPlot(KnownHistory(), HistoryRange::Week, PlotRect{0, 0, 7, 120}, 1);
+    EXPECT_THAT(narrow.offsetLine, ElementsAre(PlotPoint{6, 10}, PlotPoint{6, 68}, PlotPoint{7, 59}));
+    // Ten days a pixel: every row in one column, entered at 50 ms, down to -8 ms, left at 1.2 ms.
+    EXPECT_THAT(PlanHistoryPlot(KnownHistory(), HistoryRange::Days90, PlotRect{0, 0, 9, 120}, 1).offsetLine,
+                ElementsAre(PlotPoint{9, 10}, PlotPoint{9, 68}, PlotPoint{9, 59}));
+    ASSERT_EQ(narrow.band.size(), 2u);
+    EXPECT_EQ(narrow.band[0].yTop, 5);
+    EXPECT_EQ(narrow.band[0].yBottom, 70);
+}
