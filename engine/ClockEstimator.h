@@ -11,17 +11,18 @@
 // are not thrown far by a drift that has long turned; across such a gap the frequency simply
 // counts as less known, and the next sample's offset is taken for the mean frequency since.
 //
-// A sample's noise comes from its round trip: what the path added to the shortest round trip
-// seen lately was split between the two legs in some unknown way, so the offset is wrong by up
-// to half of it. What goes far beyond the path's usual excess is a spike: it waited in one queue,
-// on one leg, so it moves the offset by half of itself, not anywhere up to that. A sample delayed
-// by a spike therefore counts for little, and the least delayed samples carry the estimate. While few round
-// trips are known, the shortest one seen may itself be well above the path's, so a sample counts for less:
-// two samples a minute apart do not pin the frequency to a ppm. A sample far outside what the estimate
-// predicts is an outlier and is not used; two in a row that agree with each other under the frequency known
-// mean that the clock has really moved (someone set it, or the machine slept), and the phase
-// starts afresh from them. Outliers in a row that lie on one course of their own mean that the
-// estimate itself went wrong: it starts afresh from them, phase and frequency.
+// A sample's noise comes from its round trip: what the path added to the shortest round trip seen
+// lately was split between the two legs in some unknown way, so the offset is wrong by up to half
+// of it. What goes far beyond the path's usual excess is a spike: it waited in one queue, on one
+// leg, so it moves the offset by half of itself, not anywhere up to that. A sample delayed by a
+// spike therefore counts for little, and the least delayed samples carry the estimate. While few
+// round trips are known, the shortest one seen may itself be well above the path's, so a sample
+// counts for less: two samples a minute apart do not pin the frequency to a ppm. A sample far
+// outside what the estimate predicts is an outlier and is not used; two in a row that agree with
+// each other under the frequency known mean that the clock has really moved (someone set it, or
+// the machine slept), and the phase starts afresh from them. Outliers in a row that lie on one
+// course of their own mean that the estimate itself went wrong: it starts afresh from them, phase
+// and frequency.
 //
 // Times are seconds on a monotonic scale; phase is the clock minus where it should be
 // (positive: ahead); frequency is seconds gained per second without correction.
