@@ -3,7 +3,6 @@
 #include "engine/HeldLock.h"
 
 #include <algorithm>
-#include <iterator>
 #include <limits>
 
 namespace {
@@ -13,30 +12,13 @@ constexpr std::int64_t kNoRow = std::numeric_limits<std::int64_t>::max();
 // More than the longest row, so the tail read always holds the last line whole.
 constexpr std::size_t kTailBytes = 8192;
 
-struct ActionOf {
-    ClockAction clock;
-    HistoryAction history;
-};
-
-constexpr ActionOf kActions[] = {
-    {ClockAction::None, HistoryAction::None},       {ClockAction::Slewed, HistoryAction::Slewed},
-    {ClockAction::Stepped, HistoryAction::Stepped}, {ClockAction::Refused, HistoryAction::Refused},
-    {ClockAction::Failed, HistoryAction::Failed},
-};
-
-HistoryAction historyAction(ClockAction action) {
-    const auto* found = std::find_if(std::begin(kActions), std::end(kActions),
-                                     [action](const ActionOf& entry) { return entry.clock == action; });
-    return found->history;
-}
-
 HistoryRow rowOf(const RunRecord& record) {
     HistoryRow row;
     const SyncOutcome& sample = record.sample;
     row.utc = record.utc.toSystemTime();
     row.strLabel = record.strLabel;
     row.strServer = record.strServer;
-    row.action = historyAction(record.action);
+    row.action = HistoryActionOf(record.action);
     row.frequencyPpm = record.frequencyPpm;
     row.strReason = RunFailureReason(record);
     if (sample.bSucceeded) {

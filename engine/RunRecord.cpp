@@ -20,6 +20,17 @@ constexpr FailureReason kFailureReasons[] = {
     {SyncFailure::YearOutOfRange, "The server's time lies outside 2004 to 2104."},
 };
 
+struct ActionOf {
+    ClockAction clock;
+    HistoryAction history;
+};
+
+constexpr ActionOf kActions[] = {
+    {ClockAction::None, HistoryAction::None},       {ClockAction::Slewed, HistoryAction::Slewed},
+    {ClockAction::Stepped, HistoryAction::Stepped}, {ClockAction::Refused, HistoryAction::Refused},
+    {ClockAction::Failed, HistoryAction::Failed},
+};
+
 }  // namespace
 
 std::string RunFailureReason(const RunRecord& record) {
@@ -30,4 +41,10 @@ std::string RunFailureReason(const RunRecord& record) {
         std::begin(kFailureReasons), std::end(kFailureReasons),
         [&record](const FailureReason& entry) { return entry.failure == record.sample.failure; });
     return found == std::end(kFailureReasons) ? std::string() : found->text;
+}
+
+HistoryAction HistoryActionOf(ClockAction action) {
+    const auto* found = std::find_if(std::begin(kActions), std::end(kActions),
+                                     [action](const ActionOf& entry) { return entry.clock == action; });
+    return found->history;
 }

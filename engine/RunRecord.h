@@ -4,6 +4,7 @@
 // after it. The controller keeps the last one; a history of runs, a status command and the
 // events are made of these.
 
+#include "common/HistoryCsv.h"
 #include "engine/ClockDiscipline.h"
 #include "sntp/NtpTimestamp.h"
 #include "sntp/SyncOutcome.h"
@@ -31,3 +32,6 @@ struct RunRecord {
 // Why the run failed, in one sentence: the run's own reason, else what became of the exchange;
 // empty for a run that did not fail.
 std::string RunFailureReason(const RunRecord& record);
+
+// What the run did to the clock, in the history's terms.
+HistoryAction HistoryActionOf(ClockAction action);

@@ -5,40 +5,21 @@
 #include "common/TextFormat.h"
 #include "service/ServiceRules.h"
 
-#include <algorithm>
-#include <iterator>
 #include <string>
 
 namespace {
-
-struct ActionWord {
-    ClockAction action;
-    const char* word;
-};
-
-// What a successful run did to the clock, in the history's words.
-constexpr ActionWord kActionWords[] = {
-    {ClockAction::Stepped, "stepped"},
-    {ClockAction::Slewed, "slewed"},
-    {ClockAction::None, "none"},
-};
-
-const char* SuccessAction(ClockAction action) {
-    const auto* found = std::find_if(std::begin(kActionWords), std::end(kActionWords),
-                                     [action](const ActionWord& entry) { return entry.action == action; });
-    return found == std::end(kActionWords) ? nullptr : found->word;
-}
 
 // Offsets and steps carry their sign.
 std::string Signed(double value) {
     return FormatText("%+.3f", value);
 }
 
-EventReport SuccessEvent(const RunRecord& record, const char* action) {
+EventReport SuccessEvent(const RunRecord& record) {
     return {kEventIdSynchronized,
             event_type::kInformation,
             {record.strServer, Signed(record.sample.clockOffset * 1000.0),
-             FormatText("%.3f", record.sample.roundTripDelay * 1000.0), action}};
+             FormatText("%.3f", record.sample.roundTripDelay * 1000.0),
+             std::string(HistoryActionName(HistoryActionOf(record.action)))}};
 }
 
 // A second server's disagreement is an event of its own; every other refusal is a failure.
@@ -59,8 +40,7 @@ CServiceEvents::CServiceEvents(EventSink& sink, const MonotonicClock& monotonic)
 
 bool CServiceEvents::Append(const RunRecord& record) {
     std::lock_guard<std::mutex> lock(m_runMutex);
-    const char* action = SuccessAction(record.action);
-    if (action == nullptr) {
+    if (record.action == ClockAction::Failed || record.action == ClockAction::Refused) {
         m_bFailedSince = true;
         m_sink.report(FailureEvent(record));
         return true;
@@ -70,7 +50,7 @@ bool CServiceEvents::Append(const RunRecord& record) {
     }
     const MonotonicClock::TimePoint now = m_monotonic.now();
     if (SuccessDue(record, now)) {
-        m_sink.report(SuccessEvent(record, action));
+        m_sink.report(SuccessEvent(record));
         m_lastSuccessEvent = now;
         m_bFailedSince = false;
     }
