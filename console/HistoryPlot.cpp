@@ -266,8 +266,31 @@ PlotRect boxAt(int left, int top, int width, int height) {
     return {left, top, left + width, top + height};
 }
 
+// Whether the line passes through the box.
+bool crossesLine(const PlotRect& box, const std::vector<PlotPoint>& line) {
+    for (std::size_t i = 1; i < line.size(); ++i) {
+        const PlotPoint& p = line[i - 1];
+        const PlotPoint& q = line[i];
+        const int from = std::max(p.x, box.left);
+        const int to = std::min(q.x, box.right - 1);
+        if (from > to) {
+            continue;
+        }
+        const auto yAt = [&p, &q](int x) {
+            return q.x == p.x ? p.y : p.y + static_cast<double>(q.y - p.y) * (x - p.x) / (q.x - p.x);
+        };
+        const double yFrom = q.x == p.x ? std::min(p.y, q.y) : yAt(from);
+        const double yTo = q.x == p.x ? std::max(p.y, q.y) : yAt(to);
+        if (std::min(yFrom, yTo) < box.bottom && std::max(yFrom, yTo) >= box.top) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // The two names at the line's newest end, right-aligned there: the line's below it, or above it
-// where the plot ends too soon, and the band's above both the band and the line's name.
+// where the line comes up from below or the plot ends too soon, and the band's above both the
+// band and the line's name.
 void placeNames(HistoryPlot& plot, const PlotRect& area, const LabelMetrics& metrics) {
     if (plot.offsetLine.empty()) {
         return;
@@ -275,26 +298,27 @@ void placeNames(HistoryPlot& plot, const PlotRect& area, const LabelMetrics& met
     const int h = metrics.textHeight;
     const PlotPoint end = plot.offsetLine.back();
     const int right = end.x - metrics.gap;
-    const int below = end.y + metrics.gap;
-    int lineTop = below + h <= area.bottom ? below : std::max(area.top, end.y - metrics.gap - h);
+    const int width = metrics.textWidth("offset");
+    const PlotRect below = boxAt(right - width, end.y + metrics.gap, width, h);
+    int lineTop = below.bottom <= area.bottom && !crossesLine(below, plot.offsetLine)
+                      ? below.top
+                      : std::max(area.top, end.y - metrics.gap - h);
     if (!plot.band.empty()) {
         const int bandBottom = std::max(area.top + h, std::min(plot.band.back().yTop - metrics.gap, lineTop));
         lineTop = std::max(lineTop, bandBottom);  // pushed down when the band's name meets the top
-        const int width = metrics.textWidth("delay band");
-        plot.labels.push_back({boxAt(right - width, bandBottom - h, width, h), "delay band"});
+        const int bandWidth = metrics.textWidth("delay band");
+        plot.labels.push_back({boxAt(right - bandWidth, bandBottom - h, bandWidth, h), "delay band"});
     }
-    const int width = metrics.textWidth("offset");
     plot.labels.push_back({boxAt(right - width, lineTop, width, h), "offset"});
 }
 
-// Beside its mark and centred on it: on its right, or on its left where the right would leave
-// the plot or meet a label placed before.
+// Beside its mark, just above its centre (a failure's is the zero line): on its right, or on its
+// left where the right would leave the plot or meet a label placed before.
 std::vector<PlotRect> markLabelPlaces(const PlotMarker& marker, const PlotRect& area,
                                       const LabelMetrics& metrics) {
     const int width = metrics.textWidth(marker.strLabel);
     const int reach = metrics.markSize + metrics.gap;
-    const int top =
-        std::clamp(marker.at.y - metrics.textHeight / 2, area.top, area.bottom - metrics.textHeight);
+    const int top = std::clamp(marker.at.y - metrics.textHeight, area.top, area.bottom - metrics.textHeight);
     std::vector<PlotRect> places;
     if (marker.at.x + reach + width <= area.right) {
         places.push_back(boxAt(marker.at.x + reach, top, width, metrics.textHeight));

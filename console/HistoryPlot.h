@@ -88,8 +88,8 @@ HistoryPlot PlanHistoryPlot(const std::vector<HistoryRow>& rows, HistoryRange ra
                             int minTickGap);
 
 // Places the names "offset" and "delay band" at the newest row, the band's above its top edge
-// and the line's below it (above it when there is no room), and each mark's label beside it, on
-// its left when the right would leave the plot or overlap a label placed before; a mark's label
+// and the line's below it (above it when the line or the plot's edge is in the way), and each mark's label
+// beside it, on its left when the right would leave the plot or overlap a label placed before; a mark's label
 // that finds no free place is left out.
 void PlaceHistoryLabels(HistoryPlot& plot, const PlotRect& area, const LabelMetrics& metrics);
 

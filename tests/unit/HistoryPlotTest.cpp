@@ -79,14 +79,16 @@ TEST(HistoryPlotTest, ADayOfAKnownHistoryInPixels) {
     EXPECT_EQ(plot.markers[1].at, (PlotPoint{180, 100}));  // the failure, on the zero line
     EXPECT_EQ(plot.markers[1].action, HistoryAction::Failed);
 
-    // 6 pixels a character, 10 high. A thin band: its name above the line's end, the line's
-    // below; the failure's label would meet "offset" on the right and goes to the left; the
-    // step's stays inside the plot.
+    // 6 pixels a character, 10 high. A thin band, the line coming down to its end: the band's
+    // name above the band, the line's below the line; the failure's label would meet "offset"
+    // on the right and goes to the left; the step's stays inside the plot.
+    const LabelMetrics metrics{10, 2, 5,
+                               [](const std::string& text) { return 6 * static_cast<int>(text.size()); }};
     std::vector<HistoryRow> thin = rows;
+    thin[3].offsetMs = 8;
     thin.back().delayMs = 0.2;
     HistoryPlot named = PlanHistoryPlot(thin, HistoryRange::Day, PlotRect{0, 0, 240, 200}, 25);
-    PlaceHistoryLabels(named, PlotRect{0, 0, 240, 200},
-                       {10, 2, 5, [](const std::string& text) { return 6 * static_cast<int>(text.size()); }});
+    PlaceHistoryLabels(named, PlotRect{0, 0, 240, 200}, metrics);
     ASSERT_EQ(named.labels.size(), 4u);
     EXPECT_EQ(named.labels[0].strText, "delay band");
     EXPECT_THAT(Edges(named.labels[0]), ElementsAre(178, 75, 238, 85));
@@ -95,7 +97,12 @@ TEST(HistoryPlotTest, ADayOfAKnownHistoryInPixels) {
     EXPECT_EQ(named.labels[2].strText, "step -620 ms");
     EXPECT_THAT(Edges(named.labels[2]), ElementsAre(67, 190, 139, 200));
     EXPECT_EQ(named.labels[3].strText, "failed");
-    EXPECT_THAT(Edges(named.labels[3]), ElementsAre(137, 95, 173, 105));
+    EXPECT_THAT(Edges(named.labels[3]), ElementsAre(137, 90, 173, 100));
+    // The line coming up to its end would cross its name below it: the name goes above.
+    HistoryPlot rising = plot;
+    PlaceHistoryLabels(rising, PlotRect{0, 0, 240, 200}, metrics);
+    ASSERT_EQ(rising.labels.size(), 4u);
+    EXPECT_THAT(Edges(rising.labels[1]), ElementsAre(202, 76, 238, 86));
 
     EXPECT_EQ(plot.strFrequency, "Learned frequency: +11.574 ppm (+1.000 s a day).");
     EXPECT_EQ(plot.strLastRun,
