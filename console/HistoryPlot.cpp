@@ -312,19 +312,26 @@ void placeNames(HistoryPlot& plot, const PlotRect& area, const LabelMetrics& met
     plot.labels.push_back({boxAt(right - width, lineTop, width, h), "offset"});
 }
 
-// Beside its mark, just above its centre (a failure's is the zero line): on its right, or on its
-// left where the right would leave the plot or meet a label placed before.
+// Beside its mark, on its right, then on its left unless that would leave the plot (the left
+// alone where the right would); on each side just above the mark's centre, then just below it
+// (a failure's centre is the zero line).
 std::vector<PlotRect> markLabelPlaces(const PlotMarker& marker, const PlotRect& area,
                                       const LabelMetrics& metrics) {
     const int width = metrics.textWidth(marker.strLabel);
+    const int h = metrics.textHeight;
     const int reach = metrics.markSize + metrics.gap;
-    const int top = std::clamp(marker.at.y - metrics.textHeight, area.top, area.bottom - metrics.textHeight);
-    std::vector<PlotRect> places;
+    std::vector<int> lefts;
     if (marker.at.x + reach + width <= area.right) {
-        places.push_back(boxAt(marker.at.x + reach, top, width, metrics.textHeight));
+        lefts.push_back(marker.at.x + reach);
     }
-    if (places.empty() || marker.at.x - reach - width >= area.left) {
-        places.push_back(boxAt(marker.at.x - reach - width, top, width, metrics.textHeight));
+    if (lefts.empty() || marker.at.x - reach - width >= area.left) {
+        lefts.push_back(marker.at.x - reach - width);
+    }
+    std::vector<PlotRect> places;
+    for (int left : lefts) {
+        for (int top : {marker.at.y - h, marker.at.y + 1}) {
+            places.push_back(boxAt(left, std::clamp(top, area.top, area.bottom - h), width, h));
+        }
     }
     return places;
 }
@@ -391,9 +398,13 @@ void PlaceHistoryLabels(HistoryPlot& plot, const PlotRect& area, const LabelMetr
         return std::none_of(plot.labels.begin(), plot.labels.end(),
                             [&box](const PlotLabel& placed) { return overlaps(box, placed.box); });
     };
+    const auto clear = [&plot, &free](const PlotRect& box) {
+        return free(box) && !crossesLine(box, plot.offsetLine);
+    };
     for (const PlotMarker& marker : plot.markers) {
         const std::vector<PlotRect> places = markLabelPlaces(marker, area, metrics);
-        const auto place = std::find_if(places.begin(), places.end(), free);
+        auto place = std::find_if(places.begin(), places.end(), clear);
+        place = place != places.end() ? place : std::find_if(places.begin(), places.end(), free);
         if (place != places.end()) {
             plot.labels.push_back({*place, marker.strLabel});
         }

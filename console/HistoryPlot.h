@@ -88,9 +88,10 @@ HistoryPlot PlanHistoryPlot(const std::vector<HistoryRow>& rows, HistoryRange ra
                             int minTickGap);
 
 // Places the names "offset" and "delay band" at the newest row, the band's above its top edge
-// and the line's below it (above it when the line or the plot's edge is in the way), and each mark's label
-// beside it, on its left when the right would leave the plot or overlap a label placed before; a mark's label
-// that finds no free place is left out.
+// and the line's below it (above it when the line or the plot's edge is in the way), and each
+// mark's label beside it: on its right, above or below its centre, clear of the line where it
+// can be, and on its left when the right would leave the plot, is taken or is crossed. A label never overlaps
+// another: a mark's that finds no free place is left out.
 void PlaceHistoryLabels(HistoryPlot& plot, const PlotRect& area, const LabelMetrics& metrics);
 
 // "Copy": the header line and the shown rows as the file keeps them.

@@ -34,6 +34,11 @@ std::vector<HistoryRow> KnownHistory() {
     return rows;
 }
 
+// 6 pixels a character, 10 high, a gap of 2, marks reaching 5 from their centre.
+LabelMetrics SixPixelsACharacter() {
+    return {10, 2, 5, [](const std::string& text) { return 6 * static_cast<int>(text.size()); }};
+}
+
 std::vector<int> Edges(const PlotLabel& label) {
     return {label.box.left, label.box.top, label.box.right, label.box.bottom};
 }
@@ -79,11 +84,10 @@ TEST(HistoryPlotTest, ADayOfAKnownHistoryInPixels) {
     EXPECT_EQ(plot.markers[1].at, (PlotPoint{180, 100}));  // the failure, on the zero line
     EXPECT_EQ(plot.markers[1].action, HistoryAction::Failed);
 
-    // 6 pixels a character, 10 high. A thin band, the line coming down to its end: the band's
-    // name above the band, the line's below the line; the failure's label would meet "offset"
-    // on the right and goes to the left; the step's stays inside the plot.
-    const LabelMetrics metrics{10, 2, 5,
-                               [](const std::string& text) { return 6 * static_cast<int>(text.size()); }};
+    // A thin band, the line coming down to its end: the band's name above the band, the line's
+    // below the line; the failure's label would meet "offset" above the zero line and goes below
+    // it; the step's stays inside the plot.
+    const LabelMetrics metrics = SixPixelsACharacter();
     std::vector<HistoryRow> thin = rows;
     thin[3].offsetMs = 8;
     thin.back().delayMs = 0.2;
@@ -97,12 +101,14 @@ TEST(HistoryPlotTest, ADayOfAKnownHistoryInPixels) {
     EXPECT_EQ(named.labels[2].strText, "step -620 ms");
     EXPECT_THAT(Edges(named.labels[2]), ElementsAre(67, 190, 139, 200));
     EXPECT_EQ(named.labels[3].strText, "failed");
-    EXPECT_THAT(Edges(named.labels[3]), ElementsAre(137, 90, 173, 100));
-    // The line coming up to its end would cross its name below it: the name goes above.
+    EXPECT_THAT(Edges(named.labels[3]), ElementsAre(187, 101, 223, 111));
+    // The line coming up to its end would cross its name below it: the name goes above. It
+    // crosses the failure's right side too: that label goes to the left.
     HistoryPlot rising = plot;
     PlaceHistoryLabels(rising, PlotRect{0, 0, 240, 200}, metrics);
     ASSERT_EQ(rising.labels.size(), 4u);
     EXPECT_THAT(Edges(rising.labels[1]), ElementsAre(202, 76, 238, 86));
+    EXPECT_THAT(Edges(rising.labels[3]), ElementsAre(137, 90, 173, 100));
 
     EXPECT_EQ(plot.strFrequency, "Learned frequency: +11.574 ppm (+1.000 s a day).");
     EXPECT_EQ(plot.strLastRun,
@@ -127,6 +133,13 @@ TEST(HistoryPlotTest, AWeekHoldsEveryRowTheAxisGrowsToTheLargestOffsetAndAColumn
     ASSERT_EQ(plot.timeTicks.size(), 7u);  // midnights, 100 pixels a day
     EXPECT_EQ(plot.timeTicks.front().strLabel, "12-03");
     EXPECT_EQ(plot.timeTicks.front().position, 50);
+    // The failure near the right end: its label on the left, below the zero line (the line
+    // crosses it there either way, and "offset" takes the place above).
+    HistoryPlot named = plot;
+    PlaceHistoryLabels(named, PlotRect{0, 0, 700, 120}, SixPixelsACharacter());
+    ASSERT_EQ(named.labels.size(), 4u);
+    EXPECT_EQ(named.labels[3].strText, "failed");
+    EXPECT_THAT(Edges(named.labels[3]), ElementsAre(632, 61, 668, 71));
     // Steps alone: the axis fits them, and a step of seconds reads in seconds.
     const HistoryPlot steps = PlanHistoryPlot({Row(9, 12, HistoryAction::Stepped, 2400, 4)},
                                               HistoryRange::Week, PlotRect{0, 0, 700, 120}, 60);
