@@ -288,8 +288,19 @@ bool crossesLine(const PlotRect& box, const std::vector<PlotPoint>& line) {
     return false;
 }
 
+// Whether the box keeps off the line, the zero line and the marks.
+bool clearOf(const HistoryPlot& plot, const PlotRect& area, const PlotRect& box, int markSize) {
+    const auto onMark = [&](const PlotMarker& marker) {
+        const PlotPoint centre = MarkCentre(marker, area, markSize);
+        return overlaps(box, {centre.x - markSize, centre.y - markSize, centre.x + markSize + 1,
+                              centre.y + markSize + 1});
+    };
+    return !crossesLine(box, plot.offsetLine) && !(box.top <= plot.zeroY && plot.zeroY < box.bottom) &&
+           std::none_of(plot.markers.begin(), plot.markers.end(), onMark);
+}
+
 // The two names at the line's newest end, right-aligned there: the line's below it, or above it
-// where the line comes up from below or the plot ends too soon, and the band's above both the
+// where the line, the zero line, a mark or the plot's end is in the way, and the band's above both the
 // band and the line's name.
 void placeNames(HistoryPlot& plot, const PlotRect& area, const LabelMetrics& metrics) {
     if (plot.offsetLine.empty()) {
@@ -300,7 +311,7 @@ void placeNames(HistoryPlot& plot, const PlotRect& area, const LabelMetrics& met
     const int right = end.x - metrics.gap;
     const int width = metrics.textWidth("offset");
     const PlotRect below = boxAt(right - width, end.y + metrics.gap, width, h);
-    int lineTop = below.bottom <= area.bottom && !crossesLine(below, plot.offsetLine)
+    int lineTop = below.bottom <= area.bottom && clearOf(plot, area, below, metrics.markSize)
                       ? below.top
                       : std::max(area.top, end.y - metrics.gap - h);
     if (!plot.band.empty()) {
@@ -319,17 +330,18 @@ std::vector<PlotRect> markLabelPlaces(const PlotMarker& marker, const PlotRect& 
                                       const LabelMetrics& metrics) {
     const int width = metrics.textWidth(marker.strLabel);
     const int h = metrics.textHeight;
+    const PlotPoint centre = MarkCentre(marker, area, metrics.markSize);
     const int reach = metrics.markSize + metrics.gap;
     std::vector<int> lefts;
-    if (marker.at.x + reach + width <= area.right) {
-        lefts.push_back(marker.at.x + reach);
+    if (centre.x + reach + width <= area.right) {
+        lefts.push_back(centre.x + reach);
     }
-    if (lefts.empty() || marker.at.x - reach - width >= area.left) {
-        lefts.push_back(marker.at.x - reach - width);
+    if (lefts.empty() || centre.x - reach - width >= area.left) {
+        lefts.push_back(centre.x - reach - width);
     }
     std::vector<PlotRect> places;
     for (int left : lefts) {
-        for (int top : {marker.at.y - h, marker.at.y + 1}) {
+        for (int top : {centre.y - h, centre.y + 1}) {
             places.push_back(boxAt(left, std::clamp(top, area.top, area.bottom - h), width, h));
         }
     }
@@ -362,6 +374,7 @@ HistoryPlot PlanHistoryPlot(const std::vector<HistoryRow>& rows, HistoryRange ra
     plot.strTimeCaption = "Time (UTC), " + momentText(startMs) + " to " + momentText(endMs);
     plot.timeTicks = timeTicks(map, facts, startMs, area, minTickGap);
     plot.strOffsetCaption = "Offset (ms)";
+    plot.zeroY = map.Y(0);
     const int nTicks = static_cast<int>(std::lround(plot.offsetLimitMs / step));
     for (int i = nTicks; i >= -nTicks; --i) {
         plot.offsetTicks.push_back({map.Y(i * step), offsetLabel(i * step)});
@@ -391,6 +404,11 @@ HistoryPlot PlanHistoryPlot(const std::vector<HistoryRow>& rows, HistoryRange ra
     return plot;
 }
 
+PlotPoint MarkCentre(const PlotMarker& marker, const PlotRect& area, int markSize) {
+    const int inward = marker.at.y <= area.top ? markSize : -markSize;
+    return {marker.at.x, marker.at.y + (marker.bPastEdge ? inward : 0)};
+}
+
 void PlaceHistoryLabels(HistoryPlot& plot, const PlotRect& area, const LabelMetrics& metrics) {
     plot.labels.clear();
     placeNames(plot, area, metrics);
@@ -398,8 +416,8 @@ void PlaceHistoryLabels(HistoryPlot& plot, const PlotRect& area, const LabelMetr
         return std::none_of(plot.labels.begin(), plot.labels.end(),
                             [&box](const PlotLabel& placed) { return overlaps(box, placed.box); });
     };
-    const auto clear = [&plot, &free](const PlotRect& box) {
-        return free(box) && !crossesLine(box, plot.offsetLine);
+    const auto clear = [&](const PlotRect& box) {
+        return free(box) && clearOf(plot, area, box, metrics.markSize);
     };
     for (const PlotMarker& marker : plot.markers) {
         const std::vector<PlotRect> places = markLabelPlaces(marker, area, metrics);

@@ -69,6 +69,7 @@ struct HistoryPlot {
     // The offset axis runs from -limit (bottom) to +limit (top), fitted to the slewed and
     // uncorrected rows: a step is made only for a large offset and would flatten them.
     double offsetLimitMs = 1;
+    int zeroY = 0;  // the zero line
     std::vector<AxisTick> offsetTicks;
     // Rows that fall on one pixel column make one stroke and one span there, so that the
     // drawing costs the plot's width, however many rows there are.
@@ -93,6 +94,10 @@ HistoryPlot PlanHistoryPlot(const std::vector<HistoryRow>& rows, HistoryRange ra
 // can be, and on its left when the right would leave the plot, is taken or is crossed. A label never overlaps
 // another: a mark's that finds no free place is left out.
 void PlaceHistoryLabels(HistoryPlot& plot, const PlotRect& area, const LabelMetrics& metrics);
+
+// Where a mark is drawn: at its point, or, past the axis, wholly inside the plot with its tip
+// on the edge.
+PlotPoint MarkCentre(const PlotMarker& marker, const PlotRect& area, int markSize);
 
 // "Copy": the header line and the shown rows as the file keeps them.
 std::string HistoryCopyText(const std::vector<HistoryRow>& rows, const std::vector<std::size_t>& shown);

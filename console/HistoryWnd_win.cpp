@@ -280,8 +280,7 @@ void CHistoryWnd::DrawAxes(HDC dc, int dpi) const {
         Label(dc, tick.strLabel, tick.position, a.bottom + gap / 2, TA_CENTER | TA_TOP);
     }
     const CSelection solid(dc, axis.get());
-    const int zero = (a.top + a.bottom) / 2;
-    Line(dc, a.left, zero, a.right, zero);
+    Line(dc, a.left, m_plot.zeroY, a.right, m_plot.zeroY);
     Line(dc, a.left, a.top, a.left, a.bottom);
     Label(dc, m_plot.strOffsetCaption, a.left, m_rcPanel.top + gap / 2, TA_LEFT | TA_TOP);
     Label(dc, m_plot.strTimeCaption, (a.left + a.right) / 2, m_rcPanel.bottom - gap / 2,
@@ -322,10 +321,7 @@ void CHistoryWnd::DrawMarkers(HDC dc, int dpi) const {
     const CSelection fill(dc, brush.get());
     const CSelection edge(dc, pen.get());
     for (const PlotMarker& marker : m_plot.markers) {
-        const int x = marker.at.x;
-        // A step past the axis sits wholly inside the plot, its tip on the edge.
-        const int inward = marker.at.y <= m_plotArea.top ? size : -size;
-        const int y = marker.at.y + (marker.bPastEdge ? inward : 0);
+        const auto [x, y] = MarkCentre(marker, m_plotArea, size);
         const POINT diamond[] = {{x, y - size}, {x + size, y}, {x, y + size}, {x - size, y}};
         const POINT triangle[] = {{x - size, y - size}, {x + size, y - size}, {x, y + size}};
         const bool bStep = marker.action == HistoryAction::Stepped;  // a failure: a triangle pointing down

@@ -5,6 +5,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using ::testing::ElementsAre;
 
 namespace {
@@ -86,7 +88,7 @@ TEST(HistoryPlotTest, ADayOfAKnownHistoryInPixels) {
 
     // A thin band, the line coming down to its end: the band's name above the band, the line's
     // below the line; the failure's label would meet "offset" above the zero line and goes below
-    // it; the step's stays inside the plot.
+    // it; the step's stays inside the plot, beside its mark drawn inside the bottom edge.
     const LabelMetrics metrics = SixPixelsACharacter();
     std::vector<HistoryRow> thin = rows;
     thin[3].offsetMs = 8;
@@ -99,9 +101,21 @@ TEST(HistoryPlotTest, ADayOfAKnownHistoryInPixels) {
     EXPECT_EQ(named.labels[1].strText, "offset");
     EXPECT_THAT(Edges(named.labels[1]), ElementsAre(202, 90, 238, 100));
     EXPECT_EQ(named.labels[2].strText, "step -620 ms");
-    EXPECT_THAT(Edges(named.labels[2]), ElementsAre(67, 190, 139, 200));
+    EXPECT_THAT(Edges(named.labels[2]), ElementsAre(67, 185, 139, 195));  // its mark drawn inside
     EXPECT_EQ(named.labels[3].strText, "failed");
     EXPECT_THAT(Edges(named.labels[3]), ElementsAre(187, 101, 223, 111));
+    // The line's name keeps off a mark and off the zero line below the line's end.
+    for (const auto& [last, failure, top] : {std::tuple{1.2, true, 76}, std::tuple{0.5, false, 83}}) {
+        std::vector<HistoryRow> ending = thin;
+        ending.back().offsetMs = last;
+        if (failure) {
+            ending.push_back(Row(9, 12, HistoryAction::Failed, {}, {}));
+        }
+        HistoryPlot above = PlanHistoryPlot(ending, HistoryRange::Day, PlotRect{0, 0, 240, 200}, 25);
+        PlaceHistoryLabels(above, PlotRect{0, 0, 240, 200}, metrics);
+        ASSERT_GE(above.labels.size(), 2u);
+        EXPECT_THAT(Edges(above.labels[1]), ElementsAre(202, top, 238, top + 10)) << last;
+    }
     // The line coming up to its end would cross its name below it: the name goes above. It
     // crosses the failure's right side too: that label goes to the left.
     HistoryPlot rising = plot;
