@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <iterator>
+#include <optional>
 
 namespace {
 
@@ -175,16 +176,43 @@ void AddMarker(std::vector<PlotMarker>& markers, const PlotMarker& marker) {
     }
 }
 
-double offsetLimit(const std::vector<HistoryRow>& rows, const std::vector<std::size_t>& shown, double& step) {
-    double largest = kSmallestLimitMs;
+// The largest reach of offset + delay/2 among the steps or among the other rows, if any.
+std::optional<double> largestReach(const std::vector<HistoryRow>& rows, const std::vector<std::size_t>& shown,
+                                   bool steps) {
+    std::optional<double> largest;
     for (std::size_t index : shown) {
         const HistoryRow& row = rows[index];
-        if (applied(row)) {
-            largest = std::max(largest, std::fabs(*row.offsetMs) + row.delayMs.value_or(0) / 2);
+        if (applied(row) && (row.action == HistoryAction::Stepped) == steps) {
+            largest = std::max(largest.value_or(0), std::fabs(*row.offsetMs) + row.delayMs.value_or(0) / 2);
         }
     }
+    return largest;
+}
+
+// Fits the rows that are not steps; the steps only when there is nothing else.
+double offsetLimit(const std::vector<HistoryRow>& rows, const std::vector<std::size_t>& shown, double& step) {
+    const std::optional<double> others = largestReach(rows, shown, false);
+    const double largest =
+        std::max(kSmallestLimitMs, others ? *others : largestReach(rows, shown, true).value_or(0));
     step = niceStep(largest / kOffsetTicksPerSide);
     return std::ceil(largest / step * (1 - 1e-9)) * step;
+}
+
+struct SizeUnit {
+    double ms;
+    int decimals;
+    const char* name;
+};
+
+// Largest first: a step's size in the largest unit it reaches.
+constexpr SizeUnit kSizeUnits[] = {
+    {kMsPerDay, 1, "days"}, {kMsPerHour, 1, "h"}, {60000, 1, "min"}, {1000, 1, "s"}, {1, 0, "ms"},
+};
+
+std::string stepLabel(double ms) {
+    const auto found = std::find_if(std::begin(kSizeUnits), std::end(kSizeUnits) - 1,
+                                    [ms](const SizeUnit& unit) { return std::fabs(ms) >= unit.ms; });
+    return FormatText("step %+.*f %s", found->decimals, ms / found->ms, found->name);
 }
 
 std::vector<AxisTick> timeTicks(const CMapping& map, const RangeFacts& facts, std::int64_t startMs,
@@ -230,6 +258,96 @@ std::string lastRunText(const std::vector<HistoryRow>& rows) {
     return text + ", " + actionWords(last.action) + ".";
 }
 
+bool overlaps(const PlotRect& a, const PlotRect& b) {
+    return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+}
+
+PlotRect boxAt(int left, int top, int width, int height) {
+    return {left, top, left + width, top + height};
+}
+
+// Whether the line passes through the box.
+bool crossesLine(const PlotRect& box, const std::vector<PlotPoint>& line) {
+    for (std::size_t i = 1; i < line.size(); ++i) {
+        const PlotPoint& p = line[i - 1];
+        const PlotPoint& q = line[i];
+        const int from = std::max(p.x, box.left);
+        const int to = std::min(q.x, box.right - 1);
+        if (from > to) {
+            continue;
+        }
+        const auto yAt = [&p, &q](int x) {
+            return q.x == p.x ? p.y : p.y + static_cast<double>(q.y - p.y) * (x - p.x) / (q.x - p.x);
+        };
+        const double yFrom = q.x == p.x ? std::min(p.y, q.y) : yAt(from);
+        const double yTo = q.x == p.x ? std::max(p.y, q.y) : yAt(to);
+        if (std::min(yFrom, yTo) < box.bottom && std::max(yFrom, yTo) >= box.top) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Whether the box keeps off the line, the zero line and the marks.
+bool clearOf(const HistoryPlot& plot, const PlotRect& area, const PlotRect& box, int markSize) {
+    const auto onMark = [&](const PlotMarker& marker) {
+        const PlotPoint centre = MarkCentre(marker, area, markSize);
+        return overlaps(box, {centre.x - markSize, centre.y - markSize, centre.x + markSize + 1,
+                              centre.y + markSize + 1});
+    };
+    return !crossesLine(box, plot.offsetLine) && !(box.top <= plot.zeroY && plot.zeroY < box.bottom) &&
+           std::none_of(plot.markers.begin(), plot.markers.end(), onMark);
+}
+
+// The two names at the line's newest end, right-aligned there: the line's below it, or above it
+// where the line, the zero line, a mark or the plot's end is in the way, and the band's above both the
+// band and the line's name.
+void placeNames(HistoryPlot& plot, const PlotRect& area, const LabelMetrics& metrics) {
+    if (plot.offsetLine.empty()) {
+        return;
+    }
+    const int h = metrics.textHeight;
+    const PlotPoint end = plot.offsetLine.back();
+    const int right = end.x - metrics.gap;
+    const int width = metrics.textWidth("offset");
+    const PlotRect below = boxAt(right - width, end.y + metrics.gap, width, h);
+    int lineTop = below.bottom <= area.bottom && clearOf(plot, area, below, metrics.markSize)
+                      ? below.top
+                      : std::max(area.top, end.y - metrics.gap - h);
+    if (!plot.band.empty()) {
+        const int bandBottom = std::max(area.top + h, std::min(plot.band.back().yTop - metrics.gap, lineTop));
+        lineTop = std::max(lineTop, bandBottom);  // pushed down when the band's name meets the top
+        const int bandWidth = metrics.textWidth("delay band");
+        plot.labels.push_back({boxAt(right - bandWidth, bandBottom - h, bandWidth, h), "delay band"});
+    }
+    plot.labels.push_back({boxAt(right - width, lineTop, width, h), "offset"});
+}
+
+// Beside its mark, on its right, then on its left unless that would leave the plot (the left
+// alone where the right would); on each side just above the mark's centre, then just below it
+// (a failure's centre is the zero line).
+std::vector<PlotRect> markLabelPlaces(const PlotMarker& marker, const PlotRect& area,
+                                      const LabelMetrics& metrics) {
+    const int width = metrics.textWidth(marker.strLabel);
+    const int h = metrics.textHeight;
+    const PlotPoint centre = MarkCentre(marker, area, metrics.markSize);
+    const int reach = metrics.markSize + metrics.gap;
+    std::vector<int> lefts;
+    if (centre.x + reach + width <= area.right) {
+        lefts.push_back(centre.x + reach);
+    }
+    if (lefts.empty() || centre.x - reach - width >= area.left) {
+        lefts.push_back(centre.x - reach - width);
+    }
+    std::vector<PlotRect> places;
+    for (int left : lefts) {
+        for (int top : {centre.y - h, centre.y + 1}) {
+            places.push_back(boxAt(left, std::clamp(top, area.top, area.bottom - h), width, h));
+        }
+    }
+    return places;
+}
+
 }  // namespace
 
 HistoryPlot PlanHistoryPlot(const std::vector<HistoryRow>& rows, HistoryRange range, const PlotRect& area,
@@ -256,6 +374,7 @@ HistoryPlot PlanHistoryPlot(const std::vector<HistoryRow>& rows, HistoryRange ra
     plot.strTimeCaption = "Time (UTC), " + momentText(startMs) + " to " + momentText(endMs);
     plot.timeTicks = timeTicks(map, facts, startMs, area, minTickGap);
     plot.strOffsetCaption = "Offset (ms)";
+    plot.zeroY = map.Y(0);
     const int nTicks = static_cast<int>(std::lround(plot.offsetLimitMs / step));
     for (int i = nTicks; i >= -nTicks; --i) {
         plot.offsetTicks.push_back({map.Y(i * step), offsetLabel(i * step)});
@@ -265,21 +384,49 @@ HistoryPlot PlanHistoryPlot(const std::vector<HistoryRow>& rows, HistoryRange ra
         const HistoryRow& row = rows[index];
         const int x = map.X(HistoryMilliseconds(row.utc));
         if (!applied(row)) {
-            AddMarker(plot.markers, {{x, map.Y(0)}, row.action});
+            AddMarker(plot.markers, {{x, map.Y(0)}, row.action, false, actionWords(row.action)});
             continue;
         }
-        const PlotPoint point{x, map.Y(*row.offsetMs)};
-        line.Add(point);
+        const int y = map.Y(*row.offsetMs);
+        if (row.action == HistoryAction::Stepped) {
+            // The line stays on the offsets before and after: the step's is gone once made.
+            const int edge = std::clamp(y, area.top, area.bottom);
+            AddMarker(plot.markers, {{x, edge}, row.action, edge != y, stepLabel(*row.offsetMs)});
+            continue;
+        }
+        line.Add({x, y});
         if (row.delayMs) {
             AddSpan(plot.band,
                     {x, map.Y(*row.offsetMs + *row.delayMs / 2), map.Y(*row.offsetMs - *row.delayMs / 2)});
         }
-        if (row.action == HistoryAction::Stepped) {
-            AddMarker(plot.markers, {point, row.action});
-        }
     }
     plot.offsetLine = line.Finish();
     return plot;
+}
+
+PlotPoint MarkCentre(const PlotMarker& marker, const PlotRect& area, int markSize) {
+    const int inward = marker.at.y <= area.top ? markSize : -markSize;
+    return {marker.at.x, marker.at.y + (marker.bPastEdge ? inward : 0)};
+}
+
+void PlaceHistoryLabels(HistoryPlot& plot, const PlotRect& area, const LabelMetrics& metrics) {
+    plot.labels.clear();
+    placeNames(plot, area, metrics);
+    const auto free = [&plot](const PlotRect& box) {
+        return std::none_of(plot.labels.begin(), plot.labels.end(),
+                            [&box](const PlotLabel& placed) { return overlaps(box, placed.box); });
+    };
+    const auto clear = [&](const PlotRect& box) {
+        return free(box) && clearOf(plot, area, box, metrics.markSize);
+    };
+    for (const PlotMarker& marker : plot.markers) {
+        const std::vector<PlotRect> places = markLabelPlaces(marker, area, metrics);
+        auto place = std::find_if(places.begin(), places.end(), clear);
+        place = place != places.end() ? place : std::find_if(places.begin(), places.end(), free);
+        if (place != places.end()) {
+            plot.labels.push_back({*place, marker.strLabel});
+        }
+    }
 }
 
 std::string HistoryCopyText(const std::vector<HistoryRow>& rows, const std::vector<std::size_t>& shown) {

@@ -6,6 +6,7 @@
 
 #include "common/HistoryCsv.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -37,10 +38,27 @@ struct BandSpan {
     int yBottom = 0;
 };
 
-// A step at its offset; a failure or refusal on the zero line when it has no offset.
+// A step at its offset, or at the offset axis's edge on its side when it lies past it; a
+// failure or refusal on the zero line when it has no offset.
 struct PlotMarker {
     PlotPoint at;
     HistoryAction action = HistoryAction::Failed;
+    bool bPastEdge = false;
+    std::string strLabel;  // "failed", or a step's size: "step -620 ms"
+};
+
+// A text's box, its top left where it is written.
+struct PlotLabel {
+    PlotRect box;
+    std::string strText;
+};
+
+// What the labels' places depend on, in the window's pixels.
+struct LabelMetrics {
+    int textHeight = 0;
+    int gap = 0;       // between a label and what it names
+    int markSize = 0;  // a mark's reach from its centre
+    std::function<int(const std::string&)> textWidth;
 };
 
 struct HistoryPlot {
@@ -48,13 +66,19 @@ struct HistoryPlot {
     std::string strTimeCaption;
     std::vector<AxisTick> timeTicks;
     std::string strOffsetCaption;
-    double offsetLimitMs = 1;  // the offset axis runs from -limit (bottom) to +limit (top)
+    // The offset axis runs from -limit (bottom) to +limit (top), fitted to the slewed and
+    // uncorrected rows: a step is made only for a large offset and would flatten them.
+    double offsetLimitMs = 1;
+    int zeroY = 0;  // the zero line
     std::vector<AxisTick> offsetTicks;
     // Rows that fall on one pixel column make one stroke and one span there, so that the
     // drawing costs the plot's width, however many rows there are.
     std::vector<PlotPoint> offsetLine;
     std::vector<BandSpan> band;
     std::vector<PlotMarker> markers;
+    // The names of the line and the band where they end, and the marks' labels; none overlaps
+    // another. Filled by PlaceHistoryLabels.
+    std::vector<PlotLabel> labels;
     std::string strFrequency;
     std::string strLastRun;
 };
@@ -63,6 +87,17 @@ struct HistoryPlot {
 // labels (the widest label and a gap, in the window's scale).
 HistoryPlot PlanHistoryPlot(const std::vector<HistoryRow>& rows, HistoryRange range, const PlotRect& area,
                             int minTickGap);
+
+// Places the names "offset" and "delay band" at the newest row, the band's above its top edge
+// and the line's below it (above it when the line or the plot's edge is in the way), and each
+// mark's label beside it: on its right, above or below its centre, clear of the line where it
+// can be, and on its left when the right would leave the plot, is taken or is crossed. A label never overlaps
+// another: a mark's that finds no free place is left out.
+void PlaceHistoryLabels(HistoryPlot& plot, const PlotRect& area, const LabelMetrics& metrics);
+
+// Where a mark is drawn: at its point, or, past the axis, wholly inside the plot with its tip
+// on the edge.
+PlotPoint MarkCentre(const PlotMarker& marker, const PlotRect& area, int markSize);
 
 // "Copy": the header line and the shown rows as the file keeps them.
 std::string HistoryCopyText(const std::vector<HistoryRow>& rows, const std::vector<std::size_t>& shown);

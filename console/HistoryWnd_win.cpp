@@ -23,23 +23,6 @@ constexpr RangeButton kRangeButtons[] = {
     {IDC_HISTORY_90_DAYS, HistoryRange::Days90},
 };
 
-struct MarkerLook {
-    HistoryAction action;
-    const char* szWord;
-    bool bDiamond;  // a step; a failure is a triangle pointing down
-};
-
-constexpr MarkerLook kMarkerLooks[] = {
-    {HistoryAction::Stepped, "step", true},
-    {HistoryAction::Failed, "failed", false},
-    {HistoryAction::Refused, "refused", false},
-};
-
-const MarkerLook& LookOf(HistoryAction action) {
-    return *std::find_if(std::begin(kMarkerLooks), std::end(kMarkerLooks),
-                         [action](const MarkerLook& look) { return look.action == action; });
-}
-
 int WindowDpi(HWND window) {
     if (OptionalFunctions().getDpiForWindow != nullptr) {
         return static_cast<int>(OptionalFunctions().getDpiForWindow(window));
@@ -50,6 +33,10 @@ int WindowDpi(HWND window) {
 
 int Scaled(int pixels, int dpi) {
     return ::MulDiv(pixels, dpi, kBaseDpi);
+}
+
+int MarkSize(int dpi) {
+    return Scaled(5, dpi);
 }
 
 // An object selected into a device context for as long as this lives.
@@ -190,6 +177,11 @@ void CHistoryWnd::Replan() {
         m_plot = PlanHistoryPlot(m_vecRows, m_range, area, 2 * time.cx);
     }
     m_plotArea = area;
+    const HDC dc = screen.get();
+    const LabelMetrics metrics{time.cy, gap, MarkSize(WindowDpi(window)), [dc](const std::string& text) {
+                                   return static_cast<int>(TextSize(dc, text).cx);
+                               }};
+    PlaceHistoryLabels(m_plot, area, metrics);
     ::SetDlgItemTextA(window, IDC_HISTORY_LAST_RUN, m_plot.strLastRun.c_str());
     ::SetDlgItemTextA(window, IDC_HISTORY_FREQUENCY, m_plot.strFrequency.c_str());
     ::InvalidateRect(window, nullptr, FALSE);
@@ -267,6 +259,9 @@ void CHistoryWnd::DrawPlot(HDC dc) const {
     }
     DrawData(dc, dpi);
     DrawMarkers(dc, dpi);
+    for (const PlotLabel& label : m_plot.labels) {
+        Label(dc, label.strText, label.box.left, label.box.top, TA_LEFT | TA_TOP);
+    }
 }
 
 void CHistoryWnd::DrawAxes(HDC dc, int dpi) const {
@@ -285,8 +280,7 @@ void CHistoryWnd::DrawAxes(HDC dc, int dpi) const {
         Label(dc, tick.strLabel, tick.position, a.bottom + gap / 2, TA_CENTER | TA_TOP);
     }
     const CSelection solid(dc, axis.get());
-    const int zero = (a.top + a.bottom) / 2;
-    Line(dc, a.left, zero, a.right, zero);
+    Line(dc, a.left, m_plot.zeroY, a.right, m_plot.zeroY);
     Line(dc, a.left, a.top, a.left, a.bottom);
     Label(dc, m_plot.strOffsetCaption, a.left, m_rcPanel.top + gap / 2, TA_LEFT | TA_TOP);
     Label(dc, m_plot.strTimeCaption, (a.left + a.right) / 2, m_rcPanel.bottom - gap / 2,
@@ -318,43 +312,20 @@ void CHistoryWnd::DrawData(HDC dc, int dpi) const {
                    });
     const CSelection pen(dc, line.get());
     ::Polyline(dc, points.data(), static_cast<int>(points.size()));
-    if (points.empty()) {
-        return;
-    }
-    // Named where they end, at the newest row, so no legend is needed.
-    const int gap = Scaled(4, dpi);
-    const SIZE text = TextSize(dc, "offset");
-    const int lineLabelY = std::max<int>(m_plotArea.top + text.cy, points.back().y - gap);
-    Label(dc, "offset", points.back().x - gap, lineLabelY, TA_RIGHT | TA_BOTTOM);
-    if (!m_plot.band.empty()) {
-        const int bandY = std::min<int>(m_plot.band.back().yTop, lineLabelY - text.cy);
-        Label(dc, "delay band", m_plot.band.back().x - gap, std::max<int>(m_plotArea.top + text.cy, bandY),
-              TA_RIGHT | TA_BOTTOM);
-    }
 }
 
 void CHistoryWnd::DrawMarkers(HDC dc, int dpi) const {
-    const int size = Scaled(5, dpi);
+    const int size = MarkSize(dpi);
     const UniqueGdiObject brush(::CreateSolidBrush(::GetSysColor(COLOR_HIGHLIGHT)));
     const UniqueGdiObject pen = Pen(PS_SOLID, 1, COLOR_HIGHLIGHT);
     const CSelection fill(dc, brush.get());
     const CSelection edge(dc, pen.get());
-    int labelsEnd = m_plotArea.left - 1;  // a label that would overlap the one before is left out
     for (const PlotMarker& marker : m_plot.markers) {
-        const MarkerLook& look = LookOf(marker.action);
-        const int x = marker.at.x;
-        const int y = marker.at.y;
+        const auto [x, y] = MarkCentre(marker, m_plotArea, size);
         const POINT diamond[] = {{x, y - size}, {x + size, y}, {x, y + size}, {x - size, y}};
         const POINT triangle[] = {{x - size, y - size}, {x + size, y - size}, {x, y + size}};
-        ::Polygon(dc, look.bDiamond ? diamond : triangle, look.bDiamond ? 4 : 3);
-        // Beside the mark, on its left where the plot ends too soon.
-        const int width = TextSize(dc, look.szWord).cx;
-        const int right = x + size + Scaled(2, dpi) + width;
-        const int left = right <= m_plotArea.right ? right - width : x - size - Scaled(2, dpi) - width;
-        if (left > labelsEnd) {
-            Label(dc, look.szWord, left, y, TA_LEFT | TA_BASELINE);
-            labelsEnd = left + width;
-        }
+        const bool bStep = marker.action == HistoryAction::Stepped;  // a failure: a triangle pointing down
+        ::Polygon(dc, bStep ? diamond : triangle, bStep ? 4 : 3);
     }
 }
 
