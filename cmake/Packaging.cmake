@@ -28,7 +28,7 @@ file(GLOB help_sources CONFIGURE_DEPENDS ${help_source_dir}/*.html ${help_source
 # The pictures of the console's windows, which the project file lists: taken from the real
 # console under Wine, in a Wine session of their own (never a test session's prefix), bounded
 # by a time-out. Without them the pages are compiled with their pictures missing.
-set(help_pictures console-window.png about.png options.png time-servers.png add-new-server.png)
+set(help_pictures console-window.png about.png history.png options.png time-servers.png add-new-server.png)
 set(help_picture_dir ${help_build_dir}/pictures)
 set(help_picture_files "")
 if(HORALUX_HELP_PICTURES)

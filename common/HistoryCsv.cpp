@@ -22,12 +22,6 @@ constexpr ActionName kActionNames[] = {
     {HistoryAction::Failed, "failed"},   {HistoryAction::Refused, "refused"},
 };
 
-std::string_view actionName(HistoryAction action) {
-    const auto* found = std::find_if(std::begin(kActionNames), std::end(kActionNames),
-                                     [action](const ActionName& entry) { return entry.action == action; });
-    return found->name;
-}
-
 std::optional<HistoryAction> actionNamed(std::string_view name) {
     const auto* found = std::find_if(std::begin(kActionNames), std::end(kActionNames),
                                      [name](const ActionName& entry) { return entry.name == name; });
@@ -133,6 +127,12 @@ bool parseTime(const std::string& field, CalendarTime& utc) {
 
 }  // namespace
 
+std::string_view HistoryActionName(HistoryAction action) {
+    const auto* found = std::find_if(std::begin(kActionNames), std::end(kActionNames),
+                                     [action](const ActionName& entry) { return entry.action == action; });
+    return found->name;
+}
+
 std::string FormatHistoryRow(const HistoryRow& row) {
     const CalendarTime& t = row.utc;
     std::string line = FormatText("%04u-%02u-%02uT%02u:%02u:%02u.%03uZ,", t.wYear, t.wMonth, t.wDay, t.wHour,
@@ -142,7 +142,7 @@ std::string FormatHistoryRow(const HistoryRow& row) {
     line += textField(row.strAddress, kHistoryMaxText) + ",";
     line += numberField(row.offsetMs) + "," + numberField(row.delayMs) + ",";
     line += (row.stratum ? std::to_string(*row.stratum) : std::string()) + ",";
-    line += std::string(actionName(row.action)) + "," + numberField(row.frequencyPpm) + ",";
+    line += std::string(HistoryActionName(row.action)) + "," + numberField(row.frequencyPpm) + ",";
     line += textField(row.strReason, 2 * kHistoryMaxText);
     line += kHistoryLineEnd;
     return line;

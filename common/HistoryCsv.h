@@ -36,6 +36,9 @@ inline constexpr std::string_view kHistoryLineEnd = "\r\n";
 // for a writer to find its start from the file's end.
 inline constexpr std::size_t kHistoryMaxText = 255;
 
+// The action's word in the file: stepped, slewed, none, failed or refused.
+std::string_view HistoryActionName(HistoryAction action);
+
 // The row's line, its line end included.
 std::string FormatHistoryRow(const HistoryRow& row);
 // A line without its line end; nothing when it is not a row (the header, a damaged line).

@@ -86,6 +86,34 @@ struct ScreenDcTraits {
     static void close(Type value) { ::ReleaseDC(nullptr, value); }
 };
 
+// A pen, brush, bitmap or font this program made.
+struct GdiObjectTraits {
+    using Type = HGDIOBJ;
+    static Type empty() { return nullptr; }
+    static void close(Type value) { ::DeleteObject(value); }
+};
+
+// A memory device context (CreateCompatibleDC).
+struct MemoryDcTraits {
+    using Type = HDC;
+    static Type empty() { return nullptr; }
+    static void close(Type value) { ::DeleteDC(value); }
+};
+
+// Global memory, freed unless the clipboard took it over.
+struct GlobalMemoryTraits {
+    using Type = HGLOBAL;
+    static Type empty() { return nullptr; }
+    static void close(Type value) { ::GlobalFree(value); }
+};
+
+// The clipboard, opened by this window and closed again.
+struct OpenClipboardTraits {
+    using Type = HWND;
+    static Type empty() { return nullptr; }
+    static void close(Type /*owner*/) { ::CloseClipboard(); }
+};
+
 using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
 using UniqueFileHandle = UniqueHandle<FileHandleTraits>;
 using UniqueTokenHandle = UniqueKernelHandle;
@@ -97,3 +125,7 @@ using UniqueWindowClass = UniqueHandle<WindowClassTraits>;
 using UniqueLocalMemory = UniqueHandle<LocalMemoryTraits>;
 using UniqueWindowTimer = UniqueHandle<WindowTimerTraits>;
 using UniqueScreenDc = UniqueHandle<ScreenDcTraits>;
+using UniqueGdiObject = UniqueHandle<GdiObjectTraits>;
+using UniqueMemoryDc = UniqueHandle<MemoryDcTraits>;
+using UniqueGlobalMemory = UniqueHandle<GlobalMemoryTraits>;
+using UniqueOpenClipboard = UniqueHandle<OpenClipboardTraits>;

@@ -1,7 +1,9 @@
 #include "console/ConsoleDlg_win.h"
 
+#include "common/ProductFacts.h"
 #include "common/WindowMessages.h"
 #include "console/AboutDlg_win.h"
+#include "console/HistoryWnd_win.h"
 #include "console/resource.h"
 
 CConsoleDlg::CConsoleDlg(CSettings& settings, ConsoleAction startAction)
@@ -24,6 +26,11 @@ bool CConsoleDlg::OnInit() {
 bool CConsoleDlg::OnCommand(int id, int notifyCode) {
     if (notifyCode == BN_CLICKED && id == IDC_ABOUT) {
         ShowAbout();
+        return true;
+    }
+    if (notifyCode == BN_CLICKED && id == IDC_HISTORY) {
+        CHistoryWnd history(kHistoryFileName);  // the console works in the Windows directory
+        history.DoModal(GetHwnd());
         return true;
     }
     if (notifyCode == BN_CLICKED && m_logic.OnCommand(id)) {

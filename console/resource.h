@@ -21,6 +21,16 @@
 #define IDC_CLEAR_LOG 1016
 #define IDC_SERVER_TITLE 1018
 #define IDC_PROGRESS 1036
+#define IDC_HISTORY 1104  // an id of our own: the History window came later
+
+// History window (template 153; ids of our own).
+#define IDD_HISTORY 153
+#define IDC_HISTORY_DAY 1110
+#define IDC_HISTORY_WEEK 1111
+#define IDC_HISTORY_90_DAYS 1112
+#define IDC_HISTORY_LAST_RUN 1113
+#define IDC_HISTORY_FREQUENCY 1114
+#define IDC_HISTORY_COPY 1115
 
 // About box (dialog template 151). The product fixes only IDOK here; the two statics
 // carry ids of our own so that tests can read them.

@@ -81,8 +81,7 @@ void CClockEstimator::Propagate(double dt, Vector& state, Matrix& covariance) co
     const Matrix transition{{{1.0, dt, driftToPhase}, {0.0, 1.0, driftToFrequency}, {0.0, 0.0, fade}}};
     state = times(transition, state);
     covariance = sandwich(transition, covariance);
-    const double change = std::min(kFrequencyChangeRate * dt, kFrequencyChangeBound);
-    addNoise(covariance, Vector{dt, 1.0, 0.0}, change * change + kFrequencyWander * dt);
+    addNoise(covariance, Vector{dt, 1.0, 0.0}, kFrequencyWander * dt);
     addNoise(covariance, Vector{driftToPhase, driftToFrequency, fade},
              kDriftSigma * kDriftSigma * (1.0 - fade * fade));
 }
@@ -121,13 +120,16 @@ double CClockEstimator::ShortestDelay() const {
 
 // The offset error of a sample lies anywhere within half of what its path added to the
 // shortest round trip (evenly, when both legs wait alike): a variance of a twelfth of its square.
-// The shortest of n round trips seen lies about a typical excess over n above the path's own,
-// and with exponential waits as much again is not rare.
+// A spike's part of the excess sat on one leg: it moves the offset by half of itself, a variance
+// of a quarter of its square. The shortest of n round trips seen lies about a typical excess over
+// n above the path's own, and with exponential waits as much again is not rare.
 double CClockEstimator::SampleVariance(double delay) const {
     const double shortest = m_nDelays > 0 ? std::min(delay, ShortestDelay()) : delay;
     const double seen = static_cast<double>(m_nDelays + 1);
     const double excess = delay - shortest + kShortestRoundTripSlack + 2.0 * m_dTypicalExcess / seen;
-    return kSampleNoiseFloor * kSampleNoiseFloor + excess * excess / 12.0;
+    const double usual = std::min(excess, kSpikeExcesses * m_dTypicalExcess);
+    const double spike = excess - usual;
+    return kSampleNoiseFloor * kSampleNoiseFloor + usual * usual / 12.0 + spike * spike / 4.0;
 }
 
 // The typical excess is the mean over the round trips remembered, each against the shortest of

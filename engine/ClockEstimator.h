@@ -11,16 +11,18 @@
 // are not thrown far by a drift that has long turned; across such a gap the frequency simply
 // counts as less known, and the next sample's offset is taken for the mean frequency since.
 //
-// A sample's noise comes from its round trip: what the path added to the shortest round trip
-// seen lately was split between the two legs in some unknown way, so the offset is wrong by up
-// to half of it. A sample delayed by a spike therefore counts for little, and the least
-// delayed samples carry the estimate. While few round trips are known, the shortest one seen
-// may itself be well above the path's, so a sample counts for less: two samples a minute apart
-// do not pin the frequency to a ppm. A sample far outside what the estimate predicts is an
-// outlier and is not used; two in a row that agree with each other under the frequency known
-// mean that the clock has really moved (someone set it, or the machine slept), and the phase
-// starts afresh from them. Outliers in a row that lie on one course of their own mean that the
-// estimate itself went wrong: it starts afresh from them, phase and frequency.
+// A sample's noise comes from its round trip: what the path added to the shortest round trip seen
+// lately was split between the two legs in some unknown way, so the offset is wrong by up to half
+// of it. What goes far beyond the path's usual excess is a spike: it waited in one queue, on one
+// leg, so it moves the offset by half of itself, not anywhere up to that. A sample delayed by a
+// spike therefore counts for little, and the least delayed samples carry the estimate. While few
+// round trips are known, the shortest one seen may itself be well above the path's, so a sample
+// counts for less: two samples a minute apart do not pin the frequency to a ppm. A sample far
+// outside what the estimate predicts is an outlier and is not used; two in a row that agree with
+// each other under the frequency known mean that the clock has really moved (someone set it, or
+// the machine slept), and the phase starts afresh from them. Outliers in a row that lie on one
+// course of their own mean that the estimate itself went wrong: it starts afresh from them, phase
+// and frequency.
 //
 // Times are seconds on a monotonic scale; phase is the clock minus where it should be
 // (positive: ahead); frequency is seconds gained per second without correction.
@@ -51,13 +53,12 @@ public:
     // The shortest round trip seen lately is itself a little above the path's true shortest:
     // every sample's excess counts this much more.
     static constexpr double kShortestRoundTripSlack = 0.25e-3;
+    // An excess beyond this many typical excesses is a spike's, on one leg.
+    static constexpr double kSpikeExcesses = 3.0;
     // Round trips remembered for the shortest one seen lately.
     static constexpr std::size_t kDelayMemory = 128;
     // The frequency's random walk: the variance it gains per second.
     static constexpr double kFrequencyWander = 1e-18;
-    // How fast the frequency may change over an interval (s/s per s), and by how much at most.
-    static constexpr double kFrequencyChangeRate = 3e-11;
-    static constexpr double kFrequencyChangeBound = 1e-6;
     // The drift of the frequency: its typical size (s/s per s) and how long it lasts (s).
     static constexpr double kDriftSigma = 6e-11;
     static constexpr double kDriftSeconds = 20000.0;

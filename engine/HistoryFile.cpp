@@ -3,7 +3,6 @@
 #include "engine/HeldLock.h"
 
 #include <algorithm>
-#include <iterator>
 #include <limits>
 
 namespace {
@@ -13,54 +12,15 @@ constexpr std::int64_t kNoRow = std::numeric_limits<std::int64_t>::max();
 // More than the longest row, so the tail read always holds the last line whole.
 constexpr std::size_t kTailBytes = 8192;
 
-struct ActionOf {
-    ClockAction clock;
-    HistoryAction history;
-};
-
-constexpr ActionOf kActions[] = {
-    {ClockAction::None, HistoryAction::None},       {ClockAction::Slewed, HistoryAction::Slewed},
-    {ClockAction::Stepped, HistoryAction::Stepped}, {ClockAction::Refused, HistoryAction::Refused},
-    {ClockAction::Failed, HistoryAction::Failed},
-};
-
-struct FailureReason {
-    SyncFailure failure;
-    const char* text;
-};
-
-// Why no server answered, when the run says no more (the log has the details).
-constexpr FailureReason kFailureReasons[] = {
-    {SyncFailure::SocketLibrary, "The socket library did not start."},
-    {SyncFailure::Network, "Network error."},
-    {SyncFailure::TimedOut, "No reply in time."},
-    {SyncFailure::Cancelled, "Broken off."},
-    {SyncFailure::BadReply, "Bad reply."},
-    {SyncFailure::YearOutOfRange, "The server's time lies outside 2004 to 2104."},
-};
-
-HistoryAction historyAction(ClockAction action) {
-    const auto* found = std::find_if(std::begin(kActions), std::end(kActions),
-                                     [action](const ActionOf& entry) { return entry.clock == action; });
-    return found->history;
-}
-
-std::string failureReason(const SyncOutcome& sample) {
-    const auto* found =
-        std::find_if(std::begin(kFailureReasons), std::end(kFailureReasons),
-                     [&sample](const FailureReason& entry) { return entry.failure == sample.failure; });
-    return found == std::end(kFailureReasons) ? std::string() : found->text;
-}
-
 HistoryRow rowOf(const RunRecord& record) {
     HistoryRow row;
     const SyncOutcome& sample = record.sample;
     row.utc = record.utc.toSystemTime();
     row.strLabel = record.strLabel;
     row.strServer = record.strServer;
-    row.action = historyAction(record.action);
+    row.action = HistoryActionOf(record.action);
     row.frequencyPpm = record.frequencyPpm;
-    row.strReason = record.strReason.empty() && !sample.bSucceeded ? failureReason(sample) : record.strReason;
+    row.strReason = RunFailureReason(record);
     if (sample.bSucceeded) {
         row.strAddress = sample.address.toString();
         row.offsetMs = sample.clockOffset * 1000.0;

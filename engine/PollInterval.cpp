@@ -4,8 +4,9 @@
 #include <cmath>
 
 // The wait follows the one the noise allows (on a log scale, to the nearest power of two), but
-// only once that is a quarter of a doubling beyond the next step, so that a noise near the
-// middle between two waits does not toggle the wait.
+// only once that lies kHysteresis of a doubling past the middle between the two waits: it
+// lengthens when the noise allows nearly the longer wait, and shortens when it allows hardly
+// more than the shorter one, so that a noise near the middle does not toggle the wait.
 void CPollInterval::NoteSample(double surprise, double longest) {
     const double size = std::fabs(surprise);
     const double level = std::log2(std::max(longest, 1.0)) + 0.5;

@@ -17,8 +17,9 @@ public:
     // beyond kLoudSigmas it was not.
     static constexpr double kQuietSigmas = 2.0;
     static constexpr double kLoudSigmas = 4.0;
-    // Doublings by which the noise must pass a boundary before the wait follows it.
-    static constexpr double kHysteresis = 0.55;
+    // Doublings by which the wait the noise allows must pass the middle between two waits
+    // before the wait follows it.
+    static constexpr double kHysteresis = 0.45;
 
     // A sample was used, surprise standard deviations from the prediction; longest: the
     // longest wait the path's noise allows (s).

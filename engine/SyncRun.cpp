@@ -72,6 +72,7 @@ RunRecord CSyncRun::StartRecord(const SyncOutcome& sample) const {
     record.strServer = m_snapshot.strTitle;
     record.sample = sample;
     record.frequencyPpm = m_services.discipline.Status().frequencyPpm;  // also for a run that fails
+    record.bPoll = m_snapshot.bPoll;
     return record;
 }
 
@@ -88,8 +89,11 @@ int CSyncRun::Commit(const SyncOutcome& sample, const Confirmation& confirmation
     }
     if (confirmation.bNeeded &&
         !CClockDiscipline::Agree(sample.clockOffset, confirmation.sample.clockOffset)) {
-        return Refuse(record, FormatText(kDisagreement, title, correction, confirmation.strServer.c_str(),
-                                         discipline.OwnCorrection(confirmation.sample.clockOffset)));
+        record.correction = correction;
+        record.strRival = confirmation.strServer;
+        record.rivalCorrection = discipline.OwnCorrection(confirmation.sample.clockOffset);
+        return Refuse(record, FormatText(kDisagreement, title, correction, record.strRival.c_str(),
+                                         record.rivalCorrection));
     }
     const DisciplineResult result =
         discipline.Apply(sample.clockOffset, sample.roundTripDelay, m_snapshot.nOffset, confirmation.bNeeded);

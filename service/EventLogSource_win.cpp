@@ -99,11 +99,22 @@ LONG CEventLogSource::Unregister() {
 
 void CEventLogSource::Report(const char* text, WORD type, std::int32_t eventId) {
     m_dwLastError.store(::GetLastError());
+    ReportStrings(type, ChooseEventId(type, eventId), {text});
+}
+
+void CEventLogSource::report(const EventReport& event) {
+    std::vector<const char*> strings;
+    for (const std::string& text : event.strings) {
+        strings.push_back(text.c_str());
+    }
+    ReportStrings(event.type, event.id, std::move(strings));
+}
+
+void CEventLogSource::ReportStrings(WORD type, DWORD eventId, std::vector<const char*> strings) {
     const UniqueEventSource source(::RegisterEventSourceA(nullptr, m_strName.c_str()));
     if (!source) {
         return;
     }
-    const char* strings[] = {text};
-    ::ReportEventA(source.get(), type, 0, ChooseEventId(type, eventId),
-                   m_vecUserSid.empty() ? nullptr : m_vecUserSid.data(), 1, 0, strings, nullptr);
+    ::ReportEventA(source.get(), type, 0, eventId, m_vecUserSid.empty() ? nullptr : m_vecUserSid.data(),
+                   static_cast<WORD>(strings.size()), 0, strings.empty() ? nullptr : strings.data(), nullptr);
 }

@@ -6,12 +6,14 @@
 
 #include <windows.h>
 
+#include "service/EventSink.h"
+
 #include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
 
-class CEventLogSource {
+class CEventLogSource final : public EventSink {
 public:
     // The Application log's key; each source has its key below it.
     static constexpr const char* kApplicationLogKey =
@@ -31,6 +33,9 @@ public:
     // Keeps the platform's last error, then reports; a source that cannot be opened drops
     // the report. eventId -1 chooses the identifier from the type.
     void Report(const char* text, WORD type, std::int32_t eventId);
+    // An event with several insertion strings (or none), as the message of its identifier
+    // places them.
+    void report(const EventReport& event) override;
 
     // The last error as the latest report found it.
     DWORD LastError() const { return m_dwLastError.load(); }
@@ -41,6 +46,7 @@ private:
     void LookUpUserSid();
     std::string SourceKey() const;
     LONG WriteSourceKey(const char* messageFile, DWORD typesSupported) const;
+    void ReportStrings(WORD type, DWORD eventId, std::vector<const char*> strings);
 
     const std::string m_strName;
     std::vector<BYTE> m_vecUserSid;  // fixed once constructed

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 // A platform object, or the error that kept it from being had.
 template <typename T>
@@ -69,3 +70,25 @@ public:
     // The system's text for an error code, as the messages show it.
     virtual std::string errorText(std::uint32_t error) const = 0;
 };
+
+// The manager and a service opened in it; the service closes first. Without a service, error
+// is that of the step that failed: connecting when there is no manager either, else opening.
+struct OpenedService {
+    std::unique_ptr<ServiceManagerConnection> manager;
+    std::unique_ptr<ManagedService> service;
+    std::uint32_t error = 0;
+};
+
+inline OpenedService OpenManagedService(ServiceManager& manager, const std::string& name) {
+    OpenedService opened;
+    Opened<ServiceManagerConnection> connection = manager.connect();
+    if (!connection.object) {
+        opened.error = connection.error;
+        return opened;
+    }
+    Opened<ManagedService> service = connection.object->openService(name);
+    opened.manager = std::move(connection.object);
+    opened.service = std::move(service.object);
+    opened.error = service.error;
+    return opened;
+}

@@ -132,21 +132,11 @@ bool CServiceManagerClient::StopRunning() {
     return false;
 }
 
-CServiceManagerClient::OpenedService CServiceManagerClient::OpenService(HostText managerFailed,
-                                                                        HostText serviceFailed) {
-    OpenedService opened;
-    Opened<ServiceManagerConnection> manager = m_manager.connect();
-    if (!manager.object) {
-        m_reporter.report(managerFailed, {ErrorText(manager.error)});
-        return opened;
+OpenedService CServiceManagerClient::OpenService(HostText managerFailed, HostText serviceFailed) {
+    OpenedService opened = OpenManagedService(m_manager, m_identity.name);
+    if (!opened.service) {
+        m_reporter.report(opened.manager ? serviceFailed : managerFailed, {ErrorText(opened.error)});
     }
-    Opened<ManagedService> service = manager.object->openService(m_identity.name);
-    if (!service.object) {
-        m_reporter.report(serviceFailed, {ErrorText(service.error)});
-        return opened;
-    }
-    opened.manager = std::move(manager.object);
-    opened.service = std::move(service.object);
     return opened;
 }
 

@@ -49,12 +49,6 @@ public:
     [[nodiscard]] bool StopRunning();
 
 private:
-    // The manager and the service opened in it; the service closes first.
-    struct OpenedService {
-        std::unique_ptr<ServiceManagerConnection> manager;
-        std::unique_ptr<ManagedService> service;
-    };
-
     bool CreateService(const ServiceDefinition& definition);
     bool RegisterEventSource(const std::string& messageFile);
     bool DeleteService();

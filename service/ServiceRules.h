@@ -71,6 +71,10 @@ constexpr std::uint32_t kEventIdWarning = 0x80000001;
 constexpr std::uint32_t kEventIdError = 0xC0000002;
 // A warning of its own: the clock was set by another program.
 constexpr std::uint32_t kEventIdClockChanged = 0x80000100;
+// The console channel's name, taken by another program and free again: the pipe's name their
+// one string.
+constexpr std::uint32_t kEventIdChannelNameHeld = 0x80000208;
+constexpr std::uint32_t kEventIdChannelNameFree = 0x40000209;
 
 std::uint32_t ChooseEventId(std::uint16_t type, std::int32_t eventId);
 

@@ -24,7 +24,7 @@ public:
 
 private:
     void OpenChannel();
-    void ReportChannelName(ChannelNameNews news) const;
+    void ReportChannelName(ChannelNameNews news);
 
     CExecWindow& m_window;
     CChannelServer& m_channel;

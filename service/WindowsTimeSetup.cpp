@@ -37,20 +37,11 @@ bool CWindowsTimeSetup::Run(const std::string& choice) {
     return *check.choice == WindowsTimeChoice::Keep || Disable();
 }
 
-CWindowsTimeSetup::OpenedService CWindowsTimeSetup::OpenWindowsTime() {
-    OpenedService opened;
-    Opened<ServiceManagerConnection> manager = m_manager.connect();
-    if (!manager.object) {
-        opened.error = manager.error;
-        return opened;
+OpenedService CWindowsTimeSetup::OpenWindowsTime() {
+    OpenedService opened = OpenManagedService(m_manager, kWindowsTimeServiceName);
+    if (opened.manager && !opened.service && opened.error == kErrorServiceDoesNotExist) {
+        opened.error = 0;
     }
-    Opened<ManagedService> service = manager.object->openService(kWindowsTimeServiceName);
-    if (!service.object) {
-        opened.error = service.error == kErrorServiceDoesNotExist ? 0 : service.error;
-        return opened;
-    }
-    opened.manager = std::move(manager.object);
-    opened.service = std::move(service.object);
     return opened;
 }
 

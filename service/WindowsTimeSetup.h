@@ -38,12 +38,7 @@ public:
     [[nodiscard]] bool Restore();
 
 private:
-    struct OpenedService {
-        std::unique_ptr<ServiceManagerConnection> manager;
-        std::unique_ptr<ManagedService> service;
-        std::uint32_t error = 0;  // 0 also when the service is not installed
-    };
-
+    // Its error is 0 also when the service is not installed.
     OpenedService OpenWindowsTime();
     void StopAndWait(ManagedService& service);
     std::string ErrorText(std::uint32_t error) const { return m_manager.errorText(error); }

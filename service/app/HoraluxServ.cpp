@@ -13,8 +13,10 @@
 #include "engine/HistoryFile.h"
 #include "engine/HistoryFileStore.h"
 #include "engine/ResultFanOut.h"
+#include "engine/RunHistoryFanOut.h"
 #include "engine/Scheduler.h"
 #include "engine/SntpSyncAttempt.h"
+#include "engine/StatusBoardFanOut.h"
 #include "engine/SyncController.h"
 #include "engine/SyncEngine.h"
 #include "engine/SyncLog.h"
@@ -23,9 +25,11 @@
 #include "engine/Win32WindowsTimeProbe.h"
 #include "engine/WindowsTimeWatch.h"
 #include "service/ChannelServer_win.h"
+#include "service/EventLogSource_win.h"
 #include "service/ExecWindow_win.h"
 #include "service/HostTexts.h"
 #include "service/QueryCommand.h"
+#include "service/ServiceEvents.h"
 #include "service/StatusCommand.h"
 #include "service/TimeService_win.h"
 #include "settings/LocalTimeText.h"
@@ -56,12 +60,14 @@ constexpr const char* kHistoryLockName = "Global\\Horalux.History";
 // The program's long-lived objects. Members are constructed in declaration order: the
 // platform adapters first (the notices go to the announced console window and to the
 // channel's consoles), then the log, the settings, the clock discipline, the controller and
-// the version.
+// the version. The events hear each run's record (beside the history), the engine's state
+// (beside the channel) and the log's notices (beside the consoles).
 class CServiceProgram {
 public:
     CServiceProgram()
-        : m_channel([this] { return m_window.Window(); }),
-          m_notices{&m_notifier, &m_channel},
+        : m_events(m_eventSource, m_steadyClock),
+          m_channel([this] { return m_window.Window(); }),
+          m_notices{&m_notifier, &m_channel, &m_events},
           m_log(kLogFileName, m_localClock, m_notices, m_logLock,
                 [this] { return m_engineSettings.LogLimitsNow(); }),
           m_settings(m_profileStore, LocalDateTimeText),
@@ -69,17 +75,19 @@ public:
           m_attempt(m_systemClock, m_log, m_steadyClock, m_sockets, std::make_shared<CSystemNameLookup>()),
           m_drift(kDriftFileName, m_log),
           m_history(m_historyStore, m_historyLock),
+          m_runRecords{&m_history, &m_events},
+          m_boards{&m_channel, &m_events},
           m_discipline(
               DisciplinePorts{m_systemClock, m_privilege, m_clockRate, m_steadyClock, m_log, m_drift}),
           m_controller(m_engineSettings,
                        ControllerPorts{m_attempt, m_discipline, m_systemClock, m_localClock, m_steadyClock,
-                                       m_log, m_history},
+                                       m_log, m_runRecords},
                        kRecordFileName),
           m_scheduler(m_controller, m_engineSettings, m_localClock, m_probe, m_log),
           m_windowsTimeWatch(m_windowsTime, m_log),
           m_engine(m_engineSettings, m_log, m_controller, m_scheduler, m_windowsTimeWatch, m_strVersion),
           m_window(m_engine, m_notifier, m_log) {
-        m_engine.SetStatusBoard(&m_channel);
+        m_engine.SetStatusBoard(&m_boards);
     }
 
     // The initialisation: the service object, the Windows directory as the current
@@ -118,6 +126,8 @@ private:
     CWin32WindowsTimeProbe m_windowsTime;
     CSteadyClock m_steadyClock;
     CSocketTransport m_sockets{m_steadyClock};
+    CEventLogSource m_eventSource{kServiceName, true};
+    CServiceEvents m_events;
     CChannelServer m_channel;
     CResultFanOut m_notices;
     CWin32NamedMutex m_logLock{kLogLockName};
@@ -130,6 +140,8 @@ private:
     CHistoryFileStore m_historyStore{kHistoryFileName};
     CWin32NamedMutex m_historyLock{kHistoryLockName};
     CHistoryFile m_history;
+    CRunHistoryFanOut m_runRecords;
+    CStatusBoardFanOut m_boards;
     CClockDiscipline m_discipline;
     CSyncController m_controller;
     const std::string m_strVersion = HORALUX_VERSION_TEXT;

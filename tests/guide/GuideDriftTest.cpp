@@ -133,6 +133,11 @@ std::string WithoutComments(const std::string& source, const std::string& ext) {
     return kept;
 }
 
+// A resource script's caption as the window shows it: "&" marks the access key, "&&" is an "&".
+std::string WithoutAccessKeys(const std::string& caption) {
+    return std::regex_replace(caption, std::regex(R"(&(&?))"), "$1");
+}
+
 // Every string literal of the product's sources, and every element's text of its XML files.
 std::vector<ProgramText> ProgramTexts() {
     std::vector<ProgramText> texts;
@@ -148,7 +153,8 @@ std::vector<ProgramText> ProgramTexts() {
             const std::string source = WithoutComments(ReadFile(entry.path()), ext);
             const std::regex& pattern = IsXml(ext) ? element : literal;
             for (std::sregex_iterator it(source.begin(), source.end(), pattern), end; it != end; ++it) {
-                texts.push_back(MakeProgramText(Squeeze(Unescape((*it)[1].str()))));
+                const std::string text = Squeeze(Unescape((*it)[1].str()));
+                texts.push_back(MakeProgramText(ext == ".rc" ? WithoutAccessKeys(text) : text));
             }
         }
     }
@@ -209,7 +215,7 @@ std::vector<std::string> ConsoleButtons() {
         R"re((?:PUSHBUTTON|DEFPUSHBUTTON)\s+"([^"]+)"|CONTROL\s+"([^"]+)",\s*\w+,\s*"Button")re");
     std::vector<std::string> buttons;
     for (std::sregex_iterator it(rc.begin(), rc.end(), button), end; it != end; ++it) {
-        buttons.push_back(Squeeze((*it)[1].matched ? (*it)[1].str() : (*it)[2].str()));
+        buttons.push_back(WithoutAccessKeys(Squeeze((*it)[1].matched ? (*it)[1].str() : (*it)[2].str())));
     }
     return buttons;
 }

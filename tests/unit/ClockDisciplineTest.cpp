@@ -2,12 +2,14 @@
 // a small offset slewed within its time at no more than 500 ppm, a large one stepped onto its
 // target, the frequency learned from samples (a spiked one counting for little) and corrected
 // through the rate, the drift file across a restart and a damaged one, steps only while the
-// Windows Time service drives the rate (or the platform refuses it), and the rate's whole steps.
+// Windows Time service drives the rate (or the platform refuses it), the rate's whole steps, and
+// the poll interval that follows the path's noise.
 
 #include "common/LogResult.h"
 #include "common/ProductFacts.h"
 #include "engine/ClockDiscipline.h"
 #include "engine/ClockStep.h"
+#include "engine/PollInterval.h"
 #include "engine/RateQuantiser.h"
 #include "tests/support/FakeClockRate.h"
 #include "tests/support/RecordingLogSink.h"
@@ -273,4 +275,20 @@ TEST(RateQuantiser, TheRemainderIsCarriedSoThatTheMeanRateIsTheOneWanted) {
     }
     CRateQuantiser any(0.0);
     EXPECT_DOUBLE_EQ(any.Next(1.0, 0.0, 3.21), 3.21) << "a platform that sets any rate";
+}
+
+// A path whose noise allows 256 s is polled every 256 s (a day's 337 requests, not the 675 of
+// 128 s), and a noise that wavers a little on either side of it does not toggle the wait.
+TEST(PollInterval, TheWaitReachesWhatTheNoiseAllowsAndHoldsItAgainstSmallWavers) {
+    CPollInterval poll;
+    for (int i = 0; i < 20; ++i) {
+        poll.NoteSample(0.5, 256.0);
+    }
+    EXPECT_EQ(poll.Interval(), 256s);
+    for (int i = 0; i < 20; ++i) {
+        poll.NoteSample(0.5, i % 2 == 0 ? 140.0 : 420.0);
+    }
+    EXPECT_EQ(poll.Interval(), 256s);
+    poll.NoteSample(0.5, 100.0);
+    EXPECT_EQ(poll.Interval(), 128s) << "a noise that allows less than 128 s";
 }

@@ -182,6 +182,7 @@ TEST_F(SyncControllerTest, ABigCorrectionIsMadeOnlyWhenAnotherServerAgrees) {
     ASSERT_TRUE(rig.controller.LastRunRecord());
     EXPECT_EQ(rig.controller.LastRunRecord()->action, ClockAction::Refused);
     EXPECT_EQ(rig.controller.LastRunRecord()->sample.clockOffset, 3.0);
+    EXPECT_EQ(rig.controller.LastRunRecord()->strRival, "Beta") << "the events name the second server";
 
     rig.attempt.push(CScriptedSyncAttempt::Succeeded(0.02, 3.0));   // Beta: 3 s
     rig.attempt.push(CScriptedSyncAttempt::TimedOut());             // Gamma: silent

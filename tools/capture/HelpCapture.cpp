@@ -1,6 +1,7 @@
-// Takes the guide's pictures of the console's windows: the main window, the About box and the
-// Options, Time Servers and Add New Server dialogs, each cut to its frame. The console runs on a
-// desktop of its own with a fixed settings file and a fixed log and no service, so the pictures
+// Takes the guide's pictures of the console's windows: the main window, the About box, the
+// History window and the Options, Time Servers and Add New Server dialogs, each cut to its frame.
+// The console runs on a desktop of its own with a fixed settings file, log and history and no
+// service, so the pictures
 // change only when the windows do. Usage: horalux_help_capture <output folder (Windows path)>
 // [dpi]; with a DPI (144 is 150 % scale) the display is set to it first, for a look at the
 // console at that scale. Exit code 0 when every picture was taken; every wait is bounded, and
@@ -13,6 +14,7 @@
 #include <fstream>
 #include <string>
 
+#include "common/HistoryCsv.h"
 #include "common/ProductFacts.h"
 #include "common/WinHandle_win.h"
 #include "console/resource.h"
@@ -55,6 +57,36 @@ std::string FixedLog() {
            second + ". Round Trip Delay: 38 ms\r\n";
 }
 
+// A day and a half of hourly runs of the second server settling after a step, one failure
+// of the first.
+std::string FixedHistory() {
+    std::string text = std::string(kHistoryHeader) + std::string(kHistoryLineEnd);
+    for (int hour = 0; hour <= 36; ++hour) {
+        HistoryRow row;
+        row.utc = CalendarTime{
+            2026, 12, 0, static_cast<std::uint16_t>(8 + hour / 24), static_cast<std::uint16_t>(hour % 24),
+            1,    9,  0};
+        row.strLabel = "Hourly";
+        row.strServer = std::string(kDefaultServers[1].title);
+        row.strAddress = "192.0.2.20:123";
+        row.action = hour == 18 ? HistoryAction::Stepped : HistoryAction::Slewed;
+        row.offsetMs = hour == 18 ? -620.0 : 40.0 / (1 + hour % 12) - 2;
+        row.delayMs = 38 + hour % 5;
+        row.stratum = 2;
+        row.frequencyPpm = 11.2 + hour * 0.01;
+        if (hour == 28) {
+            const CalendarTime utc = row.utc;
+            row = HistoryRow();
+            row.utc = utc;
+            row.strLabel = "Hourly";
+            row.strServer = std::string(kDefaultServers[0].title);
+            row.strReason = "No answer";
+        }
+        text += FormatHistoryRow(row);
+    }
+    return text;
+}
+
 bool WriteFile(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << bytes;
@@ -89,6 +121,7 @@ public:
         HWND main = waitForWindow("Horalux Clock Service Console", m_console.pid());
         return main != nullptr && Shoot(main, "console-window.png") &&
                ShootDialog(main, IDC_ABOUT, "About", "about.png", IDOK) &&
+               ShootDialog(main, IDC_HISTORY, "History", "history.png", IDCANCEL) &&
                ShootDialog(main, IDC_OPTIONS, "Options", "options.png", IDCANCEL) && ShootServers(main);
     }
 
@@ -160,8 +193,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (!WriteFile(WindowsFile(kSettingsFileName), FixedSettings()) ||
-        !WriteFile(WindowsFile(kLogFileName), FixedLog())) {
-        std::fprintf(stderr, "horalux_help_capture: cannot write the settings or the log\n");
+        !WriteFile(WindowsFile(kLogFileName), FixedLog()) ||
+        !WriteFile(WindowsFile(kHistoryFileName), FixedHistory())) {
+        std::fprintf(stderr, "horalux_help_capture: cannot write the settings, the log or the history\n");
         return 1;
     }
     // A caret that never blinks: a picture must not depend on the moment it was taken. The
