@@ -15,6 +15,7 @@
 #include "engine/ResultNotifier.h"
 #include "engine/StatusBoard.h"
 #include "service/ChannelSessions.h"
+#include "service/ServiceRules.h"
 
 #include <array>
 #include <atomic>
@@ -24,13 +25,6 @@
 #include <optional>
 #include <thread>
 #include <vector>
-
-// What the service learns about the pipe's name, for its log to hear.
-enum class ChannelNameNews {
-    HeldByAnother,  // another program made the pipe first: consoles in other sessions cannot
-                    // reach the service
-    FreeAgain,      // the service has made the pipe after all
-};
 
 class CChannelServer final : public ResultNotifier, public StatusBoard, private ChannelTransport {
 public:

@@ -87,3 +87,19 @@ bool ConsoleEventStopsService(std::uint32_t eventType) {
 std::uint32_t ServiceTypeForAccount(std::uint32_t serviceType, const std::optional<std::string>& account) {
     return IsLocalSystem(account) ? serviceType : serviceType & ~kServiceInteractiveProcess;
 }
+
+namespace {
+
+constexpr ChannelNameRule kChannelNameRules[] = {
+    {ChannelNameNews::HeldByAnother, HostText::ChannelNameHeld, event_type::kWarning,
+     kEventIdChannelNameHeld},
+    {ChannelNameNews::FreeAgain, HostText::ChannelNameFree, event_type::kInformation,
+     kEventIdChannelNameFree},
+};
+
+}  // namespace
+
+const ChannelNameRule& ChannelNameRuleOf(ChannelNameNews news) {
+    return *std::find_if(std::begin(kChannelNameRules), std::end(kChannelNameRules),
+                         [news](const ChannelNameRule& entry) { return entry.news == news; });
+}

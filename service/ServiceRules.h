@@ -5,6 +5,8 @@
 // are the platform's (winsvc.h, winuser.h, wincon.h, winerror.h, winnt.h), repeated here so the
 // core needs no Windows header; ServiceRules_win.cpp checks each against those headers.
 
+#include "service/HostTexts.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -77,6 +79,22 @@ constexpr std::uint32_t kEventIdChannelNameHeld = 0x80000208;
 constexpr std::uint32_t kEventIdChannelNameFree = 0x40000209;
 
 std::uint32_t ChooseEventId(std::uint16_t type, std::int32_t eventId);
+
+// What the service learns about the console channel's pipe name.
+enum class ChannelNameNews {
+    HeldByAnother,  // another program made the pipe first: consoles in other sessions cannot
+                    // reach the service
+    FreeAgain,      // the service has made the pipe after all
+};
+
+// How the log and the event log hear a piece of that news; the pipe's name is the value of both.
+struct ChannelNameRule {
+    ChannelNameNews news;
+    HostText text;
+    std::uint16_t eventType;
+    std::uint32_t eventId;
+};
+const ChannelNameRule& ChannelNameRuleOf(ChannelNameNews news);
 
 // The control requests of the service control manager.
 namespace service_control {

@@ -9,9 +9,6 @@
 #include "service/Win32StartTypeRecord.h"
 #include "settings/WorkingDirectory.h"
 
-#include <algorithm>
-#include <iterator>
-
 CTimeService::CTimeService(CHostReporter& reporter, CExecWindow& window, CChannelServer& channel,
                            HostFamily family)
     : CServiceBase(kServiceName, kDisplayName, reporter, family), m_window(window), m_channel(channel) {}
@@ -53,31 +50,12 @@ void CTimeService::OpenChannel() {
     }
 }
 
-namespace {
-
-struct ChannelNameRule {
-    ChannelNameNews news;
-    HostText text;
-    WORD eventType;
-    std::uint32_t eventId;
-};
-
-constexpr ChannelNameRule kChannelNameRules[] = {
-    {ChannelNameNews::HeldByAnother, HostText::ChannelNameHeld, event_type::kWarning,
-     kEventIdChannelNameHeld},
-    {ChannelNameNews::FreeAgain, HostText::ChannelNameFree, event_type::kInformation,
-     kEventIdChannelNameFree},
-};
-
-}  // namespace
-
 // The log and the event log hear it, the event with the pipe's name as its value. The channel
 // goes on by itself meanwhile.
 void CTimeService::ReportChannelName(ChannelNameNews news) {
-    const auto* rule = std::find_if(std::begin(kChannelNameRules), std::end(kChannelNameRules),
-                                    [news](const ChannelNameRule& entry) { return entry.news == news; });
-    Reporter().report(rule->text, {channel::kPipeName});
-    ReportLogEvent(channel::kPipeName, rule->eventType, static_cast<std::int32_t>(rule->eventId));
+    const ChannelNameRule& rule = ChannelNameRuleOf(news);
+    Reporter().report(rule.text, {channel::kPipeName});
+    ReportLogEvent(channel::kPipeName, rule.eventType, static_cast<std::int32_t>(rule.eventId));
 }
 
 void CTimeService::OnStop() {
