@@ -234,6 +234,7 @@ DisciplineResult CClockDiscipline::Apply(double offset, double delay, int nOffse
     std::lock_guard<std::mutex> lock(m_mutex);
     const double now = Now();
     Integrate(now);
+    m_bCheckWanted = now - m_dLastSample >= kCheckAfterWait && m_estimator.IsSpike(delay);
     m_dLastSample = now;
     const int offsetChange = nOffset - m_nAppliedOffset;
     const double phase = -offset - m_nAppliedOffset;
@@ -290,7 +291,7 @@ bool CClockDiscipline::IsFrequencyKnown() const {
 }
 
 void CClockDiscipline::StoreDrift(double now) {
-    m_ports.drift.Store(DriftState{m_estimator.Last().frequency / kPpm, m_nAppliedOffset});
+    m_ports.drift.Store(DriftState{m_estimator.Last().meanFrequency / kPpm, m_nAppliedOffset});
     m_dLastStore = now;
     m_bStored = true;
 }
@@ -302,7 +303,7 @@ std::chrono::seconds CClockDiscipline::PollInterval() const {
 
 bool CClockDiscipline::IsLearning() const {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_bLearning && !KeptToSteps();
+    return (m_bLearning || m_bCheckWanted) && !KeptToSteps();
 }
 
 DisciplineStatus CClockDiscipline::Status() const {

@@ -87,6 +87,9 @@ public:
     static constexpr double kServersAgreeWithin = 0.1;  // s
     // A slew lasts this long, or as long as kMaxSlewPpm needs.
     static constexpr double kSlewSeconds = 30.0;
+    // A sample delayed by a spike after a wait this long (s) is checked by another soon: until the
+    // next one it alone would carry the clock, and the hourly mode's wait stays below it.
+    static constexpr double kCheckAfterWait = 4.0 * 3600.0;
     // The frequency is learned once its uncertainty is this small (ppm).
     static constexpr double kLearnedSigmaPpm = 0.5;
     // On a path whose round trips typically exceed the shortest by kQuietPathExcess (s), the
@@ -142,7 +145,8 @@ public:
 
     // How long to wait before the next sample, in the continuous mode and while learning.
     std::chrono::seconds PollInterval() const;
-    // Extra samples are wanted: the frequency is not known yet.
+    // Extra samples are wanted: the frequency is not known yet, or the last sample, taken after
+    // a long wait, was delayed by a spike.
     bool IsLearning() const;
     DisciplineStatus Status() const;
 
@@ -172,6 +176,7 @@ private:
     bool m_bRateRefused = false;
     bool m_bDriving = false;
     bool m_bLearning = true;
+    bool m_bCheckWanted = false;  // a spiked sample after a long wait wants another soon
     int m_nAppliedOffset = 0;
     double m_dLastIntegration = 0.0;
     double m_dSetPpm = 0.0;    // the rate set

@@ -7,6 +7,10 @@ namespace {
 
 using Vector = CClockEstimator::Vector;
 using Matrix = CClockEstimator::Matrix;
+constexpr std::size_t kStates = CClockEstimator::kStates;
+enum : std::size_t { kPhase, kFrequency, kDrift, kSwingSine, kSwingCosine };
+constexpr double kTwoPi = 6.283185307179586;
+constexpr double kSwingOmega = kTwoPi / CClockEstimator::kSwingPeriod;
 
 // The oscillator's error never goes beyond this: a larger estimate is noise.
 constexpr double kFrequencyLimit = 500e-6;
@@ -17,8 +21,8 @@ constexpr double kExcessCap = 10e-3;
 
 Vector times(const Matrix& m, const Vector& v) {
     Vector r{};
-    for (std::size_t i = 0; i < 3; ++i) {
-        for (std::size_t j = 0; j < 3; ++j) {
+    for (std::size_t i = 0; i < kStates; ++i) {
+        for (std::size_t j = 0; j < kStates; ++j) {
             r[i] += m[i][j] * v[j];
         }
     }
@@ -29,16 +33,16 @@ Vector times(const Matrix& m, const Vector& v) {
 Matrix sandwich(const Matrix& m, const Matrix& c) {
     Matrix mc{};
     Matrix r{};
-    for (std::size_t i = 0; i < 3; ++i) {
-        for (std::size_t j = 0; j < 3; ++j) {
-            for (std::size_t k = 0; k < 3; ++k) {
+    for (std::size_t i = 0; i < kStates; ++i) {
+        for (std::size_t j = 0; j < kStates; ++j) {
+            for (std::size_t k = 0; k < kStates; ++k) {
                 mc[i][j] += m[i][k] * c[k][j];
             }
         }
     }
-    for (std::size_t i = 0; i < 3; ++i) {
-        for (std::size_t j = 0; j < 3; ++j) {
-            for (std::size_t k = 0; k < 3; ++k) {
+    for (std::size_t i = 0; i < kStates; ++i) {
+        for (std::size_t j = 0; j < kStates; ++j) {
+            for (std::size_t k = 0; k < kStates; ++k) {
                 r[i][j] += mc[i][k] * m[j][k];
             }
         }
@@ -48,65 +52,100 @@ Matrix sandwich(const Matrix& m, const Matrix& c) {
 
 // Noise of variance q that enters along g (the state's response to it over the interval).
 void addNoise(Matrix& c, const Vector& g, double q) {
-    for (std::size_t i = 0; i < 3; ++i) {
-        for (std::size_t j = 0; j < 3; ++j) {
+    for (std::size_t i = 0; i < kStates; ++i) {
+        for (std::size_t j = 0; j < kStates; ++j) {
             c[i][j] += q * g[i] * g[j];
         }
     }
 }
 
+// A state that knows nothing yet of the drift and the swing.
+void forgetDriftAndSwing(Vector& state, Matrix& covariance) {
+    state[kDrift] = 0.0;
+    state[kSwingSine] = 0.0;
+    state[kSwingCosine] = 0.0;
+    covariance[kDrift][kDrift] = CClockEstimator::kDriftSigma * CClockEstimator::kDriftSigma;
+    covariance[kSwingSine][kSwingSine] = CClockEstimator::kSwingSigma * CClockEstimator::kSwingSigma;
+    covariance[kSwingCosine][kSwingCosine] = covariance[kSwingSine][kSwingSine];
+}
+
 }  // namespace
 
 CClockEstimator::CClockEstimator(double frequency, double frequencySigma) {
-    m_state[1] = std::clamp(frequency, -kFrequencyLimit, kFrequencyLimit);
-    m_cov[1][1] = frequencySigma * frequencySigma;
-    m_cov[2][2] = kDriftSigma * kDriftSigma;
+    m_state[kFrequency] = std::clamp(frequency, -kFrequencyLimit, kFrequencyLimit);
+    m_cov[kFrequency][kFrequency] = frequencySigma * frequencySigma;
+    forgetDriftAndSwing(m_state, m_cov);
     m_dTypicalExcess = kFirstTypicalExcess;
 }
 
 void CClockEstimator::WidenFrequency(double sigma) {
-    m_cov[1][1] += sigma * sigma;
+    m_cov[kFrequency][kFrequency] += sigma * sigma;
+}
+
+// The frequency now is the mean one plus the swing at this hour, and as uncertain as both.
+ClockEstimate CClockEstimator::EstimateOf(double time, const Vector& state, const Matrix& covariance) const {
+    const Vector now{0.0, 1.0, 0.0, std::sin(kSwingOmega * time), std::cos(kSwingOmega * time)};
+    double frequency = 0.0;
+    double variance = 0.0;
+    for (std::size_t i = 0; i < kStates; ++i) {
+        frequency += now[i] * state[i];
+        for (std::size_t j = 0; j < kStates; ++j) {
+            variance += now[i] * covariance[i][j] * now[j];
+        }
+    }
+    return ClockEstimate{state[kPhase], frequency, state[kFrequency], covariance[kPhase][kPhase], variance};
 }
 
 ClockEstimate CClockEstimator::Last() const {
-    return ClockEstimate{m_state[0], m_state[1], m_cov[0][0], m_cov[1][1]};
+    return EstimateOf(m_dLastTime, m_state, m_cov);
 }
 
-// The noise of the frequency and of its drift is taken to arrive at the start of the interval,
-// so that across a long interval the sample that ends it tells the mean frequency over it.
-void CClockEstimator::Propagate(double dt, Vector& state, Matrix& covariance) const {
+// The noise of the frequency, of its drift and of the swing is taken to arrive at the start of
+// the interval, so that across a long interval the sample that ends it tells the mean frequency
+// over it.
+void CClockEstimator::Propagate(double from, double dt, Vector& state, Matrix& covariance) {
     const double fade = std::exp(-dt / kDriftSeconds);
     const double driftToFrequency = kDriftSeconds * (1.0 - fade);
     const double driftToPhase = kDriftSeconds * (dt - driftToFrequency);
-    const Matrix transition{{{1.0, dt, driftToPhase}, {0.0, 1.0, driftToFrequency}, {0.0, 0.0, fade}}};
+    const double to = from + dt;
+    const double sineToPhase = (std::cos(kSwingOmega * from) - std::cos(kSwingOmega * to)) / kSwingOmega;
+    const double cosineToPhase = (std::sin(kSwingOmega * to) - std::sin(kSwingOmega * from)) / kSwingOmega;
+    const Matrix transition{{{1.0, dt, driftToPhase, sineToPhase, cosineToPhase},
+                             {0.0, 1.0, driftToFrequency, 0.0, 0.0},
+                             {0.0, 0.0, fade, 0.0, 0.0},
+                             {0.0, 0.0, 0.0, 1.0, 0.0},
+                             {0.0, 0.0, 0.0, 0.0, 1.0}}};
     state = times(transition, state);
     covariance = sandwich(transition, covariance);
-    addNoise(covariance, Vector{dt, 1.0, 0.0}, kFrequencyWander * dt);
-    addNoise(covariance, Vector{driftToPhase, driftToFrequency, fade},
+    addNoise(covariance, Vector{dt, 1.0, 0.0, 0.0, 0.0}, kFrequencyWander * dt);
+    addNoise(covariance, Vector{driftToPhase, driftToFrequency, fade, 0.0, 0.0},
              kDriftSigma * kDriftSigma * (1.0 - fade * fade));
+    addNoise(covariance, Vector{sineToPhase, 0.0, 0.0, 1.0, 0.0}, kSwingWander * dt);
+    addNoise(covariance, Vector{cosineToPhase, 0.0, 0.0, 0.0, 1.0}, kSwingWander * dt);
 }
 
 ClockEstimate CClockEstimator::At(double time) const {
     Vector state = m_state;
     Matrix covariance = m_cov;
-    Propagate(std::max(0.0, time - m_dLastTime), state, covariance);
-    return ClockEstimate{state[0] + m_dPendingCorrection, state[1], covariance[0][0], covariance[1][1]};
+    Propagate(m_dLastTime, std::max(0.0, time - m_dLastTime), state, covariance);
+    state[kPhase] += m_dPendingCorrection;
+    return EstimateOf(time, state, covariance);
 }
 
 void CClockEstimator::Predict(double time) {
-    Propagate(std::max(0.0, time - m_dLastTime), m_state, m_cov);
-    m_state[0] += m_dPendingCorrection;
+    Propagate(m_dLastTime, std::max(0.0, time - m_dLastTime), m_state, m_cov);
+    m_state[kPhase] += m_dPendingCorrection;
     m_dPendingCorrection = 0.0;
     m_dLastTime = time;
 }
 
 void CClockEstimator::Start(double time, double phase, double variance) {
-    m_state[0] = phase;
-    for (std::size_t i = 0; i < 3; ++i) {
-        m_cov[0][i] = 0.0;
-        m_cov[i][0] = 0.0;
+    m_state[kPhase] = phase;
+    for (std::size_t i = 0; i < kStates; ++i) {
+        m_cov[kPhase][i] = 0.0;
+        m_cov[i][kPhase] = 0.0;
     }
-    m_cov[0][0] = variance;
+    m_cov[kPhase][kPhase] = variance;
     m_dLastTime = time;
     m_dPendingCorrection = 0.0;
     m_bHasPhase = true;
@@ -118,17 +157,25 @@ double CClockEstimator::ShortestDelay() const {
                              m_arrDelays.begin() + static_cast<std::ptrdiff_t>(m_nDelays));
 }
 
+// The shortest of n round trips seen lies about a typical excess over n above the path's own,
+// and with exponential waits as much again is not rare.
+double CClockEstimator::Excess(double delay) const {
+    const double shortest = m_nDelays > 0 ? std::min(delay, ShortestDelay()) : delay;
+    const double seen = static_cast<double>(m_nDelays + 1);
+    return delay - shortest + kShortestRoundTripSlack + 2.0 * m_dTypicalExcess / seen;
+}
+
+double CClockEstimator::SpikePart(double delay) const {
+    return std::max(0.0, Excess(delay) - kSpikeExcesses * m_dTypicalExcess);
+}
+
 // The offset error of a sample lies anywhere within half of what its path added to the
 // shortest round trip (evenly, when both legs wait alike): a variance of a twelfth of its square.
 // A spike's part of the excess sat on one leg: it moves the offset by half of itself, a variance
-// of a quarter of its square. The shortest of n round trips seen lies about a typical excess over
-// n above the path's own, and with exponential waits as much again is not rare.
+// of a quarter of its square.
 double CClockEstimator::SampleVariance(double delay) const {
-    const double shortest = m_nDelays > 0 ? std::min(delay, ShortestDelay()) : delay;
-    const double seen = static_cast<double>(m_nDelays + 1);
-    const double excess = delay - shortest + kShortestRoundTripSlack + 2.0 * m_dTypicalExcess / seen;
-    const double usual = std::min(excess, kSpikeExcesses * m_dTypicalExcess);
-    const double spike = excess - usual;
+    const double spike = SpikePart(delay);
+    const double usual = Excess(delay) - spike;
     return kSampleNoiseFloor * kSampleNoiseFloor + usual * usual / 12.0 + spike * spike / 4.0;
 }
 
@@ -159,26 +206,26 @@ SampleVerdict CClockEstimator::AddSample(double time, double phase, double delay
     }
     const double elapsed = time - m_dLastTime;
     Predict(time);
-    const double spread = m_cov[0][0] + variance;
-    const double innovation = phase - m_state[0];
+    const double spread = m_cov[kPhase][kPhase] + variance;
+    const double innovation = phase - m_state[kPhase];
     m_dLastSurprise = innovation / std::sqrt(spread);
     if (std::fabs(innovation) > OutlierLimit(spread, elapsed)) {
         return HoldOutlier(time, phase, variance);
     }
     m_vecOutliers.clear();
     Vector gain{};
-    for (std::size_t i = 0; i < 3; ++i) {
-        gain[i] = m_cov[i][0] / spread;
+    for (std::size_t i = 0; i < kStates; ++i) {
+        gain[i] = m_cov[i][kPhase] / spread;
     }
     Matrix updated = m_cov;
-    for (std::size_t i = 0; i < 3; ++i) {
+    for (std::size_t i = 0; i < kStates; ++i) {
         m_state[i] += gain[i] * innovation;
-        for (std::size_t j = 0; j < 3; ++j) {
-            updated[i][j] -= gain[i] * m_cov[0][j];
+        for (std::size_t j = 0; j < kStates; ++j) {
+            updated[i][j] -= gain[i] * m_cov[kPhase][j];
         }
     }
     m_cov = updated;
-    m_state[1] = std::clamp(m_state[1], -kFrequencyLimit, kFrequencyLimit);
+    m_state[kFrequency] = std::clamp(m_state[kFrequency], -kFrequencyLimit, kFrequencyLimit);
     return SampleVerdict::Used;
 }
 
@@ -211,8 +258,8 @@ bool CClockEstimator::ConfirmsJump(double time, double phase, double variance) c
     }
     const HeldOutlier& last = m_vecOutliers.back();
     const double dt = time - last.time;
-    const double expected = last.phase + m_state[1] * dt + last.correctionSince;
-    const double spread = last.variance + variance + dt * dt * m_cov[1][1];
+    const double expected = last.phase + m_state[kFrequency] * dt + last.correctionSince;
+    const double spread = last.variance + variance + dt * dt * m_cov[kFrequency][kFrequency];
     return std::fabs(phase - expected) <= OutlierLimit(spread, 0.0);
 }
 
@@ -253,11 +300,10 @@ bool CClockEstimator::RestartFromCourse() {
     }
     const HeldOutlier newest = m_vecOutliers.back();
     Start(newest.time, newest.phase, newest.variance);
-    m_state[1] = std::clamp(slope, -kFrequencyLimit, kFrequencyLimit);
-    m_state[2] = 0.0;
+    m_state[kFrequency] = std::clamp(slope, -kFrequencyLimit, kFrequencyLimit);
     m_cov = Matrix{};
-    m_cov[0][0] = newest.variance;
-    m_cov[1][1] = noise / spanSquares;
-    m_cov[2][2] = kDriftSigma * kDriftSigma;
+    m_cov[kPhase][kPhase] = newest.variance;
+    m_cov[kFrequency][kFrequency] = noise / spanSquares;
+    forgetDriftAndSwing(m_state, m_cov);
     return true;
 }

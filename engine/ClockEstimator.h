@@ -1,15 +1,18 @@
 #pragma once
 // What the samples say about the clock: its phase (how far it is from where it should be), its
-// oscillator's frequency error and how fast that error is drifting, each with its uncertainty.
-// A Kalman filter over those three: the phase grows with the frequency error and with the
-// corrections we make (which we know), the frequency follows its drift and wanders besides,
-// and each sample measures the phase.
+// oscillator's frequency error, how fast that error is drifting and how it swings over the day,
+// each with its uncertainty. A Kalman filter over those: the phase grows with the frequency
+// error and with the corrections we make (which we know), the frequency follows its drift and
+// its daily swing and wanders besides, and each sample measures the phase.
 //
 // The oscillator's model: its frequency may drift by up to about 1e-10 per second for a few
-// hours (a room warming up, the day's swing of about 1 ppm: 7e-11 at its steepest), by a
-// random walk besides. The drift is forgotten over several hours, so that samples a day apart
-// are not thrown far by a drift that has long turned; across such a gap the frequency simply
-// counts as less known, and the next sample's offset is taken for the mean frequency since.
+// hours (a room warming up), by a random walk besides, and it swings with the day's warmth and
+// cold (about 1 ppm) in a 24-hour sine whose size and hour are learned. Samples an hour apart
+// learn the swing within a day or two, and then the clock's course between them is known well
+// enough that the drift's short memory no longer has to follow it. Samples a day apart never see
+// the swing; for them the drift is forgotten over several hours, so that they are not thrown far
+// by a drift that has long turned; across such a gap the frequency simply counts as less known,
+// and the next sample's offset is taken for the mean frequency since.
 //
 // A sample's noise comes from its round trip: what the path added to the shortest round trip seen
 // lately was split between the two legs in some unknown way, so the offset is wrong by up to half
@@ -33,9 +36,10 @@
 
 struct ClockEstimate {
     double phase = 0.0;              // s
-    double frequency = 0.0;          // s/s
+    double frequency = 0.0;          // s/s, the daily swing included
+    double meanFrequency = 0.0;      // s/s, over the day (what a restart at any hour may assume)
     double phaseVariance = 0.0;      // s^2
-    double frequencyVariance = 0.0;  // (s/s)^2
+    double frequencyVariance = 0.0;  // (s/s)^2, of the frequency with its swing
 };
 
 enum class SampleVerdict {
@@ -62,6 +66,11 @@ public:
     // The drift of the frequency: its typical size (s/s per s) and how long it lasts (s).
     static constexpr double kDriftSigma = 6e-11;
     static constexpr double kDriftSeconds = 20000.0;
+    // The daily swing: its period (s), its size at first (s/s, each of its sine and cosine parts)
+    // and the variance its parts gain per second (the seasons, another room).
+    static constexpr double kSwingPeriod = 86400.0;
+    static constexpr double kSwingSigma = 1e-6;
+    static constexpr double kSwingWander = 0.1e-6 * 0.1e-6 / 86400.0;
     // An innovation beyond this many standard deviations (and beyond kOutlierFloor, and beyond
     // what kPlausibleFrequencyError could have done since the last sample) is an outlier.
     static constexpr double kOutlierSigmas = 5.0;
@@ -96,15 +105,20 @@ public:
 
     // The variance of a sample's phase error for a round trip of delay.
     double SampleVariance(double delay) const;
+    // A round trip of delay waited far beyond the path's usual excess, somewhere on one leg.
+    bool IsSpike(double delay) const { return SpikePart(delay) > 0.0; }
     // What the round trips add to the shortest one, typically (s): the noise of the path.
     double TypicalExcess() const { return m_dTypicalExcess; }
 
-    using Vector = std::array<double, 3>;
-    using Matrix = std::array<Vector, 3>;
+    // Phase, frequency, drift of the frequency, the swing's sine and cosine parts.
+    static constexpr std::size_t kStates = 5;
+    using Vector = std::array<double, kStates>;
+    using Matrix = std::array<Vector, kStates>;
 
 private:
-    // The state and covariance carried dt seconds on.
-    void Propagate(double dt, Vector& state, Matrix& covariance) const;
+    // The state and covariance carried from time dt seconds on.
+    static void Propagate(double from, double dt, Vector& state, Matrix& covariance);
+    ClockEstimate EstimateOf(double time, const Vector& state, const Matrix& covariance) const;
     void Predict(double time);
     void Start(double time, double phase, double variance);
     SampleVerdict HoldOutlier(double time, double phase, double variance);
@@ -112,9 +126,13 @@ private:
     bool RestartFromCourse();
     double OutlierLimit(double spread, double elapsed) const;
     double ShortestDelay() const;
+    // What a round trip of delay adds to the shortest seen, and the part of that beyond the
+    // path's usual excess.
+    double Excess(double delay) const;
+    double SpikePart(double delay) const;
     void NoteDelay(double delay);
 
-    Vector m_state{};  // phase, frequency, drift of the frequency
+    Vector m_state{};
     Matrix m_cov{};
     bool m_bHasPhase = false;
     double m_dLastTime = 0.0;

@@ -5,15 +5,17 @@
 
 namespace {
 
-// The debt is paid over about a second, the time to the next update; at most a step at a time,
-// so that a long pause between updates does not turn into a burst of rate.
+// The debt is paid over the time to the next update: about a second, or as long as the last
+// pause, which the next one is likely to match (paid faster, it would be overpaid, and owed back
+// the other way, growing at every update). At most a step at a time, so that a long pause
+// between updates does not turn into a burst of rate.
 constexpr double kPaybackSeconds = 1.0;
 
 }  // namespace
 
 double CRateQuantiser::Next(double elapsed, double wantedThen, double wantedNow) {
     m_dOwed += (wantedThen - m_dLastSet) * std::max(0.0, elapsed);
-    double payback = m_dOwed / kPaybackSeconds;
+    double payback = m_dOwed / std::max(kPaybackSeconds, elapsed);
     if (m_dGranularity > 0.0) {
         payback = std::clamp(payback, -m_dGranularity, m_dGranularity);
         m_dLastSet = std::round((wantedNow + payback) / m_dGranularity) * m_dGranularity;

@@ -1,7 +1,7 @@
 // The clock discipline on virtual time against a simulated PC clock whose truth the test knows:
 // a small offset slewed within its time at no more than 500 ppm, a large one stepped onto its
 // target, the frequency learned from samples (a spiked one counting for little) and corrected
-// through the rate, the drift file across a restart and a damaged one, steps only while the
+// through the rate, the day's swing learned, a spiked sample after a day's wait checked soon, the drift file across a restart and a damaged one, steps only while the
 // Windows Time service drives the rate (or the platform refuses it), the rate's whole steps, and
 // the poll interval that follows the path's noise.
 
@@ -20,9 +20,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <fstream>
+#include <optional>
 #include <random>
 
 namespace {
@@ -35,17 +37,27 @@ constexpr double kPath = 0.010;  // a round trip of 10 ms
 class CDisciplineRig {
 public:
     explicit CDisciplineRig(double frequencyPpm = 0.0, double initialOffset = 0.0)
-        : pc(monotonic, truth, OscillatorModel{frequencyPpm}, 0.0, initialOffset) {}
+        : CDisciplineRig(OscillatorModel{frequencyPpm}, initialOffset) {}
+    explicit CDisciplineRig(const OscillatorModel& model, double initialOffset = 0.0)
+        : pc(monotonic, truth, model, 0.0, initialOffset) {}
 
     // A sample of a server that is right, over a symmetric path of delay, taken now; noise
     // is what an uneven path adds to the offset.
     DisciplineResult sample(double delay = kPath, double noise = 0.0, int nOffset = 0) {
         return discipline.Apply(-pc.error() + noise, delay, nOffset, false);
     }
-    // Ticks the discipline once a second for seconds.
-    void run(int seconds) {
-        for (int i = 0; i < seconds; ++i) {
-            monotonic.advance(1s);
+    // A sample over a path with 1 ms of exponential jitter on each leg.
+    DisciplineResult jitteredSample(std::mt19937& random) {
+        std::exponential_distribution<double> leg(1000.0);
+        const double out = leg(random);
+        const double back = leg(random);
+        return sample(kPath + out + back, (out - back) / 2);
+    }
+    // Ticks the discipline every so often (once a second, as the service does) for seconds;
+    // ticks further apart only once a slew is over.
+    void run(int seconds, std::chrono::seconds every = 1s) {
+        for (std::chrono::seconds i{0}; i < std::chrono::seconds(seconds); i += every) {
+            monotonic.advance(every);
             discipline.Tick();
         }
     }
@@ -108,11 +120,8 @@ TEST(ClockDiscipline, LearnsTheFrequencyAndCorrectsItThroughTheRateWhileASpikedS
     rig.discipline.Open();
     EXPECT_TRUE(rig.discipline.IsLearning());
     std::mt19937 random(7);
-    std::exponential_distribution<double> leg(1000.0);  // 1 ms of jitter on each leg
     for (int i = 0; i < 60; ++i) {
-        const double out = leg(random);
-        const double back = leg(random);
-        rig.sample(kPath + out + back, (out - back) / 2);
+        rig.sample();
         rig.run(static_cast<int>(rig.discipline.PollInterval().count()));
     }
     const DisciplineStatus learned = rig.discipline.Status();
@@ -127,6 +136,54 @@ TEST(ClockDiscipline, LearnsTheFrequencyAndCorrectsItThroughTheRateWhileASpikedS
     rig.sample(kPath + 0.040, 0.020);
     rig.run(60);
     EXPECT_LT(std::fabs(rig.pc.error() - before), 0.001);
+}
+
+// Hourly samples teach the day's swing of the oscillator's frequency (warmth and cold), so that
+// the clock's course between them is known: with exact samples, what the clock strays by in an
+// hour is the model's error alone (a filter that only follows the drift strays 0.4 ms). The
+// drift file keeps the day's mean frequency, which holds whatever the hour of a restart.
+TEST(ClockDiscipline, HourlySamplesLearnTheDaysSwingAndTheDriftFileKeepsTheMeanFrequency) {
+    CDisciplineRig rig(OscillatorModel{40.0, 0.0, 1.0, 1.0});
+    rig.discipline.Open();
+    rig.discipline.Tick();
+    double worstPhase = 0.0;
+    double worstFrequency = 0.0;
+    for (int hour = 0; hour < 96; ++hour) {
+        const bool bFourthDay = hour >= 72;
+        worstPhase = std::max(worstPhase, bFourthDay ? std::fabs(rig.pc.error()) : 0.0);
+        rig.sample();
+        const double frequencyError = rig.discipline.Status().frequencyPpm - rig.pc.oscillatorPpm();
+        worstFrequency = std::max(worstFrequency, bFourthDay ? std::fabs(frequencyError) : 0.0);
+        rig.run(60);  // the slew, to its last part, on the service's tick
+        rig.run(3540, 10s);
+    }
+    EXPECT_LT(worstPhase, 0.0001) << "the fourth day, just before each sample";
+    EXPECT_LT(worstFrequency, 0.01) << "ppm, the fourth day";
+    rig.discipline.Close();
+    const std::optional<DriftState> kept = rig.drift.Load();
+    ASSERT_TRUE(kept);
+    EXPECT_NEAR(kept->frequencyPpm, 40.0, 0.05);
+}
+
+// The day's only sample, delayed on one leg, would carry the clock until the next day: it asks
+// for another soon, and that one sets the clock right. A clean one after a day asks for none.
+TEST(ClockDiscipline, ASpikedSampleAfterADaysWaitAsksForAnotherSoon) {
+    CDisciplineRig rig(30.0);
+    rig.drift.Store(DriftState{30.0, 0});
+    rig.discipline.Open();
+    rig.discipline.Tick();
+    for (int day = 0; day < 2; ++day) {
+        rig.sample();
+        EXPECT_FALSE(rig.discipline.IsLearning()) << day;
+        rig.run(86400, 10s);
+    }
+    rig.sample(kPath + 0.040, 0.020);
+    ASSERT_TRUE(rig.discipline.IsLearning());
+    rig.run(static_cast<int>(rig.discipline.PollInterval().count()));
+    rig.sample();
+    EXPECT_FALSE(rig.discipline.IsLearning());
+    rig.run(3600);
+    EXPECT_LT(std::fabs(rig.pc.error()), 0.001);
 }
 
 // Two samples a minute apart during a slew, the first delayed on one leg, must not pin the
