@@ -69,6 +69,20 @@ void forgetDriftAndSwing(Vector& state, Matrix& covariance) {
     covariance[kSwingCosine][kSwingCosine] = covariance[kSwingSine][kSwingSine];
 }
 
+// The frequency now is the mean one plus the swing at this hour, and as uncertain as both.
+ClockEstimate estimateOf(double time, const Vector& state, const Matrix& covariance) {
+    const Vector now{0.0, 1.0, 0.0, std::sin(kSwingOmega * time), std::cos(kSwingOmega * time)};
+    double frequency = 0.0;
+    double variance = 0.0;
+    for (std::size_t i = 0; i < kStates; ++i) {
+        frequency += now[i] * state[i];
+        for (std::size_t j = 0; j < kStates; ++j) {
+            variance += now[i] * covariance[i][j] * now[j];
+        }
+    }
+    return ClockEstimate{state[kPhase], frequency, state[kFrequency], covariance[kPhase][kPhase], variance};
+}
+
 }  // namespace
 
 CClockEstimator::CClockEstimator(double frequency, double frequencySigma) {
@@ -82,22 +96,8 @@ void CClockEstimator::WidenFrequency(double sigma) {
     m_cov[kFrequency][kFrequency] += sigma * sigma;
 }
 
-// The frequency now is the mean one plus the swing at this hour, and as uncertain as both.
-ClockEstimate CClockEstimator::EstimateOf(double time, const Vector& state, const Matrix& covariance) const {
-    const Vector now{0.0, 1.0, 0.0, std::sin(kSwingOmega * time), std::cos(kSwingOmega * time)};
-    double frequency = 0.0;
-    double variance = 0.0;
-    for (std::size_t i = 0; i < kStates; ++i) {
-        frequency += now[i] * state[i];
-        for (std::size_t j = 0; j < kStates; ++j) {
-            variance += now[i] * covariance[i][j] * now[j];
-        }
-    }
-    return ClockEstimate{state[kPhase], frequency, state[kFrequency], covariance[kPhase][kPhase], variance};
-}
-
 ClockEstimate CClockEstimator::Last() const {
-    return EstimateOf(m_dLastTime, m_state, m_cov);
+    return estimateOf(m_dLastTime, m_state, m_cov);
 }
 
 // The noise of the frequency, of its drift and of the swing is taken to arrive at the start of
@@ -129,7 +129,7 @@ ClockEstimate CClockEstimator::At(double time) const {
     Matrix covariance = m_cov;
     Propagate(m_dLastTime, std::max(0.0, time - m_dLastTime), state, covariance);
     state[kPhase] += m_dPendingCorrection;
-    return EstimateOf(time, state, covariance);
+    return estimateOf(time, state, covariance);
 }
 
 void CClockEstimator::Predict(double time) {

@@ -118,7 +118,6 @@ public:
 private:
     // The state and covariance carried from time dt seconds on.
     static void Propagate(double from, double dt, Vector& state, Matrix& covariance);
-    ClockEstimate EstimateOf(double time, const Vector& state, const Matrix& covariance) const;
     void Predict(double time);
     void Start(double time, double phase, double variance);
     SampleVerdict HoldOutlier(double time, double phase, double variance);
