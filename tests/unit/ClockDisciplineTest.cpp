@@ -1,9 +1,10 @@
 // The clock discipline on virtual time against a simulated PC clock whose truth the test knows:
 // a small offset slewed within its time at no more than 500 ppm, a large one stepped onto its
 // target, the frequency learned from samples (a spiked one counting for little) and corrected
-// through the rate, the day's swing learned, a spiked sample after a day's wait checked soon, the drift file across a restart and a damaged one, steps only while the
-// Windows Time service drives the rate (or the platform refuses it), the rate's whole steps, and
-// the poll interval that follows the path's noise.
+// through the rate, the day's swing learned, a spiked sample after a day's wait checked soon,
+// the drift file across a restart and a damaged one, steps only while the Windows Time service
+// drives the rate (or the platform refuses it), the rate's whole steps, and the poll interval
+// that follows the path's noise.
 
 #include "common/LogResult.h"
 #include "common/ProductFacts.h"
