@@ -51,6 +51,7 @@ void CClockDiscipline::Open() {
                         : CClockEstimator(0.0, kUnknownFrequencySigma);
     m_nAppliedOffset = drift ? drift->nOffset : 0;
     m_bLearning = !drift;
+    m_bCheckWanted = false;
     m_dLearningSince = Now();
     m_bStored = false;
     m_poll.Restart();

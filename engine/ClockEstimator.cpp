@@ -14,6 +14,8 @@ constexpr double kSwingOmega = kTwoPi / CClockEstimator::kSwingPeriod;
 
 // The oscillator's error never goes beyond this: a larger estimate is noise.
 constexpr double kFrequencyLimit = 500e-6;
+// Nor does its daily swing (each of its parts), which warmth and cold move by a few ppm at most.
+constexpr double kSwingLimit = 10e-6;
 // A first estimate of the path's noise, before any sample: a millisecond.
 constexpr double kFirstTypicalExcess = 1e-3;
 // A spike counts as at most this in the typical excess.
@@ -226,6 +228,8 @@ SampleVerdict CClockEstimator::AddSample(double time, double phase, double delay
     }
     m_cov = updated;
     m_state[kFrequency] = std::clamp(m_state[kFrequency], -kFrequencyLimit, kFrequencyLimit);
+    m_state[kSwingSine] = std::clamp(m_state[kSwingSine], -kSwingLimit, kSwingLimit);
+    m_state[kSwingCosine] = std::clamp(m_state[kSwingCosine], -kSwingLimit, kSwingLimit);
     return SampleVerdict::Used;
 }
 
