@@ -122,7 +122,7 @@ TEST(ClockDiscipline, LearnsTheFrequencyAndCorrectsItThroughTheRateWhileASpikedS
     EXPECT_TRUE(rig.discipline.IsLearning());
     std::mt19937 random(7);
     for (int i = 0; i < 60; ++i) {
-        rig.sample();
+        rig.jitteredSample(random);
         rig.run(static_cast<int>(rig.discipline.PollInterval().count()));
     }
     const DisciplineStatus learned = rig.discipline.Status();
